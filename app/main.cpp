@@ -1,0 +1,2 @@
+// Temporary start-up until the main window exists.
+int main() { return 0; }

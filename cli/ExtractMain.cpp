@@ -1,0 +1,2 @@
+// Placeholder until the command-line extractor exists.
+int main() { return 0; }

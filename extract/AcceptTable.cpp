@@ -1,0 +1,32 @@
+#include "extract/AcceptTable.h"
+
+const char PunctSymbolChars[33] = "!\"'(),-.:;?#$%&*+/<=>@[\\]^_`{|}~";
+
+namespace {
+void SetRange(AcceptTable& table, unsigned first, unsigned last) {
+  for (unsigned b = first; b <= last; ++b)
+    table.Flags[b] = true;
+}
+} // namespace
+
+void BuildAcceptTable(const TextOptions& options, AcceptTable& table) {
+  table.Flags.fill(false);
+  if (options.Upper)
+    SetRange(table, 0x41, 0x5A);
+  if (options.Lower)
+    SetRange(table, 0x61, 0x7A);
+  if (options.Number)
+    SetRange(table, 0x30, 0x39);
+  if (options.Space)
+    table.Flags[0x20] = true;
+  if (options.Punct)
+    for (std::size_t i = 0; i < PunctCharCount; ++i)
+      table.Flags[static_cast<unsigned char>(PunctSymbolChars[i])] = true;
+  if (options.Symbol)
+    for (std::size_t i = PunctCharCount; i < PunctCharCount + SymbolCharCount; ++i)
+      table.Flags[static_cast<unsigned char>(PunctSymbolChars[i])] = true;
+  if (options.ISO)
+    SetRange(table, 0xC0, 0xFF);
+  for (char c : options.Other)
+    table.Flags[static_cast<unsigned char>(c)] = true;
+}

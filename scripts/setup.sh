@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs every Debian package the project needs to build, run and test.
+# Only missing packages are installed, so a second run costs seconds.
+set -euo pipefail
+
+PACKAGES=(
+  cmake g++ make pkg-config binutils
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
+  libqscintilla2-qt6-dev libqscintilla2-doc
+  qt6-tools-dev qt6-tools-dev-tools qt6-documentation-tools libqt6sql6-sqlite
+  libbenchmark-dev
+  xvfb xauth xdotool imagemagick fonts-dejavu-core
+  clang libclang-rt-14-dev llvm
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

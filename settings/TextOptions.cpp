@@ -1,0 +1,6 @@
+#include "settings/TextOptions.h"
+
+TextOptions& GlobalTextOptions() {
+  static TextOptions options;
+  return options;
+}

@@ -1,0 +1,52 @@
+#include "ui/QtDialogService.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrinter>
+
+DialogService::Answer QtDialogService::MessageBox(QWidget* parent, const QString& text,
+                                                  const QString& caption, Buttons buttons,
+                                                  Icon icon) {
+  QMessageBox box(icon == Icon::Critical ? QMessageBox::Critical : QMessageBox::NoIcon, caption,
+                  text,
+                  buttons == Buttons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel
+                                               : QMessageBox::Ok,
+                  parent);
+  box.setDefaultButton(QMessageBox::Ok);
+  return box.exec() == QMessageBox::Ok ? Answer::Ok : Answer::Cancel;
+}
+
+QString QtDialogService::GetOpenFileName(QWidget* parent, const QString& filter) {
+  return QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
+}
+
+QString QtDialogService::GetSaveFileName(QWidget* parent, const QString& proposed,
+                                         const QString& filter, const QString& defaultSuffix) {
+  QFileDialog dialog(parent, QString(), QString(), filter);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  dialog.setDefaultSuffix(defaultSuffix);
+  if (!proposed.isEmpty()) {
+    QFileInfo info(proposed);
+    if (!info.path().isEmpty() && info.path() != QLatin1String("."))
+      dialog.setDirectory(info.absolutePath());
+    dialog.selectFile(info.fileName());
+  }
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    return QString();
+  return WithDefaultSuffix(dialog.selectedFiles().constFirst(), defaultSuffix);
+}
+
+bool QtDialogService::ExecPrintDialog(QWidget* parent, QPrinter* printer) {
+  QPrintDialog dialog(printer, parent);
+  return dialog.exec() == QDialog::Accepted;
+}
+
+bool QtDialogService::ExecPrintSetupDialog(QWidget* parent, QPrinter* printer) {
+  QPageSetupDialog dialog(printer, parent);
+  return dialog.exec() == QDialog::Accepted;
+}

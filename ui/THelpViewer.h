@@ -1,0 +1,33 @@
+#pragma once
+// The help viewer: a top-level window with no owner showing the contents,
+// the index and the current topic of a compiled help collection.
+
+#include <QUrl>
+#include <QWidget>
+
+class QHelpEngine;
+class QTextBrowser;
+class QTabWidget;
+
+class THelpViewer : public QWidget {
+  Q_OBJECT
+public:
+  // The one viewer, created on first use; nullptr before that.
+  static THelpViewer* Instance();
+  static THelpViewer* Open(const QString& collectionFile);
+
+  void ShowContents();
+  void ShowIndex();
+  // Shows the topic of the keyword whose id is `context`.
+  void ShowContext(int context);
+
+  QUrl CurrentUrl() const;
+  // Which of the side panes is in front: "contents" or "index".
+  QString CurrentPane() const;
+
+private:
+  explicit THelpViewer(const QString& collectionFile);
+  QHelpEngine* engine_ = nullptr;
+  QTextBrowser* browser_ = nullptr;
+  QTabWidget* tabs_ = nullptr;
+};

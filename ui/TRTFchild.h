@@ -1,0 +1,103 @@
+#pragma once
+// A document window: one extraction result in a plain-text editor, with its
+// status bar, its own File and Edit menus (merged into the frame's menu bar
+// by the frame) and the extraction pass that fills it.
+
+#include "extract/RunScanner.h"
+
+#include <QString>
+#include <QWidget>
+
+class QAction;
+class QDialog;
+class QMenu;
+class QPrinter;
+class QStatusBar;
+class QsciScintilla;
+
+class TRTFchild : public QWidget {
+  Q_OBJECT
+public:
+  explicit TRTFchild(QWidget* parent = nullptr);
+  ~TRTFchild() override;
+
+  // Runs one extraction pass over InputFileName into this window; when
+  // `askOutput` is true the user may name an output file first. While
+  // another window's pass runs, the pass waits and starts after it.
+  void ScanFile(bool askOutput);
+  bool IsScanning() const;
+
+  // Caption := caption before its first " -> ", plus " -> " OutputFileName
+  // when that is not empty.
+  void RefreshCaption();
+
+  // The printer shared by every document window.
+  static QPrinter& SharedPrinter();
+
+  QString InputFileName;
+  QString OutputFileName;
+  bool WriteToFile = false;
+
+  QsciScintilla* Edit = nullptr;
+  QStatusBar* StatusBar = nullptr;
+
+  // RTFMenu: the frame puts these two menus into its menu bar while this
+  // window is active.
+  QMenu* FileMenu = nullptr;
+  QMenu* EditMenu = nullptr;
+
+  QAction* FileNewItem = nullptr;
+  QAction* FileOpenItem = nullptr;
+  QAction* Reload = nullptr;
+  QAction* FileCloseItem = nullptr;
+  QAction* FileSaveItem = nullptr;
+  QAction* FileSaveAsItem = nullptr;
+  QAction* FilePrintItem = nullptr;
+  QAction* FilePrintSetupItem = nullptr;
+  QAction* FileExitItem = nullptr;
+  QAction* EditUndoItem = nullptr;
+  QAction* EditCutItem = nullptr;
+  QAction* EditCopyItem = nullptr;
+  QAction* EditPasteItem = nullptr;
+  QAction* EditDeleteItem = nullptr;
+  QAction* EditSelectAllItem = nullptr;
+  QAction* FindMenu = nullptr;
+  QAction* FindAgain = nullptr;
+  QAction* ReplaceMenu = nullptr;
+
+  // This window's find and replace dialogs, once made; while either is
+  // visible the window refuses to close.
+  QDialog* FindDialog = nullptr;
+  QDialog* ReplaceDialog = nullptr;
+
+signals:
+  // New, Open... and Exit of this window's File menu belong to the frame.
+  void NewRequested(QObject* sender);
+  void OpenRequested(QObject* sender);
+  void ExitRequested(QObject* sender);
+
+public slots:
+  void FileSaveItemClick();
+  void FileSaveAsItemClick();
+  void ReloadClick();
+  void FilePrintItemClick();
+  void FilePrintSetupItemClick();
+  void FileNewItemClick();
+  void FileOpenItemClick();
+  void FileCloseItemClick();
+  void FileExitItemClick();
+  void EditUndoItemClick();
+  void EditCutItemClick();
+  void EditCopyItemClick();
+  void EditPasteItemClick();
+  void EditDeleteItemClick();
+  void EditSelectAllItemClick();
+  void EditSelectionChange();
+
+public:
+  // True when the window may close; shows the refusal otherwise.
+  bool FormCloseQuery();
+
+protected:
+  void closeEvent(QCloseEvent* event) override;
+};
