@@ -1,0 +1,37 @@
+#pragma once
+// A line sink that writes each line and "\n" to a file in large buffers and
+// notices every failed write.
+
+#include "extract/LineSink.h"
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+class FileLineSink : public LineSink {
+public:
+  FileLineSink() = default;
+  ~FileLineSink() override;
+  FileLineSink(const FileLineSink&) = delete;
+  FileLineSink& operator=(const FileLineSink&) = delete;
+
+  // Creates the file or empties it. False when it cannot be opened.
+  bool Open(const std::string& path);
+  // Writes to an open descriptor (standard output); it is not closed.
+  void OpenDescriptor(int fd);
+  bool IsOpen() const { return fd_ >= 0; }
+
+  void Line(const char* data, std::size_t length) override;
+  // Writes out what is buffered. False once any write has failed.
+  bool Flush();
+  // Flushes and closes. False when any write or the close failed.
+  bool Close();
+  bool Failed() const { return error_ != 0; }
+  int Error() const { return error_; }
+
+private:
+  int fd_ = -1;
+  bool owned_ = false;
+  int error_ = 0;
+  std::vector<char> buffer_;
+};
