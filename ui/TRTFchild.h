@@ -93,6 +93,11 @@ public slots:
   void EditDeleteItemClick();
   void EditSelectAllItemClick();
   void EditSelectionChange();
+  // Find and replace, carried out by the window's FindReplaceController.
+  void FindClick();
+  void ReplaceMenuClick();
+  void FindDialogFind();
+  void ReplaceDialogReplace(bool all);
 
 public:
   // True when the window may close; shows the refusal otherwise.

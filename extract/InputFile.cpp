@@ -1,0 +1,69 @@
+#include "extract/InputFile.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+InputFile::~InputFile() { Close(); }
+
+bool InputFile::Open(const std::string& path) {
+  Close();
+  error_ = 0;
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) {
+    error_ = errno;
+    return false;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) {
+    error_ = errno;
+    ::close(fd);
+    return false;
+  }
+  // A directory opens for reading here but holds no bytes to read.
+  if (S_ISDIR(st.st_mode)) {
+    error_ = EISDIR;
+    ::close(fd);
+    return false;
+  }
+  fd_ = fd;
+  owned_ = true;
+  size_ = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
+#ifdef POSIX_FADV_SEQUENTIAL
+  if (S_ISREG(st.st_mode))
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+#endif
+  return true;
+}
+
+void InputFile::OpenDescriptor(int fd) {
+  Close();
+  error_ = 0;
+  fd_ = fd;
+  owned_ = false;
+  struct stat st {};
+  size_ = (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) ? static_cast<uint64_t>(st.st_size) : 0;
+}
+
+int64_t InputFile::Read(uint8_t* buffer, std::size_t capacity) {
+  if (fd_ < 0)
+    return -1;
+  for (;;) {
+    ssize_t n = ::read(fd_, buffer, capacity);
+    if (n >= 0)
+      return n;
+    if (errno == EINTR)
+      continue;
+    error_ = errno;
+    return -1;
+  }
+}
+
+void InputFile::Close() {
+  if (fd_ >= 0 && owned_)
+    ::close(fd_);
+  fd_ = -1;
+  owned_ = false;
+  size_ = 0;
+}
