@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <new>
 
 namespace {
 constexpr std::size_t kBlockSize = 1 << 20;
@@ -21,6 +22,8 @@ ExtractResult ExtractLines(InputFile& input, const TextOptions& options, LineSin
     return result;
   std::unique_ptr<uint8_t, FreeDeleter> buffer(
       static_cast<uint8_t*>(std::aligned_alloc(64, kBlockSize)));
+  if (!buffer)
+    throw std::bad_alloc();
   RunScanner scanner(options, sink);
   scanner.ResetScanner();
   while (!(stop && *stop)) {
@@ -34,6 +37,10 @@ ExtractResult ExtractLines(InputFile& input, const TextOptions& options, LineSin
     }
     scanner.ScanBlock(buffer.get(), static_cast<std::size_t>(n));
     result.bytesRead += static_cast<uint64_t>(n);
+    if (sink.Failed()) {
+      result.writeError = true;
+      break;
+    }
   }
   scanner.EmitRun();
   return result;

@@ -9,7 +9,9 @@ namespace {
 constexpr std::size_t kBufferSize = 1 << 20;
 } // namespace
 
-FileLineSink::~FileLineSink() { Close(); }
+FileLineSink::~FileLineSink() {
+  Close();
+}
 
 bool FileLineSink::Open(const std::string& path) {
   Close();

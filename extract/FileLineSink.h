@@ -26,7 +26,7 @@ public:
   bool Flush();
   // Flushes and closes. False when any write or the close failed.
   bool Close();
-  bool Failed() const { return error_ != 0; }
+  bool Failed() const override { return error_ != 0; }
   int Error() const { return error_; }
 
 private:

@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-InputFile::~InputFile() { Close(); }
+InputFile::~InputFile() {
+  Close();
+}
 
 bool InputFile::Open(const std::string& path) {
   Close();

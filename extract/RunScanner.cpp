@@ -1,15 +1,51 @@
 #include "extract/RunScanner.h"
 
+#include <algorithm>
+
+namespace {
+
+// The block path classifies this many bytes at a time, a stretch whose masks
+// stay in the first-level cache.
+constexpr std::size_t kSegmentWords = 256;
+constexpr std::size_t kSegmentBytes = 64 * kSegmentWords;
+
+// A held run that grew this large gives its memory back once it is emitted.
+constexpr std::size_t kKeepCapacity = std::size_t(1) << 22;
+
+// Bit i is set when bytes i to i + span (span < 64) are all accepted, `next`
+// being the mask of the 64 bytes that follow. A run of `span` bytes or fewer
+// leaves no bit at all, so the scan never stops at it.
+inline uint64_t LongRunStarts(uint64_t accepted, uint64_t next, unsigned span) {
+  if (span == 0)
+    return accepted;
+  __extension__ typedef unsigned __int128 Pair;
+  Pair window = static_cast<Pair>(next) << 64 | accepted;
+  unsigned covered = 1; // bit i of window: bytes i to i + covered - 1 accepted
+  while (2 * covered <= span + 1) {
+    window &= window >> covered;
+    covered *= 2;
+  }
+  if (covered < span + 1)
+    window &= window >> (span + 1 - covered);
+  return static_cast<uint64_t>(window);
+}
+
+} // namespace
+
 RunScanner::RunScanner(const TextOptions& options, LineSink& sink)
     : options_(options), sink_(sink) {}
 
 void RunScanner::ResetScanner() {
   run_.clear();
   runLength_ = 0;
+  inRun_ = false;
   BuildAcceptTable(options_, table_);
+  classifier_.Build(table_);
 }
 
-uint64_t RunScanner::RunLength() const { return runLength_; }
+uint64_t RunScanner::RunLength() const {
+  return runLength_;
+}
 
 void RunScanner::ScanByte(uint8_t byte) {
   if (!table_.IsAccepted(byte)) {
@@ -23,16 +59,127 @@ void RunScanner::ScanByte(uint8_t byte) {
 }
 
 void RunScanner::EmitRun() {
+  EmitHeld(options_.MinChar);
+}
+
+void RunScanner::EmitHeld(uint64_t minChar) {
   if (runLength_ == 0)
     return;
-  if (runLength_ > options_.MinChar)
+  if (runLength_ > minChar)
     sink_.Line(run_.data(), run_.size());
   run_.clear();
   runLength_ = 0;
+  if (run_.capacity() > kKeepCapacity)
+    std::string().swap(run_);
 }
 
 void RunScanner::ScanBlock(const uint8_t* data, std::size_t length) {
-  // Reference behaviour; the fast path replaces this.
-  for (std::size_t i = 0; i < length; ++i)
-    ScanByte(data[i]);
+  if (length == 0)
+    return;
+  // Options only change between blocks, so the limits are read once.
+  const uint64_t minChar = options_.MinChar;
+  const uint64_t maxChar = options_.MaxChar;
+  inRun_ = runLength_ > 0;
+  runBegin_ = 0;
+  for (std::size_t begin = 0; begin < length; begin += kSegmentBytes)
+    ScanSegment(data, begin, std::min(begin + kSegmentBytes, length), length, minChar, maxChar);
+  // The padding past the end looks accepted, so a run may seem to start
+  // there; only one with bytes in this block is held.
+  if (inRun_ && runBegin_ < length)
+    ContinueRun(data, runBegin_, length, false, minChar, maxChar);
+  inRun_ = false;
+}
+
+void RunScanner::ScanSegment(const uint8_t* data, std::size_t begin, std::size_t end,
+                             std::size_t length, uint64_t minChar, uint64_t maxChar) {
+  uint64_t masks[kSegmentWords + 1];
+  const std::size_t full = (end - begin) / 64;
+  const std::size_t tail = (end - begin) % 64;
+  classifier_.Classify(data + begin, full, masks);
+  std::size_t words = full;
+  if (tail != 0)
+    masks[words++] = classifier_.ClassifyTail(data + begin + 64 * full, tail);
+  // One word of look-ahead for the run starts near the end of the segment.
+  const std::size_t ahead = std::min<std::size_t>(64, length - end);
+  if (ahead == 64)
+    classifier_.Classify(data + end, 1, masks + words);
+  else
+    masks[words] = classifier_.ClassifyTail(data + end, ahead);
+
+  // Runs of MinChar bytes or fewer are never kept, whatever MaxChar is; the
+  // start mask skips them, so only kept runs cost more than a word test.
+  const unsigned span = static_cast<unsigned>(std::min<uint64_t>(minChar, 63));
+  for (std::size_t w = 0; w < words; ++w) {
+    const uint64_t accepted = masks[w];
+    const uint64_t starts = LongRunStarts(accepted, masks[w + 1], span);
+    const std::size_t base = begin + 64 * w;
+    uint64_t live = ~uint64_t(0); // the bits not yet dealt with
+    for (;;) {
+      if (inRun_) {
+        const uint64_t ends = ~accepted & live;
+        if (ends == 0)
+          break;
+        const unsigned at = static_cast<unsigned>(__builtin_ctzll(ends));
+        ContinueRun(data, runBegin_, base + at, true, minChar, maxChar);
+        inRun_ = false;
+        if (at == 63)
+          break;
+        live = ~uint64_t(0) << (at + 1);
+      } else {
+        const uint64_t next = starts & live;
+        if (next == 0)
+          break;
+        const unsigned at = static_cast<unsigned>(__builtin_ctzll(next));
+        inRun_ = true;
+        runBegin_ = base + at;
+        live = ~uint64_t(0) << at;
+      }
+    }
+  }
+}
+
+void RunScanner::ContinueRun(const uint8_t* data, std::size_t begin, std::size_t end, bool ended,
+                             uint64_t minChar, uint64_t maxChar) {
+  const char* bytes = reinterpret_cast<const char*>(data);
+  std::size_t at = begin;
+  if (runLength_ > 0 && maxChar != 0) {
+    // The held run is cut when it reaches MaxChar; if MaxChar was lowered
+    // below its length meanwhile, its next byte cuts it, as ScanByte does.
+    const uint64_t need = runLength_ + 1 >= maxChar ? 1 : maxChar - runLength_;
+    if (end - at < need) {
+      run_.append(bytes + at, end - at);
+      runLength_ += end - at;
+      if (ended)
+        EmitHeld(minChar);
+      return;
+    }
+    run_.append(bytes + at, need);
+    runLength_ += need;
+    at += need;
+    EmitHeld(minChar);
+  }
+  if (runLength_ > 0) {
+    run_.append(bytes + at, end - at);
+    runLength_ += end - at;
+    if (ended)
+      EmitHeld(minChar);
+    return;
+  }
+  if (maxChar != 0) {
+    const uint64_t pieces = (end - at) / maxChar;
+    if (maxChar > minChar) {
+      for (uint64_t i = 0; i < pieces; ++i, at += maxChar)
+        sink_.Line(bytes + at, maxChar);
+    } else {
+      at += pieces * maxChar;
+    }
+  }
+  const std::size_t rest = end - at;
+  if (ended) {
+    if (rest > minChar)
+      sink_.Line(bytes + at, rest);
+  } else if (rest > 0) {
+    run_.assign(bytes + at, rest);
+    runLength_ = rest;
+  }
 }

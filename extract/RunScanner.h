@@ -6,6 +6,7 @@
 // (ScanBlock) give exactly the same lines.
 
 #include "extract/AcceptTable.h"
+#include "extract/ByteClassifier.h"
 #include "extract/LineSink.h"
 #include "settings/TextOptions.h"
 
@@ -28,11 +29,27 @@ public:
 
   uint64_t RunLength() const;
   const AcceptTable& Table() const { return table_; }
+  // The block path's classifier, so that tests can try every kernel.
+  ByteClassifier& Classifier() { return classifier_; }
 
 private:
+  // The open run continues with data[begin, end); `ended` when a byte that is
+  // not accepted follows it, otherwise it goes on in the next block.
+  void ContinueRun(const uint8_t* data, std::size_t begin, std::size_t end, bool ended,
+                   uint64_t minChar, uint64_t maxChar);
+  void EmitHeld(uint64_t minChar);
+  void ScanSegment(const uint8_t* data, std::size_t begin, std::size_t end, std::size_t length,
+                   uint64_t minChar, uint64_t maxChar);
+
   const TextOptions& options_;
   LineSink& sink_;
   AcceptTable table_;
+  ByteClassifier classifier_;
+  // The bytes of a run that began in an earlier block (or by ScanByte).
   std::string run_;
   uint64_t runLength_ = 0;
+  // Within ScanBlock: whether a run is open and where its bytes in the
+  // current block begin.
+  bool inRun_ = false;
+  std::size_t runBegin_ = 0;
 };

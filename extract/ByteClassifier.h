@@ -1,0 +1,38 @@
+#pragma once
+// Classifies bytes by an AcceptTable 64 at a time: bit i of a word is set
+// when byte i is accepted. Uses AVX2 or SSSE3 when the processor has them,
+// a plain table lookup otherwise.
+
+#include "extract/AcceptTable.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+class ByteClassifier {
+public:
+  enum class Kernel { Scalar, Ssse3, Avx2 };
+
+  ByteClassifier();
+
+  void Build(const AcceptTable& table);
+  // out[i] describes bytes data[64 * i] to data[64 * i + 63].
+  void Classify(const uint8_t* data, std::size_t words, uint64_t* out) const;
+  // One word from `length` < 64 bytes; the bits from `length` up are set, so
+  // that a run reaching the end of the data looks as if it went on.
+  uint64_t ClassifyTail(const uint8_t* data, std::size_t length) const;
+
+  static bool KernelSupported(Kernel kernel);
+  static Kernel BestKernel();
+  Kernel ActiveKernel() const { return kernel_; }
+  // Ignored when the processor lacks the kernel.
+  void UseKernel(Kernel kernel);
+
+private:
+  // Bit h of lowRows_[n] is set when byte 16 * h + n is accepted (h 0-7);
+  // highRows_ holds the same for high nibbles 8-15.
+  alignas(16) std::array<uint8_t, 16> lowRows_{};
+  alignas(16) std::array<uint8_t, 16> highRows_{};
+  std::array<uint8_t, 256> flags_{};
+  Kernel kernel_;
+};
