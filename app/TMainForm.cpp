@@ -1,1 +1,563 @@
-// Placeholder until the main window exists.
+#include "app/TMainForm.h"
+
+#include "app/AppResources.h"
+#include "settings/QSettingsStore.h"
+#include "settings/TextOptions.h"
+#include "settings/TextOptionsStore.h"
+#include "ui/DialogService.h"
+#include "ui/Help.h"
+#include "ui/TMyAboutBox.h"
+#include "ui/TOptions.h"
+#include "ui/TRTFchild.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QImage>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPixmap>
+#include <QPointer>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+#include <QWindow>
+#include <Qsci/qsciscintilla.h>
+#include <algorithm>
+#include <stdexcept>
+
+TMainForm* MainForm = nullptr;
+
+namespace {
+// A hint is "short|long": the short part is the tool tip, the long part the
+// status line text; a hint without a bar serves as both.
+template <typename T> void SetHint(T* item, const QString& hint) {
+  item->setToolTip(hint.section(QLatin1Char('|'), 0, 0));
+  item->setStatusTip(hint.section(QLatin1Char('|'), -1));
+}
+
+// A tool bar picture holds the normal image on its left half and the
+// disabled one on its right half; the colour of its bottom-left pixel is
+// transparent.
+QIcon ButtonPicture(const QString& resource) {
+  QImage image(resource);
+  if (image.isNull())
+    return QIcon();
+  image = image.convertToFormat(QImage::Format_ARGB32);
+  const QRgb transparent = image.pixel(0, image.height() - 1);
+  for (int y = 0; y < image.height(); ++y) {
+    auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+    for (int x = 0; x < image.width(); ++x) {
+      if (line[x] == transparent)
+        line[x] = qRgba(0, 0, 0, 0);
+    }
+  }
+  const int half = image.width() / 2;
+  QIcon icon;
+  icon.addPixmap(QPixmap::fromImage(image.copy(0, 0, half, image.height())), QIcon::Normal);
+  icon.addPixmap(QPixmap::fromImage(image.copy(half, 0, half, image.height())), QIcon::Disabled);
+  return icon;
+}
+} // namespace
+
+TMainForm::TMainForm(const QStringList& commandLineFiles)
+    : QMainWindow(nullptr), commandLineFiles_(commandLineFiles) {
+  UseAppResources();
+  setWindowTitle(QStringLiteral("Sift Well"));
+  QFont formFont = font();
+  formFont.setPixelSize(11);
+  setFont(formFont);
+
+  MdiArea = new QMdiArea;
+  MdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  MdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  setCentralWidget(MdiArea);
+
+  createActions();
+  createMenus();
+  createSpeedBar();
+  createStatusBar();
+  connect(MdiArea, &QMdiArea::subWindowActivated, this, &TMainForm::updateMenuBar);
+  connect(MdiArea, &QMdiArea::subWindowActivated, this, &TMainForm::updateWindowMenu);
+
+  // The design client area, below the menu bar.
+  resize(564, 344 + MainMenu->sizeHint().height());
+
+  // As with any window's creation handler, an error in it is shown and ends
+  // only the handler: the window itself is made all the same.
+  try {
+    FormCreate();
+  } catch (const std::exception& e) {
+    ShowErrorBox(QString::fromStdString(e.what()));
+  }
+}
+
+TMainForm::~TMainForm() {
+  // FormDestroy: the documents go down with the frame, and no notification
+  // may reach it half destroyed.
+  disconnect(qApp, nullptr, this, nullptr);
+  disconnect(MdiArea, nullptr, this, nullptr);
+}
+
+void TMainForm::FormCreate() {
+  // 1. Hints reach ShowHint as status tip events (see event()).
+  // 2. The help file belongs to the program file.
+  SetHelpFile(HelpFileFor(QCoreApplication::applicationFilePath()));
+  // 3. Active-window changes: a document activated, made or closed, or
+  //    another top-level window (a dialog) taking over.
+  connect(MdiArea, &QMdiArea::subWindowActivated, this, &TMainForm::UpdateMenuItems);
+  connect(qApp, &QGuiApplication::focusWindowChanged, this, &TMainForm::UpdateMenuItems);
+  // 4. A value of the wrong type stops the load, and with it this handler.
+  QSettingsStore store;
+  LoadTextOptions(store, GlobalTextOptions());
+  // 5.
+  setAcceptDrops(true);
+}
+
+void TMainForm::createActions() {
+  auto make = [this](QAction*& action, const QString& text, const QKeySequence& shortcut,
+                     const QString& hint, void (TMainForm::*slot)()) {
+    action = new QAction(text, this);
+    action->setShortcut(shortcut);
+    SetHint(action, hint);
+    connect(action, &QAction::triggered, this, slot);
+  };
+  const QKeySequence none;
+
+  make(FileNewItem, QStringLiteral("&New"), QKeySequence(Qt::CTRL | Qt::Key_N),
+       QStringLiteral("Create a new file"), &TMainForm::FileNew);
+  make(FileOpenItem, QStringLiteral("&Open..."), QKeySequence(Qt::CTRL | Qt::Key_O),
+       QStringLiteral("Open an existing file"), &TMainForm::FileOpen);
+  make(FileExitItem, QStringLiteral("E&xit"), none, QStringLiteral("Exit this application"),
+       &TMainForm::FileExit);
+  make(WindowTileItem, QStringLiteral("&Tile"), none, QStringLiteral("Tile all windows"),
+       &TMainForm::WindowTile);
+  make(WindowCascadeItem, QStringLiteral("&Cascade"), none, QStringLiteral("Cascade all windows"),
+       &TMainForm::WindowCascade);
+  make(WindowArrangeItem, QStringLiteral("&Arrange icons"), none,
+       QStringLiteral("Arrange minimized windows"), &TMainForm::WindowArrange);
+  make(OptionsEntry, QStringLiteral("&Text options..."), QKeySequence(Qt::CTRL | Qt::Key_T),
+       QStringLiteral("Enter text options"), &TMainForm::OptionsEntryClick);
+  make(HelpContentsItem, QStringLiteral("&Contents"), none,
+       QStringLiteral("Display the help contents screen"), &TMainForm::HelpContents);
+  make(HelpSearchItem, QStringLiteral("&Search for Help On..."), none,
+       QStringLiteral("Search help file for a topic"), &TMainForm::HelpSearch);
+  make(HelpAboutItem, QStringLiteral("&About..."), none, QStringLiteral("Show program information"),
+       &TMainForm::HelpAbout);
+}
+
+void TMainForm::createMenus() {
+  MainMenu = menuBar();
+
+  FileMenu = new QMenu(QStringLiteral("&File"), this);
+  FileMenu->addAction(FileNewItem);
+  FileMenu->addAction(FileOpenItem);
+  FileMenu->addSeparator();
+  FileMenu->addAction(FileExitItem);
+
+  WindowMenu = new QMenu(QStringLiteral("&Window"), this);
+  WindowMenu->addAction(WindowTileItem);
+  WindowMenu->addAction(WindowCascadeItem);
+  WindowMenu->addAction(WindowArrangeItem);
+  connect(WindowMenu, &QMenu::aboutToShow, this, &TMainForm::updateMenuBar);
+  connect(WindowMenu, &QMenu::aboutToShow, this, &TMainForm::updateWindowMenu);
+
+  OptionsMenu = new QMenu(QStringLiteral("&Options"), this);
+  OptionsMenu->addAction(OptionsEntry);
+
+  HelpMenu = new QMenu(QStringLiteral("&Help"), this);
+  HelpMenu->addAction(HelpContentsItem);
+  HelpMenu->addAction(HelpSearchItem);
+  HelpMenu->addSeparator();
+  HelpMenu->addAction(HelpAboutItem);
+
+  updateMenuBar();
+}
+
+QToolButton* TMainForm::createButton(const QString& picture, int left, const QString& hint,
+                                     void (TMainForm::*command)()) {
+  auto* button = new QToolButton(SpeedBar);
+  button->setObjectName(picture);
+  button->setGeometry(left, 0, 25, 25);
+  button->setAutoRaise(true);
+  button->setFocusPolicy(Qt::NoFocus);
+  button->setIconSize(QSize(20, 20));
+  button->setIcon(ButtonPicture(QStringLiteral(":/%1.xpm").arg(picture)));
+  SetHint(button, hint);
+  connect(button, &QToolButton::clicked, this, command);
+  return button;
+}
+
+void TMainForm::createSpeedBar() {
+  SpeedBar = new QWidget;
+  SpeedBar->setFixedHeight(27);
+  SpeedBar->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+
+  // Six groups; neighbours in a group overlap by one pixel.
+  OpenBtn =
+      createButton(QStringLiteral("OpenBtn"), 8, QStringLiteral("Open|Open"), &TMainForm::FileOpen);
+  SaveBtn = createButton(QStringLiteral("SaveBtn"), 32, QStringLiteral("Save|Save"),
+                         &TMainForm::SaveBtnClick);
+  PrintBtn = createButton(QStringLiteral("PrintBtn"), 56, QStringLiteral("Print|Print"),
+                          &TMainForm::PrintBtnClick);
+  UndoBtn = createButton(QStringLiteral("UndoBtn"), 84, QStringLiteral("Undo|Undo"),
+                         &TMainForm::UndoBtnClick);
+  CutBtn = createButton(QStringLiteral("CutBtn"), 112, QStringLiteral("Cut|Cut"),
+                        &TMainForm::CutBtnClick);
+  CopyBtn = createButton(QStringLiteral("CopyBtn"), 136, QStringLiteral("Copy|Copy"),
+                         &TMainForm::CopyBtnClick);
+  PasteBtn = createButton(QStringLiteral("PasteBtn"), 160, QStringLiteral("Paste|Paste"),
+                          &TMainForm::PasteBtnClick);
+  TileBtn = createButton(QStringLiteral("TileBtn"), 188, QStringLiteral("Tile|Tile"),
+                         &TMainForm::WindowTile);
+  CascadeBtn = createButton(QStringLiteral("CascadeBtn"), 212, QStringLiteral("Cascade|Cascade"),
+                            &TMainForm::WindowCascade);
+  ArrangeBtn = createButton(QStringLiteral("ArrangeBtn"), 236, QStringLiteral("Arrange|Arrange"),
+                            &TMainForm::WindowArrange);
+  HelpBtn = createButton(QStringLiteral("HelpBtn"), 264,
+                         QStringLiteral("Help Contents|Help Contents"), &TMainForm::HelpContents);
+  AboutBtn = createButton(QStringLiteral("AboutBtn"), 288, QStringLiteral("About|About"),
+                          &TMainForm::HelpAbout);
+  ExitBtn = createButton(QStringLiteral("ExitBtn"), 316, QStringLiteral("Exit|Exit"),
+                         &TMainForm::FileExit);
+
+  SpeedBarHolder = new QToolBar(QStringLiteral("Tool bar"), this);
+  SpeedBarHolder->setMovable(false);
+  SpeedBarHolder->setFloatable(false);
+  SpeedBarHolder->setContextMenuPolicy(Qt::PreventContextMenu);
+  SpeedBarHolder->setContentsMargins(0, 0, 0, 0);
+  SpeedBarHolder->setStyleSheet(QStringLiteral("QToolBar { border: 0px; padding: 0px; }"));
+  SpeedBarHolder->addWidget(SpeedBar);
+  addToolBar(Qt::TopToolBarArea, SpeedBarHolder);
+}
+
+void TMainForm::createStatusBar() {
+  StatusLine = statusBar();
+  StatusLine->setFixedHeight(23);
+}
+
+// ---------------------------------------------------------------------------
+// Documents
+
+TRTFchild* TMainForm::CreateMDIChild(const QString& fileName, bool askOutput) {
+  auto* child = new TRTFchild;
+  QMdiSubWindow* window = MdiArea->addSubWindow(child);
+  window->setAttribute(Qt::WA_DeleteOnClose);
+  connect(child, &TRTFchild::NewRequested, this, &TMainForm::FileNew);
+  connect(child, &TRTFchild::OpenRequested, this, &TMainForm::FileOpen);
+  connect(child, &TRTFchild::ExitRequested, this, &TMainForm::FileExit);
+  // Files dropped on a document are opened, not pasted into it.
+  child->Edit->installEventFilter(this);
+  child->Edit->viewport()->installEventFilter(this);
+
+  child->InputFileName = fileName;
+  if (fileName.isEmpty())
+    child->setWindowTitle(QStringLiteral("(No Name %1)").arg(MdiArea->subWindowList().size()));
+  else
+    child->setWindowTitle(fileName);
+  window->show();
+  MdiArea->setActiveSubWindow(window);
+
+  // The pass lets events run, so the window may be gone when it returns.
+  QPointer<TRTFchild> alive(child);
+  if (!fileName.isEmpty())
+    child->ScanFile(askOutput);
+  return alive;
+}
+
+TRTFchild* TMainForm::ActiveChild() const {
+  // The current sub-window stays current while another top-level window
+  // (the progress dialog, a message box) is active.
+  QMdiSubWindow* window = MdiArea->currentSubWindow();
+  return window ? qobject_cast<TRTFchild*>(window->widget()) : nullptr;
+}
+
+QList<TRTFchild*> TMainForm::Children() const {
+  QList<TRTFchild*> children;
+  const QList<QMdiSubWindow*> windows = MdiArea->subWindowList(QMdiArea::CreationOrder);
+  for (QMdiSubWindow* window : windows) {
+    if (auto* child = qobject_cast<TRTFchild*>(window->widget()))
+      children.append(child);
+  }
+  return children;
+}
+
+// ---------------------------------------------------------------------------
+// Commands
+
+void TMainForm::FileNew() {
+  CreateMDIChild(QString(), false);
+}
+
+void TMainForm::FileOpen() {
+  const QString path = Dialogs().GetOpenFileName(this, QStringLiteral("All files (*)"));
+  if (!path.isEmpty())
+    CreateMDIChild(path, true);
+}
+
+void TMainForm::FileExit() {
+  close();
+}
+
+void TMainForm::WindowTile() {
+  // Wide windows one above another, sharing the height of the client area;
+  // minimised windows keep their places.
+  QList<QMdiSubWindow*> windows;
+  const QList<QMdiSubWindow*> all = MdiArea->subWindowList(QMdiArea::StackingOrder);
+  for (QMdiSubWindow* window : all) {
+    if (!window->isHidden() && !window->isMinimized())
+      windows.prepend(window); // the active window on top
+  }
+  if (windows.isEmpty())
+    return;
+  const QRect area = MdiArea->viewport()->rect();
+  const int height = area.height() / static_cast<int>(windows.size());
+  int top = 0;
+  for (int i = 0; i < windows.size(); ++i) {
+    QMdiSubWindow* window = windows.at(i);
+    if (window->isMaximized())
+      window->showNormal();
+    const int bottom = i == windows.size() - 1 ? area.height() : top + height;
+    window->setGeometry(0, top, area.width(), bottom - top);
+    top = bottom;
+  }
+}
+
+void TMainForm::WindowCascade() {
+  MdiArea->cascadeSubWindows();
+}
+
+void TMainForm::WindowArrange() {
+  // Minimised windows in a row along the bottom edge, from the left, a new
+  // row above when one is full.
+  const QRect area = MdiArea->viewport()->rect();
+  int left = 0;
+  int bottom = area.height();
+  int rowHeight = 0;
+  const QList<QMdiSubWindow*> windows = MdiArea->subWindowList(QMdiArea::CreationOrder);
+  for (QMdiSubWindow* window : windows) {
+    if (window->isHidden() || !window->isMinimized())
+      continue;
+    const QSize size = window->size();
+    if (left > 0 && left + size.width() > area.width()) {
+      left = 0;
+      bottom -= rowHeight;
+      rowHeight = 0;
+    }
+    window->move(left, bottom - size.height());
+    left += size.width();
+    rowHeight = std::max(rowHeight, size.height());
+  }
+}
+
+void TMainForm::HelpContents() {
+  ShowHelpContents();
+}
+
+void TMainForm::HelpSearch() {
+  ShowHelpIndex();
+}
+
+void TMainForm::HelpAbout() {
+  if (MyAboutBox)
+    MyAboutBox->exec();
+}
+
+void TMainForm::OptionsEntryClick() {
+  RunOptionsDialog();
+}
+
+void TMainForm::SaveBtnClick() {
+  if (TRTFchild* child = ActiveChild())
+    child->FileSaveItemClick();
+}
+
+void TMainForm::PrintBtnClick() {
+  if (TRTFchild* child = ActiveChild())
+    child->FilePrintItemClick();
+}
+
+void TMainForm::UndoBtnClick() {
+  if (TRTFchild* child = ActiveChild())
+    child->EditUndoItemClick();
+}
+
+void TMainForm::CutBtnClick() {
+  if (TRTFchild* child = ActiveChild())
+    child->EditCutItemClick();
+}
+
+void TMainForm::CopyBtnClick() {
+  if (TRTFchild* child = ActiveChild())
+    child->EditCopyItemClick();
+}
+
+void TMainForm::PasteBtnClick() {
+  if (TRTFchild* child = ActiveChild())
+    child->EditPasteItemClick();
+}
+
+void TMainForm::PostInit() {
+  for (const QString& file : commandLineFiles_)
+    CreateMDIChild(file, false);
+}
+
+void TMainForm::ShowHint(const QString& hint) {
+  if (hint.isEmpty())
+    StatusLine->clearMessage();
+  else
+    StatusLine->showMessage(hint);
+}
+
+void TMainForm::UpdateMenuItems() {
+  // A closing window is hidden before it goes; it no longer counts.
+  qsizetype count = 0;
+  const QList<QMdiSubWindow*> windows = MdiArea->subWindowList();
+  for (QMdiSubWindow* window : windows) {
+    if (!window->isHidden())
+      ++count;
+  }
+  const bool any = count > 0;
+  for (QAction* item : {WindowCascadeItem, WindowTileItem, WindowArrangeItem})
+    item->setEnabled(any);
+  for (QToolButton* button :
+       {SaveBtn, PrintBtn, UndoBtn, CutBtn, CopyBtn, PasteBtn, TileBtn, CascadeBtn, ArrangeBtn})
+    button->setEnabled(any);
+}
+
+// ---------------------------------------------------------------------------
+// Menu bar and window list
+
+void TMainForm::updateMenuBar() {
+  TRTFchild* child = ActiveChild();
+  QList<QAction*> wanted;
+  wanted.append(child && child->FileMenu ? child->FileMenu->menuAction() : FileMenu->menuAction());
+  if (child && child->EditMenu)
+    wanted.append(child->EditMenu->menuAction());
+  wanted << WindowMenu->menuAction() << OptionsMenu->menuAction() << HelpMenu->menuAction();
+  // Left alone when nothing changed, so that an open menu stays open.
+  if (MainMenu->actions() == wanted)
+    return;
+  MainMenu->clear();
+  MainMenu->addActions(wanted);
+}
+
+void TMainForm::updateWindowMenu() {
+  qDeleteAll(windowListActions_);
+  windowListActions_.clear();
+  const QList<QMdiSubWindow*> windows = MdiArea->subWindowList(QMdiArea::CreationOrder);
+  QMdiSubWindow* current = MdiArea->currentSubWindow();
+  int number = 0;
+  for (QMdiSubWindow* window : windows) {
+    if (window->isHidden())
+      continue;
+    if (windowListActions_.isEmpty())
+      windowListActions_.append(WindowMenu->addSeparator());
+    ++number;
+    QString caption = window->windowTitle();
+    caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    const QString text = number < 10 ? QStringLiteral("&%1 %2").arg(number).arg(caption)
+                                     : QStringLiteral("%1 %2").arg(number).arg(caption);
+    QAction* action = WindowMenu->addAction(text);
+    action->setCheckable(true);
+    action->setChecked(window == current);
+    QPointer<QMdiSubWindow> target(window);
+    connect(action, &QAction::triggered, this, [this, target] {
+      if (target)
+        MdiArea->setActiveSubWindow(target);
+    });
+    windowListActions_.append(action);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Events
+
+bool TMainForm::event(QEvent* event) {
+  if (event->type() == QEvent::StatusTip) {
+    ShowHint(static_cast<QStatusTipEvent*>(event)->tip());
+    return true;
+  }
+  return QMainWindow::event(event);
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+  // Every document is asked first; one refusal keeps everything open.
+  const QList<TRTFchild*> children = Children();
+  for (TRTFchild* child : children) {
+    if (!child->FormCloseQuery()) {
+      event->ignore();
+      return;
+    }
+  }
+  // FormClose: the close goes ahead only once the options are saved. A save
+  // error propagates to the error box with the close still refused.
+  event->ignore();
+  QSettingsStore store;
+  SaveTextOptions(store, GlobalTextOptions());
+  event->accept();
+}
+
+QStringList TMainForm::DroppedFiles(const QMimeData* data) {
+  QStringList files;
+  if (!data || !data->hasUrls())
+    return files;
+  const QList<QUrl> urls = data->urls();
+  for (const QUrl& url : urls) {
+    if (url.isLocalFile())
+      files.append(url.toLocalFile());
+  }
+  return files;
+}
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
+  if (!DroppedFiles(event->mimeData()).isEmpty())
+    event->acceptProposedAction();
+}
+
+void TMainForm::dragMoveEvent(QDragMoveEvent* event) {
+  if (!DroppedFiles(event->mimeData()).isEmpty())
+    event->acceptProposedAction();
+}
+
+void TMainForm::dropEvent(QDropEvent* event) {
+  const QStringList files = DroppedFiles(event->mimeData());
+  if (files.isEmpty())
+    return;
+  event->acceptProposedAction();
+  WMDropFiles(files);
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  // Drags of files over a document's editor belong to the frame, once the
+  // frame takes drops at all.
+  switch (event->type()) {
+  case QEvent::DragEnter:
+  case QEvent::DragMove:
+  case QEvent::Drop: {
+    auto* drop = static_cast<QDropEvent*>(event);
+    if (!acceptDrops() || DroppedFiles(drop->mimeData()).isEmpty())
+      break;
+    if (event->type() == QEvent::Drop)
+      dropEvent(drop);
+    else
+      drop->acceptProposedAction();
+    return true;
+  }
+  default:
+    break;
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void TMainForm::WMDropFiles(const QStringList& files) {
+  for (const QString& file : files)
+    CreateMDIChild(file, false);
+}

@@ -27,6 +27,14 @@ public:
 
 private:
   explicit THelpViewer(const QString& collectionFile);
+  // The help's start page: the collection's home page when it names one,
+  // else the first entry of the contents (which are read in the background).
+  void ShowHomePage();
+  void ShowUrl(const QUrl& url);
+  void LinkClicked(const QUrl& link);
+
+  QString collectionFile_;
+  bool homePending_ = false;
   QHelpEngine* engine_ = nullptr;
   QTextBrowser* browser_ = nullptr;
   QTabWidget* tabs_ = nullptr;

@@ -1,0 +1,42 @@
+#include "app/StartUp.h"
+
+#include "app/AppResources.h"
+#include "app/TMainForm.h"
+#include "ui/THelpViewer.h"
+#include "ui/TMyAboutBox.h"
+#include "ui/TOptions.h"
+#include "ui/TScanDlg.h"
+#include "ui/TextVersionRecord.h"
+
+#include <QApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <memory>
+
+void StartUp(const QStringList& commandLineFiles) {
+  QApplication::setApplicationDisplayName(QStringLiteral("Sift Well"));
+  QApplication::setWindowIcon(ApplicationIcon());
+
+  MainForm = new TMainForm(commandLineFiles);
+  MainForm->show();
+  ScanDlg = new TScanDlg;
+  Options = new TOptions;
+  const std::unique_ptr<VersionRecord> record = TextVersionRecord::Program();
+  MyAboutBox = new TMyAboutBox(record.get(), [] { MainForm->PostInit(); });
+}
+
+void ShutDown() {
+  if (MainForm) {
+    const QList<QMdiSubWindow*> windows = MainForm->MdiArea->subWindowList();
+    qDeleteAll(windows);
+  }
+  delete MyAboutBox;
+  MyAboutBox = nullptr;
+  delete Options;
+  Options = nullptr;
+  delete ScanDlg;
+  ScanDlg = nullptr;
+  delete MainForm;
+  MainForm = nullptr;
+  delete THelpViewer::Instance();
+}

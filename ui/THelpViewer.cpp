@@ -1,0 +1,138 @@
+#include "ui/THelpViewer.h"
+
+#include "ui/THelpBrowser.h"
+
+#include <QDesktopServices>
+#include <QHBoxLayout>
+#include <QHelpContentItem>
+#include <QHelpContentModel>
+#include <QHelpContentWidget>
+#include <QHelpEngine>
+#include <QHelpIndexWidget>
+#include <QHelpLink>
+#include <QPointer>
+#include <QSplitter>
+#include <QTabWidget>
+
+namespace {
+QPointer<THelpViewer> viewer;
+} // namespace
+
+THelpViewer* THelpViewer::Instance() {
+  return viewer;
+}
+
+THelpViewer* THelpViewer::Open(const QString& collectionFile) {
+  if (viewer && viewer->collectionFile_ != collectionFile)
+    delete viewer;
+  if (!viewer)
+    viewer = new THelpViewer(collectionFile);
+  viewer->show();
+  viewer->raise();
+  viewer->activateWindow();
+  return viewer;
+}
+
+THelpViewer::THelpViewer(const QString& collectionFile)
+    : QWidget(nullptr), collectionFile_(collectionFile) {
+  setWindowTitle(QStringLiteral("Sift Well Help"));
+  // The viewer stands beside the program's windows: it neither keeps the
+  // program running nor is closed with the main window's documents.
+  setAttribute(Qt::WA_QuitOnClose, false);
+  resize(820, 600);
+
+  engine_ = new QHelpEngine(collectionFile, this);
+  // An installed collection sits in a folder the user cannot write, and a
+  // missing one must not be created.
+  engine_->setReadOnly(true);
+  engine_->setupData();
+
+  tabs_ = new QTabWidget;
+  tabs_->addTab(engine_->contentWidget(), QStringLiteral("Contents"));
+  tabs_->addTab(engine_->indexWidget(), QStringLiteral("Index"));
+
+  browser_ = new THelpBrowser(engine_);
+  browser_->setOpenLinks(false);
+
+  auto* splitter = new QSplitter(Qt::Horizontal);
+  splitter->addWidget(tabs_);
+  splitter->addWidget(browser_);
+  splitter->setStretchFactor(1, 1);
+  splitter->setSizes({240, 580});
+  auto* layout = new QHBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(splitter);
+
+  connect(engine_->contentWidget(), &QHelpContentWidget::linkActivated, this,
+          &THelpViewer::ShowUrl);
+  connect(engine_->indexWidget(), &QHelpIndexWidget::documentActivated, this,
+          [this](const QHelpLink& document, const QString&) { ShowUrl(document.url); });
+  connect(engine_->indexWidget(), &QHelpIndexWidget::documentsActivated, this,
+          [this](const QList<QHelpLink>& documents, const QString&) {
+            if (!documents.isEmpty())
+              ShowUrl(documents.constFirst().url);
+          });
+  connect(browser_, &QTextBrowser::anchorClicked, this, &THelpViewer::LinkClicked);
+  connect(engine_->contentModel(), &QHelpContentModel::contentsCreated, this, [this] {
+    if (homePending_)
+      ShowHomePage();
+  });
+}
+
+void THelpViewer::ShowContents() {
+  tabs_->setCurrentWidget(engine_->contentWidget());
+  ShowHomePage();
+}
+
+void THelpViewer::ShowIndex() {
+  tabs_->setCurrentWidget(engine_->indexWidget());
+  engine_->indexWidget()->filterIndices(QString());
+  engine_->indexWidget()->setFocus();
+}
+
+void THelpViewer::ShowContext(int context) {
+  tabs_->setCurrentWidget(engine_->contentWidget());
+  const QList<QHelpLink> documents = engine_->documentsForIdentifier(QString::number(context));
+  // A number without a topic leaves the viewer as it is.
+  if (!documents.isEmpty())
+    ShowUrl(documents.constFirst().url);
+}
+
+QUrl THelpViewer::CurrentUrl() const {
+  return browser_->source();
+}
+
+QString THelpViewer::CurrentPane() const {
+  return tabs_->currentWidget() == engine_->indexWidget() ? QStringLiteral("index")
+                                                          : QStringLiteral("contents");
+}
+
+void THelpViewer::ShowHomePage() {
+  homePending_ = false;
+  const QUrl home(engine_->customValue(QStringLiteral("defaultHomepage")).toString());
+  if (home.isValid() && !home.isEmpty()) {
+    ShowUrl(home);
+    return;
+  }
+  QHelpContentModel* model = engine_->contentModel();
+  if (model->isCreatingContents()) {
+    homePending_ = true;
+    return;
+  }
+  if (model->rowCount() > 0) {
+    if (QHelpContentItem* first = model->contentItemAt(model->index(0, 0)))
+      ShowUrl(first->url());
+  }
+}
+
+void THelpViewer::ShowUrl(const QUrl& url) {
+  browser_->setSource(url);
+}
+
+void THelpViewer::LinkClicked(const QUrl& link) {
+  const QUrl target = browser_->source().resolved(link);
+  if (target.scheme() == QLatin1String("qthelp"))
+    ShowUrl(target);
+  else
+    QDesktopServices::openUrl(target);
+}

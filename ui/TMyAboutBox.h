@@ -1,0 +1,49 @@
+#pragma once
+// The about box: the program's name, version and copyright line from its
+// version record, the terms of use and two links to the maker. Its creation
+// is the last step of the start-up and ends by opening the command-line files.
+
+#include <QDialog>
+#include <functional>
+
+class QFrame;
+class QLabel;
+class QPushButton;
+class VersionRecord;
+
+class TMyAboutBox : public QDialog {
+  Q_OBJECT
+public:
+  // `record` may be nullptr (no record); `postInit` runs last, whether or not
+  // a record was found. Neither is kept.
+  TMyAboutBox(const VersionRecord* record, const std::function<void()>& postInit,
+              QWidget* parent = nullptr);
+
+  static const char* const EmailAddress;
+  static const char* const HomePageAddress;
+
+  QFrame* Panel = nullptr;
+  QLabel* Name = nullptr;
+  QLabel* Version = nullptr;
+  QLabel* Copyright = nullptr;
+  QLabel* Freeware = nullptr;
+  QLabel* Icon = nullptr;
+  QLabel* Bugs = nullptr;
+  QPushButton* OKButton = nullptr;
+  QLabel* email = nullptr;
+  QLabel* homepage = nullptr;
+
+public slots:
+  void emailClick();
+  void homepageClick();
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+  void createControls();
+  void FormCreate(const VersionRecord* record, const std::function<void()>& postInit);
+};
+
+// The one about box of the program, made at start-up.
+extern TMyAboutBox* MyAboutBox;
