@@ -1,2 +1,243 @@
-// Placeholder until the command-line extractor exists.
-int main() { return 0; }
+// siftwell-extract: writes the kept runs of files to standard output, exactly
+// as the program writes them to an extraction output file.
+
+#include "cli/ReadOnlySettingsStore.h"
+#include "extract/FileExtractor.h"
+#include "extract/FileLineSink.h"
+#include "settings/IntegerText.h"
+#include "settings/TextOptionsStore.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <getopt.h>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+const char* const kProgram = "siftwell-extract";
+
+enum ExitStatus { kOk = 0, kFailed = 1, kBadUsage = 2 };
+
+void Report(const std::string& message) {
+  std::fprintf(stderr, "%s: %s\n", kProgram, message.c_str());
+}
+
+[[noreturn]] void Refuse(const std::string& message) {
+  Report(message + " (see --help)");
+  std::exit(kBadUsage);
+}
+
+void PrintHelp() {
+  std::printf("Usage: %s [OPTION]... [FILE]...\n"
+              "Write the text runs of each FILE to standard output, one per line.\n"
+              "With no FILE, or when FILE is -, read standard input.\n"
+              "\n"
+              "The options start from the text options stored by Sift Well; these override them:\n"
+              "  -n, --min-chars=N   keep the runs longer than N bytes; note that this is one\n"
+              "                      less than the -n of GNU strings (-n 4 here is -n 5 there)\n"
+              "  -m, --max-chars=N   cut runs when they reach N bytes; 0 sets no limit\n"
+              "  -c, --classes=LIST  the accepted classes, comma-separated from upper, lower,\n"
+              "                      number, space, punct, symbol, iso; LIST replaces all\n"
+              "                      seven, and an empty LIST turns them all off\n"
+              "  -x, --other=CHARS   also accept each byte of CHARS\n"
+              "  -h, --help          show this help and exit\n"
+              "      --version       show the version and exit\n"
+              "\n"
+              "N is decimal, or hexadecimal after \"$\" or \"0x\"; a negative N stands for\n"
+              "4294967296 + N. What GNU strings -a -n 5 FILE gives:\n"
+              "  %s -n 4 -c upper,lower,number,space,punct,symbol -x $'\\t' FILE\n"
+              "\n"
+              "Exit status: 0 when all went well, 1 when a file could not be read or the\n"
+              "output could not be written, 2 for a bad option.\n",
+              kProgram, kProgram);
+}
+
+uint32_t ParseLimit(const char* text, const char* option) {
+  int32_t value = 0;
+  if (!TextToInt(text, value))
+    Refuse(std::string("invalid number '") + text + "' for " + option);
+  return static_cast<uint32_t>(value);
+}
+
+struct ClassSwitches {
+  bool Upper = false, Lower = false, Number = false, Space = false, Punct = false, Symbol = false,
+       ISO = false;
+};
+
+ClassSwitches ParseClasses(const std::string& list) {
+  ClassSwitches on;
+  if (list.empty())
+    return on;
+  std::size_t begin = 0;
+  for (;;) {
+    const std::size_t comma = list.find(',', begin);
+    const std::string name =
+        list.substr(begin, comma == std::string::npos ? std::string::npos : comma - begin);
+    if (name == "upper")
+      on.Upper = true;
+    else if (name == "lower")
+      on.Lower = true;
+    else if (name == "number")
+      on.Number = true;
+    else if (name == "space")
+      on.Space = true;
+    else if (name == "punct")
+      on.Punct = true;
+    else if (name == "symbol")
+      on.Symbol = true;
+    else if (name == "iso")
+      on.ISO = true;
+    else
+      Refuse("invalid class '" + name + "' for --classes");
+    if (comma == std::string::npos)
+      return on;
+    begin = comma + 1;
+  }
+}
+
+// The flags given on the command line, applied over the stored options.
+struct Overrides {
+  bool minChar = false, maxChar = false, classes = false, other = false;
+  uint32_t MinChar = 0, MaxChar = 0;
+  ClassSwitches Classes;
+  std::string Other;
+
+  void ApplyTo(TextOptions& options) const {
+    if (minChar)
+      options.MinChar = MinChar;
+    if (maxChar)
+      options.MaxChar = MaxChar;
+    if (classes) {
+      options.Upper = Classes.Upper;
+      options.Lower = Classes.Lower;
+      options.Number = Classes.Number;
+      options.Space = Classes.Space;
+      options.Punct = Classes.Punct;
+      options.Symbol = Classes.Symbol;
+      options.ISO = Classes.ISO;
+    }
+    if (other)
+      options.Other = Other;
+  }
+};
+
+TextOptions StoredOptions() {
+  TextOptions options;
+  ReadOnlySettingsStore store;
+  try {
+    LoadTextOptions(store, options);
+  } catch (const std::exception& e) {
+    // The load stops at the value it could not read; what follows it keeps
+    // its default.
+    Report(std::string("stored text options: ") + e.what() + "; the defaults are used from there");
+  }
+  return options;
+}
+
+// Extracts one file into `out`: false when the output failed, which ends
+// the whole run. `status` becomes 1 when the file could not be read.
+bool ExtractOne(const std::string& name, const TextOptions& options, FileLineSink& out,
+                int& status) {
+  const bool standardInput = name == "-";
+  const std::string shown = standardInput ? "standard input" : name;
+  InputFile input;
+  if (standardInput) {
+    input.OpenDescriptor(STDIN_FILENO);
+  } else if (!input.Open(name)) {
+    out.Flush(); // what came before the message is shown before it
+    Report(shown + ": " + std::strerror(input.Error()));
+    status = kFailed;
+    return !out.Failed();
+  }
+  const ExtractResult result = ExtractLines(input, options, out);
+  if (out.Failed())
+    return false;
+  if (result.readError) {
+    out.Flush();
+    Report(shown + ": " + std::strerror(result.error));
+    status = kFailed;
+  }
+  return !out.Failed();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  enum { kVersion = 256 };
+  static const option longOptions[] = {{"min-chars", required_argument, nullptr, 'n'},
+                                       {"max-chars", required_argument, nullptr, 'm'},
+                                       {"classes", required_argument, nullptr, 'c'},
+                                       {"other", required_argument, nullptr, 'x'},
+                                       {"help", no_argument, nullptr, 'h'},
+                                       {"version", no_argument, nullptr, kVersion},
+                                       {nullptr, 0, nullptr, 0}};
+
+  Overrides overrides;
+  opterr = 0; // the messages are ours, one line each
+  for (;;) {
+    const int c = getopt_long(argc, argv, ":n:m:c:x:h", longOptions, nullptr);
+    if (c == -1)
+      break;
+    switch (c) {
+    case 'n':
+      overrides.minChar = true;
+      overrides.MinChar = ParseLimit(optarg, "--min-chars");
+      break;
+    case 'm':
+      overrides.maxChar = true;
+      overrides.MaxChar = ParseLimit(optarg, "--max-chars");
+      break;
+    case 'c':
+      overrides.classes = true;
+      overrides.Classes = ParseClasses(optarg);
+      break;
+    case 'x':
+      overrides.other = true;
+      overrides.Other = optarg;
+      break;
+    case 'h':
+      PrintHelp();
+      return kOk;
+    case kVersion:
+      std::printf("%s %s\n", kProgram, SIFTWELL_PRODUCT_VERSION);
+      return kOk;
+    case ':':
+      Refuse(std::string("option '") + argv[optind - 1] + "' needs a value");
+    default:
+      if (optopt != 0)
+        Refuse(std::string("unknown option '-") + static_cast<char>(optopt) + "'");
+      Refuse(std::string("unknown option '") + argv[optind - 1] + "'");
+    }
+  }
+
+  TextOptions options = StoredOptions();
+  overrides.ApplyTo(options);
+
+  std::vector<std::string> files(argv + optind, argv + argc);
+  if (files.empty())
+    files.push_back("-");
+
+  FileLineSink out;
+  out.OpenDescriptor(STDOUT_FILENO);
+  int status = kOk;
+  bool written = true;
+  for (const std::string& name : files) {
+    written = ExtractOne(name, options, out, status);
+    if (!written)
+      break;
+  }
+  written = written && out.Flush();
+  if (written && ::close(STDOUT_FILENO) != 0 && errno != EBADF) {
+    Report(std::string("write error: ") + std::strerror(errno));
+    return kFailed;
+  }
+  if (!written) {
+    Report(std::string("write error: ") + std::strerror(out.Error()));
+    return kFailed;
+  }
+  return status;
+}
