@@ -1,5 +1,7 @@
 #include "extract/ByteClassifier.h"
 
+#include <algorithm>
+
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 #define SIFTWELL_X86 1
@@ -86,6 +88,59 @@ __attribute__((target("ssse3"))) void ClassifySsse3(const uint8_t* data, std::si
 
 #endif // SIFTWELL_X86
 
+// One round of the long-run mask: each word ANDed with itself shifted down by
+// `shift` (1 to 63) bytes, the next word filling in from above. In place is
+// safe, since in[w + 1] is read before it is written.
+void ShiftRoundScalar(const uint64_t* in, std::size_t words, unsigned shift, uint64_t* out) {
+  for (std::size_t w = 0; w < words; ++w)
+    out[w] = in[w] & ((in[w] >> shift) | (in[w + 1] << (64 - shift)));
+  out[words] = in[words] & (in[words] >> shift);
+}
+
+void BusyScalar(const uint64_t* starts, std::size_t words, uint64_t* busy) {
+  for (std::size_t i = 0; i <= words / 64; ++i)
+    busy[i] = 0;
+  for (std::size_t w = 0; w < words; ++w)
+    busy[w / 64] |= static_cast<uint64_t>(starts[w] != 0) << (w % 64);
+}
+
+#ifdef SIFTWELL_X86
+
+__attribute__((target("avx2"))) void ShiftRoundAvx2(const uint64_t* in, std::size_t words,
+                                                    unsigned shift, uint64_t* out) {
+  const __m128i down = _mm_cvtsi32_si128(static_cast<int>(shift));
+  const __m128i up = _mm_cvtsi32_si128(static_cast<int>(64 - shift));
+  std::size_t w = 0;
+  for (; w + 4 <= words; w += 4) {
+    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + w));
+    const __m256i n = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + w + 1));
+    const __m256i r =
+        _mm256_and_si256(a, _mm256_or_si256(_mm256_srl_epi64(a, down), _mm256_sll_epi64(n, up)));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + w), r);
+  }
+  for (; w < words; ++w)
+    out[w] = in[w] & ((in[w] >> shift) | (in[w + 1] << (64 - shift)));
+  out[words] = in[words] & (in[words] >> shift);
+}
+
+__attribute__((target("avx2"))) void BusyAvx2(const uint64_t* starts, std::size_t words,
+                                              uint64_t* busy) {
+  for (std::size_t i = 0; i <= words / 64; ++i)
+    busy[i] = 0;
+  const __m256i zero = _mm256_setzero_si256();
+  std::size_t w = 0;
+  for (; w + 4 <= words; w += 4) {
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(starts + w));
+    const unsigned empty =
+        static_cast<unsigned>(_mm256_movemask_pd(_mm256_castsi256_pd(_mm256_cmpeq_epi64(v, zero))));
+    busy[w / 64] |= static_cast<uint64_t>(~empty & 0xFu) << (w % 64);
+  }
+  for (; w < words; ++w)
+    busy[w / 64] |= static_cast<uint64_t>(starts[w] != 0) << (w % 64);
+}
+
+#endif // SIFTWELL_X86
+
 } // namespace
 
 ByteClassifier::ByteClassifier() : kernel_(BestKernel()) {}
@@ -119,6 +174,39 @@ void ByteClassifier::Classify(const uint8_t* data, std::size_t words, uint64_t* 
     ClassifyScalar(data, words, flags_.data(), out);
     return;
   }
+}
+
+void ByteClassifier::LongRunStarts(const uint64_t* masks, std::size_t words, unsigned span,
+                                   uint64_t* starts, uint64_t* busy) const {
+#ifdef SIFTWELL_X86
+  const bool avx2 = kernel_ == Kernel::Avx2;
+#else
+  const bool avx2 = false;
+#endif
+  // Each round doubles the length of the stretch that must be accepted; the
+  // last one tops it up to span + 1 bytes.
+  const uint64_t* in = masks;
+  unsigned covered = 1;
+  while (covered < span + 1) {
+    const unsigned shift = 2 * covered <= span + 1 ? covered : span + 1 - covered;
+#ifdef SIFTWELL_X86
+    if (avx2)
+      ShiftRoundAvx2(in, words, shift, starts);
+    else
+#endif
+      ShiftRoundScalar(in, words, shift, starts);
+    in = starts;
+    covered += shift;
+  }
+  if (in != starts)
+    std::copy(in, in + words + 1, starts);
+#ifdef SIFTWELL_X86
+  if (avx2) {
+    BusyAvx2(starts, words, busy);
+    return;
+  }
+#endif
+  BusyScalar(starts, words, busy);
 }
 
 uint64_t ByteClassifier::ClassifyTail(const uint8_t* data, std::size_t length) const {

@@ -22,6 +22,14 @@ public:
   // that a run reaching the end of the data looks as if it went on.
   uint64_t ClassifyTail(const uint8_t* data, std::size_t length) const;
 
+  // The words where runs longer than `span` (< 64) bytes may start: bit i of
+  // starts[w] is set when bytes 64w + i to 64w + i + span are all accepted,
+  // judged from masks[0] to masks[words], the bytes after those reading as
+  // not accepted. Bit w of busy (words / 64 + 1 words) is set when starts[w]
+  // is not 0. A run of `span` bytes or fewer leaves no bit at all.
+  void LongRunStarts(const uint64_t* masks, std::size_t words, unsigned span, uint64_t* starts,
+                     uint64_t* busy) const;
+
   static bool KernelSupported(Kernel kernel);
   static Kernel BestKernel();
   Kernel ActiveKernel() const { return kernel_; }

@@ -7,7 +7,7 @@
 #include <new>
 
 namespace {
-constexpr std::size_t kBlockSize = 1 << 20;
+constexpr std::size_t kBlockSize = 1 << 18;
 
 struct FreeDeleter {
   void operator()(uint8_t* p) const { std::free(p); }

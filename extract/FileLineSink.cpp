@@ -23,7 +23,6 @@ bool FileLineSink::Open(const std::string& path) {
   }
   fd_ = fd;
   owned_ = true;
-  buffer_.reserve(kBufferSize);
   return true;
 }
 
@@ -32,50 +31,51 @@ void FileLineSink::OpenDescriptor(int fd) {
   error_ = 0;
   fd_ = fd;
   owned_ = false;
-  buffer_.reserve(kBufferSize);
 }
 
 void FileLineSink::Line(const char* data, std::size_t length) {
   if (fd_ < 0 || error_ != 0)
     return;
-  if (buffer_.size() + length + 1 > kBufferSize) {
+  if (!buffer_)
+    buffer_.reset(new char[kBufferSize]);
+  if (used_ + length + 1 > kBufferSize) {
     if (!Flush())
       return;
     // A line larger than the buffer goes straight out.
     if (length + 1 > kBufferSize) {
-      buffer_.insert(buffer_.end(), data, data + length);
-      buffer_.push_back('\n');
-      Flush();
+      if (WriteOut(data, length))
+        WriteOut("\n", 1);
       return;
     }
   }
-  buffer_.insert(buffer_.end(), data, data + length);
-  buffer_.push_back('\n');
+  std::memcpy(buffer_.get() + used_, data, length);
+  buffer_[used_ + length] = '\n';
+  used_ += length + 1;
 }
 
-bool FileLineSink::Flush() {
-  if (error_ != 0) {
-    buffer_.clear();
-    return false;
-  }
-  const char* p = buffer_.data();
-  std::size_t left = buffer_.size();
-  while (left > 0) {
-    ssize_t n = ::write(fd_, p, left);
+bool FileLineSink::WriteOut(const char* data, std::size_t length) {
+  while (length > 0) {
+    ssize_t n = ::write(fd_, data, length);
     if (n < 0) {
       if (errno == EINTR)
         continue;
       error_ = errno;
-      break;
+      return false;
     }
     if (n == 0) {
       error_ = EIO;
-      break;
+      return false;
     }
-    p += n;
-    left -= static_cast<std::size_t>(n);
+    data += n;
+    length -= static_cast<std::size_t>(n);
   }
-  buffer_.clear();
+  return true;
+}
+
+bool FileLineSink::Flush() {
+  if (error_ == 0 && fd_ >= 0 && used_ > 0)
+    WriteOut(buffer_.get(), used_);
+  used_ = 0;
   return error_ == 0;
 }
 
@@ -87,6 +87,6 @@ bool FileLineSink::Close() {
     error_ = errno;
   fd_ = -1;
   owned_ = false;
-  std::vector<char>().swap(buffer_);
+  buffer_.reset();
   return error_ == 0;
 }

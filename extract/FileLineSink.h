@@ -5,8 +5,8 @@
 #include "extract/LineSink.h"
 
 #include <cstddef>
+#include <memory>
 #include <string>
-#include <vector>
 
 class FileLineSink : public LineSink {
 public:
@@ -33,5 +33,8 @@ private:
   int fd_ = -1;
   bool owned_ = false;
   int error_ = 0;
-  std::vector<char> buffer_;
+  bool WriteOut(const char* data, std::size_t length);
+
+  std::unique_ptr<char[]> buffer_;
+  std::size_t used_ = 0;
 };

@@ -12,24 +12,6 @@ constexpr std::size_t kSegmentBytes = 64 * kSegmentWords;
 // A held run that grew this large gives its memory back once it is emitted.
 constexpr std::size_t kKeepCapacity = std::size_t(1) << 22;
 
-// Bit i is set when bytes i to i + span (span < 64) are all accepted, `next`
-// being the mask of the 64 bytes that follow. A run of `span` bytes or fewer
-// leaves no bit at all, so the scan never stops at it.
-inline uint64_t LongRunStarts(uint64_t accepted, uint64_t next, unsigned span) {
-  if (span == 0)
-    return accepted;
-  __extension__ typedef unsigned __int128 Pair;
-  Pair window = static_cast<Pair>(next) << 64 | accepted;
-  unsigned covered = 1; // bit i of window: bytes i to i + covered - 1 accepted
-  while (2 * covered <= span + 1) {
-    window &= window >> covered;
-    covered *= 2;
-  }
-  if (covered < span + 1)
-    window &= window >> (span + 1 - covered);
-  return static_cast<uint64_t>(window);
-}
-
 } // namespace
 
 RunScanner::RunScanner(const TextOptions& options, LineSink& sink)
@@ -93,6 +75,7 @@ void RunScanner::ScanBlock(const uint8_t* data, std::size_t length) {
 void RunScanner::ScanSegment(const uint8_t* data, std::size_t begin, std::size_t end,
                              std::size_t length, uint64_t minChar, uint64_t maxChar) {
   uint64_t masks[kSegmentWords + 1];
+  uint64_t starts[kSegmentWords + 1];
   const std::size_t full = (end - begin) / 64;
   const std::size_t tail = (end - begin) % 64;
   classifier_.Classify(data + begin, full, masks);
@@ -108,34 +91,55 @@ void RunScanner::ScanSegment(const uint8_t* data, std::size_t begin, std::size_t
 
   // Runs of MinChar bytes or fewer are never kept, whatever MaxChar is; the
   // start mask skips them, so only kept runs cost more than a word test.
-  const unsigned span = static_cast<unsigned>(std::min<uint64_t>(minChar, 63));
-  for (std::size_t w = 0; w < words; ++w) {
+  // The busy bits mark the words that hold a start, so that the words without
+  // one cost nothing while no run is open.
+  uint64_t busy[kSegmentWords / 64 + 1];
+  classifier_.LongRunStarts(masks, words, static_cast<unsigned>(std::min<uint64_t>(minChar, 63)),
+                            starts, busy);
+
+  bool inRun = inRun_;
+  std::size_t runBegin = runBegin_;
+  std::size_t w = 0;
+  while (w < words) {
+    if (!inRun) {
+      std::size_t index = w / 64;
+      uint64_t pending = busy[index] & (~uint64_t(0) << (w % 64));
+      while (pending == 0) {
+        if (++index * 64 >= words)
+          goto done;
+        pending = busy[index];
+      }
+      w = 64 * index + static_cast<std::size_t>(__builtin_ctzll(pending));
+    }
     const uint64_t accepted = masks[w];
-    const uint64_t starts = LongRunStarts(accepted, masks[w + 1], span);
     const std::size_t base = begin + 64 * w;
     uint64_t live = ~uint64_t(0); // the bits not yet dealt with
     for (;;) {
-      if (inRun_) {
+      if (inRun) {
         const uint64_t ends = ~accepted & live;
         if (ends == 0)
           break;
         const unsigned at = static_cast<unsigned>(__builtin_ctzll(ends));
-        ContinueRun(data, runBegin_, base + at, true, minChar, maxChar);
-        inRun_ = false;
+        ContinueRun(data, runBegin, base + at, true, minChar, maxChar);
+        inRun = false;
         if (at == 63)
           break;
         live = ~uint64_t(0) << (at + 1);
       } else {
-        const uint64_t next = starts & live;
+        const uint64_t next = starts[w] & live;
         if (next == 0)
           break;
         const unsigned at = static_cast<unsigned>(__builtin_ctzll(next));
-        inRun_ = true;
-        runBegin_ = base + at;
+        inRun = true;
+        runBegin = base + at;
         live = ~uint64_t(0) << at;
       }
     }
+    ++w;
   }
+done:
+  inRun_ = inRun;
+  runBegin_ = runBegin;
 }
 
 void RunScanner::ContinueRun(const uint8_t* data, std::size_t begin, std::size_t end, bool ended,

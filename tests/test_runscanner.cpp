@@ -82,6 +82,7 @@ private slots:
   void mixedByteAndBlockFeeding();
   void blockPathEqualsBytePath();
   void kernelsAgree();
+  void longRunStartsAgree();
   void runLongerThan4GiB();
 };
 
@@ -338,6 +339,47 @@ void TestRunScanner::kernelsAgree() {
       const uint64_t padding = ~uint64_t(0) << length;
       QCOMPARE(tail & padding, padding);
       QCOMPARE(tail & ~padding, want[1] & ~padding);
+    }
+  }
+}
+
+void TestRunScanner::longRunStartsAgree() {
+  // Against the definition: bit i of word w is set when the span + 1 bits
+  // from 64w + i on are all set, bits past the given words reading as 0.
+  std::mt19937_64 rng(11);
+  for (int round = 0; round < 300; ++round) {
+    const std::size_t words = 1 + rng() % 140;
+    std::vector<uint64_t> masks(words + 1);
+    for (auto& m : masks) {
+      m = ~uint64_t(0);
+      // Few holes, so that long stretches of set bits occur.
+      for (int holes = static_cast<int>(rng() % 4); holes > 0; --holes)
+        m &= ~(uint64_t(1) << (rng() % 64));
+      if (rng() % 5 == 0)
+        m = rng();
+    }
+    auto bit = [&](std::size_t i) {
+      return i < 64 * (words + 1) && ((masks[i / 64] >> (i % 64)) & 1);
+    };
+    const unsigned span = static_cast<unsigned>(rng() % 64);
+    std::vector<uint64_t> want(words, 0);
+    for (std::size_t i = 0; i < 64 * words; ++i) {
+      bool all = true;
+      for (std::size_t k = 0; k <= span && all; ++k)
+        all = bit(i + k);
+      if (all)
+        want[i / 64] |= uint64_t(1) << (i % 64);
+    }
+    for (auto kernel : Kernels()) {
+      ByteClassifier classifier;
+      classifier.UseKernel(kernel);
+      std::vector<uint64_t> starts(words + 1), busy(words / 64 + 1, ~uint64_t(0));
+      classifier.LongRunStarts(masks.data(), words, span, starts.data(), busy.data());
+      QCOMPARE(std::vector<uint64_t>(starts.begin(), starts.begin() + static_cast<long>(words)),
+               want);
+      for (std::size_t w = 0; w < words; ++w)
+        QCOMPARE(((busy[w / 64] >> (w % 64)) & 1) != 0, want[w] != 0);
+      QCOMPARE(busy[words / 64] >> (words % 64), uint64_t(0));
     }
   }
 }

@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# Throughput of siftwell-extract beside GNU strings, llvm-strings and wc -l
+# over one corpus of about 480 MB made from this machine's shared libraries,
+# all in the same run, plus the peak memory of siftwell-extract on the whole
+# corpus and on a tenth of it.
+#
+#   bench/bench_extract.sh [BUILD_DIR]      (default: build)
+#
+# The corpus lives in BUILD_DIR/bench-corpus and is never committed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+tool=$build/bin/siftwell-extract
+[ -x "$tool" ] || { echo "no $tool: build the target siftwell-extract first" >&2; exit 1; }
+work=$build/bench-corpus
+mkdir -p "$work"
+corpus=$work/corpus.bin
+target=$((480 * 1000 * 1000))
+
+if [ ! -f "$corpus" ] || [ "$(stat -c %s "$corpus")" -lt "$target" ]; then
+  : > "$corpus"
+  find /usr/lib /usr/lib64 -xdev -type f -name '*.so*' -size +16k 2>/dev/null | LC_ALL=C sort |
+    while read -r f; do
+      [ "$(stat -c %s "$corpus")" -ge "$target" ] && break
+      cat "$f" >> "$corpus" 2>/dev/null || true
+    done
+fi
+size=$(stat -c %s "$corpus")
+head -c $((size / 10)) "$corpus" > "$work/tenth.bin"
+
+# Everyone reads the corpus from the page cache.
+cat "$corpus" > /dev/null
+
+export XDG_CONFIG_HOME=$work/xdg # never the user's stored options
+args=(-n 4 -m 0 -c upper,lower,number,space,punct,symbol -x $'\t')
+
+seconds() { # best wall time of five runs of "$@" > /dev/null
+  local best="" t0 t1
+  for _ in 1 2 3 4 5; do
+    t0=$(date +%s%N)
+    "$@" > /dev/null
+    t1=$(date +%s%N)
+    if [ -z "$best" ] || [ $((t1 - t0)) -lt "$best" ]; then best=$((t1 - t0)); fi
+  done
+  awk -v ns="$best" 'BEGIN { printf "%.4f", ns / 1e9 }'
+}
+
+row() { # name seconds
+  awk -v name="$1" -v s="$2" -v size="$size" \
+    'BEGIN { printf "%-34s %8.3f s %9.1f MB/s\n", name, s, size / s / 1e6 }'
+}
+
+echo "corpus: $corpus, $size bytes"
+t_wc=$(seconds wc -l "$corpus")
+t_gnu=$(seconds strings -a -n 5 "$corpus")
+t_llvm=""
+if command -v llvm-strings > /dev/null; then t_llvm=$(seconds llvm-strings -a -n 5 "$corpus"); fi
+t_sw=$(seconds "$tool" "${args[@]}" "$corpus")
+row "wc -l (read limit)" "$t_wc"
+row "GNU strings -a -n 5" "$t_gnu"
+[ -n "$t_llvm" ] && row "llvm-strings -a -n 5" "$t_llvm"
+row "siftwell-extract -n 4" "$t_sw"
+awk -v g="$t_gnu" -v s="$t_sw" 'BEGIN { printf "siftwell-extract / GNU strings: %.1f times\n", g / s }'
+
+strings -a -n 5 "$corpus" > "$work/gnu.txt"
+"$tool" "${args[@]}" "$corpus" > "$work/sw.txt"
+if cmp -s "$work/gnu.txt" "$work/sw.txt"; then
+  echo "output: identical to GNU strings ($(stat -c %s "$work/sw.txt") bytes)"
+else
+  echo "output: DIFFERS from GNU strings"
+  cmp "$work/gnu.txt" "$work/sw.txt" || true
+fi
+
+peak() { /usr/bin/time -f %M "$tool" "${args[@]}" "$1" 2>&1 > /dev/null | tail -1; }
+echo "peak RSS of siftwell-extract: whole corpus $(peak "$corpus") KB, a tenth $(peak "$work/tenth.bin") KB"
