@@ -3,19 +3,24 @@
 // status bar, its own File and Edit menus (merged into the frame's menu bar
 // by the frame) and the extraction pass that fills it.
 
+#include "extract/FileLineSink.h"
+#include "extract/LineSink.h"
 #include "extract/RunScanner.h"
 
 #include <QString>
 #include <QWidget>
+#include <string>
 
+class FindReplaceController;
 class QAction;
 class QDialog;
 class QMenu;
 class QPrinter;
 class QStatusBar;
 class QsciScintilla;
+class TScanDlg;
 
-class TRTFchild : public QWidget {
+class TRTFchild : public QWidget, private LineSink {
   Q_OBJECT
 public:
   explicit TRTFchild(QWidget* parent = nullptr);
@@ -25,7 +30,10 @@ public:
   // `askOutput` is true the user may name an output file first. While
   // another window's pass runs, the pass waits and starts after it.
   void ScanFile(bool askOutput);
+  // True while this window's pass runs or waits for its turn.
   bool IsScanning() const;
+  // True while any window's pass runs.
+  static bool AnyPassRunning();
 
   // Caption := caption before its first " -> ", plus " -> " OutputFileName
   // when that is not empty.
@@ -37,6 +45,8 @@ public:
   QString InputFileName;
   QString OutputFileName;
   bool WriteToFile = false;
+  // The pass's output file while it runs.
+  FileLineSink OutputFile;
 
   QsciScintilla* Edit = nullptr;
   QStatusBar* StatusBar = nullptr;
@@ -75,6 +85,8 @@ signals:
   void NewRequested(QObject* sender);
   void OpenRequested(QObject* sender);
   void ExitRequested(QObject* sender);
+  // Every pass of this window ends with this, however it ended.
+  void ScanFinished();
 
 public slots:
   void FileSaveItemClick();
@@ -102,7 +114,46 @@ public slots:
 public:
   // True when the window may close; shows the refusal otherwise.
   bool FormCloseQuery();
+  // Lets the window be freed once it has closed.
+  void FormClose();
 
 protected:
   void closeEvent(QCloseEvent* event) override;
+
+private:
+  void createActions();
+  void createMenus();
+  void createEditor();
+
+  // The steps of one pass; false when the window was destroyed meanwhile.
+  bool RunPass(bool askOutput);
+  void EndScan();
+  // Flushes the lines collected since the last pump, then pumps events.
+  // False when the window was destroyed by an event.
+  bool Pump();
+  TScanDlg& Dialog();
+  bool PassRunning() const;
+  void LeaveQueue();
+
+  // The run scanner's line sink: the output file, or the editor.
+  void Line(const char* data, std::size_t length) override;
+  void AppendPending();
+  // While a pass fills the editor its changes are neither notified nor
+  // undoable.
+  void BeginFill();
+  void EndFill();
+  void LoadFileIntoEditor(const QString& name);
+
+  void CloseWindow();
+  QByteArray SelectedBytes() const;
+  void ReplaceSelection(const QByteArray& bytes);
+
+  RunScanner Scanner;
+  FindReplaceController* FindReplace = nullptr;
+  // SaveDialog's remembered file name.
+  QString SaveDialogName;
+  std::string pending_;
+  bool filling_ = false;
+  int savedEventMask_ = 0;
+  bool closeAfterPass_ = false;
 };

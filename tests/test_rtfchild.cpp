@@ -1,0 +1,435 @@
+// The document window: menus, position display, file commands, printing,
+// editing commands and the rules for closing.
+#include "support/FakeDialogService.h"
+#include "ui/TRTFchild.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDialog>
+#include <QFile>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QPointer>
+#include <QPrinter>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <Qsci/qsciscintilla.h>
+#include <QtTest>
+#include <csignal>
+#include <stdexcept>
+#include <sys/resource.h>
+
+namespace {
+
+void SetText(TRTFchild& w, const QByteArray& text) {
+  w.Edit->SendScintilla(QsciScintillaBase::SCI_CLEARALL);
+  w.Edit->SendScintilla(QsciScintillaBase::SCI_APPENDTEXT, static_cast<unsigned long>(text.size()),
+                        text.constData());
+}
+
+QByteArray Text(const TRTFchild& w) {
+  const long length = w.Edit->SendScintilla(QsciScintillaBase::SCI_GETLENGTH);
+  const char* p = reinterpret_cast<const char*>(
+      w.Edit->SendScintilla(QsciScintillaBase::SCI_GETCHARACTERPOINTER));
+  return QByteArray(p, length);
+}
+
+void Select(TRTFchild& w, long anchor, long caret) {
+  w.Edit->SendScintilla(QsciScintillaBase::SCI_SETSEL, static_cast<unsigned long>(anchor), caret);
+}
+
+QByteArray ReadAll(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  file.write(bytes);
+}
+
+} // namespace
+
+class TestRtfChild : public QObject {
+  Q_OBJECT
+  QTemporaryDir dir;
+  QString Path(const QString& name) const { return dir.filePath(name); }
+
+private slots:
+  void menuItemsAsDesigned_data();
+  void menuItemsAsDesigned();
+  void menusHoldItemsInOrder();
+  void editorIsPlainEightBitText();
+  void positionDisplayFollowsCaretAndSelection();
+  void saveWritesCrLfWithoutDialog();
+  void saveWithoutNameAsksAndAddsSuffix();
+  void failedSaveKeepsOldFileAndRaises();
+  void printsToPdfUnderJobTitle();
+  void printCancelledPrintsNothing();
+  void editCommandsUseLatin1Clipboard();
+  void shortcutsReachTheMenuItems();
+  void frameCommandsAreSignalled();
+  void closeRefusedWhileFindDialogOpen();
+  void closeItemClosesTheSubWindow();
+};
+
+void TestRtfChild::menuItemsAsDesigned_data() {
+  QTest::addColumn<QString>("name");
+  QTest::addColumn<QString>("caption");
+  QTest::addColumn<QString>("shortcut");
+  QTest::addColumn<QString>("hint");
+  auto row = [](const char* name, const char* caption, const char* shortcut, const char* hint) {
+    QTest::newRow(name) << name << caption << shortcut << hint;
+  };
+  row("FileNewItem", "&New", "Ctrl+N", "Create a new file");
+  row("FileOpenItem", "&Open...", "Ctrl+O", "Open an existing file");
+  row("Reload", "&Load again", "Ctrl+L", "Read again current file");
+  row("FileCloseItem", "&Close", "Ctrl+F4", "Close current file");
+  row("FileSaveItem", "&Save", "Ctrl+S", "Save current file");
+  row("FileSaveAsItem", "Save &As...", "", "Save current file under a new name");
+  row("FilePrintItem", "&Print", "Ctrl+P", "Print current file");
+  row("FilePrintSetupItem", "P&rint Setup...", "", "Change printer setup");
+  row("FileExitItem", "E&xit", "", "Exit this application");
+  row("EditUndoItem", "&Undo", "Ctrl+Z", "Undo the last action");
+  row("EditCutItem", "Cu&t", "Ctrl+X", "Delete selected text");
+  row("EditCopyItem", "&Copy", "Ctrl+C", "Copy selected text to clipboard");
+  row("EditPasteItem", "&Paste", "Ctrl+V", "Paste contents of clipboard");
+  row("EditDeleteItem", "&Delete", "Ctrl+D", "Delete selected text");
+  row("EditSelectAllItem", "&Select all", "Ctrl+A", "Select all text");
+  row("FindMenu", "&Find...", "Ctrl+F", "Search strng in tex");
+  row("FindAgain", "Find &again", "F3", "Repeat last search");
+  row("ReplaceMenu", "&Replace", "Ctrl+R", "");
+}
+
+void TestRtfChild::menuItemsAsDesigned() {
+  QFETCH(QString, name);
+  QFETCH(QString, caption);
+  QFETCH(QString, shortcut);
+  QFETCH(QString, hint);
+  TRTFchild w;
+  auto* action = w.findChild<QAction*>(name);
+  QVERIFY(action);
+  QCOMPARE(action->text(), caption);
+  QCOMPARE(action->shortcut().toString(QKeySequence::PortableText), shortcut);
+  QCOMPARE(action->statusTip(), hint);
+  if (!hint.isEmpty())
+    QCOMPARE(action->toolTip(), hint);
+}
+
+void TestRtfChild::menusHoldItemsInOrder() {
+  TRTFchild w;
+  QCOMPARE(w.FileMenu->title(), QStringLiteral("&File"));
+  QCOMPARE(w.EditMenu->title(), QStringLiteral("&Edit"));
+  auto names = [](QMenu* menu) {
+    QStringList list;
+    for (QAction* a : menu->actions())
+      list << (a->isSeparator() ? QStringLiteral("-") : a->objectName());
+    return list.join(QLatin1Char(' '));
+  };
+  QCOMPARE(names(w.FileMenu), QStringLiteral("FileNewItem FileOpenItem Reload FileCloseItem "
+                                             "FileSaveItem FileSaveAsItem - FilePrintItem "
+                                             "FilePrintSetupItem - FileExitItem"));
+  QCOMPARE(names(w.EditMenu), QStringLiteral("EditUndoItem - EditCutItem EditCopyItem "
+                                             "EditPasteItem EditDeleteItem EditSelectAllItem - "
+                                             "FindMenu FindAgain ReplaceMenu"));
+}
+
+void TestRtfChild::editorIsPlainEightBitText() {
+  TRTFchild w;
+  QVERIFY(!w.Edit->isUtf8());
+  QCOMPARE(w.Edit->wrapMode(), QsciScintilla::WrapNone);
+  QCOMPARE(w.Edit->font().pixelSize(), 13);
+  QCOMPARE(w.Edit->font().styleHint(), QFont::TypeWriter);
+  QCOMPARE(w.StatusBar->height(), 19);
+  // Every byte value is stored as it is.
+  QByteArray all;
+  for (int b = 1; b < 256; ++b)
+    all.append(static_cast<char>(b));
+  SetText(w, all);
+  QCOMPARE(Text(w), all);
+}
+
+void TestRtfChild::positionDisplayFollowsCaretAndSelection() {
+  TRTFchild w;
+  w.show();
+  QCOMPARE(w.StatusBar->currentMessage(), QStringLiteral("Line 1, Column 1"));
+  SetText(w, "abc\ndefgh");
+  Select(w, 4, 7);
+  QCOMPARE(w.StatusBar->currentMessage(), QStringLiteral("(2,1)-(2,4)"));
+  Select(w, 0, 4);
+  QCOMPARE(w.StatusBar->currentMessage(), QStringLiteral("(1,1)-(2,1)"));
+  // A selection made backwards reads the same.
+  Select(w, 7, 4);
+  QCOMPARE(w.StatusBar->currentMessage(), QStringLiteral("(2,1)-(2,4)"));
+
+  SetText(w, "abc\nde");
+  w.EditSelectAllItemClick();
+  QCOMPARE(w.StatusBar->currentMessage(), QStringLiteral("(1,1)-(2,3)"));
+
+  // Keys move the caret: the display follows at once.
+  w.Edit->setFocus();
+  QTest::keyClick(w.Edit, Qt::Key_Home, Qt::ControlModifier);
+  QCOMPARE(w.StatusBar->currentMessage(), QStringLiteral("Line 1, Column 1"));
+  QTest::keyClick(w.Edit, Qt::Key_Down);
+  QTest::keyClick(w.Edit, Qt::Key_Right);
+  QCOMPARE(w.StatusBar->currentMessage(), QStringLiteral("Line 2, Column 2"));
+  QTest::keyClick(w.Edit, Qt::Key_Right, Qt::ShiftModifier);
+  QCOMPARE(w.StatusBar->currentMessage(), QStringLiteral("(2,2)-(2,3)"));
+  // A tab is one column.
+  SetText(w, "\tx");
+  Select(w, 2, 2);
+  QCOMPARE(w.StatusBar->currentMessage(), QStringLiteral("Line 1, Column 3"));
+}
+
+void TestRtfChild::saveWritesCrLfWithoutDialog() {
+  FakeDialogService dialogs;
+  TRTFchild w;
+  w.setWindowTitle(QStringLiteral("in.bin -> ") + Path("crlf.txt"));
+  w.OutputFileName = Path("crlf.txt");
+  SetText(w, QByteArray("one\ntwo\n\xe9t\xe9\nlast", 16));
+  w.FileSaveItemClick();
+  QVERIFY(dialogs.saveProposals.isEmpty());
+  QCOMPARE(ReadAll(Path("crlf.txt")), QByteArray("one\r\ntwo\r\n\xe9t\xe9\r\nlast", 19));
+}
+
+void TestRtfChild::saveWithoutNameAsksAndAddsSuffix() {
+  FakeDialogService dialogs;
+  TRTFchild w;
+  w.setWindowTitle(QStringLiteral("(No Name 1)"));
+  SetText(w, "text");
+  dialogs.saveAnswers << Path("plain");
+  w.FileSaveItemClick();
+  QCOMPARE(dialogs.saveProposals, QStringList{QString()});
+  QCOMPARE(w.OutputFileName, Path("plain.txt"));
+  QCOMPARE(w.windowTitle(), QStringLiteral("(No Name 1) -> ") + Path("plain.txt"));
+  QCOMPARE(ReadAll(Path("plain.txt")), QByteArray("text"));
+
+  // A second Save As to a name with an extension: used as it is, and only
+  // the new name follows the arrow. The dialog proposes the last name.
+  dialogs.saveAnswers << Path("other.log");
+  w.FileSaveAsItemClick();
+  QCOMPARE(dialogs.saveProposals.last(), Path("plain.txt"));
+  QCOMPARE(w.windowTitle(), QStringLiteral("(No Name 1) -> ") + Path("other.log"));
+  QCOMPARE(ReadAll(Path("other.log")), QByteArray("text"));
+
+  // Cancelled: nothing changes.
+  w.FileSaveAsItemClick();
+  QCOMPARE(w.OutputFileName, Path("other.log"));
+  QCOMPARE(w.windowTitle(), QStringLiteral("(No Name 1) -> ") + Path("other.log"));
+}
+
+void TestRtfChild::failedSaveKeepsOldFileAndRaises() {
+  FakeDialogService dialogs;
+  TRTFchild w;
+  WriteFile(Path("keep.txt"), "old contents\r\n");
+  w.OutputFileName = Path("keep.txt");
+  SetText(w, QByteArray(3 << 20, 'x'));
+  // Writes beyond 1 MiB fail, as on a full disk.
+  struct rlimit old {};
+  getrlimit(RLIMIT_FSIZE, &old);
+  struct rlimit small = old;
+  small.rlim_cur = 1 << 20;
+  std::signal(SIGXFSZ, SIG_IGN);
+  setrlimit(RLIMIT_FSIZE, &small);
+  bool raised = false;
+  try {
+    w.FileSaveItemClick();
+  } catch (const std::runtime_error& e) {
+    raised = QString::fromStdString(e.what()).contains(Path("keep.txt"));
+  }
+  setrlimit(RLIMIT_FSIZE, &old);
+  QVERIFY(raised);
+  QCOMPARE(ReadAll(Path("keep.txt")), QByteArray("old contents\r\n"));
+
+  // A file that cannot be created at all raises too.
+  w.OutputFileName = Path("no/such/folder/file.txt");
+  QVERIFY_THROWS_EXCEPTION(std::runtime_error, w.FileSaveItemClick());
+}
+
+void TestRtfChild::printsToPdfUnderJobTitle() {
+  FakeDialogService dialogs;
+  QPrinter& printer = TRTFchild::SharedPrinter();
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  auto titleOf = [](const QString& pdf) {
+    const QByteArray bytes = ReadAll(pdf);
+    const qsizetype at = bytes.indexOf("/Title");
+    return at < 0 ? QByteArray() : bytes.mid(at, 200);
+  };
+  auto utf16 = [](const QString& s) {
+    // How the PDF writer spells a title: UTF-16 big-endian with its mark.
+    QByteArray out("\xfe\xff", 2);
+    for (QChar c : s) {
+      out.append(static_cast<char>(c.unicode() >> 8));
+      out.append(static_cast<char>(c.unicode() & 0xff));
+    }
+    return out;
+  };
+
+  TRTFchild w;
+  w.InputFileName = QStringLiteral("input-name.bin");
+  SetText(w, QByteArray("first line\nsecond line\n").repeated(200));
+  printer.setOutputFileName(Path("input.pdf"));
+  dialogs.printAnswers << true;
+  w.FilePrintItemClick();
+  QCOMPARE(dialogs.printDialogs, 1);
+  QVERIFY(QFile::exists(Path("input.pdf")));
+  QVERIFY(titleOf(Path("input.pdf")).contains(utf16(QStringLiteral("input-name.bin"))));
+
+  w.OutputFileName = QStringLiteral("output-name.txt");
+  printer.setOutputFileName(Path("output.pdf"));
+  dialogs.printAnswers << true;
+  w.FilePrintItemClick();
+  QVERIFY(titleOf(Path("output.pdf")).contains(utf16(QStringLiteral("output-name.txt"))));
+
+  // Print Setup works on the same printer for every window.
+  TRTFchild other;
+  other.FilePrintSetupItemClick();
+  QCOMPARE(dialogs.printSetupDialogs, 1);
+  QCOMPARE(&TRTFchild::SharedPrinter(), &printer);
+}
+
+void TestRtfChild::printCancelledPrintsNothing() {
+  FakeDialogService dialogs;
+  QPrinter& printer = TRTFchild::SharedPrinter();
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setOutputFileName(Path("never.pdf"));
+  TRTFchild w;
+  SetText(w, "text");
+  w.FilePrintItemClick();
+  QCOMPARE(dialogs.printDialogs, 1);
+  QVERIFY(!QFile::exists(Path("never.pdf")));
+}
+
+void TestRtfChild::editCommandsUseLatin1Clipboard() {
+  TRTFchild w;
+  QClipboard* clipboard = QApplication::clipboard();
+  SetText(w, "caf\xe9 au lait");
+  // No selection: Cut, Copy and Delete do nothing.
+  clipboard->setText(QStringLiteral("untouched"));
+  Select(w, 2, 2);
+  w.EditCopyItemClick();
+  w.EditCutItemClick();
+  w.EditDeleteItemClick();
+  QCOMPARE(clipboard->text(), QStringLiteral("untouched"));
+  QCOMPARE(Text(w), QByteArray("caf\xe9 au lait"));
+
+  Select(w, 0, 4);
+  w.EditCopyItemClick();
+  QCOMPARE(clipboard->text(), QString::fromUtf8("café"));
+  w.EditCutItemClick();
+  QCOMPARE(Text(w), QByteArray(" au lait"));
+  QCOMPARE(clipboard->text(), QString::fromUtf8("café"));
+
+  // A character outside ISO 8859-1 becomes "?"; line breaks become LF.
+  clipboard->setText(QString::fromUtf8("5 €\r\nnext"));
+  Select(w, 0, 0);
+  w.EditPasteItemClick();
+  QCOMPARE(Text(w), QByteArray("5 ?\nnext au lait"));
+  QCOMPARE(w.StatusBar->currentMessage(), QStringLiteral("Line 2, Column 5"));
+
+  w.EditUndoItemClick();
+  QCOMPARE(Text(w), QByteArray(" au lait"));
+
+  Select(w, 0, 3);
+  w.EditDeleteItemClick();
+  QCOMPARE(Text(w), QByteArray(" lait"));
+  QCOMPARE(clipboard->text(), QString::fromUtf8("5 €\r\nnext"));
+
+  w.EditSelectAllItemClick();
+  QCOMPARE(w.StatusBar->currentMessage(), QStringLiteral("(1,1)-(1,6)"));
+}
+
+void TestRtfChild::shortcutsReachTheMenuItems() {
+  FakeDialogService dialogs;
+  TRTFchild w;
+  w.show();
+  QVERIFY(QTest::qWaitForWindowActive(&w));
+  w.Edit->setFocus();
+  SetText(w, "keep this");
+  // Ctrl+D is the editor's own line duplication unless the item owns it.
+  Select(w, 0, 5);
+  QTest::keyClick(w.Edit, Qt::Key_D, Qt::ControlModifier);
+  QCOMPARE(Text(w), QByteArray("this"));
+  // Ctrl+L is the editor's line cut unless Load again owns it; here Load
+  // again reports the unnamed input.
+  QTest::keyClick(w.Edit, Qt::Key_L, Qt::ControlModifier);
+  QCOMPARE(dialogs.messages.size(), 1);
+  QCOMPARE(dialogs.messages[0].caption, QStringLiteral("Error reading file"));
+  QCOMPARE(Text(w), QByteArray("this"));
+  // Typing still types.
+  QTest::keyClicks(w.Edit, "ab");
+  QCOMPARE(Text(w), QByteArray("abthis"));
+  QTest::keyClick(w.Edit, Qt::Key_Z, Qt::ControlModifier);
+  QVERIFY(Text(w) != QByteArray("abthis"));
+}
+
+void TestRtfChild::frameCommandsAreSignalled() {
+  TRTFchild w;
+  QSignalSpy news(&w, &TRTFchild::NewRequested);
+  QSignalSpy opens(&w, &TRTFchild::OpenRequested);
+  QSignalSpy exits(&w, &TRTFchild::ExitRequested);
+  w.FileNewItem->trigger();
+  w.FileOpenItem->trigger();
+  w.FileExitItem->trigger();
+  QCOMPARE(news.size(), 1);
+  QCOMPARE(opens.size(), 1);
+  QCOMPARE(exits.size(), 1);
+  QCOMPARE(news[0][0].value<QObject*>(), w.FileNewItem);
+  QCOMPARE(opens[0][0].value<QObject*>(), w.FileOpenItem);
+  QCOMPARE(exits[0][0].value<QObject*>(), w.FileExitItem);
+}
+
+void TestRtfChild::closeRefusedWhileFindDialogOpen() {
+  FakeDialogService dialogs;
+  QPointer<TRTFchild> w = new TRTFchild;
+  w->show();
+  SetText(*w, "edited and never saved");
+  // Stands in for the find dialog of the find-and-replace commands.
+  w->FindDialog = new QDialog(w);
+  w->FindDialog->show();
+  QVERIFY(!w->close());
+  QVERIFY(w->isVisible());
+  QCOMPARE(dialogs.messages.size(), 1);
+  QCOMPARE(dialogs.messages[0].text,
+           QStringLiteral("Sorry, this application (or my compiler) is still buggy\nYou must "
+                          "close the Find/Replace box before the window"));
+  QCOMPARE(dialogs.messages[0].caption, QStringLiteral("Sift Well Error"));
+  QCOMPARE(dialogs.messages[0].buttons, DialogService::Buttons::Ok);
+  QCOMPARE(dialogs.messages[0].icon, DialogService::Icon::None);
+
+  w->ReplaceDialog = new QDialog(w);
+  w->FindDialog->hide();
+  w->ReplaceDialog->show();
+  QVERIFY(!w->close());
+  QCOMPARE(dialogs.messages.size(), 2);
+
+  // Once it is closed the window closes without a question, and is freed.
+  w->ReplaceDialog->hide();
+  QVERIFY(w->close());
+  QCOMPARE(dialogs.messages.size(), 2);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  QVERIFY(w.isNull());
+}
+
+void TestRtfChild::closeItemClosesTheSubWindow() {
+  QMdiArea area;
+  area.show();
+  auto* w = new TRTFchild;
+  w->setWindowTitle(QStringLiteral("doc"));
+  QPointer<QMdiSubWindow> sub = area.addSubWindow(w);
+  w->show();
+  QCOMPARE(sub->windowTitle(), QStringLiteral("doc"));
+  QPointer<TRTFchild> guard = w;
+  w->FileCloseItem->trigger();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  QVERIFY(guard.isNull());
+  QVERIFY(sub.isNull());
+  QVERIFY(area.subWindowList().isEmpty());
+}
+
+QTEST_MAIN(TestRtfChild)
+#include "test_rtfchild.moc"

@@ -1,0 +1,561 @@
+// The extraction pass into a document window: editor and file mode, the
+// order of its questions and reports, cancelling, the progress rule, and
+// one pass at a time.
+#include "extract/RunScanner.h"
+#include "settings/TextOptions.h"
+#include "support/FakeDialogService.h"
+#include "ui/TRTFchild.h"
+#include "ui/TScanDlg.h"
+
+#include <QFile>
+#include <QPointer>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <Qsci/qsciscintilla.h>
+#include <QtTest>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray Text(const TRTFchild& w) {
+  const long length = w.Edit->SendScintilla(QsciScintillaBase::SCI_GETLENGTH);
+  const char* p = reinterpret_cast<const char*>(
+      w.Edit->SendScintilla(QsciScintillaBase::SCI_GETCHARACTERPOINTER));
+  return QByteArray(p, length);
+}
+
+void SetText(TRTFchild& w, const QByteArray& text) {
+  w.Edit->SendScintilla(QsciScintillaBase::SCI_CLEARALL);
+  w.Edit->SendScintilla(QsciScintillaBase::SCI_APPENDTEXT, static_cast<unsigned long>(text.size()),
+                        text.constData());
+}
+
+long Caret(const TRTFchild& w) {
+  return w.Edit->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS);
+}
+
+QByteArray ReadAll(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  file.write(bytes);
+}
+
+// The lines the scanner makes of `input` fed byte by byte, for comparison.
+class Collect : public LineSink {
+public:
+  QList<QByteArray> lines;
+  void Line(const char* data, std::size_t length) override {
+    lines.append(QByteArray(data, static_cast<qsizetype>(length)));
+  }
+};
+
+QList<QByteArray> ExpectedLines(const QByteArray& input) {
+  Collect sink;
+  RunScanner scanner(GlobalTextOptions(), sink);
+  scanner.ResetScanner();
+  for (char byte : input)
+    scanner.ScanByte(static_cast<uint8_t>(byte));
+  scanner.EmitRun();
+  return sink.lines;
+}
+
+// Letters, digits and separators at random, so that runs of all lengths
+// cross every block and pump boundary.
+QByteArray RandomText(qsizetype size, quint32 seed) {
+  QRandomGenerator random(seed);
+  const QByteArray alphabet(
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghij0- \n\xe9");
+  QByteArray out(size, '\0');
+  for (qsizetype i = 0; i < size; ++i)
+    out[i] = alphabet[random.bounded(static_cast<int>(alphabet.size()))];
+  return out;
+}
+
+void ClickCancel() {
+  QTest::mouseClick(ScanDlg->CancelOp, Qt::LeftButton);
+}
+
+// Processes events until `done` holds, a bounded number of times.
+template <typename F> bool Settle(F done) {
+  for (int i = 0; i < 200 && !done(); ++i) {
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+  return done();
+}
+
+} // namespace
+
+class TestScanFile : public QObject {
+  Q_OBJECT
+  QTemporaryDir dir;
+  QString Path(const QString& name) const { return dir.filePath(name); }
+
+  // A pipe that already holds `first`; the pass reads exactly those bytes
+  // before its first pump, so a test can act at a known point.
+  int MakeFifo(const QString& name, const QByteArray& first) {
+    const QByteArray path = QFile::encodeName(Path(name));
+    ::unlink(path.constData());
+    if (::mkfifo(path.constData(), 0600) != 0)
+      return -1;
+    const int fd = ::open(path.constData(), O_RDWR | O_NONBLOCK);
+    if (fd >= 0 && ::write(fd, first.constData(), first.size()) != first.size()) {
+      ::close(fd);
+      return -1;
+    }
+    return fd;
+  }
+
+private slots:
+  void init() { GlobalTextOptions() = TextOptions(); }
+
+  void editorModeGivesLinesAndCaretAtStart();
+  void largeInputGivesTheLinesOfTheBytePath();
+  void fileModeWritesLinesAndLoadsThem();
+  void cancelledSaveDialogExtractsIntoEditor();
+  void emptyInput();
+  void cancelInTheMiddle_data();
+  void cancelInTheMiddle();
+  void endlessDeviceRunsUntilCancel();
+  void unreadableInputAfterOutputChosen();
+  void directoryIsUnreadable();
+  void unwritableOutputIsReported();
+  void fullDiskIsReported();
+  void partialOutputIsLoadedAndReported();
+  void outputEqualToInputIsRefused();
+  void loadAgainRepeatsAndDropsOutput();
+  void progressAdvances_data();
+  void progressAdvances();
+  void passesRunOneAtATime();
+};
+
+void TestScanFile::editorModeGivesLinesAndCaretAtStart() {
+  FakeDialogService dialogs;
+  WriteFile(Path("plain.bin"), QByteArray("\x01\x02Hello\x00World\xff"
+                                          "abc--Extraction\n"
+                                          "tail",
+                                          32));
+  ScanCancelled = true; // a pass starts with the flag cleared
+  TRTFchild w;
+  w.show();
+  w.InputFileName = Path("plain.bin");
+  w.setWindowTitle(w.InputFileName);
+  SetText(w, "old text");
+  w.ScanFile(false);
+  QCOMPARE(Text(w), QByteArray("Hello\nWorld\nExtraction"));
+  QVERIFY(ScanDlg);
+  QVERIFY(!ScanDlg->isVisible());
+  QCOMPARE(Caret(w), 0L);
+  QCOMPARE(w.StatusBar->currentMessage(), QStringLiteral("Line 1, Column 1"));
+  QCOMPARE(w.windowTitle(), Path("plain.bin"));
+  QVERIFY(w.OutputFileName.isEmpty());
+  QVERIFY(!w.WriteToFile);
+  QVERIFY(dialogs.messages.isEmpty());
+  QVERIFY(dialogs.saveProposals.isEmpty());
+  // The extracted text is not an edit: Undo brings back nothing.
+  w.EditUndoItemClick();
+  QCOMPARE(Text(w), QByteArray("Hello\nWorld\nExtraction"));
+  // The editor works normally again afterwards.
+  w.Edit->setFocus();
+  QTest::keyClicks(w.Edit, "X");
+  QCOMPARE(Text(w), QByteArray("XHello\nWorld\nExtraction"));
+  w.EditUndoItemClick();
+  QCOMPARE(Text(w), QByteArray("Hello\nWorld\nExtraction"));
+}
+
+void TestScanFile::largeInputGivesTheLinesOfTheBytePath() {
+  FakeDialogService dialogs;
+  GlobalTextOptions().MinChar = 2;
+  GlobalTextOptions().MaxChar = 40;
+  GlobalTextOptions().Number = true;
+  const QByteArray input = RandomText(5 << 20, 7);
+  WriteFile(Path("large.bin"), input);
+  const QList<QByteArray> lines = ExpectedLines(input);
+  QVERIFY(lines.size() > 100000);
+
+  TRTFchild w;
+  w.InputFileName = Path("large.bin");
+  w.ScanFile(false);
+  QCOMPARE(Text(w), lines.join('\n'));
+
+  dialogs.saveAnswers << Path("large.txt");
+  w.ScanFile(true);
+  QByteArray expectedFile;
+  for (const QByteArray& line : lines)
+    expectedFile += line + '\n';
+  QCOMPARE(ReadAll(Path("large.txt")), expectedFile);
+  QCOMPARE(Text(w), expectedFile);
+}
+
+void TestScanFile::fileModeWritesLinesAndLoadsThem() {
+  FakeDialogService dialogs;
+  WriteFile(Path("in.bin"), QByteArray("\x00\x00"
+                                       "Alpha\x01"
+                                       "Betas\x02Gamma",
+                                       19));
+  WriteFile(Path("out.txt"), "an older file that is emptied first\n");
+  TRTFchild w;
+  w.InputFileName = Path("in.bin");
+  w.setWindowTitle(w.InputFileName);
+  dialogs.saveAnswers << Path("out.txt");
+  w.ScanFile(true);
+  QCOMPARE(dialogs.saveProposals, QStringList{QString()});
+  QCOMPARE(ReadAll(Path("out.txt")), QByteArray("Alpha\nBetas\nGamma\n"));
+  QCOMPARE(Text(w), QByteArray("Alpha\nBetas\nGamma\n"));
+  QCOMPARE(w.windowTitle(), Path("in.bin") + QStringLiteral(" -> ") + Path("out.txt"));
+  QCOMPARE(w.OutputFileName, Path("out.txt"));
+  QVERIFY(w.WriteToFile);
+  QVERIFY(!w.OutputFile.IsOpen());
+  QCOMPARE(Caret(w), 0L);
+  QVERIFY(dialogs.messages.isEmpty());
+
+  // Save now writes the edited text back over the output file, as CR LF.
+  SetText(w, "edited\ntext");
+  w.FileSaveItemClick();
+  QCOMPARE(dialogs.saveProposals.size(), 1);
+  QCOMPARE(ReadAll(Path("out.txt")), QByteArray("edited\r\ntext"));
+}
+
+void TestScanFile::cancelledSaveDialogExtractsIntoEditor() {
+  FakeDialogService dialogs;
+  WriteFile(Path("in2.bin"), "Words here\x01more");
+  TRTFchild w;
+  w.InputFileName = Path("in2.bin");
+  w.OutputFileName = Path("earlier.txt");
+  w.setWindowTitle(w.InputFileName + QStringLiteral(" -> ") + w.OutputFileName);
+  w.ScanFile(true);
+  // The dialog proposed the output file of the window as the pass began.
+  QCOMPARE(dialogs.saveProposals, QStringList{Path("earlier.txt")});
+  QCOMPARE(Text(w), QByteArray("Words"));
+  QVERIFY(w.OutputFileName.isEmpty());
+  QCOMPARE(w.windowTitle(), Path("in2.bin"));
+  QVERIFY(!QFile::exists(Path("earlier.txt")));
+}
+
+void TestScanFile::emptyInput() {
+  FakeDialogService dialogs;
+  WriteFile(Path("empty.bin"), QByteArray());
+  TRTFchild w;
+  w.InputFileName = Path("empty.bin");
+  SetText(w, "previous");
+  w.ScanFile(false);
+  QCOMPARE(Text(w), QByteArray());
+  QVERIFY(!ScanDlg->isVisible());
+  QCOMPARE(ScanDlg->ProgressAdvances(), 0u);
+
+  dialogs.saveAnswers << Path("empty.txt");
+  SetText(w, "previous");
+  w.ScanFile(true);
+  QVERIFY(QFile::exists(Path("empty.txt")));
+  QCOMPARE(ReadAll(Path("empty.txt")), QByteArray());
+  QCOMPARE(Text(w), QByteArray());
+  QVERIFY(dialogs.messages.isEmpty());
+}
+
+void TestScanFile::cancelInTheMiddle_data() {
+  QTest::addColumn<bool>("toFile");
+  QTest::newRow("editor") << false;
+  QTest::newRow("file") << true;
+}
+
+void TestScanFile::cancelInTheMiddle() {
+  QFETCH(bool, toFile);
+  FakeDialogService dialogs;
+  // The pass reads the first part, then pumps: Cancel is pressed there and
+  // more bytes arrive, which would lengthen the open run.
+  const int fd = MakeFifo(QStringLiteral("pipe"), "Hello, World-ABCDEFGH");
+  QVERIFY(fd >= 0);
+  int pumps = 0;
+  QTimer::singleShot(0, [&] {
+    ++pumps;
+    ClickCancel();
+    ClickCancel(); // a second press is the same as one
+    QVERIFY(::write(fd, "IJKL more", 9) == 9);
+  });
+  TRTFchild w;
+  w.InputFileName = Path("pipe");
+  if (toFile)
+    dialogs.saveAnswers << Path("cancelled.txt");
+  w.ScanFile(toFile);
+  ::close(fd);
+  QCOMPARE(pumps, 1);
+  QVERIFY(ScanCancelled);
+  QVERIFY(!ScanDlg->isVisible());
+  // The open run is judged as at the end of the input.
+  if (toFile) {
+    QCOMPARE(ReadAll(Path("cancelled.txt")), QByteArray("Hello\nWorld\nABCDEFGH\n"));
+    QCOMPARE(Text(w), QByteArray("Hello\nWorld\nABCDEFGH\n"));
+    QVERIFY(!w.OutputFile.IsOpen());
+  } else {
+    QCOMPARE(Text(w), QByteArray("Hello\nWorld\nABCDEFGH"));
+  }
+  QCOMPARE(Caret(w), 0L);
+
+  // Load again yields the same lines as a pass that ended in that run.
+  WriteFile(Path("again.bin"), "Hello, World-ABCDEFGH");
+  w.InputFileName = Path("again.bin");
+  w.ScanFile(false);
+  QCOMPARE(Text(w), QByteArray("Hello\nWorld\nABCDEFGH"));
+  w.ScanFile(false);
+  QCOMPARE(Text(w), QByteArray("Hello\nWorld\nABCDEFGH"));
+}
+
+void TestScanFile::endlessDeviceRunsUntilCancel() {
+  FakeDialogService dialogs;
+  int pumps = 0;
+  QTimer pumpCounter;
+  pumpCounter.setInterval(0);
+  connect(&pumpCounter, &QTimer::timeout, [&] {
+    if (++pumps == 3)
+      ClickCancel();
+  });
+  pumpCounter.start();
+  TRTFchild w;
+  w.InputFileName = QStringLiteral("/dev/zero");
+  w.ScanFile(false);
+  pumpCounter.stop();
+  QCOMPARE(pumps, 3);
+  QCOMPARE(Text(w), QByteArray());
+  QVERIFY(dialogs.messages.isEmpty());
+  // A stream has no size: the bar never moves.
+  QCOMPARE(ScanDlg->ProgressMax(), 0u);
+  QCOMPARE(ScanDlg->ProgressAdvances(), 0u);
+}
+
+void TestScanFile::unreadableInputAfterOutputChosen() {
+  FakeDialogService dialogs;
+  TRTFchild w;
+  w.InputFileName = Path("does-not-exist.bin");
+  w.setWindowTitle(w.InputFileName);
+  SetText(w, "kept");
+  dialogs.saveAnswers << Path("chosen.txt");
+  w.ScanFile(true);
+  QCOMPARE(dialogs.messages.size(), 1);
+  QCOMPARE(dialogs.messages[0].caption, QStringLiteral("Error reading file"));
+  QCOMPARE(dialogs.messages[0].text,
+           QStringLiteral("Couldn't open:\n") + Path("does-not-exist.bin"));
+  QCOMPARE(dialogs.messages[0].buttons, DialogService::Buttons::OkCancel);
+  QCOMPARE(dialogs.messages[0].icon, DialogService::Icon::None);
+  QVERIFY(QFile::exists(Path("chosen.txt")));
+  QCOMPARE(ReadAll(Path("chosen.txt")), QByteArray());
+  QCOMPARE(w.windowTitle(),
+           Path("does-not-exist.bin") + QStringLiteral(" -> ") + Path("chosen.txt"));
+  QCOMPARE(Text(w), QByteArray("kept"));
+  QVERIFY(!w.OutputFile.IsOpen());
+  QVERIFY(!ScanDlg || !ScanDlg->isVisible());
+}
+
+void TestScanFile::directoryIsUnreadable() {
+  FakeDialogService dialogs;
+  TRTFchild w;
+  w.InputFileName = dir.path();
+  SetText(w, "kept");
+  w.ScanFile(false);
+  QCOMPARE(dialogs.messages.size(), 1);
+  QCOMPARE(dialogs.messages[0].caption, QStringLiteral("Error reading file"));
+  QCOMPARE(dialogs.messages[0].text, QStringLiteral("Couldn't open:\n") + dir.path());
+  QCOMPARE(Text(w), QByteArray("kept"));
+
+  // A window made by New reports the empty name.
+  TRTFchild fresh;
+  fresh.ReloadClick();
+  QCOMPARE(dialogs.messages.size(), 2);
+  QCOMPARE(dialogs.messages[1].text, QStringLiteral("Couldn't open:\n"));
+}
+
+void TestScanFile::unwritableOutputIsReported() {
+  FakeDialogService dialogs;
+  WriteFile(Path("src.bin"), "Something readable");
+  TRTFchild w;
+  w.InputFileName = Path("src.bin");
+  w.setWindowTitle(w.InputFileName);
+  SetText(w, "kept");
+  const QString bad = Path("no/such/folder/out.txt");
+  dialogs.saveAnswers << bad;
+  dialogs.messageAnswers << DialogService::Answer::Cancel; // ignored
+  w.ScanFile(true);
+  QCOMPARE(dialogs.messages.size(), 1);
+  QCOMPARE(dialogs.messages[0].caption, QStringLiteral("Error writing file"));
+  QCOMPARE(dialogs.messages[0].text, QStringLiteral("Couldn't open:\n") + bad);
+  QCOMPARE(dialogs.messages[0].buttons, DialogService::Buttons::OkCancel);
+  QCOMPARE(dialogs.messages[0].icon, DialogService::Icon::None);
+  QCOMPARE(w.OutputFileName, bad);
+  QCOMPARE(w.windowTitle(), Path("src.bin"));
+  QCOMPARE(Text(w), QByteArray("kept"));
+  QVERIFY(!w.WriteToFile);
+}
+
+void TestScanFile::fullDiskIsReported() {
+  FakeDialogService dialogs;
+  WriteFile(Path("full.bin"), QByteArray("Some words to write\x01").repeated(1000));
+  TRTFchild w;
+  w.InputFileName = Path("full.bin");
+  // Through a link with an extension, or the dialog would add ".txt".
+  QVERIFY(QFile::link(QStringLiteral("/dev/full"), Path("full.out")));
+  dialogs.saveAnswers << Path("full.out");
+  w.ScanFile(true);
+  QCOMPARE(dialogs.messages.size(), 1);
+  QCOMPARE(dialogs.messages[0].caption, QStringLiteral("Error writing file"));
+  QVERIFY(
+      dialogs.messages[0].text.startsWith(QStringLiteral("Couldn't write:\n") + Path("full.out")));
+  QVERIFY(dialogs.messages[0].text.contains(QStringLiteral("incomplete")));
+  QCOMPARE(dialogs.messages[0].buttons, DialogService::Buttons::OkCancel);
+  QCOMPARE(dialogs.messages[0].icon, DialogService::Icon::None);
+  QCOMPARE(Text(w), QByteArray());
+  QVERIFY(!w.OutputFile.IsOpen());
+}
+
+void TestScanFile::partialOutputIsLoadedAndReported() {
+  FakeDialogService dialogs;
+  WriteFile(Path("big.bin"), QByteArray("Readable text line\n").repeated(200000));
+  TRTFchild w;
+  w.InputFileName = Path("big.bin");
+  dialogs.saveAnswers << Path("partial.txt");
+  // Writes beyond 1 MiB fail, as on a full disk.
+  struct rlimit old {};
+  getrlimit(RLIMIT_FSIZE, &old);
+  struct rlimit small = old;
+  small.rlim_cur = 1 << 20;
+  std::signal(SIGXFSZ, SIG_IGN);
+  setrlimit(RLIMIT_FSIZE, &small);
+  w.ScanFile(true);
+  setrlimit(RLIMIT_FSIZE, &old);
+  QCOMPARE(dialogs.messages.size(), 1);
+  QCOMPARE(dialogs.messages[0].caption, QStringLiteral("Error writing file"));
+  QVERIFY(dialogs.messages[0].text.contains(QStringLiteral("incomplete")));
+  const QByteArray written = ReadAll(Path("partial.txt"));
+  QCOMPARE(written.size(), 1 << 20);
+  QCOMPARE(Text(w), written);
+}
+
+void TestScanFile::outputEqualToInputIsRefused() {
+  FakeDialogService dialogs;
+  const QByteArray original("Precious input, not to be lost\x01\x02");
+  WriteFile(Path("precious.bin"), original);
+  QVERIFY(QFile::link(Path("precious.bin"), Path("alias.bin")));
+  TRTFchild w;
+  w.InputFileName = Path("precious.bin");
+  w.setWindowTitle(w.InputFileName);
+  SetText(w, "kept");
+  dialogs.saveAnswers << dir.path() + QStringLiteral("/./precious.bin") << Path("alias.bin");
+  w.ScanFile(true);
+  w.ScanFile(true);
+  QCOMPARE(dialogs.messages.size(), 2);
+  for (const auto& shown : dialogs.messages) {
+    QCOMPARE(shown.caption, QStringLiteral("Error writing file"));
+    QVERIFY(shown.text.startsWith(QStringLiteral("Couldn't open:\n")));
+  }
+  QCOMPARE(ReadAll(Path("precious.bin")), original);
+  QCOMPARE(Text(w), QByteArray("kept"));
+  QCOMPARE(w.windowTitle(), Path("precious.bin"));
+  // Save must not aim at the input either.
+  QVERIFY(w.OutputFileName.isEmpty());
+  QCOMPARE(dialogs.saveProposals, QStringList({QString(), QString()}));
+}
+
+void TestScanFile::loadAgainRepeatsAndDropsOutput() {
+  FakeDialogService dialogs;
+  WriteFile(Path("source.bin"), "Lines\x01of\x02words\x03that\x04repeat");
+  TRTFchild w;
+  w.InputFileName = Path("source.bin");
+  w.setWindowTitle(w.InputFileName);
+  dialogs.saveAnswers << Path("first.txt");
+  w.ScanFile(true);
+  QCOMPARE(Text(w), QByteArray("Lines\nwords\nrepeat\n"));
+  QCOMPARE(w.windowTitle(), Path("source.bin") + QStringLiteral(" -> ") + Path("first.txt"));
+
+  SetText(w, "edits that are dropped");
+  w.Reload->trigger();
+  QCOMPARE(Text(w), QByteArray("Lines\nwords\nrepeat"));
+  QCOMPARE(w.windowTitle(), Path("source.bin"));
+  QVERIFY(w.OutputFileName.isEmpty());
+  QVERIFY(!w.WriteToFile);
+  QCOMPARE(dialogs.saveProposals.size(), 1);
+
+  // The next Save asks, proposing the former output file.
+  dialogs.saveAnswers << Path("second.txt");
+  w.FileSaveItemClick();
+  QCOMPARE(dialogs.saveProposals.last(), Path("first.txt"));
+  QCOMPARE(ReadAll(Path("second.txt")), QByteArray("Lines\r\nwords\r\nrepeat"));
+  QCOMPARE(ReadAll(Path("first.txt")), QByteArray("Lines\nwords\nrepeat\n"));
+}
+
+void TestScanFile::progressAdvances_data() {
+  QTest::addColumn<int>("size");
+  QTest::addColumn<int>("step");
+  QTest::addColumn<int>("advances");
+  QTest::newRow("625 bytes") << 625 << 25 << 26;
+  QTest::newRow("10 bytes") << 10 << 1 << 10;
+  QTest::newRow("24 bytes") << 24 << 1 << 24;
+  QTest::newRow("25 bytes") << 25 << 1 << 25;
+  QTest::newRow("1000 bytes") << 1000 << 40 << 26;
+  QTest::newRow("3 MiB") << (3 << 20) << (3 << 20) / 25 << 26;
+}
+
+void TestScanFile::progressAdvances() {
+  QFETCH(int, size);
+  QFETCH(int, step);
+  QFETCH(int, advances);
+  FakeDialogService dialogs;
+  WriteFile(Path("sized.bin"), QByteArray(size, 'a'));
+  TRTFchild w;
+  w.InputFileName = Path("sized.bin");
+  w.ScanFile(false);
+  QCOMPARE(ScanDlg->ProgressMax(), static_cast<uint64_t>(size));
+  QCOMPARE(ScanDlg->ProgressStep(), static_cast<uint64_t>(step));
+  QCOMPARE(ScanDlg->ProgressAdvances(), static_cast<uint64_t>(advances));
+  QCOMPARE(ScanDlg->ProgressPosition(), static_cast<uint64_t>(size));
+  // Every byte was examined: one run of the whole file.
+  QCOMPARE(Text(w), QByteArray(size, 'a'));
+}
+
+void TestScanFile::passesRunOneAtATime() {
+  FakeDialogService dialogs;
+  const int fd = MakeFifo(QStringLiteral("slow"), "Running pass text");
+  QVERIFY(fd >= 0);
+  WriteFile(Path("second.bin"), "Second window texts");
+  QPointer<TRTFchild> first = new TRTFchild;
+  first->show();
+  first->InputFileName = Path("slow");
+  TRTFchild second;
+  second.InputFileName = Path("second.bin");
+  bool checked = false;
+  QTimer::singleShot(0, [&] {
+    // Asked for while the first pass runs: it waits, not nested.
+    second.ScanFile(false);
+    QVERIFY(second.IsScanning());
+    QVERIFY(TRTFchild::AnyPassRunning());
+    QCOMPARE(Text(second), QByteArray());
+    // Load again in the running window does nothing.
+    first->ReloadClick();
+    // Closing the running window cancels its pass; it goes afterwards.
+    QVERIFY(!first->close());
+    QVERIFY(ScanCancelled);
+    checked = true;
+  });
+  first->ScanFile(false);
+  ::close(fd);
+  QVERIFY(checked);
+  QVERIFY(!first.isNull());
+  // "text" is no longer than MinChar: only the first run is kept.
+  QCOMPARE(Text(*first), QByteArray("Running"));
+  QVERIFY(Settle([&] { return first.isNull() && !second.IsScanning(); }));
+  QCOMPARE(Text(second), QByteArray("Second\nwindow\ntexts"));
+  QVERIFY(!TRTFchild::AnyPassRunning());
+  QVERIFY(dialogs.messages.isEmpty());
+}
+
+QTEST_MAIN(TestScanFile)
+#include "test_scanfile.moc"
