@@ -267,8 +267,13 @@ TRTFchild* TMainForm::CreateMDIChild(const QString& fileName, bool askOutput) {
 
   // The pass lets events run, so the window may be gone when it returns.
   QPointer<TRTFchild> alive(child);
-  if (!fileName.isEmpty())
+  if (!fileName.isEmpty()) {
     child->ScanFile(askOutput);
+    // The progress dialog was the active window; once it is gone the user
+    // works on in the frame, keyboard included.
+    if (isVisible() && !QApplication::activeWindow())
+      activateWindow();
+  }
   return alive;
 }
 

@@ -3,6 +3,7 @@
 #include "ui/THelpBrowser.h"
 
 #include <QDesktopServices>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHelpContentItem>
 #include <QHelpContentModel>
@@ -41,9 +42,10 @@ THelpViewer::THelpViewer(const QString& collectionFile)
   setAttribute(Qt::WA_QuitOnClose, false);
   resize(820, 600);
 
-  engine_ = new QHelpEngine(collectionFile, this);
-  // An installed collection sits in a folder the user cannot write, and a
-  // missing one must not be created.
+  // An installed collection sits in a folder the user cannot write; and the
+  // engine's database would leave an empty file in place of a missing one,
+  // so a missing collection is not opened at all.
+  engine_ = new QHelpEngine(QFileInfo::exists(collectionFile) ? collectionFile : QString(), this);
   engine_->setReadOnly(true);
   engine_->setupData();
 

@@ -1,0 +1,502 @@
+// The main window: document creation, menus and their merging, the window
+// list, the tool bar and its routing, the enable rule, hints, drops and the
+// closing sequence, driven through real events.
+
+#include "app/TApplication.h"
+#include "app/TMainForm.h"
+#include "settings/TextOptions.h"
+#include "support/FakeDialogService.h"
+#include "ui/TOptions.h"
+#include "ui/TRTFchild.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QDialog>
+#include <QFile>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QToolBar>
+#include <QToolButton>
+#include <Qsci/qsciscintilla.h>
+#include <QtTest>
+#include <memory>
+
+namespace {
+QByteArray EditorText(const TRTFchild* child) {
+  return child->Edit->text().toLatin1();
+}
+
+QString SettingsPath() {
+  return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Maelbrook"),
+                   QStringLiteral("Siftwell"))
+      .fileName();
+}
+
+QStringList MenuTitles(const QMenuBar* bar) {
+  QStringList titles;
+  const QList<QAction*> actions = bar->actions();
+  for (const QAction* action : actions)
+    titles.append(action->text());
+  return titles;
+}
+
+// Sends a file manager's drop of `files` to `target`.
+bool Drop(QWidget* target, const QList<QUrl>& urls) {
+  QMimeData data;
+  data.setUrls(urls);
+  const QPoint at = target->rect().center();
+  QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(target, &enter);
+  if (!enter.isAccepted())
+    return false;
+  QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(target, &drop);
+  return drop.isAccepted();
+}
+} // namespace
+
+class TestMainForm : public QObject {
+  Q_OBJECT
+  QTemporaryDir dir;
+  std::unique_ptr<FakeDialogService> dialogs;
+  TMainForm* form = nullptr;
+
+  QString WriteSample(const QString& name, const QByteArray& bytes) {
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+      file.write(bytes);
+    return path;
+  }
+
+  void CloseDocument(TRTFchild* child) {
+    for (QMdiSubWindow* window : form->MdiArea->subWindowList()) {
+      if (window->widget() == child)
+        window->close();
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+
+  // Keys go where the user's typing goes: the focused widget.
+  void Type(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : form;
+    QTest::keyClick(target, Qt::Key(key), modifiers);
+  }
+
+private slots:
+  void init() {
+    QFile::remove(SettingsPath());
+    GlobalTextOptions() = TextOptions();
+    dialogs = std::make_unique<FakeDialogService>();
+    form = new TMainForm;
+    form->show();
+    QVERIFY(QTest::qWaitForWindowActive(form));
+  }
+
+  void cleanup() {
+    delete form;
+    form = nullptr;
+    dialogs.reset();
+  }
+
+  void designAsGiven() {
+    QCOMPARE(form->windowTitle(), QStringLiteral("Sift Well"));
+    QCOMPARE(MenuTitles(form->MainMenu), QStringList({"&File", "&Window", "&Options", "&Help"}));
+    QCOMPARE(form->FileNewItem->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_N));
+    QCOMPARE(form->FileOpenItem->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+    QCOMPARE(form->OptionsEntry->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_T));
+    QCOMPARE(form->OptionsEntry->text(), QStringLiteral("&Text options..."));
+    QCOMPARE(form->HelpSearchItem->text(), QStringLiteral("&Search for Help On..."));
+    QCOMPARE(form->WindowArrangeItem->statusTip(), QStringLiteral("Arrange minimized windows"));
+    QCOMPARE(form->HelpContentsItem->statusTip(),
+             QStringLiteral("Display the help contents screen"));
+    QCOMPARE(form->StatusLine->height(), 23);
+    QCOMPARE(form->SpeedBar->height(), 27);
+
+    // The buttons at their left edges, 25 x 25, flat, with the two halves of
+    // their picture.
+    const QList<std::pair<QToolButton*, int>> lefts = {
+        {form->OpenBtn, 8},      {form->SaveBtn, 32},  {form->PrintBtn, 56},
+        {form->UndoBtn, 84},     {form->CutBtn, 112},  {form->CopyBtn, 136},
+        {form->PasteBtn, 160},   {form->TileBtn, 188}, {form->CascadeBtn, 212},
+        {form->ArrangeBtn, 236}, {form->HelpBtn, 264}, {form->AboutBtn, 288},
+        {form->ExitBtn, 316}};
+    for (const auto& [button, left] : lefts) {
+      QCOMPARE(button->geometry(), QRect(left, 0, 25, 25));
+      QVERIFY(button->autoRaise());
+      const QImage normal = button->icon().pixmap(20, 20, QIcon::Normal).toImage();
+      const QImage disabled = button->icon().pixmap(20, 20, QIcon::Disabled).toImage();
+      QVERIFY2(!normal.isNull(), qPrintable(button->objectName()));
+      QVERIFY(normal != disabled);
+      // Olive, the bottom-left colour, is see-through.
+      QCOMPARE(qAlpha(normal.pixel(0, 19)), 0);
+    }
+    QCOMPARE(form->HelpBtn->toolTip(), QStringLiteral("Help Contents"));
+    QCOMPARE(form->HelpBtn->statusTip(), QStringLiteral("Help Contents"));
+  }
+
+  void fileNewNumbersByWindowCount() {
+    form->FileNew();
+    QCOMPARE(form->Children().at(0)->windowTitle(), QStringLiteral("(No Name 1)"));
+    QVERIFY(form->Children().at(0)->InputFileName.isEmpty());
+    form->FileNew();
+    form->FileNew();
+    QCOMPARE(form->Children().at(2)->windowTitle(), QStringLiteral("(No Name 3)"));
+    CloseDocument(form->Children().at(0));
+    QCOMPARE(form->Children().size(), 2);
+    form->FileNew();
+    // Two left plus the new one: the number repeats.
+    QCOMPARE(form->Children().at(2)->windowTitle(), QStringLiteral("(No Name 3)"));
+  }
+
+  void ctrlNMakesExactlyOneWindow() {
+    Type(Qt::Key_N, Qt::ControlModifier);
+    QCOMPARE(form->Children().size(), 1);
+    form->FileNew();
+    QCOMPARE(form->Children().size(), 2);
+    QVERIFY(form->ActiveChild()->isAncestorOf(QApplication::focusWidget()));
+    Type(Qt::Key_N, Qt::ControlModifier);
+    QCOMPARE(form->Children().size(), 3);
+    // The document's own File menu reaches the frame's commands too.
+    form->ActiveChild()->FileNewItem->trigger();
+    QCOMPARE(form->Children().size(), 4);
+    QCOMPARE(form->Children().at(3)->windowTitle(), QStringLiteral("(No Name 4)"));
+  }
+
+  void fileOpenOffersAnOutputFile() {
+    const QString path = WriteSample(QStringLiteral("open.bin"), "\x01Hellothere\x02");
+    dialogs->openAnswers = {path};
+    Type(Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(dialogs->openFilters, QStringList({"All files (*)"}));
+    QCOMPARE(form->Children().size(), 1);
+    TRTFchild* child = form->Children().at(0);
+    QCOMPARE(child->InputFileName, path);
+    QCOMPARE(child->windowTitle(), path);
+    // The pass offered the output file (answered with cancel: the editor).
+    QCOMPARE(dialogs->saveProposals.size(), 1);
+    QVERIFY(EditorText(child).contains("Hellothere"));
+
+    // The frame is active again once the progress dialog has gone, with the
+    // new document's editor focused.
+    QVERIFY(QTest::qWaitForWindowActive(form));
+    QVERIFY(child->isAncestorOf(QApplication::focusWidget()));
+    // Cancelling the open dialog does nothing; with a document active the
+    // shortcut is the document's and asks the frame the same way.
+    Type(Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(dialogs->openFilters.size(), 2);
+    QCOMPARE(form->Children().size(), 1);
+  }
+
+  void captionOfARelativeNameIsTheNameUnchanged() {
+    const QString path = WriteSample(QStringLiteral("rel.bin"), "Relative file");
+    const QString cwd = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    TRTFchild* child = form->CreateMDIChild(QStringLiteral("rel.bin"), false);
+    QDir::setCurrent(cwd);
+    QVERIFY(child);
+    QCOMPARE(child->windowTitle(), QStringLiteral("rel.bin"));
+    QVERIFY(dialogs->saveProposals.isEmpty());
+    QVERIFY(QFileInfo::exists(path));
+  }
+
+  void menuBarMergesTheActiveDocument() {
+    form->FileNew();
+    TRTFchild* child = form->ActiveChild();
+    QVERIFY(child);
+    QCOMPARE(MenuTitles(form->MainMenu),
+             QStringList({"&File", "&Edit", "&Window", "&Options", "&Help"}));
+    QCOMPARE(form->MainMenu->actions().at(0), child->FileMenu->menuAction());
+    QCOMPARE(form->MainMenu->actions().at(1), child->EditMenu->menuAction());
+
+    form->FileNew();
+    TRTFchild* second = form->ActiveChild();
+    QVERIFY(second != child);
+    QCOMPARE(form->MainMenu->actions().at(0), second->FileMenu->menuAction());
+
+    CloseDocument(second);
+    CloseDocument(child);
+    QCOMPARE(MenuTitles(form->MainMenu), QStringList({"&File", "&Window", "&Options", "&Help"}));
+    QCOMPARE(form->MainMenu->actions().at(0), form->FileMenu->menuAction());
+  }
+
+  void windowListMarksAndActivates() {
+    form->FileNew();
+    form->FileNew();
+    emit form->WindowMenu->aboutToShow();
+    QStringList entries;
+    QAction* first = nullptr;
+    QList<bool> checked;
+    for (QAction* action : form->WindowMenu->actions()) {
+      if (action->isSeparator() || !action->isCheckable())
+        continue;
+      entries.append(action->text());
+      checked.append(action->isChecked());
+      if (!first)
+        first = action;
+    }
+    QCOMPARE(entries, QStringList({"&1 (No Name 1)", "&2 (No Name 2)"}));
+    QCOMPARE(checked, QList<bool>({false, true}));
+    first->trigger();
+    QCOMPARE(form->ActiveChild()->windowTitle(), QStringLiteral("(No Name 1)"));
+    emit form->WindowMenu->aboutToShow();
+    int marked = 0;
+    for (QAction* action : form->WindowMenu->actions())
+      marked += action->isChecked() ? 1 : 0;
+    QCOMPARE(marked, 1);
+    QCOMPARE(form->WindowMenu->actions().at(0), form->WindowTileItem);
+  }
+
+  void enableRuleFollowsTheDocumentCount() {
+    const QList<QToolButton*> ruled = {form->SaveBtn, form->PrintBtn,   form->UndoBtn,
+                                       form->CutBtn,  form->CopyBtn,    form->PasteBtn,
+                                       form->TileBtn, form->CascadeBtn, form->ArrangeBtn};
+    const QList<QAction*> ruledItems = {form->WindowTileItem, form->WindowCascadeItem,
+                                        form->WindowArrangeItem};
+    const QList<QToolButton*> always = {form->OpenBtn, form->HelpBtn, form->AboutBtn,
+                                        form->ExitBtn};
+    // The window's activation was the first active-form change.
+    for (QToolButton* b : ruled)
+      QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
+    for (QAction* a : ruledItems)
+      QVERIFY(!a->isEnabled());
+    for (QToolButton* b : always)
+      QVERIFY(b->isEnabled());
+
+    form->FileNew();
+    for (QToolButton* b : ruled)
+      QVERIFY2(b->isEnabled(), qPrintable(b->objectName()));
+    for (QAction* a : ruledItems)
+      QVERIFY(a->isEnabled());
+
+    CloseDocument(form->Children().at(0));
+    for (QToolButton* b : ruled)
+      QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
+    for (QAction* a : ruledItems)
+      QVERIFY(!a->isEnabled());
+    for (QToolButton* b : always)
+      QVERIFY(b->isEnabled());
+    QVERIFY(form->FileNewItem->isEnabled() && form->OptionsEntry->isEnabled() &&
+            form->HelpAboutItem->isEnabled());
+
+    // Not applied before the first notification: a new frame has all on.
+    TMainForm fresh;
+    for (QToolButton* b :
+         {fresh.SaveBtn, fresh.PrintBtn, fresh.UndoBtn, fresh.CutBtn, fresh.CopyBtn, fresh.PasteBtn,
+          fresh.TileBtn, fresh.CascadeBtn, fresh.ArrangeBtn})
+      QVERIFY(b->isEnabled());
+    QVERIFY(fresh.WindowTileItem->isEnabled());
+  }
+
+  void toolBarActsLikeTheDocumentsMenu() {
+    form->FileNew();
+    TRTFchild* child = form->ActiveChild();
+    child->Edit->setText(QStringLiteral("alpha beta"));
+    child->Edit->setSelection(0, 0, 0, 5);
+    QTest::mouseClick(form->CopyBtn, Qt::LeftButton);
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("alpha"));
+    QCOMPARE(EditorText(child), QByteArray("alpha beta"));
+
+    QTest::mouseClick(form->CutBtn, Qt::LeftButton);
+    QCOMPARE(EditorText(child), QByteArray(" beta"));
+    child->Edit->setCursorPosition(0, 5);
+    QTest::mouseClick(form->PasteBtn, Qt::LeftButton);
+    QCOMPARE(EditorText(child), QByteArray(" betaalpha"));
+    QTest::mouseClick(form->UndoBtn, Qt::LeftButton);
+    QCOMPARE(EditorText(child), QByteArray(" beta"));
+    // The same steps through the document's own items give the same text.
+    child->EditUndoItem->trigger();
+    QCOMPARE(EditorText(child), QByteArray("alpha beta"));
+
+    const QString saved = dir.filePath(QStringLiteral("saved.txt"));
+    dialogs->saveAnswers = {saved};
+    QTest::mouseClick(form->SaveBtn, Qt::LeftButton);
+    QCOMPARE(dialogs->saveProposals.size(), 1);
+    QFile file(saved);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("alpha beta"));
+    QCOMPARE(child->windowTitle(), QStringLiteral("(No Name 1) -> ") + saved);
+
+    QTest::mouseClick(form->PrintBtn, Qt::LeftButton);
+    QCOMPARE(dialogs->printDialogs, 1);
+
+    // With no document the routing does nothing.
+    CloseDocument(child);
+    form->SaveBtnClick();
+    form->PrintBtnClick();
+    form->PasteBtnClick();
+    QCOMPARE(dialogs->saveProposals.size(), 1);
+    QCOMPARE(dialogs->printDialogs, 1);
+  }
+
+  void errorsOfACommandReachTheErrorBox() {
+    form->FileNew();
+    // Saving into a folder that does not exist fails: the error box shows
+    // it, and the program goes on.
+    dialogs->saveAnswers = {dir.filePath(QStringLiteral("missing/out.txt"))};
+    QTest::mouseClick(form->SaveBtn, Qt::LeftButton);
+    QCOMPARE(dialogs->messages.size(), 1);
+    QCOMPARE(dialogs->messages.at(0).caption, QStringLiteral("Sift Well"));
+    QCOMPARE(dialogs->messages.at(0).icon, DialogService::Icon::Critical);
+    QVERIFY(form->isVisible());
+    form->FileNew();
+    QCOMPARE(form->Children().size(), 2);
+  }
+
+  void hintsGoToTheStatusLine() {
+    QTest::mouseMove(form->SaveBtn);
+    QCOMPARE(form->StatusLine->currentMessage(), QStringLiteral("Save"));
+    QTest::mouseMove(form->ExitBtn);
+    QCOMPARE(form->StatusLine->currentMessage(), QStringLiteral("Exit"));
+    QCOMPARE(form->ExitBtn->toolTip(), QStringLiteral("Exit"));
+    // Over the empty client area there is no hint.
+    QTest::mouseMove(form->MdiArea->viewport(), form->MdiArea->viewport()->rect().center());
+    QVERIFY(form->StatusLine->currentMessage().isEmpty());
+
+    // A highlighted menu item's hint, the document's items included.
+    form->FileNew();
+    form->MainMenu->setActiveAction(form->MainMenu->actions().at(1)); // Edit
+    QMenu* edit = form->ActiveChild()->EditMenu;
+    QTRY_VERIFY(edit->isVisible());
+    edit->setActiveAction(form->ActiveChild()->EditCopyItem);
+    QCOMPARE(form->StatusLine->currentMessage(), QStringLiteral("Copy selected text to clipboard"));
+    edit->hide();
+    form->MainMenu->setActiveAction(form->MainMenu->actions().at(2)); // Window
+    QTRY_VERIFY(form->WindowMenu->isVisible());
+    form->WindowMenu->setActiveAction(form->WindowTileItem);
+    QCOMPARE(form->StatusLine->currentMessage(), QStringLiteral("Tile all windows"));
+    form->WindowMenu->hide();
+    QVERIFY(form->StatusLine->currentMessage().isEmpty());
+  }
+
+  void dropOpensFilesInOrder() {
+    const QString a = WriteSample(QStringLiteral("a.bin"), "firstfile");
+    const QString b = WriteSample(QStringLiteral("b.bin"), "secondfile");
+    const QString c = WriteSample(QStringLiteral("c.bin"), "thirdfile");
+    QVERIFY(form->acceptDrops());
+    QVERIFY(Drop(form, {QUrl::fromLocalFile(a), QUrl::fromLocalFile(b), QUrl::fromLocalFile(c)}));
+    QCOMPARE(form->Children().size(), 3);
+    QCOMPARE(form->Children().at(0)->windowTitle(), a);
+    QCOMPARE(form->Children().at(1)->windowTitle(), b);
+    QCOMPARE(form->Children().at(2)->windowTitle(), c);
+    QVERIFY(EditorText(form->Children().at(1)).contains("secondfile"));
+    QVERIFY(dialogs->saveProposals.isEmpty());
+
+    // Dropped on a document, the file opens in a window of its own instead
+    // of being pasted as text.
+    TRTFchild* target = form->Children().at(0);
+    QVERIFY(Drop(target->Edit->viewport(), {QUrl::fromLocalFile(b)}));
+    QCOMPARE(form->Children().size(), 4);
+    QVERIFY(!EditorText(target).contains("b.bin"));
+
+    // Only local files count.
+    QVERIFY(!Drop(form, {QUrl(QStringLiteral("https://example.org/x.bin"))}));
+    QCOMPARE(form->Children().size(), 4);
+  }
+
+  void optionsEntryRunsTheDialog() {
+    TOptions dialog;
+    Options = &dialog;
+    bool shown = false;
+    QTimer::singleShot(0, &dialog, [&] {
+      shown = dialog.isVisible();
+      dialog.reject();
+    });
+    Type(Qt::Key_T, Qt::ControlModifier);
+    Options = nullptr;
+    QVERIFY(shown);
+  }
+
+  void closeAbandonedWhileADocumentRefuses() {
+    form->FileNew();
+    form->FileNew();
+    TRTFchild* child = form->Children().at(0);
+    child->FindMenu->trigger();
+    QVERIFY(child->FindDialog && child->FindDialog->isVisible());
+
+    QVERIFY(!form->close());
+    QVERIFY(form->isVisible());
+    QCOMPARE(form->Children().size(), 2);
+    QCOMPARE(dialogs->messages.size(), 1);
+    QCOMPARE(dialogs->messages.at(0).caption, QStringLiteral("Sift Well Error"));
+    // The options were not saved.
+    QVERIFY(!QFileInfo::exists(SettingsPath()) || QFileInfo(SettingsPath()).size() == 0);
+
+    child->FindDialog->hide();
+    GlobalTextOptions().MinChar = 7;
+    // Exit from the document's own File menu closes the frame.
+    form->ActiveChild()->FileExitItem->trigger();
+    QVERIFY(!form->isVisible());
+    QSettings check(SettingsPath(), QSettings::IniFormat);
+    QCOMPARE(check.value(QStringLiteral("Options/MinChar")).toString(), QStringLiteral("7"));
+    QCOMPARE(check.value(QStringLiteral("Options/Upper")).toString(), QStringLiteral("1"));
+  }
+
+  void closeWithUnwritableSettingsKeepsRunning() {
+    // Root ignores permission bits: the settings folder's parent is a file.
+    const QString blocker = WriteSample(QStringLiteral("not-a-folder"), "x");
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, blocker);
+    form->FileNew();
+    QTest::mouseClick(form->ExitBtn, Qt::LeftButton);
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                       QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")));
+    QVERIFY(form->isVisible());
+    QCOMPARE(form->Children().size(), 1);
+    QCOMPARE(dialogs->messages.size(), 1);
+    QCOMPARE(dialogs->messages.at(0).text, QStringLiteral("Failed to create key Options."));
+    QCOMPARE(dialogs->messages.at(0).icon, DialogService::Icon::Critical);
+
+    // Once the store can be written again, the same close goes through.
+    QTest::mouseClick(form->ExitBtn, Qt::LeftButton);
+    QVERIFY(!form->isVisible());
+    QVERIFY(QFileInfo::exists(SettingsPath()));
+  }
+
+  void tileCascadeAndArrange() {
+    form->resize(700, 600);
+    form->FileNew();
+    form->FileNew();
+    form->FileNew();
+    const QRect area = form->MdiArea->viewport()->rect();
+    QTest::mouseClick(form->TileBtn, Qt::LeftButton);
+    const QList<QMdiSubWindow*> windows = form->MdiArea->subWindowList(QMdiArea::CreationOrder);
+    int covered = 0;
+    for (QMdiSubWindow* w : windows) {
+      QCOMPARE(w->x(), 0);
+      QCOMPARE(w->width(), area.width());
+      covered += w->height();
+    }
+    QCOMPARE(covered, area.height());
+    QVERIFY(!windows.at(0)->geometry().intersects(windows.at(1)->geometry()));
+    QVERIFY(!windows.at(1)->geometry().intersects(windows.at(2)->geometry()));
+
+    form->WindowCascadeItem->trigger();
+    QVERIFY(windows.at(0)->pos() != windows.at(1)->pos());
+    QVERIFY(windows.at(1)->pos() != windows.at(2)->pos());
+
+    windows.at(0)->showMinimized();
+    windows.at(2)->showMinimized();
+    windows.at(0)->move(200, 30);
+    QTest::mouseClick(form->ArrangeBtn, Qt::LeftButton);
+    QCOMPARE(windows.at(0)->pos(), QPoint(0, area.height() - windows.at(0)->height()));
+    QCOMPARE(windows.at(2)->pos(),
+             QPoint(windows.at(0)->width(), area.height() - windows.at(2)->height()));
+  }
+};
+
+// The error catch point is part of what is tested, so the application is the
+// program's own rather than QTEST_MAIN's.
+int main(int argc, char* argv[]) {
+  TApplication app(argc, argv);
+  app.setAttribute(Qt::AA_Use96Dpi, true);
+  TestMainForm test;
+  QTEST_SET_MAIN_SOURCE_PATH
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_mainform.moc"

@@ -1,0 +1,163 @@
+// The start-up sequence, the command-line files, a failing settings load at
+// start-up, and the error catch point of the application.
+
+#include "app/StartUp.h"
+#include "app/TApplication.h"
+#include "app/TMainForm.h"
+#include "settings/TextOptions.h"
+#include "support/FakeDialogService.h"
+#include "ui/Help.h"
+#include "ui/TMyAboutBox.h"
+#include "ui/TOptions.h"
+#include "ui/TRTFchild.h"
+#include "ui/TScanDlg.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <Qsci/qsciscintilla.h>
+#include <QtTest>
+#include <stdexcept>
+
+namespace {
+QString SettingsPath() {
+  return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Maelbrook"),
+                   QStringLiteral("Siftwell"))
+      .fileName();
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+  QDir().mkpath(QFileInfo(path).absolutePath());
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  file.write(bytes);
+}
+
+QStringList Captions() {
+  QStringList captions;
+  for (const TRTFchild* child : MainForm->Children())
+    captions.append(child->windowTitle());
+  return captions;
+}
+} // namespace
+
+class TestStartUp : public QObject {
+  Q_OBJECT
+  QTemporaryDir dir;
+
+private slots:
+  void init() {
+    QFile::remove(SettingsPath());
+    GlobalTextOptions() = TextOptions();
+  }
+
+  void cleanup() { ShutDown(); }
+
+  void startUpMakesTheWindowsAndOpensTheArguments() {
+    FakeDialogService dialogs;
+    const QString first = dir.filePath(QStringLiteral("one.bin"));
+    const QString second = dir.filePath(QStringLiteral("two.bin"));
+    WriteFile(first, QByteArray("\x00\x01"
+                                "Alphabet\x02",
+                                11));
+    WriteFile(second, QByteArray("\xff\xfeZebrafish\x03", 12));
+
+    StartUp({first, second});
+    QCOMPARE(QApplication::applicationDisplayName(), QStringLiteral("Sift Well"));
+    QVERIFY(!QApplication::windowIcon().isNull());
+    QVERIFY(MainForm && MainForm->isVisible());
+    QVERIFY(ScanDlg && !ScanDlg->isVisible());
+    QVERIFY(Options && !Options->isVisible());
+    QVERIFY(MyAboutBox && !MyAboutBox->isVisible());
+    QCOMPARE(MyAboutBox->windowTitle(), QStringLiteral("About Sift Well"));
+    QCOMPARE(MainForm->windowTitle(), QStringLiteral("Sift Well"));
+
+    // One window per argument, in order, filled without an output question.
+    QCOMPARE(Captions(), QStringList({first, second}));
+    QVERIFY(dialogs.saveProposals.isEmpty());
+    QVERIFY(dialogs.messages.isEmpty());
+    QCOMPARE(MainForm->Children().at(0)->Edit->text(), QStringLiteral("Alphabet"));
+    QCOMPARE(MainForm->Children().at(1)->Edit->text(), QStringLiteral("Zebrafish"));
+    QVERIFY(MainForm->acceptDrops());
+
+    ShutDown();
+    QVERIFY(!MainForm && !ScanDlg && !Options && !MyAboutBox);
+  }
+
+  void emptyArgumentGivesAnUnnamedDocument() {
+    FakeDialogService dialogs;
+    StartUp({QString()});
+    QCOMPARE(Captions(), QStringList({"(No Name 1)"}));
+    QVERIFY(MainForm->Children().at(0)->Edit->text().isEmpty());
+    QVERIFY(dialogs.messages.isEmpty());
+
+    // No arguments: no documents.
+    ShutDown();
+    StartUp({});
+    QVERIFY(Captions().isEmpty());
+  }
+
+  void missingArgumentIsReportedAndTheNextOneOpened() {
+    FakeDialogService dialogs;
+    const QString good = dir.filePath(QStringLiteral("good.bin"));
+    WriteFile(good, "Goodness");
+    StartUp({dir.filePath(QStringLiteral("absent.bin")), good});
+    QCOMPARE(MainForm->Children().size(), 2);
+    QVERIFY(!dialogs.messages.isEmpty());
+    QCOMPARE(MainForm->Children().at(1)->Edit->text(), QStringLiteral("Goodness"));
+  }
+
+  void wrongTypeSettingsValueIsShownAndDropsStayOff() {
+    FakeDialogService dialogs;
+    // An unquoted comma makes a list of the value.
+    WriteFile(SettingsPath(), "[Options]\nMinChar=2, 3\n");
+    const QString file = dir.filePath(QStringLiteral("after.bin"));
+    WriteFile(file, "Afterwards");
+
+    StartUp({file});
+    QCOMPARE(dialogs.messages.size(), 1);
+    // "'" sorts before ".": no period is added.
+    QCOMPARE(dialogs.messages.at(0).text, QStringLiteral("Invalid data type for 'MinChar'"));
+    QCOMPARE(dialogs.messages.at(0).caption, QStringLiteral("Sift Well"));
+    QCOMPARE(dialogs.messages.at(0).icon, DialogService::Icon::Critical);
+    // Only the rest of the main window's creation was skipped.
+    QVERIFY(!MainForm->acceptDrops());
+    QVERIFY(HelpFile().endsWith(QStringLiteral("/test_startup.qhc")));
+    QVERIFY(MyAboutBox);
+    QCOMPARE(Captions(), QStringList({file}));
+    QCOMPARE(MainForm->Children().at(0)->Edit->text(), QStringLiteral("Afterwards"));
+  }
+
+  void errorsEscapingAHandlerAreShownAndTheLoopGoesOn() {
+    FakeDialogService dialogs;
+    bool later = false;
+    QTimer::singleShot(0, this, [] { throw std::runtime_error("Cannot do that"); });
+    QTimer::singleShot(0, this, [] { throw std::runtime_error("Stopped."); });
+    QTimer::singleShot(0, this, [] { throw std::runtime_error("Really?"); });
+    QTimer::singleShot(0, this, [&later] { later = true; });
+    QTRY_VERIFY(later);
+    QCOMPARE(dialogs.messages.size(), 3);
+    QCOMPARE(dialogs.messages.at(0).text, QStringLiteral("Cannot do that."));
+    QCOMPARE(dialogs.messages.at(1).text, QStringLiteral("Stopped."));
+    // "?" sorts after ".", so it gets one too.
+    QCOMPARE(dialogs.messages.at(2).text, QStringLiteral("Really?."));
+    for (const auto& shown : dialogs.messages) {
+      QCOMPARE(shown.caption, QStringLiteral("Sift Well"));
+      QCOMPARE(shown.buttons, DialogService::Buttons::Ok);
+      QCOMPARE(shown.icon, DialogService::Icon::Critical);
+    }
+  }
+};
+
+// The error catch point is part of what is tested, so the application is the
+// program's own rather than QTEST_MAIN's.
+int main(int argc, char* argv[]) {
+  TApplication app(argc, argv);
+  app.setAttribute(Qt::AA_Use96Dpi, true);
+  TestStartUp test;
+  QTEST_SET_MAIN_SOURCE_PATH
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_startup.moc"
