@@ -1,0 +1,173 @@
+#!/usr/bin/env bash
+# siftwell-extract as a user runs it: its flags over the stored options, its
+# messages and exit statuses, standard input, missing files, failed writes.
+set -u
+tool=${1:?usage: cli_options.sh SIFTWELL_EXTRACT}
+: "${XDG_CONFIG_HOME:?a private settings folder is needed}"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+rm -rf "$XDG_CONFIG_HOME"
+mkdir -p "$XDG_CONFIG_HOME"
+conf=$XDG_CONFIG_HOME/Maelbrook/Siftwell.conf
+
+passed=0 failed=0
+pass() { passed=$((passed + 1)); }
+fail() { echo "FAIL: $*"; failed=$((failed + 1)); }
+
+# expect NAME STATUS STDOUT [ARGS...] < input: runs the tool, compares the
+# exit status and the exact bytes of standard output.
+expect() {
+  local name=$1 status=$2 want=$3
+  shift 3
+  local got
+  "$tool" "$@" > "$work/out" 2> "$work/err"
+  got=$?
+  if [ "$got" -ne "$status" ]; then
+    fail "$name: exit $got, wanted $status ($(cat "$work/err"))"
+  elif ! cmp -s "$work/out" <(printf '%b' "$want"); then
+    fail "$name: output $(od -c "$work/out" | head -3)"
+  else
+    pass
+  fi
+}
+
+# refused NAME WORD ARGS...: exit 2, one line on standard error naming WORD,
+# nothing on standard output.
+refused() {
+  local name=$1 word=$2
+  shift 2
+  local got
+  "$tool" "$@" < /dev/null > "$work/out" 2> "$work/err"
+  got=$?
+  if [ "$got" -ne 2 ]; then
+    fail "$name: exit $got, wanted 2"
+  elif [ "$(wc -l < "$work/err")" -ne 1 ] || ! grep -qF -- "$word" "$work/err"; then
+    fail "$name: message '$(cat "$work/err")' does not name '$word' in one line"
+  elif [ -s "$work/out" ]; then
+    fail "$name: wrote to standard output"
+  else
+    pass
+  fi
+}
+
+printf 'ab-Extraction-abcdefghijklmnopqrstuvwxy' > "$work/example"
+printf 'one two\nthree\0four\n' > "$work/words"
+
+# Defaults of a first start: MinChar 4, letters only.
+expect "defaults" 0 'Extraction\nabcdefghijklmnopqrstuvwxy\n' "$work/example"
+[ ! -e "$XDG_CONFIG_HOME/Maelbrook" ] && pass || fail "the settings folder was created"
+
+expect "worked example" 0 'Extraction\nabcdefghij\nklmnopqrst\nuvwxy\n' -n 4 -m 10 "$work/example"
+expect "long options" 0 'Extraction\nabcdefghij\nklmnopqrst\nuvwxy\n' \
+  --min-chars=4 --max-chars=10 "$work/example"
+expect "-n 0 keeps single letters" 0 'a\nb\nc\n' -n 0 - <<< 'a b c'
+expect "-n by the integer rule: \$10 is 16" 0 'abcdefghijklmnopq\n' -n '$10' - \
+  <<< 'abcdefghijklmnop abcdefghijklmnopq'
+expect "-n 0x10" 0 'abcdefghijklmnopq\n' -n 0x10 - <<< 'abcdefghijklmnop abcdefghijklmnopq'
+expect "-n with leading blanks" 0 'abcdefgh\n' -n ' 7' - <<< 'abcdefg abcdefgh'
+expect "-n -1 keeps nothing" 0 '' -n -1 "$work/example"
+expect "-m -1 sets no limit" 0 'abcdefghijklmnopqrstuvwxy\n' -n 12 -m -1 "$work/example"
+expect "-m 1 -n 0" 0 'a\nb\n' -n 0 -m 1 - <<< 'ab'
+expect "-c with digits and space" 0 'one two\nthree\nfour\n' -n 3 -c lower,space "$work/words"
+expect "-c empty turns all off" 0 '' -n 0 -c '' "$work/words"
+expect "-c empty with -x" 0 'o\nt\no\nt\no\n' -n 0 -c '' -x ot "$work/words"
+expect "-c iso" 0 '\xe9\xe8\xff\n' -n 1 -c iso - < <(printf 'abc\xe9\xe8\xff\x80xyz')
+expect "-x takes bytes" 0 'ab\x80\tcd\n' -n 4 -x $'\x80\t' - < <(printf 'ab\x80\tcd\x81')
+expect "last flag wins" 0 'abcdefghijklmnopqrstuvwxy\n' -n 9 -n 20 "$work/example"
+
+# Standard input, with no FILE and with "-", between files.
+expect "standard input" 0 'hello\nworld\n' < <(printf 'hello\nworld')
+expect "dash among files" 0 'Extraction\nabcdefghijklmnopqrstuvwxy\nhello\nExtraction\nabcdefghijklmnopqrstuvwxy\n' \
+  "$work/example" - "$work/example" < <(printf 'hello')
+
+# Refused options: exit 2, one line naming what was wrong.
+refused "-n abc" "abc" -n abc "$work/example"
+refused "-n with a blank after" "4 " -n '4 ' "$work/example"
+refused "-n beyond 32 bits" "99999999999" -n 99999999999 "$work/example"
+refused "--max-chars empty" "max-chars" --max-chars= "$work/example"
+refused "-c unknown class" "digits" -c upper,digits "$work/example"
+refused "-c trailing comma" "--classes" -c upper, "$work/example"
+refused "unknown short option" "-e" -e s "$work/example"
+refused "unknown long option" "--bytes" --bytes=4 "$work/example"
+refused "missing value" "-n" -n
+
+"$tool" --version > "$work/out" 2>&1
+[ "$(cat "$work/out")" = "siftwell-extract 1.03.2" ] && pass || fail "--version: $(cat "$work/out")"
+if "$tool" --help > "$work/out" 2>&1 && grep -q '^Usage: siftwell-extract \[OPTION\]\.\.\. \[FILE\]\.\.\.' "$work/out" &&
+  grep -q 'GNU strings' "$work/out"; then pass; else fail "--help"; fi
+"$tool" -h > "$work/out2" 2>&1 && cmp -s "$work/out" "$work/out2" && pass || fail "-h"
+
+# A file that cannot be opened is reported; the others are still done.
+"$tool" "$work/example" "$work/missing" "$work/words" > "$work/out" 2> "$work/err"
+status=$?
+printf 'Extraction\nabcdefghijklmnopqrstuvwxy\nthree\n' > "$work/want"
+if [ $status -eq 1 ] && cmp -s "$work/out" "$work/want" && grep -q "$work/missing" "$work/err" &&
+  [ "$(wc -l < "$work/err")" -eq 1 ]; then pass; else fail "missing file: exit $status, $(cat "$work/err")"; fi
+"$tool" "$work" > /dev/null 2> "$work/err"
+[ $? -eq 1 ] && grep -q "$work" "$work/err" && pass || fail "a folder as FILE"
+
+# Failed writes.
+if [ -w /dev/full ]; then
+  "$tool" "$work/example" > /dev/full 2> "$work/err"
+  status=$?
+  [ $status -eq 1 ] && grep -qi 'write error' "$work/err" && pass ||
+    fail "/dev/full: exit $status, $(cat "$work/err")"
+  # A large input must stop at the first failed write, not read on for nothing.
+  head -c 50000000 /dev/zero | tr '\0' 'a' | "$tool" -m 10 > /dev/full 2> "$work/err"
+  [ $? -eq 1 ] && pass || fail "/dev/full with a large input"
+fi
+
+# The stored options are the starting point; flags override them; the file
+# is never written.
+mkdir -p "$(dirname "$conf")"
+cat > "$conf" << 'CONF'
+[Options]
+MinChar=2
+MaxChar=0
+Number=1
+Space=0
+Other=-
+CONF
+cp "$conf" "$work/conf.before"
+expect "stored options" 0 'ab-Extraction-abcdefghijklmnopqrstuvwxy\n' "$work/example"
+expect "stored options, digits" 0 'x1-2\n' - <<< 'x1-2 y'
+expect "flags over stored options" 0 'Extraction\nabcdefghijklmnopqrstuvwxy\n' -x '' -n 9 "$work/example"
+cmp -s "$conf" "$work/conf.before" && pass || fail "the settings file was changed"
+
+# A value of the wrong type is reported; the values before it are used,
+# the ones after it keep their defaults (no digits, no "-").
+cat > "$conf" << 'CONF'
+[Options]
+MinChar=1
+MaxChar=1, 2
+Number=1
+Other=-
+CONF
+"$tool" "$work/example" > "$work/out" 2> "$work/err"
+status=$?
+printf 'ab\nExtraction\nabcdefghijklmnopqrstuvwxy\n' > "$work/want"
+if [ $status -eq 0 ] && cmp -s "$work/out" "$work/want" && grep -q "Invalid data type for 'MaxChar'" "$work/err"; then
+  pass
+else
+  fail "store error: exit $status, $(cat "$work/err")"
+fi
+rm -rf "$XDG_CONFIG_HOME/Maelbrook"
+
+# Ctrl+C ends a long run at once, as it does for any program.
+set -m # a background job of a script ignores SIGINT without job control
+"$tool" -c '' -x $'\x01' /dev/zero > /dev/null 2>&1 &
+pid=$!
+sleep 0.3
+kill -INT "$pid"
+for _ in $(seq 100); do kill -0 "$pid" 2> /dev/null || break; sleep 0.1; done
+if kill -0 "$pid" 2> /dev/null; then
+  kill -KILL "$pid"
+  fail "SIGINT did not end the extraction"
+else
+  wait "$pid"
+  [ $? -eq 130 ] && pass || fail "SIGINT: unexpected exit status"
+fi
+set +m
+
+echo "$passed passed, $failed failed"
+[ $failed -eq 0 ]

@@ -1,0 +1,256 @@
+// Whole files through the block scanner: the same lines as the byte path,
+// the file sink's bytes on disk, failures, and counts past 4 GiB.
+
+#include "extract/FileExtractor.h"
+#include "extract/FileLineSink.h"
+#include "extract/RunScanner.h"
+
+#include <QtTest>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <fstream>
+#include <random>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+class CollectSink : public LineSink {
+public:
+  std::vector<std::string> lines;
+  void Line(const char* data, std::size_t length) override { lines.emplace_back(data, length); }
+};
+
+std::vector<std::string> ByBytes(const TextOptions& options, const std::string& input) {
+  CollectSink sink;
+  RunScanner scanner(options, sink);
+  scanner.ResetScanner();
+  for (char c : input)
+    scanner.ScanByte(static_cast<uint8_t>(c));
+  scanner.EmitRun();
+  return sink.lines;
+}
+
+std::string Joined(const std::vector<std::string>& lines) {
+  std::string s;
+  for (const auto& l : lines)
+    s += l + "\n";
+  return s;
+}
+
+void WriteFile(const std::string& path, const std::string& content) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(content.data(), static_cast<std::streamsize>(content.size()));
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Text and binary mixed, with runs of every length.
+std::string MixedContent(std::size_t size, uint64_t seed) {
+  std::mt19937_64 rng(seed);
+  std::string s;
+  s.reserve(size);
+  while (s.size() < size) {
+    const std::size_t len = rng() % 10 == 0 ? rng() % 3000 : rng() % 20;
+    for (std::size_t i = 0; i < len && s.size() < size; ++i)
+      s.push_back(static_cast<char>(' ' + rng() % 95));
+    for (std::size_t i = rng() % 6; i > 0 && s.size() < size; --i)
+      s.push_back(static_cast<char>(rng() % 256));
+  }
+  return s;
+}
+
+TextOptions StringsOptions() {
+  TextOptions o;
+  o.Number = o.Space = o.Punct = o.Symbol = true;
+  o.Other = "\t";
+  return o;
+}
+
+} // namespace
+
+class TestFileExtractor : public QObject {
+  Q_OBJECT
+private slots:
+  void init() { QVERIFY(dir_.isValid()); }
+  void sameLinesAsBytePath_data();
+  void sameLinesAsBytePath();
+  void unopenableFiles();
+  void readErrorIsReported();
+  void stopFlagEndsThePass();
+  void standardInputPipe();
+  void fileSinkWritesLinesAndLineEnds();
+  void fileSinkReportsFailedWrites();
+  void failedSinkEndsThePass();
+  void fileLongerThan4GiB();
+
+private:
+  std::string Path(const char* name) const { return dir_.filePath(name).toStdString(); }
+  QTemporaryDir dir_;
+};
+
+void TestFileExtractor::sameLinesAsBytePath_data() {
+  QTest::addColumn<qulonglong>("size");
+  // Around the read size of 256 KiB and the scanner's 16 KiB segments.
+  for (qulonglong size :
+       {0ull, 1ull, 63ull, 16384ull, 16385ull, 262143ull, 262144ull, 262145ull, 3ull * 262144 + 17})
+    QTest::newRow(QByteArray::number(size).constData()) << size;
+}
+
+void TestFileExtractor::sameLinesAsBytePath() {
+  QFETCH(qulonglong, size);
+  const std::string content = MixedContent(size, size + 1);
+  const std::string path = Path("in.bin");
+  WriteFile(path, content);
+  for (const TextOptions& options : {TextOptions(), StringsOptions()}) {
+    CollectSink sink;
+    const ExtractResult result = ExtractFile(path, options, sink);
+    QVERIFY(result.opened);
+    QVERIFY(!result.readError && !result.writeError);
+    QCOMPARE(result.bytesRead, uint64_t(size));
+    QVERIFY(sink.lines == ByBytes(options, content));
+  }
+}
+
+void TestFileExtractor::unopenableFiles() {
+  CollectSink sink;
+  ExtractResult result = ExtractFile(Path("missing"), TextOptions(), sink);
+  QVERIFY(!result.opened);
+  QCOMPARE(result.error, ENOENT);
+  result = ExtractFile(dir_.path().toStdString(), TextOptions(), sink);
+  QVERIFY(!result.opened);
+  QCOMPARE(result.error, EISDIR);
+  QVERIFY(sink.lines.empty());
+}
+
+void TestFileExtractor::readErrorIsReported() {
+  // A directory taken as a descriptor opens but fails at the first read.
+  const int fd = ::open(dir_.path().toLocal8Bit().constData(), O_RDONLY);
+  QVERIFY(fd >= 0);
+  InputFile input;
+  input.OpenDescriptor(fd);
+  CollectSink sink;
+  const ExtractResult result = ExtractLines(input, TextOptions(), sink);
+  ::close(fd);
+  QVERIFY(result.opened);
+  QVERIFY(result.readError);
+  QCOMPARE(result.error, EISDIR);
+}
+
+void TestFileExtractor::stopFlagEndsThePass() {
+  const std::string path = Path("in.bin");
+  WriteFile(path, "hello world and more");
+  volatile bool stop = true;
+  CollectSink sink;
+  const ExtractResult result = ExtractFile(path, TextOptions(), sink, &stop);
+  QVERIFY(result.opened);
+  QCOMPARE(result.bytesRead, uint64_t(0));
+  QVERIFY(sink.lines.empty());
+}
+
+void TestFileExtractor::standardInputPipe() {
+  const std::string content = MixedContent(700000, 3);
+  int fds[2];
+  QCOMPARE(::pipe(fds), 0);
+  std::thread writer([&] {
+    std::size_t done = 0;
+    while (done < content.size()) {
+      const ssize_t n = ::write(fds[1], content.data() + done, content.size() - done);
+      if (n <= 0)
+        break;
+      done += static_cast<std::size_t>(n);
+    }
+    ::close(fds[1]);
+  });
+  InputFile input;
+  input.OpenDescriptor(fds[0]);
+  QCOMPARE(input.Size(), uint64_t(0));
+  CollectSink sink;
+  const ExtractResult result = ExtractLines(input, StringsOptions(), sink);
+  writer.join();
+  ::close(fds[0]);
+  QCOMPARE(result.bytesRead, uint64_t(content.size()));
+  QVERIFY(sink.lines == ByBytes(StringsOptions(), content));
+}
+
+void TestFileExtractor::fileSinkWritesLinesAndLineEnds() {
+  // Small lines around a line larger than the sink's buffer keep their order.
+  const std::vector<std::string> lines = {"first",     std::string(3u << 20, 'x'), "",
+                                          "\xE9t\xE9", std::string(700000, 'y'),   "last"};
+  const std::string path = Path("out.txt");
+  {
+    FileLineSink sink;
+    QVERIFY(sink.Open(path));
+    for (const auto& l : lines)
+      sink.Line(l.data(), l.size());
+    QVERIFY(sink.Close());
+  }
+  QVERIFY(ReadFile(path) == Joined(lines));
+  // Opening again empties the file.
+  FileLineSink sink;
+  QVERIFY(sink.Open(path));
+  QVERIFY(sink.Close());
+  QCOMPARE(ReadFile(path).size(), std::size_t(0));
+  QVERIFY(!sink.Open(Path("no/such/folder/out.txt")));
+  QCOMPARE(sink.Error(), ENOENT);
+}
+
+void TestFileExtractor::fileSinkReportsFailedWrites() {
+  if (::access("/dev/full", W_OK) != 0)
+    QSKIP("no /dev/full");
+  FileLineSink sink;
+  QVERIFY(sink.Open("/dev/full"));
+  sink.Line("abc", 3);
+  QVERIFY(!sink.Failed()); // still buffered
+  QVERIFY(!sink.Flush());
+  QVERIFY(sink.Failed());
+  QCOMPARE(sink.Error(), ENOSPC);
+  sink.Line("def", 3);
+  QVERIFY(!sink.Close());
+}
+
+void TestFileExtractor::failedSinkEndsThePass() {
+  if (::access("/dev/full", W_OK) != 0)
+    QSKIP("no /dev/full");
+  const std::string content = MixedContent(8u << 20, 5);
+  const std::string path = Path("in.bin");
+  WriteFile(path, content);
+  FileLineSink sink;
+  QVERIFY(sink.Open("/dev/full"));
+  const ExtractResult result = ExtractFile(path, StringsOptions(), sink);
+  QVERIFY(result.writeError);
+  QVERIFY(result.bytesRead < content.size());
+  QCOMPARE(sink.Error(), ENOSPC);
+}
+
+void TestFileExtractor::fileLongerThan4GiB() {
+  // A sparse file: text at the start, a hole of 4 GiB, text after it. The
+  // byte count and the runs past the 4 GiB mark must come out whole.
+  const std::string path = Path("big.bin");
+  const uint64_t tailAt = (uint64_t(1) << 32) + 10;
+  {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    QVERIFY(fd >= 0);
+    const std::string head = "Beginning-";
+    const std::string tail = "-Ending of the file";
+    const bool ok =
+        ::pwrite(fd, head.data(), head.size(), 0) == ssize_t(head.size()) &&
+        ::pwrite(fd, tail.data(), tail.size(), static_cast<off_t>(tailAt)) == ssize_t(tail.size());
+    ::close(fd);
+    if (!ok)
+      QSKIP("this file system takes no sparse file of 4 GiB");
+  }
+  CollectSink sink;
+  const ExtractResult result = ExtractFile(path, TextOptions(), sink);
+  ::unlink(path.c_str()); // frees its cached pages at once
+  QVERIFY(result.opened && !result.readError);
+  QCOMPARE(result.bytesRead, tailAt + 19);
+  QCOMPARE(sink.lines, (std::vector<std::string>{"Beginning", "Ending"}));
+}
+
+QTEST_GUILESS_MAIN(TestFileExtractor)
+#include "test_fileextractor.moc"
