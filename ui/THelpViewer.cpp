@@ -76,6 +76,7 @@ THelpViewer::THelpViewer(const QString& collectionFile)
           });
   connect(browser_, &QTextBrowser::anchorClicked, this, &THelpViewer::LinkClicked);
   connect(engine_->contentModel(), &QHelpContentModel::contentsCreated, this, [this] {
+    engine_->contentWidget()->expandToDepth(0);
     if (homePending_)
       ShowHomePage();
   });

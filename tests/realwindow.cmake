@@ -1,0 +1,7 @@
+# The installed program in a real X window under Xvfb, closed from the
+# keyboard (tests/realwindow.sh).
+add_test(NAME realwindow COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/realwindow.sh ${CMAKE_BINARY_DIR})
+set_tests_properties(realwindow PROPERTIES
+  SKIP_RETURN_CODE 77
+  TIMEOUT 300
+  ENVIRONMENT "QT_LOGGING_RULES=qt.qpa.*=false")
