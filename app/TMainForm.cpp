@@ -508,6 +508,15 @@ void TMainForm::closeEvent(QCloseEvent* event) {
   QSettingsStore store;
   SaveTextOptions(store, GlobalTextOptions());
   event->accept();
+  // The program ends when the event loop gets back control, which a pass
+  // still running or waiting would hold, unseen, until it was done: those
+  // documents close now, a running pass cancelled first.
+  const QList<QMdiSubWindow*> windows = MdiArea->subWindowList();
+  for (QMdiSubWindow* window : windows) {
+    auto* child = qobject_cast<TRTFchild*>(window->widget());
+    if (child && child->IsScanning())
+      window->close();
+  }
 }
 
 QStringList TMainForm::DroppedFiles(const QMimeData* data) {

@@ -457,6 +457,20 @@ private slots:
     QVERIFY(QFileInfo::exists(SettingsPath()));
   }
 
+  void exitDuringAPassEndsThePass() {
+    QByteArray bytes;
+    for (int i = 0; i < 400000; ++i)
+      bytes += "Wordy\x01";
+    const QString big = WriteSample(QStringLiteral("big.bin"), bytes);
+    QTimer::singleShot(0, form, &TMainForm::FileExit);
+    QPointer<TRTFchild> child = form->CreateMDIChild(big, false);
+    QVERIFY(!form->isVisible());
+    QVERIFY(QFileInfo::exists(SettingsPath()));
+    // The pass stopped early and its window went with it.
+    QVERIFY(!child || child->Edit->lines() < 400000);
+    QTRY_VERIFY(!child);
+  }
+
   void tileCascadeAndArrange() {
     form->resize(700, 600);
     form->FileNew();
