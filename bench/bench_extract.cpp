@@ -108,7 +108,6 @@ void BM_BlockPath(benchmark::State& state) {
 void BM_BlockPathToDevNull(benchmark::State& state) {
   const auto& corpus = Corpus();
   const TextOptions options = StringsOptions();
-  CountSink counted;
   for (auto _ : state) {
     FileLineSink sink;
     sink.Open("/dev/null");
@@ -119,7 +118,7 @@ void BM_BlockPathToDevNull(benchmark::State& state) {
     scanner.EmitRun();
     sink.Close();
   }
-  Report(state, counted);
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * corpus.size()));
 }
 
 void BM_Classify(benchmark::State& state) {
