@@ -1,0 +1,196 @@
+// The block scanner against the byte-by-byte scanner. The first bytes of the
+// input choose the options, the classifier kernel, how often the data is
+// repeated, the block sizes and a change of the limits in the middle; the
+// rest is the data. Any difference in the lines aborts.
+
+#include "extract/ByteClassifier.h"
+#include "extract/RunScanner.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+// All lines in one string with their lengths: cheaper than a string each.
+class CollectSink : public LineSink {
+public:
+  std::string bytes;
+  std::vector<std::size_t> lengths;
+  void Line(const char* data, std::size_t length) override {
+    bytes.append(data, length);
+    lengths.push_back(length);
+  }
+  bool operator==(const CollectSink& o) const { return lengths == o.lengths && bytes == o.bytes; }
+};
+
+class Header {
+public:
+  Header(const uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+  uint8_t Next() { return at_ < size_ ? data_[at_++] : 0; }
+  std::size_t Used() const { return at_ < size_ ? at_ : size_; }
+
+private:
+  const uint8_t* data_;
+  std::size_t size_;
+  std::size_t at_ = 0;
+};
+
+// Small values, the edges of a 64-byte word and of a 16 KiB segment, and
+// values near 2^31 and 2^32 where unsigned arithmetic would wrap.
+uint32_t Limit(uint8_t selector) {
+  static const uint32_t kSpecial[16] = {0,          1,          2,          63,        64,    65,
+                                        128,        16383,      16384,      16385,     65536, 65537,
+                                        2147483647, 2147483648, 4294967294, 4294967295};
+  return (selector & 0x80) ? kSpecial[selector & 15] : selector & 0x7F;
+}
+
+// A small generator, so that one seed byte gives a whole list of sizes.
+struct Rng {
+  uint64_t state;
+  uint64_t Next() {
+    state ^= state << 13;
+    state ^= state >> 7;
+    state ^= state << 17;
+    return state;
+  }
+};
+
+// 0 stands for one byte through ScanByte.
+std::size_t BlockSize(Rng& rng, bool mixBytes) {
+  static const std::size_t kSizes[16] = {0,  1,   2,    3,    7,     63,    64,    65,
+                                         66, 127, 1000, 4096, 16383, 16384, 16385, 70000};
+  std::size_t size = kSizes[rng.Next() % 16];
+  if (size == 0 && !mixBytes)
+    size = 1;
+  return size;
+}
+
+[[noreturn]] void Differ(const CollectSink& expected, const CollectSink& got,
+                         const TextOptions& options) {
+  std::size_t i = 0;
+  std::size_t at = 0;
+  while (i < expected.lengths.size() && i < got.lengths.size() &&
+         expected.lengths[i] == got.lengths[i] &&
+         expected.bytes.compare(at, expected.lengths[i], got.bytes, at, got.lengths[i]) == 0)
+    at += expected.lengths[i++];
+  std::fprintf(stderr,
+               "lines differ: %zu expected, %zu from the block path, first difference at line "
+               "%zu (MinChar %u, MaxChar %u)\n",
+               expected.lengths.size(), got.lengths.size(), i, options.MinChar, options.MaxChar);
+  if (i < expected.lengths.size())
+    std::fprintf(stderr, "  expected %zu bytes\n", expected.lengths[i]);
+  if (i < got.lengths.size())
+    std::fprintf(stderr, "  got %zu bytes\n", got.lengths[i]);
+  std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  Header header(data, size);
+  TextOptions options;
+  const uint8_t classes = header.Next();
+  options.Upper = classes & 1;
+  options.Lower = classes & 2;
+  options.Number = classes & 4;
+  options.Space = classes & 8;
+  options.Punct = classes & 16;
+  options.Symbol = classes & 32;
+  options.ISO = classes & 64;
+  const bool mixBytes = classes & 128;
+  options.MinChar = Limit(header.Next());
+  options.MaxChar = Limit(header.Next());
+  const uint8_t otherLength = header.Next() & 15;
+  for (uint8_t i = 0; i < otherLength; ++i)
+    options.Other.push_back(static_cast<char>(header.Next()));
+  const uint8_t kernel = header.Next() % 3;
+  const uint8_t repeat = header.Next();
+  Rng rng{0x9E3779B97F4A7C15ull ^ header.Next()};
+  const uint8_t change = header.Next();
+  const uint32_t laterMin = Limit(header.Next());
+  const uint32_t laterMax = Limit(header.Next());
+
+  // Repeating the data lets a short input make runs that cross segments.
+  std::string input(reinterpret_cast<const char*>(data) + header.Used(), size - header.Used());
+  // Only a quarter of the inputs are repeated: each repeat costs a pass.
+  const std::size_t copies = repeat >= 0xC0 ? 1 + (repeat & 63) : 1;
+  if (!input.empty() && copies > 1 && input.size() * copies <= (std::size_t(1) << 16)) {
+    const std::string once = input;
+    for (std::size_t i = 1; i < copies; ++i)
+      input += once;
+  }
+  const auto* bytes = reinterpret_cast<const uint8_t*>(input.data());
+
+  // The blocks, and where the limits change: at the first block boundary
+  // past the middle, the same byte for both paths.
+  std::vector<std::size_t> blocks;
+  for (std::size_t at = 0; at < input.size();) {
+    const std::size_t block = BlockSize(rng, mixBytes);
+    const std::size_t length = block == 0 ? 1 : std::min(block, input.size() - at);
+    blocks.push_back(block == 0 ? 0 : length);
+    at += length;
+  }
+  std::size_t changeAt = input.size() + 1;
+  if (change & 1) {
+    std::size_t at = 0;
+    for (std::size_t block : blocks) {
+      if (at >= input.size() / 2) {
+        changeAt = at;
+        break;
+      }
+      at += block == 0 ? 1 : block;
+    }
+  }
+
+  TextOptions byteOptions = options;
+  CollectSink expected;
+  RunScanner reference(byteOptions, expected);
+  reference.ResetScanner();
+  const std::size_t firstPart = std::min(changeAt, input.size());
+  for (std::size_t i = 0; i < firstPart; ++i)
+    reference.ScanByte(bytes[i]);
+  if (firstPart < input.size()) {
+    byteOptions.MinChar = laterMin;
+    byteOptions.MaxChar = laterMax;
+  }
+  for (std::size_t i = firstPart; i < input.size(); ++i)
+    reference.ScanByte(bytes[i]);
+  reference.EmitRun();
+
+  TextOptions blockOptions = options;
+  CollectSink got;
+  RunScanner scanner(blockOptions, got);
+  scanner.ResetScanner();
+  scanner.Classifier().UseKernel(static_cast<ByteClassifier::Kernel>(kernel));
+  std::size_t at = 0;
+  for (std::size_t block : blocks) {
+    if (at == changeAt) {
+      blockOptions.MinChar = laterMin;
+      blockOptions.MaxChar = laterMax;
+    }
+    if (block == 0) {
+      scanner.ScanByte(bytes[at]);
+      ++at;
+    } else {
+      // A buffer of exactly the block's size, so that a read past its end
+      // is caught by the address sanitizer.
+      std::unique_ptr<uint8_t[]> copy(new uint8_t[block]);
+      std::memcpy(copy.get(), bytes + at, block);
+      scanner.ScanBlock(copy.get(), block);
+      at += block;
+    }
+  }
+  scanner.EmitRun();
+
+  if (!(expected == got))
+    Differ(expected, got, options);
+  if (reference.RunLength() != 0 || scanner.RunLength() != 0)
+    std::abort();
+  return 0;
+}
