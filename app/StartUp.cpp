@@ -14,7 +14,10 @@
 #include <memory>
 
 void StartUp(const QStringList& commandLineFiles) {
-  QApplication::setApplicationDisplayName(QStringLiteral("Sift Well"));
+  // The title is the application's name; a display name would be appended
+  // to every window's caption ("Text options — Sift Well").
+  QApplication::setApplicationName(QStringLiteral("Sift Well"));
+  QGuiApplication::setDesktopFileName(QStringLiteral("siftwell"));
   QApplication::setWindowIcon(ApplicationIcon());
 
   MainForm = new TMainForm(commandLineFiles);

@@ -64,7 +64,7 @@ private slots:
     WriteFile(second, QByteArray("\xff\xfeZebrafish\x03", 12));
 
     StartUp({first, second});
-    QCOMPARE(QApplication::applicationDisplayName(), QStringLiteral("Sift Well"));
+    QCOMPARE(QApplication::applicationName(), QStringLiteral("Sift Well"));
     QVERIFY(!QApplication::windowIcon().isNull());
     QVERIFY(MainForm && MainForm->isVisible());
     QVERIFY(ScanDlg && !ScanDlg->isVisible());
