@@ -127,7 +127,8 @@ private:
 
   // The steps of one pass; false when the window was destroyed meanwhile.
   bool RunPass(bool askOutput);
-  void EndScan();
+  // False when the window was destroyed while the result was loaded.
+  bool EndScan();
   // Flushes the lines collected since the last pump, then pumps events.
   // False when the window was destroyed by an event.
   bool Pump();
@@ -141,8 +142,11 @@ private:
   // While a pass fills the editor its changes are neither notified nor
   // undoable.
   void BeginFill();
+  // Makes room for `more` bytes ahead of time, in large steps; true when the
+  // editor's buffer was moved.
+  bool ReserveFor(uint64_t more);
   void EndFill();
-  void LoadFileIntoEditor(const QString& name);
+  bool LoadFileIntoEditor(const QString& name);
 
   void CloseWindow();
   QByteArray SelectedBytes() const;
@@ -155,5 +159,6 @@ private:
   std::string pending_;
   bool filling_ = false;
   int savedEventMask_ = 0;
+  uint64_t reserved_ = 0;
   bool closeAfterPass_ = false;
 };

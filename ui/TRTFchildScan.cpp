@@ -15,7 +15,6 @@
 #include <Qsci/qsciscintilla.h>
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstring>
 #include <deque>
 #include <stdexcept>
@@ -26,12 +25,12 @@
 namespace {
 
 // Bytes read from the input at a time, and scanned between two looks at
-// the clock. Events are pumped after every block, and inside a block as
-// soon as kPumpMs of work have gone by.
+// the clock. Events are pumped as soon as kPumpMs of work have gone by, and
+// after a short read, before the next read may wait for a pipe or device.
 constexpr std::size_t kReadBlock = 1 << 20;
 constexpr std::size_t kScanSlice = 64 << 10;
 constexpr qint64 kPumpMs = 10;
-constexpr qint64 kLoadChunk = 4 << 20;
+constexpr qint64 kLoadChunk = 1 << 20;
 
 // Only one pass runs at a time; passes asked for meanwhile wait here.
 TRTFchild* runningPass = nullptr;
@@ -249,7 +248,7 @@ bool TRTFchild::RunPass(bool askOutput) {
         for (; advances < due; ++advances)
           dialog.StepIt();
       }
-      if (done == length || clock.elapsed() >= kPumpMs) {
+      if ((done == length && length < buffer.size()) || clock.elapsed() >= kPumpMs) {
         if (!Pump())
           return false;
         clock.restart();
@@ -264,11 +263,10 @@ bool TRTFchild::RunPass(bool askOutput) {
 
   input.Close();
   dialog.hide();
-  EndScan();
-  return !self.isNull();
+  return EndScan();
 }
 
-void TRTFchild::EndScan() {
+bool TRTFchild::EndScan() {
   Scanner.EmitRun();
   AppendPending();
   int writeError = 0;
@@ -277,8 +275,8 @@ void TRTFchild::EndScan() {
       writeError = OutputFile.Error() != 0 ? OutputFile.Error() : EIO;
     // A device or a pipe chosen as the output has nothing to read back
     // (/dev/full would give zeros without end).
-    if (IsRegularFile(OutputFileName))
-      LoadFileIntoEditor(OutputFileName);
+    if (IsRegularFile(OutputFileName) && !LoadFileIntoEditor(OutputFileName))
+      return false;
   }
   EndFill();
   Edit->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, 0UL);
@@ -290,13 +288,32 @@ void TRTFchild::EndScan() {
                       .arg(OutputFileName, QString::fromLocal8Bit(std::strerror(writeError))),
                   QStringLiteral("Error writing file"));
   }
+  return true;
 }
 
 bool TRTFchild::Pump() {
   QPointer<TRTFchild> self(this);
+  // Moving a large buffer takes a while of its own: the events get their
+  // turn between that and the next stretch of work.
+  if (ReserveFor(pending_.size())) {
+    QCoreApplication::processEvents();
+    if (!self)
+      return false;
+  }
   AppendPending();
   QCoreApplication::processEvents();
   return !self.isNull();
+}
+
+bool TRTFchild::ReserveFor(uint64_t more) {
+  const auto length = static_cast<uint64_t>(Edit->SendScintilla(QsciScintillaBase::SCI_GETLENGTH));
+  const uint64_t need = length + more + 1;
+  if (need <= reserved_)
+    return false;
+  // Half as much again: few moves, and at most half the text unused.
+  reserved_ = need + need / 2;
+  Edit->SendScintilla(QsciScintillaBase::SCI_ALLOCATE, static_cast<unsigned long>(reserved_));
+  return true;
 }
 
 void TRTFchild::Line(const char* data, std::size_t length) {
@@ -329,6 +346,7 @@ void TRTFchild::BeginFill() {
   Edit->SendScintilla(QsciScintillaBase::SCI_SETMODEVENTMASK, 0UL);
   Edit->SendScintilla(QsciScintillaBase::SCI_SETUNDOCOLLECTION, 0UL);
   Edit->SendScintilla(QsciScintillaBase::SCI_CLEARALL);
+  reserved_ = 0;
   pending_.clear();
 }
 
@@ -345,15 +363,19 @@ void TRTFchild::EndFill() {
   Edit->SendScintilla(QsciScintillaBase::SCI_SETSAVEPOINT);
 }
 
-void TRTFchild::LoadFileIntoEditor(const QString& name) {
+bool TRTFchild::LoadFileIntoEditor(const QString& name) {
   QFile file(name);
   if (!file.open(QIODevice::ReadOnly))
     throw std::runtime_error(
         QStringLiteral("Cannot open file %1: %2").arg(name, file.errorString()).toStdString());
   Edit->SendScintilla(QsciScintillaBase::SCI_CLEARALL);
+  // Room for the whole file at once, then a pump: the move and the loading
+  // are separate stretches of work.
   const qint64 size = file.size();
-  if (size > 0 && size < INT_MAX)
-    Edit->SendScintilla(QsciScintillaBase::SCI_ALLOCATE, static_cast<unsigned long>(size + 1));
+  reserved_ = static_cast<uint64_t>(std::max<qint64>(size, 0)) + 1;
+  Edit->SendScintilla(QsciScintillaBase::SCI_ALLOCATE, static_cast<unsigned long>(reserved_));
+  if (size > kLoadChunk && !Pump())
+    return false;
   // The file's bytes as they are, NUL bytes included.
   std::vector<char> chunk(static_cast<std::size_t>(kLoadChunk));
   for (;;) {
@@ -365,5 +387,9 @@ void TRTFchild::LoadFileIntoEditor(const QString& name) {
       break;
     Edit->SendScintilla(QsciScintillaBase::SCI_APPENDTEXT, static_cast<unsigned long>(got),
                         chunk.data());
+    // A large result keeps the program answering while it comes in.
+    if (!Pump())
+      return false;
   }
+  return true;
 }
