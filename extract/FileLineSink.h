@@ -30,11 +30,13 @@ public:
   int Error() const { return error_; }
 
 private:
+  // Writes all of `data`, retrying after signals. False on failure (error_).
+  bool WriteOut(const char* data, std::size_t length);
+
   int fd_ = -1;
   bool owned_ = false;
   int error_ = 0;
-  bool WriteOut(const char* data, std::size_t length);
+  std::unique_ptr<char[]> buffer_; // made at the first line
 
-  std::unique_ptr<char[]> buffer_;
   std::size_t used_ = 0;
 };
