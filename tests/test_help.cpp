@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHelpIndexWidget>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QToolButton>
@@ -118,6 +119,12 @@ private slots:
     auto* index = THelpViewer::Instance()->findChild<QHelpIndexWidget*>();
     QVERIFY(index);
     QTRY_VERIFY(index->model() && index->model()->rowCount() > 0);
+    // Typing narrows the index; Enter opens the entry.
+    auto* lookFor = THelpViewer::Instance()->findChild<QLineEdit*>();
+    QVERIFY(lookFor && lookFor->hasFocus());
+    QTest::keyClicks(lookFor, QStringLiteral("Text options"));
+    QTest::keyClick(lookFor, Qt::Key_Return);
+    QVERIFY(THelpViewer::Instance()->CurrentUrl().path().endsWith(QStringLiteral("/options.html")));
 
     // Opening the help again reuses the one viewer.
     THelpViewer* first = THelpViewer::Instance();

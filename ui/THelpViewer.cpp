@@ -11,9 +11,12 @@
 #include <QHelpEngine>
 #include <QHelpIndexWidget>
 #include <QHelpLink>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
 #include <QSplitter>
 #include <QTabWidget>
+#include <QVBoxLayout>
 
 namespace {
 QPointer<THelpViewer> viewer;
@@ -51,7 +54,22 @@ THelpViewer::THelpViewer(const QString& collectionFile)
 
   tabs_ = new QTabWidget;
   tabs_->addTab(engine_->contentWidget(), QStringLiteral("Contents"));
-  tabs_->addTab(engine_->indexWidget(), QStringLiteral("Index"));
+  // The index with the usual field above it: typing narrows the list, Enter
+  // opens the highlighted entry.
+  indexPage_ = new QWidget;
+  lookFor_ = new QLineEdit;
+  auto* lookForLabel = new QLabel(QStringLiteral("&Look for:"));
+  lookForLabel->setBuddy(lookFor_);
+  auto* indexLayout = new QVBoxLayout(indexPage_);
+  indexLayout->setContentsMargins(4, 4, 4, 4);
+  indexLayout->addWidget(lookForLabel);
+  indexLayout->addWidget(lookFor_);
+  indexLayout->addWidget(engine_->indexWidget(), 1);
+  tabs_->addTab(indexPage_, QStringLiteral("Index"));
+  connect(lookFor_, &QLineEdit::textEdited, engine_->indexWidget(),
+          [this](const QString& text) { engine_->indexWidget()->filterIndices(text); });
+  connect(lookFor_, &QLineEdit::returnPressed, engine_->indexWidget(),
+          &QHelpIndexWidget::activateCurrentItem);
 
   browser_ = new THelpBrowser(engine_);
   browser_->setOpenLinks(false);
@@ -88,9 +106,10 @@ void THelpViewer::ShowContents() {
 }
 
 void THelpViewer::ShowIndex() {
-  tabs_->setCurrentWidget(engine_->indexWidget());
+  tabs_->setCurrentWidget(indexPage_);
+  lookFor_->clear();
   engine_->indexWidget()->filterIndices(QString());
-  engine_->indexWidget()->setFocus();
+  lookFor_->setFocus();
 }
 
 void THelpViewer::ShowContext(int context) {
@@ -106,8 +125,8 @@ QUrl THelpViewer::CurrentUrl() const {
 }
 
 QString THelpViewer::CurrentPane() const {
-  return tabs_->currentWidget() == engine_->indexWidget() ? QStringLiteral("index")
-                                                          : QStringLiteral("contents");
+  return tabs_->currentWidget() == indexPage_ ? QStringLiteral("index")
+                                              : QStringLiteral("contents");
 }
 
 void THelpViewer::ShowHomePage() {

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 class QHelpEngine;
+class QLineEdit;
 class QTextBrowser;
 class QTabWidget;
 
@@ -38,4 +39,6 @@ private:
   QHelpEngine* engine_ = nullptr;
   QTextBrowser* browser_ = nullptr;
   QTabWidget* tabs_ = nullptr;
+  QWidget* indexPage_ = nullptr;
+  QLineEdit* lookFor_ = nullptr;
 };
