@@ -142,7 +142,12 @@ void TestRtfChild::editorIsPlainEightBitText() {
   TRTFchild w;
   QVERIFY(!w.Edit->isUtf8());
   QCOMPARE(w.Edit->wrapMode(), QsciScintilla::WrapNone);
-  QCOMPARE(w.Edit->font().pixelSize(), 13);
+  QCOMPARE(w.Edit->font().pointSizeF(), 9.75);
+  // The editor's own text style has that size too (in hundredths of points).
+  QCOMPARE(w.Edit->SendScintilla(QsciScintillaBase::SCI_STYLEGETSIZEFRACTIONAL,
+                                 static_cast<unsigned long>(QsciScintillaBase::STYLE_DEFAULT)),
+           975L);
+  QCOMPARE(QFontInfo(w.font()).pixelSize(), 13);
   QCOMPARE(w.Edit->font().styleHint(), QFont::TypeWriter);
   QCOMPARE(w.StatusBar->height(), 19);
   // Every byte value is stored as it is.

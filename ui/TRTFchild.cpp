@@ -25,7 +25,9 @@ TRTFchild::TRTFchild(QWidget* parent)
     : QWidget(parent), Scanner(GlobalTextOptions(), *static_cast<LineSink*>(this)) {
   QFont font(QStringLiteral("Courier"));
   font.setStyleHint(QFont::TypeWriter);
-  font.setPixelSize(13);
+  // A character height of 13 pixels at 96 dots per inch, given in points
+  // because the editor takes its font sizes in points.
+  font.setPointSizeF(13 * 72.0 / 96.0);
   setFont(font);
   setAutoFillBackground(true);
   setBackgroundRole(QPalette::Button);
