@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <fcntl.h>
 #include <getopt.h>
 #include <string>
 #include <unistd.h>
@@ -153,6 +154,12 @@ bool ExtractOne(const std::string& name, const TextOptions& options, FileLineSin
     status = kFailed;
     return !out.Failed();
   }
+  if (input.IsSameFile(STDOUT_FILENO)) {
+    out.Flush();
+    Report(shown + ": input file is output file");
+    status = kFailed;
+    return !out.Failed();
+  }
   const ExtractResult result = ExtractLines(input, options, out);
   if (out.Failed())
     return false;
@@ -164,9 +171,25 @@ bool ExtractOne(const std::string& name, const TextOptions& options, FileLineSin
   return !out.Failed();
 }
 
+// A standard descriptor that came closed is taken by one that can be neither
+// read nor written, so that no file opened later takes its number (and
+// standard output, say, is never the first input file).
+void HoldClosedStandardDescriptors() {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+      continue;
+    const int held = ::open("/dev/null", O_PATH | O_CLOEXEC);
+    if (held >= 0 && held != fd) {
+      ::dup2(held, fd);
+      ::close(held);
+    }
+  }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+  HoldClosedStandardDescriptors();
   enum { kVersion = 256 };
   static const option longOptions[] = {{"min-chars", required_argument, nullptr, 'n'},
                                        {"max-chars", required_argument, nullptr, 'm'},

@@ -69,3 +69,11 @@ void InputFile::Close() {
   owned_ = false;
   size_ = 0;
 }
+
+bool InputFile::IsSameFile(int fd) const {
+  struct stat mine {
+  }, other{};
+  if (fd_ < 0 || ::fstat(fd_, &mine) != 0 || ::fstat(fd, &other) != 0)
+    return false;
+  return S_ISREG(mine.st_mode) && mine.st_dev == other.st_dev && mine.st_ino == other.st_ino;
+}

@@ -24,6 +24,9 @@ public:
   // read error (Error() tells which).
   int64_t Read(uint8_t* buffer, std::size_t capacity);
   void Close();
+  // True when the open file is a regular file and `fd` refers to it too (the
+  // output appended to the input, which would make it grow without end).
+  bool IsSameFile(int fd) const;
   // errno of the last failure, 0 when none.
   int Error() const { return error_; }
 

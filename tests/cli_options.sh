@@ -106,6 +106,24 @@ if [ $status -eq 1 ] && cmp -s "$work/out" "$work/want" && grep -q "$work/missin
 "$tool" "$work" > /dev/null 2> "$work/err"
 [ $? -eq 1 ] && grep -q "$work" "$work/err" && pass || fail "a folder as FILE"
 
+# The output appended to an input would grow it without end: refused, the
+# other files still done, the file as it was.
+cp "$work/example" "$work/self"
+"$tool" "$work/words" "$work/self" >> "$work/self" 2> "$work/err"
+status=$?
+printf 'ab-Extraction-abcdefghijklmnopqrstuvwxythree\n' > "$work/want"
+if [ $status -eq 1 ] && cmp -s "$work/self" "$work/want" && grep -q 'input file is output file' "$work/err"; then
+  pass
+else
+  fail "output appended to the input: exit $status, $(cat "$work/err")"
+fi
+
+# Standard output closed: the first file opened must not take its place.
+"$tool" "$work/example" >&- 2> "$work/err"
+status=$?
+[ $status -eq 1 ] && grep -q 'write error: Bad file descriptor' "$work/err" && pass ||
+  fail "closed standard output: exit $status, $(cat "$work/err")"
+
 # Failed writes.
 if [ -w /dev/full ]; then
   "$tool" "$work/example" > /dev/full 2> "$work/err"
