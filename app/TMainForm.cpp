@@ -253,6 +253,11 @@ TRTFchild* TMainForm::CreateMDIChild(const QString& fileName, bool askOutput) {
   connect(child, &TRTFchild::NewRequested, this, &TMainForm::FileNew);
   connect(child, &TRTFchild::OpenRequested, this, &TMainForm::FileOpen);
   connect(child, &TRTFchild::ExitRequested, this, &TMainForm::FileExit);
+  QList<QKeySequence> frameKeys;
+  for (QAction* action : findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly))
+    if (!action->shortcut().isEmpty())
+      frameKeys.append(action->shortcut());
+  child->ReserveKeys(frameKeys);
   // Files dropped on a document are opened, not pasted into it.
   child->Edit->installEventFilter(this);
   child->Edit->viewport()->installEventFilter(this);

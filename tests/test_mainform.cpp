@@ -365,6 +365,15 @@ private slots:
     QVERIFY(shown);
   }
 
+  void frameKeysReachTheFrameFromADocumentsEditor() {
+    // The editor binds Ctrl+T to a command of its own; the frame's item wins.
+    form->FileNew();
+    TRTFchild* child = form->Children().at(0);
+    child->Edit->setFocus();
+    QVERIFY(QApplication::focusWidget() == child->Edit);
+    optionsEntryRunsTheDialog();
+  }
+
   void closeAbandonedWhileADocumentRefuses() {
     form->FileNew();
     form->FileNew();

@@ -143,17 +143,25 @@ void TRTFchild::createActions() {
   make(ReplaceMenu, "ReplaceMenu", tr("&Replace"), QKeySequence(Qt::CTRL | Qt::Key_R), QString(),
        &TRTFchild::ReplaceMenuClick);
 
-  // The menu items own these keys; the editor's own bindings for them
-  // (line cut on Ctrl+L, duplicate on Ctrl+D, its clipboard commands)
-  // would otherwise take them first.
-  QList<int> keys;
+  QList<QKeySequence> keys;
   for (QAction* action : actions())
     if (!action->shortcut().isEmpty())
-      keys.append(action->shortcut()[0].toCombined());
+      keys.append(action->shortcut());
+  ReserveKeys(keys);
+}
+
+void TRTFchild::ReserveKeys(const QList<QKeySequence>& keys) {
+  // The editor's own bindings (line cut on Ctrl+L, duplicate on Ctrl+D,
+  // transpose on Ctrl+T, its clipboard commands) would otherwise take these
+  // keys before the menu items that own them.
+  QList<int> combined;
+  for (const QKeySequence& key : keys)
+    if (!key.isEmpty())
+      combined.append(key[0].toCombined());
   for (QsciCommand* command : Edit->standardCommands()->commands()) {
-    if (keys.contains(command->key()))
+    if (combined.contains(command->key()))
       command->setKey(0);
-    if (keys.contains(command->alternateKey()))
+    if (combined.contains(command->alternateKey()))
       command->setAlternateKey(0);
   }
 }

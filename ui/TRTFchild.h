@@ -7,6 +7,8 @@
 #include "extract/LineSink.h"
 #include "extract/RunScanner.h"
 
+#include <QKeySequence>
+#include <QList>
 #include <QString>
 #include <QWidget>
 #include <string>
@@ -38,6 +40,10 @@ public:
   // Caption := caption before its first " -> ", plus " -> " OutputFileName
   // when that is not empty.
   void RefreshCaption();
+
+  // Keys that belong to menu items (this window's, or the frame's) and so
+  // must not be taken by the editor's built-in key bindings.
+  void ReserveKeys(const QList<QKeySequence>& keys);
 
   // The printer shared by every document window.
   static QPrinter& SharedPrinter();
