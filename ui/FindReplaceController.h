@@ -3,10 +3,14 @@
 // find and replace steps. The last search is shared by every window.
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
+class QByteArray;
 class QsciScintilla;
+class TFindDialog;
 class TRTFchild;
+class TReplaceDialog;
 
 struct SearchOptions {
   bool MatchCase = false;
@@ -41,5 +45,25 @@ public:
   void ReplaceDialogReplace(bool all);
 
 private:
+  // The dialogs are made on first use and live as long as the window.
+  TFindDialog* FindDialog();
+  TReplaceDialog* ReplaceDialog();
+  void ShowDialog(TFindDialog* dialog);
+  // The first characters of the selection, at most a search text's length.
+  QString SelectionStart() const;
+  // Copies text and switches into LastSearch() when `sender` is a dialog.
+  void TakeSearchFrom(QObject* sender);
+  // LastSearch() made ready for searching the editor's bytes.
+  struct Pattern;
+  Pattern MakePattern() const;
+  // The first match lying wholly between `from` and the end, or -1; the
+  // match is left as the editor's target.
+  long Search(const Pattern& pattern, long from) const;
+  void ReportEnd(QObject* sender);
+  // Replaces the selection, not undoably; the caret ends after the text.
+  void ReplaceSelection(const QByteArray& replacement);
+
   TRTFchild* window_;
+  QPointer<TFindDialog> findDialog_;
+  QPointer<TReplaceDialog> replaceDialog_;
 };

@@ -1,0 +1,549 @@
+// Find and replace in real document windows: menu keys, dialog buttons,
+// what the editor selects and what it holds afterwards.
+#include "support/FakeDialogService.h"
+#include "ui/FindReplaceController.h"
+#include "ui/TFindDialog.h"
+#include "ui/TRTFchild.h"
+#include "ui/TReplaceDialog.h"
+
+#include <Qsci/qsciscintilla.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRandomGenerator>
+#include <QStatusBar>
+#include <QtTest>
+
+#include <memory>
+
+using Sci = QsciScintillaBase;
+
+class TestFindReplace : public QObject {
+  Q_OBJECT
+private slots:
+  void init();
+  void cleanup();
+
+  void findAgainBeforeAnySearchDoesNothing();
+  void dialogsAreSeededFromTheSelection();
+  void dialogLayout();
+  void overlappingMatchesThenTheEnd();
+  void caretBeforeAnOccurrence();
+  void searchGoesOnInAnotherWindow();
+  void matchCaseOnThenOff();
+  void wholeWord();
+  void agreesWithTheEditorsOwnSearch_data();
+  void agreesWithTheEditorsOwnSearch();
+  void accentedLettersIgnoreCase();
+  void matchIsScrolledIntoView();
+  void textOutsideLatin1NeverMatches();
+  void replaceWithNothingSelected();
+  void replaceAllGrowingMatches();
+  void replaceAllReplacesTheSelectionFirst();
+  void emptyReplacementDeletes();
+  void replacementsAreNotUndone();
+  void closeIsRefusedWhileADialogIsOpen();
+
+private:
+  TRTFchild* NewWindow(const QByteArray& text);
+  static QByteArray Text(TRTFchild* w);
+  static QPair<long, long> Selection(TRTFchild* w);
+  static void Select(TRTFchild* w, long start, long end);
+  static void Activate(QWidget* w);
+  TFindDialog* OpenFind(TRTFchild* w, const QString& text, bool matchCase = false,
+                        bool wholeWord = false);
+  TReplaceDialog* OpenReplace(TRTFchild* w, const QString& text, const QString& replacement);
+  int EndMessages() const;
+
+  std::unique_ptr<FakeDialogService> dialogs_;
+  QList<QPointer<TRTFchild>> windows_;
+};
+
+void TestFindReplace::init() {
+  LastSearch() = LastSearchRecord();
+  dialogs_ = std::make_unique<FakeDialogService>();
+}
+
+void TestFindReplace::cleanup() {
+  for (const QPointer<TRTFchild>& w : windows_)
+    delete w.data();
+  windows_.clear();
+  dialogs_.reset();
+}
+
+TRTFchild* TestFindReplace::NewWindow(const QByteArray& text) {
+  auto* w = new TRTFchild;
+  windows_ << w;
+  w->Edit->SendScintilla(Sci::SCI_SETTEXT, 0UL, text.constData());
+  w->Edit->SendScintilla(Sci::SCI_EMPTYUNDOBUFFER);
+  w->Edit->SendScintilla(Sci::SCI_GOTOPOS, 0UL);
+  w->show();
+  Activate(w);
+  return w;
+}
+
+QByteArray TestFindReplace::Text(TRTFchild* w) {
+  const long length = w->Edit->SendScintilla(Sci::SCI_GETLENGTH);
+  QByteArray bytes(length + 1, '\0');
+  w->Edit->SendScintilla(Sci::SCI_GETTEXT, static_cast<unsigned long>(length + 1), bytes.data());
+  bytes.chop(1);
+  return bytes;
+}
+
+QPair<long, long> TestFindReplace::Selection(TRTFchild* w) {
+  return {w->Edit->SendScintilla(Sci::SCI_GETSELECTIONSTART),
+          w->Edit->SendScintilla(Sci::SCI_GETSELECTIONEND)};
+}
+
+void TestFindReplace::Select(TRTFchild* w, long start, long end) {
+  w->Edit->SendScintilla(Sci::SCI_SETSEL, static_cast<unsigned long>(start), end);
+}
+
+void TestFindReplace::Activate(QWidget* w) {
+  w->activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(w));
+  if (auto* child = qobject_cast<TRTFchild*>(w))
+    child->Edit->setFocus();
+}
+
+TFindDialog* TestFindReplace::OpenFind(TRTFchild* w, const QString& text, bool matchCase,
+                                       bool wholeWord) {
+  Activate(w);
+  QTest::keyClick(w->Edit, Qt::Key_F, Qt::ControlModifier);
+  auto* dialog = qobject_cast<TFindDialog*>(w->FindDialog);
+  if (!dialog)
+    return nullptr;
+  dialog->FindWhat->setText(text);
+  dialog->MatchCaseBox->setChecked(matchCase);
+  dialog->WholeWordBox->setChecked(wholeWord);
+  return dialog;
+}
+
+TReplaceDialog* TestFindReplace::OpenReplace(TRTFchild* w, const QString& text,
+                                             const QString& replacement) {
+  Activate(w);
+  QTest::keyClick(w->Edit, Qt::Key_R, Qt::ControlModifier);
+  auto* dialog = qobject_cast<TReplaceDialog*>(w->ReplaceDialog);
+  if (!dialog)
+    return nullptr;
+  dialog->FindWhat->setText(text);
+  dialog->ReplaceWith->setText(replacement);
+  return dialog;
+}
+
+int TestFindReplace::EndMessages() const {
+  int count = 0;
+  for (const FakeDialogService::Shown& m : dialogs_->messages) {
+    if (m.text == "End of document reached." && m.caption == "Find/Replace" &&
+        m.buttons == DialogService::Buttons::Ok && m.icon == DialogService::Icon::None)
+      ++count;
+  }
+  return count;
+}
+
+void TestFindReplace::findAgainBeforeAnySearchDoesNothing() {
+  TRTFchild* a = NewWindow("abc abc");
+  TRTFchild* b = NewWindow("abc");
+  Select(a, 1, 2);
+  Activate(a);
+  QTest::keyClick(a->Edit, Qt::Key_F3);
+  Activate(b);
+  QTest::keyClick(b->Edit, Qt::Key_F3);
+  QVERIFY(dialogs_->messages.isEmpty());
+  QCOMPARE(Selection(a), qMakePair(1L, 2L));
+  QCOMPARE(Selection(b), qMakePair(0L, 0L));
+  QVERIFY(!a->FindDialog && !b->FindDialog);
+}
+
+void TestFindReplace::dialogsAreSeededFromTheSelection() {
+  QByteArray text(400, 'x');
+  for (int i = 0; i < 400; ++i)
+    text[i] = char('a' + i % 26);
+  TRTFchild* w = NewWindow(text);
+
+  Select(w, 2, 5);
+  QTest::keyClick(w->Edit, Qt::Key_F, Qt::ControlModifier);
+  auto* find = qobject_cast<TFindDialog*>(w->FindDialog);
+  QVERIFY(find);
+  QVERIFY(find->isVisible());
+  QCOMPARE(find->FindText(), QString("cde"));
+  QVERIFY(find->FindNextButton->isEnabled());
+
+  // While open it only comes to the front; its field keeps what it shows.
+  Activate(w);
+  Select(w, 0, 1);
+  QTest::keyClick(w->Edit, Qt::Key_F, Qt::ControlModifier);
+  QCOMPARE(qobject_cast<TFindDialog*>(w->FindDialog), find);
+  QCOMPARE(find->FindText(), QString("cde"));
+
+  // Closed and opened with nothing selected: the field is cleared.
+  QTest::mouseClick(find->CancelButton, Qt::LeftButton);
+  QVERIFY(!find->isVisible());
+  Activate(w);
+  w->Edit->SendScintilla(Sci::SCI_SETEMPTYSELECTION, 7UL);
+  QTest::keyClick(w->Edit, Qt::Key_F, Qt::ControlModifier);
+  QVERIFY(find->isVisible());
+  QVERIFY(find->FindText().isEmpty());
+  QVERIFY(!find->FindNextButton->isEnabled());
+  QTest::keyClick(find, Qt::Key_Escape);
+  QVERIFY(!find->isVisible());
+
+  // 300 characters selected: the first 255.
+  Activate(w);
+  Select(w, 10, 310);
+  QTest::keyClick(w->Edit, Qt::Key_F, Qt::ControlModifier);
+  QCOMPARE(find->FindText(), QString::fromLatin1(text.mid(10, 255)));
+  // Typing cannot go past 255 either.
+  QTest::keyClick(find->FindWhat, Qt::Key_End);
+  QTest::keyClicks(find->FindWhat, "zz");
+  QCOMPARE(find->FindText().size(), 255);
+
+  // The Replace dialog is seeded the same way, and is a dialog of its own.
+  Activate(w);
+  Select(w, 26, 29);
+  QTest::keyClick(w->Edit, Qt::Key_R, Qt::ControlModifier);
+  auto* replace = qobject_cast<TReplaceDialog*>(w->ReplaceDialog);
+  QVERIFY(replace);
+  QVERIFY(replace != find);
+  QVERIFY(replace->isVisible());
+  QCOMPARE(replace->FindText(), QString("abc"));
+  QTest::keyClicks(replace->ReplaceWith, QString(300, 'r'));
+  QCOMPARE(replace->ReplaceText().size(), 255);
+
+  // Bytes above 127 arrive as their ISO 8859-1 characters.
+  w->Edit->SendScintilla(Sci::SCI_SETTEXT, 0UL, "caf\xe9");
+  find->close();
+  Activate(w);
+  Select(w, 0, 4);
+  QTest::keyClick(w->Edit, Qt::Key_F, Qt::ControlModifier);
+  QCOMPARE(find->FindText(), QString::fromUtf8("caf\u00e9"));
+}
+
+void TestFindReplace::dialogLayout() {
+  TRTFchild* w = NewWindow("abc");
+  TReplaceDialog* replace = OpenReplace(w, "a", "b");
+  QVERIFY(replace);
+  QCOMPARE(replace->windowTitle(), QString("Replace"));
+  QVERIFY(!replace->isModal());
+  QVERIFY(!replace->DirectionBox->isEnabled());
+  QVERIFY(replace->DownButton->isChecked());
+  QVERIFY(!replace->UpButton->isChecked());
+  QVERIFY(replace->MatchCaseBox->isEnabled() && !replace->MatchCaseBox->isChecked());
+  QVERIFY(replace->WholeWordBox->isEnabled() && !replace->WholeWordBox->isChecked());
+  // Every caption fits its control.
+  const QList<QWidget*> controls = replace->findChildren<QWidget*>();
+  for (QWidget* c : controls) {
+    if (c->isVisible() && !qobject_cast<QLineEdit*>(c) && !qobject_cast<QGroupBox*>(c))
+      QVERIFY2(c->width() >= c->sizeHint().width(), qPrintable(c->objectName()));
+  }
+  TFindDialog* find = OpenFind(w, "a");
+  QCOMPARE(find->windowTitle(), QString("Find"));
+  QVERIFY(!find->DirectionBox->isEnabled());
+  QVERIFY(find->DownButton->isChecked());
+}
+
+void TestFindReplace::overlappingMatchesThenTheEnd() {
+  TRTFchild* w = NewWindow("aaaa");
+  TFindDialog* find = OpenFind(w, "aa");
+  QVERIFY(find);
+  QTest::mouseClick(find->FindNextButton, Qt::LeftButton);
+  QCOMPARE(Selection(w), qMakePair(0L, 2L));
+  QTest::mouseClick(find->FindNextButton, Qt::LeftButton);
+  QCOMPARE(Selection(w), qMakePair(1L, 3L));
+  QTest::keyClick(find->FindWhat, Qt::Key_Return); // Find Next is the default button
+  QCOMPARE(Selection(w), qMakePair(2L, 4L));
+  QCOMPARE(w->Edit->SendScintilla(Sci::SCI_GETCURRENTPOS), 4L);
+  QCOMPARE(EndMessages(), 0);
+  QTest::mouseClick(find->FindNextButton, Qt::LeftButton);
+  QCOMPARE(EndMessages(), 1);
+  QCOMPARE(dialogs_->messages.size(), 1);
+  QCOMPARE(Selection(w), qMakePair(3L, 3L));
+  // Never from the start again.
+  QTest::mouseClick(find->FindNextButton, Qt::LeftButton);
+  QCOMPARE(EndMessages(), 2);
+  QCOMPARE(Selection(w), qMakePair(3L, 3L));
+  QCOMPARE(LastSearch().Text, QString("aa"));
+}
+
+void TestFindReplace::caretBeforeAnOccurrence() {
+  TRTFchild* w = NewWindow("xx abc abc");
+  w->Edit->SendScintilla(Sci::SCI_SETEMPTYSELECTION, 7UL);
+  TFindDialog* find = OpenFind(w, "abc");
+  QTest::mouseClick(find->FindNextButton, Qt::LeftButton);
+  QCOMPARE(Selection(w), qMakePair(7L, 10L));
+  // The status bar follows the selection the search made.
+  QCOMPARE(w->StatusBar->currentMessage(), QString("(1,8)-(1,11)"));
+}
+
+void TestFindReplace::searchGoesOnInAnotherWindow() {
+  TRTFchild* a = NewWindow("one Two");
+  TRTFchild* b = NewWindow("two tWo Two");
+  TFindDialog* find = OpenFind(a, "Two", true, false);
+  QTest::mouseClick(find->FindNextButton, Qt::LeftButton);
+  QCOMPARE(Selection(a), qMakePair(4L, 7L));
+  find->close();
+
+  // F3 in B: A's text with A's match-case switch.
+  Activate(b);
+  QTest::keyClick(b->Edit, Qt::Key_F3);
+  QCOMPARE(Selection(b), qMakePair(8L, 11L));
+  QVERIFY(!b->FindDialog);
+  // And the Find again item of A's menu repeats it in A.
+  Activate(a);
+  a->Edit->SendScintilla(Sci::SCI_GOTOPOS, 0UL);
+  a->FindAgain->trigger();
+  QCOMPARE(Selection(a), qMakePair(4L, 7L));
+  QCOMPARE(EndMessages(), 0);
+}
+
+void TestFindReplace::matchCaseOnThenOff() {
+  TRTFchild* w = NewWindow("ABC abc");
+  TFindDialog* find = OpenFind(w, "abc", true);
+  QTest::mouseClick(find->FindNextButton, Qt::LeftButton);
+  QCOMPARE(Selection(w), qMakePair(4L, 7L));
+  QVERIFY(LastSearch().Options.MatchCase);
+
+  w->Edit->SendScintilla(Sci::SCI_GOTOPOS, 0UL);
+  QTest::mouseClick(find->MatchCaseBox, Qt::LeftButton);
+  QVERIFY(!find->MatchCase());
+  QTest::mouseClick(find->FindNextButton, Qt::LeftButton);
+  QCOMPARE(Selection(w), qMakePair(0L, 3L));
+  QVERIFY(!LastSearch().Options.MatchCase);
+}
+
+void TestFindReplace::wholeWord() {
+  TRTFchild* w = NewWindow("concat cat cats cat");
+  TFindDialog* find = OpenFind(w, "cat", false, true);
+  QTest::mouseClick(find->FindNextButton, Qt::LeftButton);
+  QCOMPARE(Selection(w), qMakePair(7L, 10L));
+  QTest::mouseClick(find->FindNextButton, Qt::LeftButton);
+  QCOMPARE(Selection(w), qMakePair(16L, 19L));
+  QVERIFY(LastSearch().Options.WholeWord);
+}
+
+void TestFindReplace::agreesWithTheEditorsOwnSearch_data() {
+  QTest::addColumn<bool>("matchCase");
+  QTest::addColumn<bool>("wholeWord");
+  QTest::addColumn<QByteArray>("alphabet");
+  // Case is compared by the editor in ASCII only; the high bytes join in
+  // where case does not matter.
+  const QByteArray ascii("aAbB _.-\n");
+  const QByteArray all("aAbB _.-\n\xe9\xc9\x01\xff");
+  QTest::newRow("exact") << true << false << all;
+  QTest::newRow("exact, whole word") << true << true << all;
+  QTest::newRow("any case") << false << false << ascii;
+  QTest::newRow("any case, whole word") << false << true << ascii;
+}
+
+void TestFindReplace::agreesWithTheEditorsOwnSearch() {
+  // The window searches its text in place; every step must agree with
+  // the editor control's own forward search under the same switches.
+  QFETCH(bool, matchCase);
+  QFETCH(bool, wholeWord);
+  QFETCH(QByteArray, alphabet);
+  QRandomGenerator random(12345);
+  const auto pick = [&](int length) {
+    QByteArray bytes;
+    for (int i = 0; i < length; ++i)
+      bytes += alphabet.at(random.bounded(alphabet.size()));
+    return bytes;
+  };
+  TRTFchild* w = NewWindow("");
+  int matches = 0;
+  for (int round = 0; round < 150; ++round) {
+    const QByteArray text = pick(random.bounded(1, 60));
+    QByteArray pattern = pick(random.bounded(1, 4));
+    w->Edit->SendScintilla(Sci::SCI_SETTEXT, 0UL, text.constData());
+    LastSearch().Text = QString::fromLatin1(pattern);
+    LastSearch().Options.MatchCase = matchCase;
+    LastSearch().Options.WholeWord = wholeWord;
+    const long flags =
+        (matchCase ? Sci::SCFIND_MATCHCASE : 0) | (wholeWord ? Sci::SCFIND_WHOLEWORD : 0);
+    for (long caret = 0; caret <= text.size(); ++caret) {
+      w->Edit->SendScintilla(Sci::SCI_SETSEARCHFLAGS, static_cast<unsigned long>(flags));
+      w->Edit->SendScintilla(Sci::SCI_SETTARGETRANGE, static_cast<unsigned long>(caret),
+                             long(text.size()));
+      const long expected = w->Edit->SendScintilla(
+          Sci::SCI_SEARCHINTARGET, static_cast<uintptr_t>(pattern.size()), pattern.constData());
+      w->Edit->SendScintilla(Sci::SCI_SETEMPTYSELECTION, static_cast<unsigned long>(caret));
+      w->FindAgain->trigger();
+      const QPair<long, long> sel = Selection(w);
+      const long found = sel.first == sel.second ? -1 : sel.first;
+      QVERIFY2(found == expected, qPrintable(QString("text %1, pattern %2, caret %3: %4, not %5")
+                                                 .arg(QString::fromLatin1(text.toHex()))
+                                                 .arg(QString::fromLatin1(pattern.toHex()))
+                                                 .arg(caret)
+                                                 .arg(found)
+                                                 .arg(expected)));
+      if (found >= 0) {
+        ++matches;
+        QCOMPARE(sel.second, found + long(pattern.size()));
+      }
+    }
+  }
+  QVERIFY(matches > 100);
+}
+
+void TestFindReplace::accentedLettersIgnoreCase() {
+  TRTFchild* w = NewWindow("\xc9t\xc9 \xe9t\xe9");
+  TFindDialog* find = OpenFind(w, QString::fromUtf8("\u00e9T\u00e9"));
+  QTest::mouseClick(find->FindNextButton, Qt::LeftButton);
+  QCOMPARE(Selection(w), qMakePair(0L, 3L));
+  QTest::mouseClick(find->MatchCaseBox, Qt::LeftButton);
+  QTest::mouseClick(find->FindNextButton, Qt::LeftButton);
+  QCOMPARE(EndMessages(), 1);
+  find->FindWhat->setText(QString::fromUtf8("\u00e9t\u00e9"));
+  w->Edit->SendScintilla(Sci::SCI_GOTOPOS, 0UL);
+  QTest::mouseClick(find->FindNextButton, Qt::LeftButton);
+  QCOMPARE(Selection(w), qMakePair(4L, 7L));
+}
+
+void TestFindReplace::matchIsScrolledIntoView() {
+  QByteArray text;
+  for (int i = 0; i < 2000; ++i)
+    text += "line " + QByteArray::number(i) + "\n";
+  text += "needle\n";
+  TRTFchild* w = NewWindow(text);
+  w->resize(500, 300);
+  QCOMPARE(w->Edit->SendScintilla(Sci::SCI_GETFIRSTVISIBLELINE), 0L);
+  TFindDialog* find = OpenFind(w, "needle");
+  QTest::mouseClick(find->FindNextButton, Qt::LeftButton);
+  const long first = w->Edit->SendScintilla(Sci::SCI_GETFIRSTVISIBLELINE);
+  const long shown = w->Edit->SendScintilla(Sci::SCI_LINESONSCREEN);
+  QVERIFY(first <= 2000 && 2000 < first + shown);
+  QCOMPARE(Selection(w), qMakePair(long(text.indexOf("needle")), long(text.indexOf("needle") + 6)));
+}
+
+void TestFindReplace::textOutsideLatin1NeverMatches() {
+  // "?" is what a character outside ISO 8859-1 would turn into: it must not
+  // be what is searched for.
+  TRTFchild* w = NewWindow("why? \x80");
+  TFindDialog* find = OpenFind(w, QString::fromUtf8("\u20ac"));
+  QTest::mouseClick(find->FindNextButton, Qt::LeftButton);
+  QCOMPARE(EndMessages(), 1);
+  QCOMPARE(Selection(w), qMakePair(0L, 0L));
+}
+
+void TestFindReplace::replaceWithNothingSelected() {
+  TRTFchild* w = NewWindow("x a a");
+  TReplaceDialog* replace = OpenReplace(w, "a", "bb");
+  QVERIFY(replace);
+  QTest::mouseClick(replace->ReplaceButton, Qt::LeftButton);
+  QCOMPARE(Text(w), QByteArray("x a a"));
+  QCOMPARE(Selection(w), qMakePair(2L, 3L));
+  QTest::mouseClick(replace->ReplaceButton, Qt::LeftButton);
+  QCOMPARE(Text(w), QByteArray("x bb a"));
+  QCOMPARE(Selection(w), qMakePair(5L, 6L));
+  QTest::mouseClick(replace->ReplaceButton, Qt::LeftButton);
+  QCOMPARE(Text(w), QByteArray("x bb bb"));
+  QCOMPARE(Selection(w), qMakePair(7L, 7L));
+  QCOMPARE(EndMessages(), 1);
+  // Find Next of the Replace dialog searches too, and sets the last search.
+  w->Edit->SendScintilla(Sci::SCI_GOTOPOS, 0UL);
+  replace->FindWhat->setText("bb");
+  QTest::mouseClick(replace->FindNextButton, Qt::LeftButton);
+  QCOMPARE(Selection(w), qMakePair(2L, 4L));
+  QCOMPARE(LastSearch().Text, QString("bb"));
+}
+
+void TestFindReplace::replaceAllGrowingMatches() {
+  TRTFchild* w = NewWindow("aaa");
+  TReplaceDialog* replace = OpenReplace(w, "a", "aa");
+  QTest::mouseClick(replace->ReplaceAllButton, Qt::LeftButton);
+  QCOMPARE(Text(w), QByteArray("aaaaaa"));
+  QCOMPARE(dialogs_->messages.size(), 1);
+  QCOMPARE(EndMessages(), 1);
+  QCOMPARE(Selection(w), qMakePair(6L, 6L));
+  QCOMPARE(w->StatusBar->currentMessage(), QString("Line 1, Column 7"));
+}
+
+void TestFindReplace::replaceAllReplacesTheSelectionFirst() {
+  TRTFchild* w = NewWindow("xA a\nA");
+  Select(w, 0, 1);
+  TReplaceDialog* replace = OpenReplace(w, "a", QString::fromUtf8("\u00e9\u20ac"));
+  QTest::mouseClick(replace->ReplaceAllButton, Qt::LeftButton);
+  // Case is ignored; a character outside ISO 8859-1 becomes "?".
+  QCOMPARE(Text(w), QByteArray("\xe9?\xe9? \xe9?\n\xe9?"));
+  QCOMPARE(EndMessages(), 1);
+
+  // With match case and whole word.
+  w->Edit->SendScintilla(Sci::SCI_SETTEXT, 0UL, "cat Cat cats cat");
+  w->Edit->SendScintilla(Sci::SCI_GOTOPOS, 0UL);
+  replace->FindWhat->setText("cat");
+  replace->ReplaceWith->setText("dog");
+  replace->MatchCaseBox->setChecked(true);
+  replace->WholeWordBox->setChecked(true);
+  QTest::mouseClick(replace->ReplaceAllButton, Qt::LeftButton);
+  QCOMPARE(Text(w), QByteArray("dog Cat cats dog"));
+  QCOMPARE(EndMessages(), 2);
+}
+
+void TestFindReplace::emptyReplacementDeletes() {
+  TRTFchild* w = NewWindow("a-ba-a");
+  TReplaceDialog* replace = OpenReplace(w, "a", "");
+  QTest::mouseClick(replace->ReplaceAllButton, Qt::LeftButton);
+  QCOMPARE(Text(w), QByteArray("-b-"));
+  QCOMPARE(EndMessages(), 1);
+}
+
+void TestFindReplace::replacementsAreNotUndone() {
+  TRTFchild* w = NewWindow("abc abc");
+  // An ordinary edit first, which Undo could take back before the replace.
+  w->Edit->SendScintilla(Sci::SCI_GOTOPOS, 7UL);
+  QTest::keyClicks(w->Edit, " x");
+  QCOMPARE(Text(w), QByteArray("abc abc x"));
+  w->Edit->SendScintilla(Sci::SCI_GOTOPOS, 0UL);
+  TReplaceDialog* replace = OpenReplace(w, "abc", "defgh");
+  QTest::mouseClick(replace->ReplaceAllButton, Qt::LeftButton);
+  QCOMPARE(Text(w), QByteArray("defgh defgh x"));
+  w->EditUndoItemClick();
+  QCOMPARE(Text(w), QByteArray("defgh defgh x"));
+  QVERIFY(!w->Edit->isUndoAvailable());
+
+  // A single Replace the same; later edits are undoable again.
+  w->Edit->SendScintilla(Sci::SCI_GOTOPOS, 0UL);
+  replace->FindWhat->setText("gh");
+  replace->ReplaceWith->setText("");
+  QTest::mouseClick(replace->ReplaceButton, Qt::LeftButton);
+  QTest::mouseClick(replace->ReplaceButton, Qt::LeftButton);
+  QCOMPARE(Text(w), QByteArray("def defgh x"));
+  w->EditUndoItemClick();
+  QCOMPARE(Text(w), QByteArray("def defgh x"));
+  Activate(w);
+  w->Edit->SendScintilla(Sci::SCI_GOTOPOS, 0UL);
+  QTest::keyClicks(w->Edit, "z");
+  QCOMPARE(Text(w), QByteArray("zdef defgh x"));
+  w->EditUndoItemClick();
+  QCOMPARE(Text(w), QByteArray("def defgh x"));
+}
+
+void TestFindReplace::closeIsRefusedWhileADialogIsOpen() {
+  TRTFchild* w = NewWindow("text");
+  QPointer<TRTFchild> guard(w);
+  TFindDialog* find = OpenFind(w, "t");
+  QVERIFY(find->isVisible());
+  QVERIFY(!w->close());
+  QCOMPARE(dialogs_->messages.size(), 1);
+  QCOMPARE(dialogs_->messages[0].caption, QString("Sift Well Error"));
+  QVERIFY(w->isVisible());
+  QTest::mouseClick(find->CancelButton, Qt::LeftButton);
+
+  TReplaceDialog* replace = OpenReplace(w, "t", "u");
+  QVERIFY(!w->close());
+  QCOMPARE(dialogs_->messages.size(), 2);
+  QTest::keyClick(replace, Qt::Key_Escape);
+  QVERIFY(!replace->isVisible());
+
+  QVERIFY(w->close());
+  QCOMPARE(dialogs_->messages.size(), 2);
+  QTRY_VERIFY(guard.isNull()); // freed once closed, with its dialogs
+}
+
+QTEST_MAIN(TestFindReplace)
+#include "test_findreplace.moc"
