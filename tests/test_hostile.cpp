@@ -8,6 +8,7 @@
 #include "app/TMainForm.h"
 #include "extract/RunScanner.h"
 #include "settings/TextOptions.h"
+#include "support/DocumentTestSupport.h"
 #include "support/FakeDialogService.h"
 #include "ui/TRTFchild.h"
 #include "ui/TScanDlg.h"
@@ -31,50 +32,13 @@
 
 namespace {
 
-QByteArray Text(const TRTFchild& w) {
-  const long length = w.Edit->SendScintilla(QsciScintillaBase::SCI_GETLENGTH);
-  const char* p = reinterpret_cast<const char*>(
-      w.Edit->SendScintilla(QsciScintillaBase::SCI_GETCHARACTERPOINTER));
-  return QByteArray(p, length);
-}
-
-void SetText(TRTFchild& w, const QByteArray& text) {
-  w.Edit->SendScintilla(QsciScintillaBase::SCI_CLEARALL);
-  w.Edit->SendScintilla(QsciScintillaBase::SCI_APPENDTEXT, static_cast<unsigned long>(text.size()),
-                        text.constData());
-}
-
-QByteArray ReadAll(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-bool WriteFile(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 QByteArray Native(const QString& path) {
   return QFile::encodeName(path);
 }
 
-class Collect : public LineSink {
-public:
-  QList<QByteArray> lines;
-  void Line(const char* data, std::size_t length) override {
-    lines.append(QByteArray(data, static_cast<qsizetype>(length)));
-  }
-};
-
 // The text the byte path makes of `input` with the current options.
 QByteArray ExpectedText(const QByteArray& input) {
-  Collect sink;
-  RunScanner scanner(GlobalTextOptions(), sink);
-  scanner.ResetScanner();
-  for (char byte : input)
-    scanner.ScanByte(static_cast<uint8_t>(byte));
-  scanner.EmitRun();
-  return sink.lines.join('\n');
+  return ReferenceLines(input, GlobalTextOptions()).join('\n');
 }
 
 void ClickCancel() {
@@ -168,13 +132,13 @@ void TestHostile::missingFile() {
   TRTFchild w;
   w.InputFileName = Path("gone.bin");
   w.setWindowTitle(w.InputFileName);
-  SetText(w, "earlier result");
+  SetEditorText(w, "earlier result");
   dialogs.saveAnswers << Path("gone.txt");
   w.ScanFile(true);
   QCOMPARE(dialogs.messages.size(), 1);
   QCOMPARE(dialogs.messages[0].caption, QStringLiteral("Error reading file"));
   QCOMPARE(dialogs.messages[0].text, QStringLiteral("Couldn't open:\n") + Path("gone.bin"));
-  QCOMPARE(Text(w), QByteArray("earlier result"));
+  QCOMPARE(EditorText(w), QByteArray("earlier result"));
   QVERIFY(!w.OutputFile.IsOpen());
   QVERIFY(!TRTFchild::AnyPassRunning());
 }
@@ -186,7 +150,7 @@ void TestHostile::fileWithoutReadPermission() {
   QVERIFY(::chmod(Native(Path("locked.bin")).constData(), 0000) == 0);
   TRTFchild w;
   w.InputFileName = Path("locked.bin");
-  SetText(w, "earlier result");
+  SetEditorText(w, "earlier result");
   {
     WithoutOverride asUser;
     if (!WithoutOverride::PermissionsHold(dir.path()))
@@ -196,12 +160,12 @@ void TestHostile::fileWithoutReadPermission() {
   QCOMPARE(dialogs.messages.size(), 1);
   QCOMPARE(dialogs.messages[0].caption, QStringLiteral("Error reading file"));
   QCOMPARE(dialogs.messages[0].text, QStringLiteral("Couldn't open:\n") + Path("locked.bin"));
-  QCOMPARE(Text(w), QByteArray("earlier result"));
+  QCOMPARE(EditorText(w), QByteArray("earlier result"));
   QVERIFY(!ScanDlg || !ScanDlg->isVisible());
   // Readable again, the same window extracts it.
   QVERIFY(::chmod(Native(Path("locked.bin")).constData(), 0600) == 0);
   w.ReloadClick();
-  QCOMPARE(Text(w), QByteArray("Secret\nwords\ninside"));
+  QCOMPARE(EditorText(w), QByteArray("Secret\nwords\ninside"));
   QCOMPARE(ReadAll(Path("locked.bin")), secret);
 }
 
@@ -210,13 +174,13 @@ void TestHostile::directory() {
   QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("folder.bin")));
   TRTFchild w;
   w.InputFileName = Path("folder.bin") + QLatin1Char('/');
-  SetText(w, "earlier result");
+  SetEditorText(w, "earlier result");
   dialogs.saveAnswers << Path("folder.txt");
   w.ScanFile(true);
   QCOMPARE(dialogs.messages.size(), 1);
   QCOMPARE(dialogs.messages[0].caption, QStringLiteral("Error reading file"));
   QCOMPARE(dialogs.messages[0].text, QStringLiteral("Couldn't open:\n") + w.InputFileName);
-  QCOMPARE(Text(w), QByteArray("earlier result"));
+  QCOMPARE(EditorText(w), QByteArray("earlier result"));
   // The chosen output exists, empty, as after any unreadable input.
   QCOMPARE(ReadAll(Path("folder.txt")), QByteArray());
 }
@@ -246,7 +210,7 @@ void TestHostile::fifoWithWriterThatCloses() {
   writer.join();
   QVERIFY(dialogs.messages.isEmpty());
   QCOMPARE(ReadAll(Path("fifo.txt")), QByteArray("Several\nwords\narrive\nthrough\n"));
-  QCOMPARE(Text(w), QByteArray("Several\nwords\narrive\nthrough\n"));
+  QCOMPARE(EditorText(w), QByteArray("Several\nwords\narrive\nthrough\n"));
   QVERIFY(!ScanDlg->isVisible());
 }
 
@@ -264,7 +228,7 @@ void TestHostile::endlessDeviceCancelledIntoFile() {
   QVERIFY(!ScanDlg->isVisible());
   QVERIFY(!w.OutputFile.IsOpen());
   QCOMPARE(ReadAll(Path("zero.txt")), QByteArray());
-  QCOMPARE(Text(w), QByteArray());
+  QCOMPARE(EditorText(w), QByteArray());
   QCOMPARE(w.windowTitle(), QStringLiteral(" -> ") + Path("zero.txt"));
 }
 
@@ -290,7 +254,7 @@ void TestHostile::sparseFileOver4GiB() {
   w.ScanFile(false);
   qInfo("pass over %lld bytes: %lld ms", size, clock.elapsed());
   QVERIFY(dialogs.messages.isEmpty());
-  QCOMPARE(Text(w), QByteArray("The text at the very end"));
+  QCOMPARE(EditorText(w), QByteArray("The text at the very end"));
   QCOMPARE(ScanDlg->ProgressMax(), static_cast<uint64_t>(size));
   QCOMPARE(ScanDlg->ProgressStep(), static_cast<uint64_t>(size / 25));
   QCOMPARE(ScanDlg->ProgressAdvances(), 26u);
@@ -320,7 +284,7 @@ void TestHostile::fileTruncatedWhileRead() {
   QVERIFY(cut);
   QVERIFY(dialogs.messages.isEmpty());
   QVERIFY(!ScanDlg->isVisible());
-  const QByteArray text = Text(w);
+  const QByteArray text = EditorText(w);
   if (keep > 0) {
     // Every byte that was still there when it was read is in the result.
     QCOMPARE(text, ExpectedText(content.left(keep)));
@@ -350,7 +314,7 @@ void TestHostile::outputOnFullDevice() {
   QCOMPARE(ReadAll(Path("room.bin")), input);
   // The result is not lost: Load again puts it in the editor.
   w.ReloadClick();
-  QCOMPARE(Text(w), ExpectedText(input));
+  QCOMPARE(EditorText(w), ExpectedText(input));
 }
 
 void TestHostile::outputIsTheInputUnderAnotherName() {
@@ -380,7 +344,7 @@ void TestHostile::outputInFolderWithoutWritePermission() {
   TRTFchild w;
   w.InputFileName = Path("fine.bin");
   w.setWindowTitle(w.InputFileName);
-  SetText(w, "earlier result");
+  SetEditorText(w, "earlier result");
   const QString target = Path("readonly/out.txt");
   dialogs.saveAnswers << target;
   {
@@ -394,7 +358,7 @@ void TestHostile::outputInFolderWithoutWritePermission() {
   QCOMPARE(dialogs.messages[0].caption, QStringLiteral("Error writing file"));
   QCOMPARE(dialogs.messages[0].text, QStringLiteral("Couldn't open:\n") + target);
   QVERIFY(!QFileInfo::exists(target));
-  QCOMPARE(Text(w), QByteArray("earlier result"));
+  QCOMPARE(EditorText(w), QByteArray("earlier result"));
   QCOMPARE(w.windowTitle(), Path("fine.bin"));
 }
 
@@ -412,7 +376,7 @@ void TestHostile::singleRunOf200MB() {
   w.InputFileName = Path("onerun.bin");
   w.ScanFile(false);
   QVERIFY(dialogs.messages.isEmpty());
-  const QByteArray text = Text(w);
+  const QByteArray text = EditorText(w);
   QCOMPARE(text.size(), size - 2);
   QVERIFY(text == QByteArray(size - 2, 'a'));
   QCOMPARE(w.Edit->lines(), 1);
@@ -434,7 +398,7 @@ void TestHostile::namesWithBlanksQuotesAndNonAscii() {
   QCOMPARE(w.windowTitle(), input + QStringLiteral(" -> ") + output);
   QCOMPARE(ScanDlg->From->text(), input);
   // Save goes to the same file, and nothing else appeared in the folder.
-  SetText(w, "edited");
+  SetEditorText(w, "edited");
   w.FileSaveItemClick();
   QCOMPARE(ReadAll(output), QByteArray("edited"));
   QVERIFY(!QFileInfo::exists(Path(QStringLiteral("$HOME"))));

@@ -1,5 +1,6 @@
 // The document window: menus, position display, file commands, printing,
 // editing commands and the rules for closing.
+#include "support/DocumentTestSupport.h"
 #include "support/FakeDialogService.h"
 #include "ui/TRTFchild.h"
 
@@ -24,32 +25,8 @@
 
 namespace {
 
-void SetText(TRTFchild& w, const QByteArray& text) {
-  w.Edit->SendScintilla(QsciScintillaBase::SCI_CLEARALL);
-  w.Edit->SendScintilla(QsciScintillaBase::SCI_APPENDTEXT, static_cast<unsigned long>(text.size()),
-                        text.constData());
-}
-
-QByteArray Text(const TRTFchild& w) {
-  const long length = w.Edit->SendScintilla(QsciScintillaBase::SCI_GETLENGTH);
-  const char* p = reinterpret_cast<const char*>(
-      w.Edit->SendScintilla(QsciScintillaBase::SCI_GETCHARACTERPOINTER));
-  return QByteArray(p, length);
-}
-
 void Select(TRTFchild& w, long anchor, long caret) {
   w.Edit->SendScintilla(QsciScintillaBase::SCI_SETSEL, static_cast<unsigned long>(anchor), caret);
-}
-
-QByteArray ReadAll(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void WriteFile(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  QVERIFY(file.open(QIODevice::WriteOnly));
-  file.write(bytes);
 }
 
 } // namespace
@@ -154,15 +131,15 @@ void TestRtfChild::editorIsPlainEightBitText() {
   QByteArray all;
   for (int b = 1; b < 256; ++b)
     all.append(static_cast<char>(b));
-  SetText(w, all);
-  QCOMPARE(Text(w), all);
+  SetEditorText(w, all);
+  QCOMPARE(EditorText(w), all);
 }
 
 void TestRtfChild::positionDisplayFollowsCaretAndSelection() {
   TRTFchild w;
   w.show();
   QCOMPARE(w.StatusBar->currentMessage(), QStringLiteral("Line 1, Column 1"));
-  SetText(w, "abc\ndefgh");
+  SetEditorText(w, "abc\ndefgh");
   Select(w, 4, 7);
   QCOMPARE(w.StatusBar->currentMessage(), QStringLiteral("(2,1)-(2,4)"));
   Select(w, 0, 4);
@@ -171,7 +148,7 @@ void TestRtfChild::positionDisplayFollowsCaretAndSelection() {
   Select(w, 7, 4);
   QCOMPARE(w.StatusBar->currentMessage(), QStringLiteral("(2,1)-(2,4)"));
 
-  SetText(w, "abc\nde");
+  SetEditorText(w, "abc\nde");
   w.EditSelectAllItemClick();
   QCOMPARE(w.StatusBar->currentMessage(), QStringLiteral("(1,1)-(2,3)"));
 
@@ -185,7 +162,7 @@ void TestRtfChild::positionDisplayFollowsCaretAndSelection() {
   QTest::keyClick(w.Edit, Qt::Key_Right, Qt::ShiftModifier);
   QCOMPARE(w.StatusBar->currentMessage(), QStringLiteral("(2,2)-(2,3)"));
   // A tab is one column.
-  SetText(w, "\tx");
+  SetEditorText(w, "\tx");
   Select(w, 2, 2);
   QCOMPARE(w.StatusBar->currentMessage(), QStringLiteral("Line 1, Column 3"));
 }
@@ -195,7 +172,7 @@ void TestRtfChild::saveWritesCrLfWithoutDialog() {
   TRTFchild w;
   w.setWindowTitle(QStringLiteral("in.bin -> ") + Path("crlf.txt"));
   w.OutputFileName = Path("crlf.txt");
-  SetText(w, QByteArray("one\ntwo\n\xe9t\xe9\nlast", 16));
+  SetEditorText(w, QByteArray("one\ntwo\n\xe9t\xe9\nlast", 16));
   w.FileSaveItemClick();
   QVERIFY(dialogs.saveProposals.isEmpty());
   QCOMPARE(ReadAll(Path("crlf.txt")), QByteArray("one\r\ntwo\r\n\xe9t\xe9\r\nlast", 19));
@@ -205,7 +182,7 @@ void TestRtfChild::saveWithoutNameAsksAndAddsSuffix() {
   FakeDialogService dialogs;
   TRTFchild w;
   w.setWindowTitle(QStringLiteral("(No Name 1)"));
-  SetText(w, "text");
+  SetEditorText(w, "text");
   dialogs.saveAnswers << Path("plain");
   w.FileSaveItemClick();
   QCOMPARE(dialogs.saveProposals, QStringList{QString()});
@@ -230,9 +207,9 @@ void TestRtfChild::saveWithoutNameAsksAndAddsSuffix() {
 void TestRtfChild::failedSaveKeepsOldFileAndRaises() {
   FakeDialogService dialogs;
   TRTFchild w;
-  WriteFile(Path("keep.txt"), "old contents\r\n");
+  QVERIFY(WriteFile(Path("keep.txt"), "old contents\r\n"));
   w.OutputFileName = Path("keep.txt");
-  SetText(w, QByteArray(3 << 20, 'x'));
+  SetEditorText(w, QByteArray(3 << 20, 'x'));
   // Writes beyond 1 MiB fail, as on a full disk.
   struct rlimit old {};
   getrlimit(RLIMIT_FSIZE, &old);
@@ -276,7 +253,7 @@ void TestRtfChild::printsToPdfUnderJobTitle() {
 
   TRTFchild w;
   w.InputFileName = QStringLiteral("input-name.bin");
-  SetText(w, QByteArray("first line\nsecond line\n").repeated(200));
+  SetEditorText(w, QByteArray("first line\nsecond line\n").repeated(200));
   printer.setOutputFileName(Path("input.pdf"));
   dialogs.printAnswers << true;
   w.FilePrintItemClick();
@@ -303,7 +280,7 @@ void TestRtfChild::printCancelledPrintsNothing() {
   printer.setOutputFormat(QPrinter::PdfFormat);
   printer.setOutputFileName(Path("never.pdf"));
   TRTFchild w;
-  SetText(w, "text");
+  SetEditorText(w, "text");
   w.FilePrintItemClick();
   QCOMPARE(dialogs.printDialogs, 1);
   QVERIFY(!QFile::exists(Path("never.pdf")));
@@ -312,7 +289,7 @@ void TestRtfChild::printCancelledPrintsNothing() {
 void TestRtfChild::editCommandsUseLatin1Clipboard() {
   TRTFchild w;
   QClipboard* clipboard = QApplication::clipboard();
-  SetText(w, "caf\xe9 au lait");
+  SetEditorText(w, "caf\xe9 au lait");
   // No selection: Cut, Copy and Delete do nothing.
   clipboard->setText(QStringLiteral("untouched"));
   Select(w, 2, 2);
@@ -320,28 +297,28 @@ void TestRtfChild::editCommandsUseLatin1Clipboard() {
   w.EditCutItemClick();
   w.EditDeleteItemClick();
   QCOMPARE(clipboard->text(), QStringLiteral("untouched"));
-  QCOMPARE(Text(w), QByteArray("caf\xe9 au lait"));
+  QCOMPARE(EditorText(w), QByteArray("caf\xe9 au lait"));
 
   Select(w, 0, 4);
   w.EditCopyItemClick();
   QCOMPARE(clipboard->text(), QString::fromUtf8("café"));
   w.EditCutItemClick();
-  QCOMPARE(Text(w), QByteArray(" au lait"));
+  QCOMPARE(EditorText(w), QByteArray(" au lait"));
   QCOMPARE(clipboard->text(), QString::fromUtf8("café"));
 
   // A character outside ISO 8859-1 becomes "?"; line breaks become LF.
   clipboard->setText(QString::fromUtf8("5 €\r\nnext"));
   Select(w, 0, 0);
   w.EditPasteItemClick();
-  QCOMPARE(Text(w), QByteArray("5 ?\nnext au lait"));
+  QCOMPARE(EditorText(w), QByteArray("5 ?\nnext au lait"));
   QCOMPARE(w.StatusBar->currentMessage(), QStringLiteral("Line 2, Column 5"));
 
   w.EditUndoItemClick();
-  QCOMPARE(Text(w), QByteArray(" au lait"));
+  QCOMPARE(EditorText(w), QByteArray(" au lait"));
 
   Select(w, 0, 3);
   w.EditDeleteItemClick();
-  QCOMPARE(Text(w), QByteArray(" lait"));
+  QCOMPARE(EditorText(w), QByteArray(" lait"));
   QCOMPARE(clipboard->text(), QString::fromUtf8("5 €\r\nnext"));
 
   w.EditSelectAllItemClick();
@@ -354,22 +331,22 @@ void TestRtfChild::shortcutsReachTheMenuItems() {
   w.show();
   QVERIFY(QTest::qWaitForWindowActive(&w));
   w.Edit->setFocus();
-  SetText(w, "keep this");
+  SetEditorText(w, "keep this");
   // Ctrl+D is the editor's own line duplication unless the item owns it.
   Select(w, 0, 5);
   QTest::keyClick(w.Edit, Qt::Key_D, Qt::ControlModifier);
-  QCOMPARE(Text(w), QByteArray("this"));
+  QCOMPARE(EditorText(w), QByteArray("this"));
   // Ctrl+L is the editor's line cut unless Load again owns it; here Load
   // again reports the unnamed input.
   QTest::keyClick(w.Edit, Qt::Key_L, Qt::ControlModifier);
   QCOMPARE(dialogs.messages.size(), 1);
   QCOMPARE(dialogs.messages[0].caption, QStringLiteral("Error reading file"));
-  QCOMPARE(Text(w), QByteArray("this"));
+  QCOMPARE(EditorText(w), QByteArray("this"));
   // Typing still types.
   QTest::keyClicks(w.Edit, "ab");
-  QCOMPARE(Text(w), QByteArray("abthis"));
+  QCOMPARE(EditorText(w), QByteArray("abthis"));
   QTest::keyClick(w.Edit, Qt::Key_Z, Qt::ControlModifier);
-  QVERIFY(Text(w) != QByteArray("abthis"));
+  QVERIFY(EditorText(w) != QByteArray("abthis"));
 }
 
 void TestRtfChild::frameCommandsAreSignalled() {
@@ -392,7 +369,7 @@ void TestRtfChild::closeRefusedWhileFindDialogOpen() {
   FakeDialogService dialogs;
   QPointer<TRTFchild> w = new TRTFchild;
   w->show();
-  SetText(*w, "edited and never saved");
+  SetEditorText(*w, "edited and never saved");
   // Stands in for the find dialog of the find-and-replace commands.
   w->FindDialog = new QDialog(w);
   w->FindDialog->show();

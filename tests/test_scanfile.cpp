@@ -3,6 +3,7 @@
 // one pass at a time.
 #include "extract/RunScanner.h"
 #include "settings/TextOptions.h"
+#include "support/DocumentTestSupport.h"
 #include "support/FakeDialogService.h"
 #include "ui/TRTFchild.h"
 #include "ui/TScanDlg.h"
@@ -24,53 +25,11 @@
 
 namespace {
 
-QByteArray Text(const TRTFchild& w) {
-  const long length = w.Edit->SendScintilla(QsciScintillaBase::SCI_GETLENGTH);
-  const char* p = reinterpret_cast<const char*>(
-      w.Edit->SendScintilla(QsciScintillaBase::SCI_GETCHARACTERPOINTER));
-  return QByteArray(p, length);
-}
-
-void SetText(TRTFchild& w, const QByteArray& text) {
-  w.Edit->SendScintilla(QsciScintillaBase::SCI_CLEARALL);
-  w.Edit->SendScintilla(QsciScintillaBase::SCI_APPENDTEXT, static_cast<unsigned long>(text.size()),
-                        text.constData());
-}
-
 long Caret(const TRTFchild& w) {
   return w.Edit->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS);
 }
 
-QByteArray ReadAll(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void WriteFile(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  QVERIFY(file.open(QIODevice::WriteOnly));
-  file.write(bytes);
-}
-
 // The lines the scanner makes of `input` fed byte by byte, for comparison.
-class Collect : public LineSink {
-public:
-  QList<QByteArray> lines;
-  void Line(const char* data, std::size_t length) override {
-    lines.append(QByteArray(data, static_cast<qsizetype>(length)));
-  }
-};
-
-QList<QByteArray> ExpectedLines(const QByteArray& input) {
-  Collect sink;
-  RunScanner scanner(GlobalTextOptions(), sink);
-  scanner.ResetScanner();
-  for (char byte : input)
-    scanner.ScanByte(static_cast<uint8_t>(byte));
-  scanner.EmitRun();
-  return sink.lines;
-}
-
 // Letters, digits and separators at random, so that runs of all lengths
 // cross every block and pump boundary.
 QByteArray RandomText(qsizetype size, quint32 seed) {
@@ -143,18 +102,18 @@ private slots:
 
 void TestScanFile::editorModeGivesLinesAndCaretAtStart() {
   FakeDialogService dialogs;
-  WriteFile(Path("plain.bin"), QByteArray("\x01\x02Hello\x00World\xff"
-                                          "abc--Extraction\n"
-                                          "tail",
-                                          32));
+  QVERIFY(WriteFile(Path("plain.bin"), QByteArray("\x01\x02Hello\x00World\xff"
+                                                  "abc--Extraction\n"
+                                                  "tail",
+                                                  32)));
   ScanCancelled = true; // a pass starts with the flag cleared
   TRTFchild w;
   w.show();
   w.InputFileName = Path("plain.bin");
   w.setWindowTitle(w.InputFileName);
-  SetText(w, "old text");
+  SetEditorText(w, "old text");
   w.ScanFile(false);
-  QCOMPARE(Text(w), QByteArray("Hello\nWorld\nExtraction"));
+  QCOMPARE(EditorText(w), QByteArray("Hello\nWorld\nExtraction"));
   QVERIFY(ScanDlg);
   QVERIFY(!ScanDlg->isVisible());
   QCOMPARE(Caret(w), 0L);
@@ -166,13 +125,13 @@ void TestScanFile::editorModeGivesLinesAndCaretAtStart() {
   QVERIFY(dialogs.saveProposals.isEmpty());
   // The extracted text is not an edit: Undo brings back nothing.
   w.EditUndoItemClick();
-  QCOMPARE(Text(w), QByteArray("Hello\nWorld\nExtraction"));
+  QCOMPARE(EditorText(w), QByteArray("Hello\nWorld\nExtraction"));
   // The editor works normally again afterwards.
   w.Edit->setFocus();
   QTest::keyClicks(w.Edit, "X");
-  QCOMPARE(Text(w), QByteArray("XHello\nWorld\nExtraction"));
+  QCOMPARE(EditorText(w), QByteArray("XHello\nWorld\nExtraction"));
   w.EditUndoItemClick();
-  QCOMPARE(Text(w), QByteArray("Hello\nWorld\nExtraction"));
+  QCOMPARE(EditorText(w), QByteArray("Hello\nWorld\nExtraction"));
 }
 
 void TestScanFile::largeInputGivesTheLinesOfTheBytePath() {
@@ -181,14 +140,14 @@ void TestScanFile::largeInputGivesTheLinesOfTheBytePath() {
   GlobalTextOptions().MaxChar = 40;
   GlobalTextOptions().Number = true;
   const QByteArray input = RandomText(5 << 20, 7);
-  WriteFile(Path("large.bin"), input);
-  const QList<QByteArray> lines = ExpectedLines(input);
+  QVERIFY(WriteFile(Path("large.bin"), input));
+  const QList<QByteArray> lines = ReferenceLines(input, GlobalTextOptions());
   QVERIFY(lines.size() > 100000);
 
   TRTFchild w;
   w.InputFileName = Path("large.bin");
   w.ScanFile(false);
-  QCOMPARE(Text(w), lines.join('\n'));
+  QCOMPARE(EditorText(w), lines.join('\n'));
 
   dialogs.saveAnswers << Path("large.txt");
   w.ScanFile(true);
@@ -196,16 +155,16 @@ void TestScanFile::largeInputGivesTheLinesOfTheBytePath() {
   for (const QByteArray& line : lines)
     expectedFile += line + '\n';
   QCOMPARE(ReadAll(Path("large.txt")), expectedFile);
-  QCOMPARE(Text(w), expectedFile);
+  QCOMPARE(EditorText(w), expectedFile);
 }
 
 void TestScanFile::fileModeWritesLinesAndLoadsThem() {
   FakeDialogService dialogs;
-  WriteFile(Path("in.bin"), QByteArray("\x00\x00"
-                                       "Alpha\x01"
-                                       "Betas\x02Gamma",
-                                       19));
-  WriteFile(Path("out.txt"), "an older file that is emptied first\n");
+  QVERIFY(WriteFile(Path("in.bin"), QByteArray("\x00\x00"
+                                               "Alpha\x01"
+                                               "Betas\x02Gamma",
+                                               19)));
+  QVERIFY(WriteFile(Path("out.txt"), "an older file that is emptied first\n"));
   TRTFchild w;
   w.InputFileName = Path("in.bin");
   w.setWindowTitle(w.InputFileName);
@@ -213,7 +172,7 @@ void TestScanFile::fileModeWritesLinesAndLoadsThem() {
   w.ScanFile(true);
   QCOMPARE(dialogs.saveProposals, QStringList{QString()});
   QCOMPARE(ReadAll(Path("out.txt")), QByteArray("Alpha\nBetas\nGamma\n"));
-  QCOMPARE(Text(w), QByteArray("Alpha\nBetas\nGamma\n"));
+  QCOMPARE(EditorText(w), QByteArray("Alpha\nBetas\nGamma\n"));
   QCOMPARE(w.windowTitle(), Path("in.bin") + QStringLiteral(" -> ") + Path("out.txt"));
   QCOMPARE(w.OutputFileName, Path("out.txt"));
   QVERIFY(w.WriteToFile);
@@ -222,7 +181,7 @@ void TestScanFile::fileModeWritesLinesAndLoadsThem() {
   QVERIFY(dialogs.messages.isEmpty());
 
   // Save now writes the edited text back over the output file, as CR LF.
-  SetText(w, "edited\ntext");
+  SetEditorText(w, "edited\ntext");
   w.FileSaveItemClick();
   QCOMPARE(dialogs.saveProposals.size(), 1);
   QCOMPARE(ReadAll(Path("out.txt")), QByteArray("edited\r\ntext"));
@@ -230,7 +189,7 @@ void TestScanFile::fileModeWritesLinesAndLoadsThem() {
 
 void TestScanFile::cancelledSaveDialogExtractsIntoEditor() {
   FakeDialogService dialogs;
-  WriteFile(Path("in2.bin"), "Words here\x01more");
+  QVERIFY(WriteFile(Path("in2.bin"), "Words here\x01more"));
   TRTFchild w;
   w.InputFileName = Path("in2.bin");
   w.OutputFileName = Path("earlier.txt");
@@ -238,7 +197,7 @@ void TestScanFile::cancelledSaveDialogExtractsIntoEditor() {
   w.ScanFile(true);
   // The dialog proposed the output file of the window as the pass began.
   QCOMPARE(dialogs.saveProposals, QStringList{Path("earlier.txt")});
-  QCOMPARE(Text(w), QByteArray("Words"));
+  QCOMPARE(EditorText(w), QByteArray("Words"));
   QVERIFY(w.OutputFileName.isEmpty());
   QCOMPARE(w.windowTitle(), Path("in2.bin"));
   QVERIFY(!QFile::exists(Path("earlier.txt")));
@@ -246,21 +205,21 @@ void TestScanFile::cancelledSaveDialogExtractsIntoEditor() {
 
 void TestScanFile::emptyInput() {
   FakeDialogService dialogs;
-  WriteFile(Path("empty.bin"), QByteArray());
+  QVERIFY(WriteFile(Path("empty.bin"), QByteArray()));
   TRTFchild w;
   w.InputFileName = Path("empty.bin");
-  SetText(w, "previous");
+  SetEditorText(w, "previous");
   w.ScanFile(false);
-  QCOMPARE(Text(w), QByteArray());
+  QCOMPARE(EditorText(w), QByteArray());
   QVERIFY(!ScanDlg->isVisible());
   QCOMPARE(ScanDlg->ProgressAdvances(), 0u);
 
   dialogs.saveAnswers << Path("empty.txt");
-  SetText(w, "previous");
+  SetEditorText(w, "previous");
   w.ScanFile(true);
   QVERIFY(QFile::exists(Path("empty.txt")));
   QCOMPARE(ReadAll(Path("empty.txt")), QByteArray());
-  QCOMPARE(Text(w), QByteArray());
+  QCOMPARE(EditorText(w), QByteArray());
   QVERIFY(dialogs.messages.isEmpty());
 }
 
@@ -296,20 +255,20 @@ void TestScanFile::cancelInTheMiddle() {
   // The open run is judged as at the end of the input.
   if (toFile) {
     QCOMPARE(ReadAll(Path("cancelled.txt")), QByteArray("Hello\nWorld\nABCDEFGH\n"));
-    QCOMPARE(Text(w), QByteArray("Hello\nWorld\nABCDEFGH\n"));
+    QCOMPARE(EditorText(w), QByteArray("Hello\nWorld\nABCDEFGH\n"));
     QVERIFY(!w.OutputFile.IsOpen());
   } else {
-    QCOMPARE(Text(w), QByteArray("Hello\nWorld\nABCDEFGH"));
+    QCOMPARE(EditorText(w), QByteArray("Hello\nWorld\nABCDEFGH"));
   }
   QCOMPARE(Caret(w), 0L);
 
   // Load again yields the same lines as a pass that ended in that run.
-  WriteFile(Path("again.bin"), "Hello, World-ABCDEFGH");
+  QVERIFY(WriteFile(Path("again.bin"), "Hello, World-ABCDEFGH"));
   w.InputFileName = Path("again.bin");
   w.ScanFile(false);
-  QCOMPARE(Text(w), QByteArray("Hello\nWorld\nABCDEFGH"));
+  QCOMPARE(EditorText(w), QByteArray("Hello\nWorld\nABCDEFGH"));
   w.ScanFile(false);
-  QCOMPARE(Text(w), QByteArray("Hello\nWorld\nABCDEFGH"));
+  QCOMPARE(EditorText(w), QByteArray("Hello\nWorld\nABCDEFGH"));
 }
 
 void TestScanFile::endlessDeviceRunsUntilCancel() {
@@ -327,7 +286,7 @@ void TestScanFile::endlessDeviceRunsUntilCancel() {
   w.ScanFile(false);
   pumpCounter.stop();
   QCOMPARE(pumps, 3);
-  QCOMPARE(Text(w), QByteArray());
+  QCOMPARE(EditorText(w), QByteArray());
   QVERIFY(dialogs.messages.isEmpty());
   // A stream has no size: the bar never moves.
   QCOMPARE(ScanDlg->ProgressMax(), 0u);
@@ -339,7 +298,7 @@ void TestScanFile::unreadableInputAfterOutputChosen() {
   TRTFchild w;
   w.InputFileName = Path("does-not-exist.bin");
   w.setWindowTitle(w.InputFileName);
-  SetText(w, "kept");
+  SetEditorText(w, "kept");
   dialogs.saveAnswers << Path("chosen.txt");
   w.ScanFile(true);
   QCOMPARE(dialogs.messages.size(), 1);
@@ -352,7 +311,7 @@ void TestScanFile::unreadableInputAfterOutputChosen() {
   QCOMPARE(ReadAll(Path("chosen.txt")), QByteArray());
   QCOMPARE(w.windowTitle(),
            Path("does-not-exist.bin") + QStringLiteral(" -> ") + Path("chosen.txt"));
-  QCOMPARE(Text(w), QByteArray("kept"));
+  QCOMPARE(EditorText(w), QByteArray("kept"));
   QVERIFY(!w.OutputFile.IsOpen());
   QVERIFY(!ScanDlg || !ScanDlg->isVisible());
 }
@@ -361,12 +320,12 @@ void TestScanFile::directoryIsUnreadable() {
   FakeDialogService dialogs;
   TRTFchild w;
   w.InputFileName = dir.path();
-  SetText(w, "kept");
+  SetEditorText(w, "kept");
   w.ScanFile(false);
   QCOMPARE(dialogs.messages.size(), 1);
   QCOMPARE(dialogs.messages[0].caption, QStringLiteral("Error reading file"));
   QCOMPARE(dialogs.messages[0].text, QStringLiteral("Couldn't open:\n") + dir.path());
-  QCOMPARE(Text(w), QByteArray("kept"));
+  QCOMPARE(EditorText(w), QByteArray("kept"));
 
   // A window made by New reports the empty name.
   TRTFchild fresh;
@@ -377,11 +336,11 @@ void TestScanFile::directoryIsUnreadable() {
 
 void TestScanFile::unwritableOutputIsReported() {
   FakeDialogService dialogs;
-  WriteFile(Path("src.bin"), "Something readable");
+  QVERIFY(WriteFile(Path("src.bin"), "Something readable"));
   TRTFchild w;
   w.InputFileName = Path("src.bin");
   w.setWindowTitle(w.InputFileName);
-  SetText(w, "kept");
+  SetEditorText(w, "kept");
   const QString bad = Path("no/such/folder/out.txt");
   dialogs.saveAnswers << bad;
   dialogs.messageAnswers << DialogService::Answer::Cancel; // ignored
@@ -393,13 +352,13 @@ void TestScanFile::unwritableOutputIsReported() {
   QCOMPARE(dialogs.messages[0].icon, DialogService::Icon::None);
   QCOMPARE(w.OutputFileName, bad);
   QCOMPARE(w.windowTitle(), Path("src.bin"));
-  QCOMPARE(Text(w), QByteArray("kept"));
+  QCOMPARE(EditorText(w), QByteArray("kept"));
   QVERIFY(!w.WriteToFile);
 }
 
 void TestScanFile::fullDiskIsReported() {
   FakeDialogService dialogs;
-  WriteFile(Path("full.bin"), QByteArray("Some words to write\x01").repeated(1000));
+  QVERIFY(WriteFile(Path("full.bin"), QByteArray("Some words to write\x01").repeated(1000)));
   TRTFchild w;
   w.InputFileName = Path("full.bin");
   // Through a link with an extension, or the dialog would add ".txt".
@@ -413,13 +372,13 @@ void TestScanFile::fullDiskIsReported() {
   QVERIFY(dialogs.messages[0].text.contains(QStringLiteral("incomplete")));
   QCOMPARE(dialogs.messages[0].buttons, DialogService::Buttons::OkCancel);
   QCOMPARE(dialogs.messages[0].icon, DialogService::Icon::None);
-  QCOMPARE(Text(w), QByteArray());
+  QCOMPARE(EditorText(w), QByteArray());
   QVERIFY(!w.OutputFile.IsOpen());
 }
 
 void TestScanFile::partialOutputIsLoadedAndReported() {
   FakeDialogService dialogs;
-  WriteFile(Path("big.bin"), QByteArray("Readable text line\n").repeated(200000));
+  QVERIFY(WriteFile(Path("big.bin"), QByteArray("Readable text line\n").repeated(200000)));
   TRTFchild w;
   w.InputFileName = Path("big.bin");
   dialogs.saveAnswers << Path("partial.txt");
@@ -437,18 +396,18 @@ void TestScanFile::partialOutputIsLoadedAndReported() {
   QVERIFY(dialogs.messages[0].text.contains(QStringLiteral("incomplete")));
   const QByteArray written = ReadAll(Path("partial.txt"));
   QCOMPARE(written.size(), 1 << 20);
-  QCOMPARE(Text(w), written);
+  QCOMPARE(EditorText(w), written);
 }
 
 void TestScanFile::outputEqualToInputIsRefused() {
   FakeDialogService dialogs;
   const QByteArray original("Precious input, not to be lost\x01\x02");
-  WriteFile(Path("precious.bin"), original);
+  QVERIFY(WriteFile(Path("precious.bin"), original));
   QVERIFY(QFile::link(Path("precious.bin"), Path("alias.bin")));
   TRTFchild w;
   w.InputFileName = Path("precious.bin");
   w.setWindowTitle(w.InputFileName);
-  SetText(w, "kept");
+  SetEditorText(w, "kept");
   dialogs.saveAnswers << dir.path() + QStringLiteral("/./precious.bin") << Path("alias.bin");
   w.ScanFile(true);
   w.ScanFile(true);
@@ -458,7 +417,7 @@ void TestScanFile::outputEqualToInputIsRefused() {
     QVERIFY(shown.text.startsWith(QStringLiteral("Couldn't open:\n")));
   }
   QCOMPARE(ReadAll(Path("precious.bin")), original);
-  QCOMPARE(Text(w), QByteArray("kept"));
+  QCOMPARE(EditorText(w), QByteArray("kept"));
   QCOMPARE(w.windowTitle(), Path("precious.bin"));
   // Save must not aim at the input either.
   QVERIFY(w.OutputFileName.isEmpty());
@@ -467,18 +426,18 @@ void TestScanFile::outputEqualToInputIsRefused() {
 
 void TestScanFile::loadAgainRepeatsAndDropsOutput() {
   FakeDialogService dialogs;
-  WriteFile(Path("source.bin"), "Lines\x01of\x02words\x03that\x04repeat");
+  QVERIFY(WriteFile(Path("source.bin"), "Lines\x01of\x02words\x03that\x04repeat"));
   TRTFchild w;
   w.InputFileName = Path("source.bin");
   w.setWindowTitle(w.InputFileName);
   dialogs.saveAnswers << Path("first.txt");
   w.ScanFile(true);
-  QCOMPARE(Text(w), QByteArray("Lines\nwords\nrepeat\n"));
+  QCOMPARE(EditorText(w), QByteArray("Lines\nwords\nrepeat\n"));
   QCOMPARE(w.windowTitle(), Path("source.bin") + QStringLiteral(" -> ") + Path("first.txt"));
 
-  SetText(w, "edits that are dropped");
+  SetEditorText(w, "edits that are dropped");
   w.Reload->trigger();
-  QCOMPARE(Text(w), QByteArray("Lines\nwords\nrepeat"));
+  QCOMPARE(EditorText(w), QByteArray("Lines\nwords\nrepeat"));
   QCOMPARE(w.windowTitle(), Path("source.bin"));
   QVERIFY(w.OutputFileName.isEmpty());
   QVERIFY(!w.WriteToFile);
@@ -509,7 +468,7 @@ void TestScanFile::progressAdvances() {
   QFETCH(int, step);
   QFETCH(int, advances);
   FakeDialogService dialogs;
-  WriteFile(Path("sized.bin"), QByteArray(size, 'a'));
+  QVERIFY(WriteFile(Path("sized.bin"), QByteArray(size, 'a')));
   TRTFchild w;
   w.InputFileName = Path("sized.bin");
   w.ScanFile(false);
@@ -518,14 +477,14 @@ void TestScanFile::progressAdvances() {
   QCOMPARE(ScanDlg->ProgressAdvances(), static_cast<uint64_t>(advances));
   QCOMPARE(ScanDlg->ProgressPosition(), static_cast<uint64_t>(size));
   // Every byte was examined: one run of the whole file.
-  QCOMPARE(Text(w), QByteArray(size, 'a'));
+  QCOMPARE(EditorText(w), QByteArray(size, 'a'));
 }
 
 void TestScanFile::passesRunOneAtATime() {
   FakeDialogService dialogs;
   const int fd = MakeFifo(QStringLiteral("slow"), "Running pass text");
   QVERIFY(fd >= 0);
-  WriteFile(Path("second.bin"), "Second window texts");
+  QVERIFY(WriteFile(Path("second.bin"), "Second window texts"));
   QPointer<TRTFchild> first = new TRTFchild;
   first->show();
   first->InputFileName = Path("slow");
@@ -537,7 +496,7 @@ void TestScanFile::passesRunOneAtATime() {
     second.ScanFile(false);
     QVERIFY(second.IsScanning());
     QVERIFY(TRTFchild::AnyPassRunning());
-    QCOMPARE(Text(second), QByteArray());
+    QCOMPARE(EditorText(second), QByteArray());
     // Load again in the running window does nothing.
     first->ReloadClick();
     // Closing the running window cancels its pass; it goes afterwards.
@@ -550,9 +509,9 @@ void TestScanFile::passesRunOneAtATime() {
   QVERIFY(checked);
   QVERIFY(!first.isNull());
   // "text" is no longer than MinChar: only the first run is kept.
-  QCOMPARE(Text(*first), QByteArray("Running"));
+  QCOMPARE(EditorText(*first), QByteArray("Running"));
   QVERIFY(Settle([&] { return first.isNull() && !second.IsScanning(); }));
-  QCOMPARE(Text(second), QByteArray("Second\nwindow\ntexts"));
+  QCOMPARE(EditorText(second), QByteArray("Second\nwindow\ntexts"));
   QVERIFY(!TRTFchild::AnyPassRunning());
   QVERIFY(dialogs.messages.isEmpty());
 }

@@ -5,6 +5,7 @@
 #include "app/TApplication.h"
 #include "app/TMainForm.h"
 #include "settings/TextOptions.h"
+#include "support/DocumentTestSupport.h"
 #include "support/FakeDialogService.h"
 #include "ui/Help.h"
 #include "ui/TMyAboutBox.h"
@@ -25,13 +26,6 @@ QString SettingsPath() {
   return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Maelbrook"),
                    QStringLiteral("Siftwell"))
       .fileName();
-}
-
-void WriteFile(const QString& path, const QByteArray& bytes) {
-  QDir().mkpath(QFileInfo(path).absolutePath());
-  QFile file(path);
-  QVERIFY(file.open(QIODevice::WriteOnly));
-  file.write(bytes);
 }
 
 QStringList Captions() {
@@ -58,10 +52,10 @@ private slots:
     FakeDialogService dialogs;
     const QString first = dir.filePath(QStringLiteral("one.bin"));
     const QString second = dir.filePath(QStringLiteral("two.bin"));
-    WriteFile(first, QByteArray("\x00\x01"
-                                "Alphabet\x02",
-                                11));
-    WriteFile(second, QByteArray("\xff\xfeZebrafish\x03", 12));
+    QVERIFY(WriteFile(first, QByteArray("\x00\x01"
+                                        "Alphabet\x02",
+                                        11)));
+    QVERIFY(WriteFile(second, QByteArray("\xff\xfeZebrafish\x03", 12)));
 
     StartUp({first, second});
     QCOMPARE(QApplication::applicationName(), QStringLiteral("Sift Well"));
@@ -101,7 +95,7 @@ private slots:
   void missingArgumentIsReportedAndTheNextOneOpened() {
     FakeDialogService dialogs;
     const QString good = dir.filePath(QStringLiteral("good.bin"));
-    WriteFile(good, "Goodness");
+    QVERIFY(WriteFile(good, "Goodness"));
     StartUp({dir.filePath(QStringLiteral("absent.bin")), good});
     QCOMPARE(MainForm->Children().size(), 2);
     QVERIFY(!dialogs.messages.isEmpty());
@@ -111,9 +105,9 @@ private slots:
   void wrongTypeSettingsValueIsShownAndDropsStayOff() {
     FakeDialogService dialogs;
     // An unquoted comma makes a list of the value.
-    WriteFile(SettingsPath(), "[Options]\nMinChar=2, 3\n");
+    QVERIFY(WriteFile(SettingsPath(), "[Options]\nMinChar=2, 3\n"));
     const QString file = dir.filePath(QStringLiteral("after.bin"));
-    WriteFile(file, "Afterwards");
+    QVERIFY(WriteFile(file, "Afterwards"));
 
     StartUp({file});
     QCOMPARE(dialogs.messages.size(), 1);
