@@ -1,16 +1,13 @@
 #include "cli/ReadOnlySettingsStore.h"
 
 #include <QFileInfo>
-#include <QSettings>
 
 #include <stdexcept>
 
 void ReadOnlySettingsStore::OpenKey() {
   // Opening the program's store creates its file when missing; only a file
   // that is already there is opened.
-  const QSettings probe(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Maelbrook"),
-                        QStringLiteral("Siftwell"));
-  open_ = QFileInfo::exists(probe.fileName());
+  open_ = QFileInfo::exists(QSettingsStore::FileName());
   if (open_)
     store_.OpenKey();
 }

@@ -23,6 +23,12 @@ QString KeyOf(const std::string& section, const std::string& name) {
 
 QSettingsStore::QSettingsStore() = default;
 
+QString QSettingsStore::FileName() {
+  return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Maelbrook"),
+                   QStringLiteral("Siftwell"))
+      .fileName();
+}
+
 QSettingsStore::~QSettingsStore() = default;
 
 void QSettingsStore::OpenKey() {

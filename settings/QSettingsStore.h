@@ -4,6 +4,8 @@
 
 #include "settings/SettingsStore.h"
 
+#include <QString>
+
 #include <memory>
 
 class QSettings;
@@ -14,11 +16,13 @@ public:
   ~QSettingsStore() override;
 
   void OpenKey() override;
-  bool ReadString(const std::string& section, const std::string& name,
-                  std::string& value) override;
+  bool ReadString(const std::string& section, const std::string& name, std::string& value) override;
   void WriteString(const std::string& section, const std::string& name,
                    const std::string& value) override;
   void CloseKey() override;
+
+  // The settings file of the current user.
+  static QString FileName();
 
 private:
   std::unique_ptr<QSettings> settings_;

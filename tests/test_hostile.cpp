@@ -7,6 +7,7 @@
 #include "app/TApplication.h"
 #include "app/TMainForm.h"
 #include "extract/RunScanner.h"
+#include "settings/QSettingsStore.h"
 #include "settings/TextOptions.h"
 #include "support/DocumentTestSupport.h"
 #include "support/FakeDialogService.h"
@@ -46,9 +47,7 @@ void ClickCancel() {
 }
 
 QString SettingsPath() {
-  return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Maelbrook"),
-                   QStringLiteral("Siftwell"))
-      .fileName();
+  return QSettingsStore::FileName();
 }
 
 // Root reads and writes files whatever their permission bits say. While one

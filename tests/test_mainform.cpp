@@ -4,6 +4,7 @@
 
 #include "app/TApplication.h"
 #include "app/TMainForm.h"
+#include "settings/QSettingsStore.h"
 #include "settings/TextOptions.h"
 #include "support/FakeDialogService.h"
 #include "ui/TOptions.h"
@@ -33,9 +34,7 @@ QByteArray EditorText(const TRTFchild* child) {
 }
 
 QString SettingsPath() {
-  return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Maelbrook"),
-                   QStringLiteral("Siftwell"))
-      .fileName();
+  return QSettingsStore::FileName();
 }
 
 QStringList MenuTitles(const QMenuBar* bar) {

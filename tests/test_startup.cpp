@@ -4,6 +4,7 @@
 #include "app/StartUp.h"
 #include "app/TApplication.h"
 #include "app/TMainForm.h"
+#include "settings/QSettingsStore.h"
 #include "settings/TextOptions.h"
 #include "support/DocumentTestSupport.h"
 #include "support/FakeDialogService.h"
@@ -23,9 +24,7 @@
 
 namespace {
 QString SettingsPath() {
-  return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Maelbrook"),
-                   QStringLiteral("Siftwell"))
-      .fileName();
+  return QSettingsStore::FileName();
 }
 
 QStringList Captions() {
