@@ -4,6 +4,7 @@
 #include "extract/FileExtractor.h"
 #include "extract/FileLineSink.h"
 #include "extract/RunScanner.h"
+#include "support/ScannerTestSupport.h"
 
 #include <QtTest>
 
@@ -15,22 +16,6 @@
 #include <unistd.h>
 
 namespace {
-
-class CollectSink : public LineSink {
-public:
-  std::vector<std::string> lines;
-  void Line(const char* data, std::size_t length) override { lines.emplace_back(data, length); }
-};
-
-std::vector<std::string> ByBytes(const TextOptions& options, const std::string& input) {
-  CollectSink sink;
-  RunScanner scanner(options, sink);
-  scanner.ResetScanner();
-  for (char c : input)
-    scanner.ScanByte(static_cast<uint8_t>(c));
-  scanner.EmitRun();
-  return sink.lines;
-}
 
 std::string Joined(const std::vector<std::string>& lines) {
   std::string s;

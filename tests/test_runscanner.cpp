@@ -3,6 +3,7 @@
 
 #include "extract/ByteClassifier.h"
 #include "extract/RunScanner.h"
+#include "support/ScannerTestSupport.h"
 
 #include <QtTest>
 
@@ -11,12 +12,6 @@
 
 namespace {
 
-class CollectSink : public LineSink {
-public:
-  std::vector<std::string> lines;
-  void Line(const char* data, std::size_t length) override { lines.emplace_back(data, length); }
-};
-
 using Lines = std::vector<std::string>;
 
 TextOptions LettersOnly(uint32_t minChar, uint32_t maxChar) {
@@ -24,16 +19,6 @@ TextOptions LettersOnly(uint32_t minChar, uint32_t maxChar) {
   o.MinChar = minChar;
   o.MaxChar = maxChar;
   return o;
-}
-
-Lines ByBytes(const TextOptions& options, const std::string& input) {
-  CollectSink sink;
-  RunScanner scanner(options, sink);
-  scanner.ResetScanner();
-  for (char c : input)
-    scanner.ScanByte(static_cast<uint8_t>(c));
-  scanner.EmitRun();
-  return sink.lines;
 }
 
 // Feeds `input` in blocks of `blockSize` bytes.

@@ -1,6 +1,6 @@
 #include "support/DocumentTestSupport.h"
 
-#include "extract/RunScanner.h"
+#include "support/ScannerTestSupport.h"
 #include "ui/TRTFchild.h"
 
 #include <QDir>
@@ -32,22 +32,9 @@ bool WriteFile(const QString& path, const QByteArray& bytes) {
   return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-namespace {
-class Collect : public LineSink {
-public:
-  QList<QByteArray> lines;
-  void Line(const char* data, std::size_t length) override {
-    lines.append(QByteArray(data, static_cast<qsizetype>(length)));
-  }
-};
-} // namespace
-
 QList<QByteArray> ReferenceLines(const QByteArray& input, const TextOptions& options) {
-  Collect sink;
-  RunScanner scanner(options, sink);
-  scanner.ResetScanner();
-  for (char byte : input)
-    scanner.ScanByte(static_cast<uint8_t>(byte));
-  scanner.EmitRun();
-  return sink.lines;
+  QList<QByteArray> lines;
+  for (const std::string& line : ByBytes(options, input.toStdString()))
+    lines.append(QByteArray::fromStdString(line));
+  return lines;
 }
