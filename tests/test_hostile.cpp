@@ -107,7 +107,6 @@ private slots:
     ScanCancelled = false;
   }
 
-  void missingFile();
   void fileWithoutReadPermission();
   void directory();
   void fifoWithWriterThatCloses();
@@ -125,22 +124,6 @@ private slots:
   void settingsOfWrongTypes();
   void settingsFolderWithoutWritePermission();
 };
-
-void TestHostile::missingFile() {
-  FakeDialogService dialogs;
-  TRTFchild w;
-  w.InputFileName = Path("gone.bin");
-  w.setWindowTitle(w.InputFileName);
-  SetEditorText(w, "earlier result");
-  dialogs.saveAnswers << Path("gone.txt");
-  w.ScanFile(true);
-  QCOMPARE(dialogs.messages.size(), 1);
-  QCOMPARE(dialogs.messages[0].caption, QStringLiteral("Error reading file"));
-  QCOMPARE(dialogs.messages[0].text, QStringLiteral("Couldn't open:\n") + Path("gone.bin"));
-  QCOMPARE(EditorText(w), QByteArray("earlier result"));
-  QVERIFY(!w.OutputFile.IsOpen());
-  QVERIFY(!TRTFchild::AnyPassRunning());
-}
 
 void TestHostile::fileWithoutReadPermission() {
   FakeDialogService dialogs;

@@ -314,6 +314,7 @@ void TestScanFile::unreadableInputAfterOutputChosen() {
   QCOMPARE(EditorText(w), QByteArray("kept"));
   QVERIFY(!w.OutputFile.IsOpen());
   QVERIFY(!ScanDlg || !ScanDlg->isVisible());
+  QVERIFY(!TRTFchild::AnyPassRunning());
 }
 
 void TestScanFile::directoryIsUnreadable() {
