@@ -257,12 +257,14 @@ void TestHostile::fileTruncatedWhileRead() {
   FakeDialogService dialogs;
   const QByteArray content = QByteArray("Wordy\x01").repeated((8 << 20) / 6);
   QVERIFY(WriteFile(Path("shrinking.bin"), content));
+  // The cut comes while the save dialog stands, when the first block has
+  // been read and the rest has not: the same moment on any machine.
+  // Cancelling that dialog leaves the pass in the editor.
   bool cut = false;
-  QTimer::singleShot(
-      0, [&] { cut = ::truncate(Native(Path("shrinking.bin")).constData(), keep) == 0; });
+  dialogs.onSave = [&] { cut = ::truncate(Native(Path("shrinking.bin")).constData(), keep) == 0; };
   TRTFchild w;
   w.InputFileName = Path("shrinking.bin");
-  w.ScanFile(false);
+  w.ScanFile(true);
   QVERIFY(cut);
   QVERIFY(dialogs.messages.isEmpty());
   QVERIFY(!ScanDlg->isVisible());

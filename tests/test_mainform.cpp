@@ -419,16 +419,13 @@ private slots:
   }
 
   void exitDuringAPassEndsThePass() {
-    QByteArray bytes;
-    for (int i = 0; i < 400000; ++i)
-      bytes += "Wordy\x01";
-    const QString big = WriteSample(QStringLiteral("big.bin"), bytes);
+    // An endless input: only the exit can end this pass, however fast the
+    // machine.
     QTimer::singleShot(0, form, &TMainForm::FileExit);
-    QPointer<TRTFchild> child = form->CreateMDIChild(big, false);
+    QPointer<TRTFchild> child = form->CreateMDIChild(QStringLiteral("/dev/zero"), false);
     QVERIFY(!form->isVisible());
     QVERIFY(QFileInfo::exists(SettingsPath()));
-    // The pass stopped early and its window went with it.
-    QVERIFY(!child || child->Edit->lines() < 400000);
+    // The pass ended and its window went with it, once ScanFile had returned.
     QTRY_VERIFY(!child);
   }
 

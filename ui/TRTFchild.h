@@ -148,9 +148,10 @@ private:
   // While a pass fills the editor its changes are neither notified nor
   // undoable.
   void BeginFill();
-  // Makes room for `more` bytes ahead of time, in large steps; true when the
-  // editor's buffer was moved.
-  bool ReserveFor(uint64_t more);
+  // Whether `more` bytes need the editor's buffer to grow, and the growth:
+  // ahead of time, in large steps.
+  bool RoomNeeded(uint64_t more) const;
+  void ReserveFor(uint64_t more);
   void EndFill();
   bool LoadFileIntoEditor(const QString& name);
 

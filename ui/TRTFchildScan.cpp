@@ -294,8 +294,12 @@ bool TRTFchild::EndScan() {
 bool TRTFchild::Pump() {
   QPointer<TRTFchild> self(this);
   // Moving a large buffer takes a while of its own: the events get their
-  // turn between that and the next stretch of work.
-  if (ReserveFor(pending_.size())) {
+  // turn just before it and just after it, so that it stands alone.
+  if (RoomNeeded(pending_.size())) {
+    QCoreApplication::processEvents();
+    if (!self)
+      return false;
+    ReserveFor(pending_.size());
     QCoreApplication::processEvents();
     if (!self)
       return false;
@@ -305,15 +309,19 @@ bool TRTFchild::Pump() {
   return !self.isNull();
 }
 
-bool TRTFchild::ReserveFor(uint64_t more) {
+bool TRTFchild::RoomNeeded(uint64_t more) const {
+  const auto length = static_cast<uint64_t>(Edit->SendScintilla(QsciScintillaBase::SCI_GETLENGTH));
+  return more != 0 && length + more + 1 > reserved_;
+}
+
+void TRTFchild::ReserveFor(uint64_t more) {
   const auto length = static_cast<uint64_t>(Edit->SendScintilla(QsciScintillaBase::SCI_GETLENGTH));
   const uint64_t need = length + more + 1;
   if (need <= reserved_)
-    return false;
+    return;
   // Half as much again: few moves, and at most half the text unused.
   reserved_ = need + need / 2;
   Edit->SendScintilla(QsciScintillaBase::SCI_ALLOCATE, static_cast<unsigned long>(reserved_));
-  return true;
 }
 
 void TRTFchild::Line(const char* data, std::size_t length) {

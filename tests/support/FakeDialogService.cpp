@@ -18,6 +18,8 @@ QString FakeDialogService::GetOpenFileName(QWidget*, const QString& filter) {
 QString FakeDialogService::GetSaveFileName(QWidget*, const QString& proposed, const QString&,
                                            const QString& defaultSuffix) {
   saveProposals.append(proposed);
+  if (onSave)
+    onSave();
   if (saveAnswers.isEmpty())
     return QString();
   return WithDefaultSuffix(saveAnswers.takeFirst(), defaultSuffix);

@@ -28,6 +28,8 @@ public:
   QList<bool> printAnswers;
   // Called while a message box "is shown", for tests that act at that moment.
   std::function<void(const Shown&)> onMessage;
+  // Called while a save dialog "is shown".
+  std::function<void()> onSave;
 
   QList<Shown> messages;
   QStringList saveProposals; // the name each save dialog proposed
