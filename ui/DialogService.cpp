@@ -13,7 +13,9 @@ DialogService& Dialogs() {
   return installed ? *installed : real;
 }
 
-void SetDialogs(DialogService* service) { installed = service; }
+void SetDialogs(DialogService* service) {
+  installed = service;
+}
 
 QString ErrorBoxText(const QString& message) {
   if (!message.isEmpty() && message.back() > QLatin1Char('.'))

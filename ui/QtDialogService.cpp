@@ -10,11 +10,10 @@
 DialogService::Answer QtDialogService::MessageBox(QWidget* parent, const QString& text,
                                                   const QString& caption, Buttons buttons,
                                                   Icon icon) {
-  QMessageBox box(icon == Icon::Critical ? QMessageBox::Critical : QMessageBox::NoIcon, caption,
-                  text,
-                  buttons == Buttons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel
-                                               : QMessageBox::Ok,
-                  parent);
+  QMessageBox box(
+      icon == Icon::Critical ? QMessageBox::Critical : QMessageBox::NoIcon, caption, text,
+      buttons == Buttons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok,
+      parent);
   box.setDefaultButton(QMessageBox::Ok);
   return box.exec() == QMessageBox::Ok ? Answer::Ok : Answer::Cancel;
 }
