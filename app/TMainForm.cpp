@@ -255,8 +255,7 @@ TRTFchild* TMainForm::CreateMDIChild(const QString& fileName, bool askOutput) {
   connect(child, &TRTFchild::ExitRequested, this, &TMainForm::FileExit);
   QList<QKeySequence> frameKeys;
   for (QAction* action : findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly))
-    if (!action->shortcut().isEmpty())
-      frameKeys.append(action->shortcut());
+    frameKeys.append(action->shortcut());
   child->ReserveKeys(frameKeys);
   // Files dropped on a document are opened, not pasted into it.
   child->Edit->installEventFilter(this);

@@ -4,6 +4,7 @@
 #include "ui/TFindDialog.h"
 #include "ui/TRTFchild.h"
 #include "ui/TReplaceDialog.h"
+#include "ui/UnrecordedEdit.h"
 
 #include <Qsci/qsciscintilla.h>
 
@@ -36,23 +37,6 @@ void MarkClass(QsciScintilla* edit, unsigned int message, ByteClass cls,
     classes[static_cast<unsigned char>(chars.at(i))] = cls;
 }
 
-// Letters compare without case as ISO 8859-1 letters: A-Z with a-z, and
-// the accented capitals with their small letters.
-const std::array<unsigned char, 256>& CaselessFold() {
-  static const std::array<unsigned char, 256> fold = [] {
-    std::array<unsigned char, 256> f{};
-    for (int b = 0; b < 256; ++b)
-      f[b] = static_cast<unsigned char>(b);
-    for (int b = 'A'; b <= 'Z'; ++b)
-      f[b] = static_cast<unsigned char>(b + 32);
-    for (int b = 0xC0; b <= 0xDE; ++b)
-      if (b != 0xD7)
-        f[b] = static_cast<unsigned char>(b + 32);
-    return f;
-  }();
-  return fold;
-}
-
 const std::array<unsigned char, 256>& ExactFold() {
   static const std::array<unsigned char, 256> fold = [] {
     std::array<unsigned char, 256> f{};
@@ -63,37 +47,20 @@ const std::array<unsigned char, 256>& ExactFold() {
   return fold;
 }
 
-// Undo collection is off while a replacement is made; afterwards the undo
-// history is emptied, because its earlier steps no longer fit the text.
-// A quiet edit also holds back the editor's change notifications: the
-// control answers each of them with work that grows with the position of
-// the change, which would make a long Replace All quadratic.
-class UnrecordedEdit {
-public:
-  UnrecordedEdit(QsciScintilla* edit, bool quiet) : edit_(edit), quiet_(quiet) {
-    edit_->SendScintilla(Sci::SCI_SETUNDOCOLLECTION, 0UL);
-    if (quiet_) {
-      eventMask_ = edit_->SendScintilla(Sci::SCI_GETMODEVENTMASK);
-      edit_->SendScintilla(Sci::SCI_SETMODEVENTMASK, 0UL);
-    }
-  }
-  ~UnrecordedEdit() {
-    edit_->SendScintilla(Sci::SCI_EMPTYUNDOBUFFER);
-    edit_->SendScintilla(Sci::SCI_SETUNDOCOLLECTION, 1UL);
-    if (quiet_) {
-      edit_->SendScintilla(Sci::SCI_SETMODEVENTMASK, static_cast<unsigned long>(eventMask_));
-      // One notice for all the changes held back.
-      emit edit_->textChanged();
-    }
-  }
-  UnrecordedEdit(const UnrecordedEdit&) = delete;
-  UnrecordedEdit& operator=(const UnrecordedEdit&) = delete;
-
-private:
-  QsciScintilla* edit_;
-  bool quiet_;
-  long eventMask_ = 0;
-};
+// Letters compare without case as ISO 8859-1 letters: A-Z with a-z, and
+// the accented capitals with their small letters.
+const std::array<unsigned char, 256>& CaselessFold() {
+  static const std::array<unsigned char, 256> fold = [] {
+    std::array<unsigned char, 256> f = ExactFold();
+    for (int b = 'A'; b <= 'Z'; ++b)
+      f[b] = static_cast<unsigned char>(b + 32);
+    for (int b = 0xC0; b <= 0xDE; ++b)
+      if (b != 0xD7)
+        f[b] = static_cast<unsigned char>(b + 32);
+    return f;
+  }();
+  return fold;
+}
 
 } // namespace
 

@@ -3,6 +3,7 @@
 #include "ui/DialogService.h"
 #include "ui/FindReplaceController.h"
 #include "ui/TScanDlg.h"
+#include "ui/UnrecordedEdit.h"
 
 #include <QAction>
 #include <QApplication>
@@ -145,8 +146,7 @@ void TRTFchild::createActions() {
 
   QList<QKeySequence> keys;
   for (QAction* action : actions())
-    if (!action->shortcut().isEmpty())
-      keys.append(action->shortcut());
+    keys.append(action->shortcut());
   ReserveKeys(keys);
 }
 

@@ -11,6 +11,7 @@
 #include <QList>
 #include <QString>
 #include <QWidget>
+#include <memory>
 #include <string>
 
 class FindReplaceController;
@@ -21,6 +22,7 @@ class QPrinter;
 class QStatusBar;
 class QsciScintilla;
 class TScanDlg;
+class UnrecordedEdit;
 
 class TRTFchild : public QWidget, private LineSink {
   Q_OBJECT
@@ -148,8 +150,8 @@ private:
   // While a pass fills the editor its changes are neither notified nor
   // undoable.
   void BeginFill();
-  // Whether `more` bytes need the editor's buffer to grow, and the growth:
-  // ahead of time, in large steps.
+  // Whether `more` bytes need the editor's buffer to grow, and the growth
+  // that makes room for them: ahead of time, in large steps.
   bool RoomNeeded(uint64_t more) const;
   void ReserveFor(uint64_t more);
   void EndFill();
@@ -164,8 +166,8 @@ private:
   // SaveDialog's remembered file name.
   QString SaveDialogName;
   std::string pending_;
-  bool filling_ = false;
-  int savedEventMask_ = 0;
+  // Set while a pass fills the editor.
+  std::unique_ptr<UnrecordedEdit> fill_;
   uint64_t reserved_ = 0;
   bool closeAfterPass_ = false;
 };

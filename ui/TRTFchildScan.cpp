@@ -5,6 +5,7 @@
 #include "extract/InputFile.h"
 #include "ui/DialogService.h"
 #include "ui/TScanDlg.h"
+#include "ui/UnrecordedEdit.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -317,8 +318,6 @@ bool TRTFchild::RoomNeeded(uint64_t more) const {
 void TRTFchild::ReserveFor(uint64_t more) {
   const auto length = static_cast<uint64_t>(Edit->SendScintilla(QsciScintillaBase::SCI_GETLENGTH));
   const uint64_t need = length + more + 1;
-  if (need <= reserved_)
-    return;
   // Half as much again: few moves, and at most half the text unused.
   reserved_ = need + need / 2;
   Edit->SendScintilla(QsciScintillaBase::SCI_ALLOCATE, static_cast<unsigned long>(reserved_));
@@ -345,29 +344,21 @@ void TRTFchild::AppendPending() {
 }
 
 void TRTFchild::BeginFill() {
-  // Notifying every change and recording it for undo would cost seconds on
-  // a large result; the text a pass puts here is not an edit.
-  if (!filling_) {
-    savedEventMask_ = static_cast<int>(Edit->SendScintilla(QsciScintillaBase::SCI_GETMODEVENTMASK));
-    filling_ = true;
-  }
-  Edit->SendScintilla(QsciScintillaBase::SCI_SETMODEVENTMASK, 0UL);
-  Edit->SendScintilla(QsciScintillaBase::SCI_SETUNDOCOLLECTION, 0UL);
+  // The text a pass puts here is not an edit, and notifying every change
+  // would cost seconds on a large result.
+  if (!fill_)
+    fill_ = std::make_unique<UnrecordedEdit>(Edit, true);
   Edit->SendScintilla(QsciScintillaBase::SCI_CLEARALL);
   reserved_ = 0;
   pending_.clear();
 }
 
 void TRTFchild::EndFill() {
-  if (!filling_)
+  if (!fill_)
     return;
-  filling_ = false;
   pending_.clear();
   pending_.shrink_to_fit();
-  Edit->SendScintilla(QsciScintillaBase::SCI_EMPTYUNDOBUFFER);
-  Edit->SendScintilla(QsciScintillaBase::SCI_SETUNDOCOLLECTION, 1UL);
-  Edit->SendScintilla(QsciScintillaBase::SCI_SETMODEVENTMASK,
-                      static_cast<unsigned long>(savedEventMask_));
+  fill_.reset();
   Edit->SendScintilla(QsciScintillaBase::SCI_SETSAVEPOINT);
 }
 
