@@ -96,6 +96,14 @@ private:
 
 } // namespace
 
+// Inside a WithoutOverride block: skips the test, after `restore`, when
+// permission bits still do not stop this process.
+#define SKIP_UNLESS_PERMISSIONS_HOLD(restore)                                                      \
+  if (!WithoutOverride::PermissionsHold(dir.path())) {                                             \
+    restore;                                                                                       \
+    QSKIP("permission bits do not stop this process (root without a way to drop its override)");   \
+  }
+
 class TestHostile : public QObject {
   Q_OBJECT
   QTemporaryDir dir;
@@ -135,8 +143,7 @@ void TestHostile::fileWithoutReadPermission() {
   SetEditorText(w, "earlier result");
   {
     WithoutOverride asUser;
-    if (!WithoutOverride::PermissionsHold(dir.path()))
-      QSKIP("permission bits do not stop this process (root without a way to drop its override)");
+    SKIP_UNLESS_PERMISSIONS_HOLD((void)0);
     w.ScanFile(false);
   }
   QCOMPARE(dialogs.messages.size(), 1);
@@ -333,8 +340,7 @@ void TestHostile::outputInFolderWithoutWritePermission() {
   dialogs.saveAnswers << target;
   {
     WithoutOverride asUser;
-    if (!WithoutOverride::PermissionsHold(dir.path()))
-      QSKIP("permission bits do not stop this process (root without a way to drop its override)");
+    SKIP_UNLESS_PERMISSIONS_HOLD((void)0);
     w.ScanFile(true);
   }
   ::chmod(Native(Path("readonly")).constData(), 0755);
@@ -397,10 +403,7 @@ void TestHostile::settingsUnreadable() {
   QVERIFY(::chmod(Native(path).constData(), 0000) == 0);
   {
     WithoutOverride asUser;
-    if (!WithoutOverride::PermissionsHold(dir.path())) {
-      ::chmod(Native(path).constData(), 0600);
-      QSKIP("permission bits do not stop this process (root without a way to drop its override)");
-    }
+    SKIP_UNLESS_PERMISSIONS_HOLD(::chmod(Native(path).constData(), 0600));
     auto* form = new TMainForm;
     // Nothing could be read: the defaults, without a message.
     QVERIFY(dialogs.messages.isEmpty());
@@ -483,10 +486,7 @@ void TestHostile::settingsFolderWithoutWritePermission() {
   QVERIFY(::chmod(Native(folder).constData(), 0555) == 0);
   {
     WithoutOverride asUser;
-    if (!WithoutOverride::PermissionsHold(dir.path())) {
-      ::chmod(Native(folder).constData(), 0755);
-      QSKIP("permission bits do not stop this process (root without a way to drop its override)");
-    }
+    SKIP_UNLESS_PERMISSIONS_HOLD(::chmod(Native(folder).constData(), 0755));
     auto* form = new TMainForm;
     QVERIFY(dialogs.messages.isEmpty());
     form->show();
