@@ -13,7 +13,7 @@
 #include <QMdiSubWindow>
 #include <memory>
 
-void StartUp(const QStringList& commandLineFiles) {
+void StartUp(const QList<QByteArray>& commandLineFiles) {
   // The title is the application's name; a display name would be appended
   // to every window's caption ("Text options — Sift Well").
   QApplication::setApplicationName(QStringLiteral("Sift Well"));

@@ -15,6 +15,7 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QImage>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -25,6 +26,7 @@
 #include <QPointer>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QThread>
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
@@ -67,7 +69,7 @@ QIcon ButtonPicture(const QString& resource) {
 }
 } // namespace
 
-TMainForm::TMainForm(const QStringList& commandLineFiles)
+TMainForm::TMainForm(const QList<QByteArray>& commandLineFiles)
     : QMainWindow(nullptr), commandLineFiles_(commandLineFiles) {
   UseAppResources();
   setWindowTitle(QStringLiteral("Sift Well"));
@@ -247,9 +249,17 @@ void TMainForm::createStatusBar() {
 // Documents
 
 TRTFchild* TMainForm::CreateMDIChild(const QString& fileName, bool askOutput) {
+  return CreateMDIChild(QFile::encodeName(fileName), askOutput);
+}
+
+TRTFchild* TMainForm::CreateMDIChild(const QByteArray& path, bool askOutput) {
   auto* child = new TRTFchild;
   QMdiSubWindow* window = MdiArea->addSubWindow(child);
   window->setAttribute(Qt::WA_DeleteOnClose);
+  // The document's own Close item owns Ctrl+F4; the sub-window's system
+  // menu binds the same key, which would make the key ambiguous.
+  for (QAction* action : window->systemMenu()->actions())
+    action->setShortcuts({});
   connect(child, &TRTFchild::NewRequested, this, &TMainForm::FileNew);
   connect(child, &TRTFchild::OpenRequested, this, &TMainForm::FileOpen);
   connect(child, &TRTFchild::ExitRequested, this, &TMainForm::FileExit);
@@ -261,17 +271,16 @@ TRTFchild* TMainForm::CreateMDIChild(const QString& fileName, bool askOutput) {
   child->Edit->installEventFilter(this);
   child->Edit->viewport()->installEventFilter(this);
 
-  child->InputFileName = fileName;
-  if (fileName.isEmpty())
-    child->setWindowTitle(QStringLiteral("(No Name %1)").arg(MdiArea->subWindowList().size()));
+  if (path.isEmpty())
+    child->SetCaption(QStringLiteral("(No Name %1)").arg(MdiArea->subWindowList().size()));
   else
-    child->setWindowTitle(fileName);
+    child->OpenInputPath(path);
   window->show();
   MdiArea->setActiveSubWindow(window);
 
   // The pass lets events run, so the window may be gone when it returns.
   QPointer<TRTFchild> alive(child);
-  if (!fileName.isEmpty()) {
+  if (!path.isEmpty()) {
     child->ScanFile(askOutput);
     // The progress dialog was the active window; once it is gone the user
     // works on in the frame, keyboard included.
@@ -414,7 +423,7 @@ void TMainForm::PasteBtnClick() {
 }
 
 void TMainForm::PostInit() {
-  for (const QString& file : commandLineFiles_)
+  for (const QByteArray& file : commandLineFiles_)
     CreateMDIChild(file, false);
 }
 
@@ -470,7 +479,8 @@ void TMainForm::updateWindowMenu() {
     if (windowListActions_.isEmpty())
       windowListActions_.append(WindowMenu->addSeparator());
     ++number;
-    QString caption = window->windowTitle();
+    auto* child = qobject_cast<TRTFchild*>(window->widget());
+    QString caption = child ? child->Caption() : window->windowTitle();
     caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
     const QString text = number < 10 ? QStringLiteral("&%1 %2").arg(number).arg(caption)
                                      : QStringLiteral("%1 %2").arg(number).arg(caption);
@@ -521,16 +531,29 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     if (child && child->IsScanning())
       window->close();
   }
+  // The loop ends with the frame, even while the progress dialog or the
+  // help viewer, windows of their own, are still on the screen (the last
+  // window closed would never be seen); a cancelled pass returns first.
+  // Before the loop has started (a pass over a command-line file) there is
+  // no loop to end, and none is started.
+  if (QThread::currentThread()->loopLevel() > 0)
+    QCoreApplication::quit();
 }
 
-QStringList TMainForm::DroppedFiles(const QMimeData* data) {
-  QStringList files;
+QMenu* TMainForm::createPopupMenu() {
+  return nullptr;
+}
+
+QList<QByteArray> TMainForm::DroppedFiles(const QMimeData* data) {
+  QList<QByteArray> files;
   if (!data || !data->hasUrls())
     return files;
   const QList<QUrl> urls = data->urls();
   for (const QUrl& url : urls) {
+    // The list carries a name's bytes percent-encoded; decoding them as
+    // UTF-8 would lose a name that is not.
     if (url.isLocalFile())
-      files.append(url.toLocalFile());
+      files.append(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
   }
   return files;
 }
@@ -546,7 +569,7 @@ void TMainForm::dragMoveEvent(QDragMoveEvent* event) {
 }
 
 void TMainForm::dropEvent(QDropEvent* event) {
-  const QStringList files = DroppedFiles(event->mimeData());
+  const QList<QByteArray> files = DroppedFiles(event->mimeData());
   if (files.isEmpty())
     return;
   event->acceptProposedAction();
@@ -575,7 +598,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
   return QMainWindow::eventFilter(watched, event);
 }
 
-void TMainForm::WMDropFiles(const QStringList& files) {
-  for (const QString& file : files)
+void TMainForm::WMDropFiles(const QList<QByteArray>& files) {
+  for (const QByteArray& file : files)
     CreateMDIChild(file, false);
 }

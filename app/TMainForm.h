@@ -22,13 +22,16 @@ class TRTFchild;
 class TMainForm : public QMainWindow {
   Q_OBJECT
 public:
-  // `commandLineFiles` are the files PostInit opens, in order.
-  explicit TMainForm(const QStringList& commandLineFiles = QStringList());
+  // `commandLineFiles` are the files PostInit opens, in order, named by the
+  // bytes the system gave (a name need not be valid UTF-8).
+  explicit TMainForm(const QList<QByteArray>& commandLineFiles = {});
   ~TMainForm() override;
 
   // A document window for `fileName` (empty: a new unnamed document); a named
   // file is extracted into it, offering an output file when `askOutput`.
   TRTFchild* CreateMDIChild(const QString& fileName, bool askOutput);
+  // The same for a file named by the bytes of its name.
+  TRTFchild* CreateMDIChild(const QByteArray& path, bool askOutput);
   // The active document window, or nullptr.
   TRTFchild* ActiveChild() const;
   QList<TRTFchild*> Children() const;
@@ -90,6 +93,9 @@ public slots:
   // Enables the window commands exactly while there are document windows.
   void UpdateMenuItems();
 
+  // The tool bar is a fixed panel: no menu offers to hide it.
+  QMenu* createPopupMenu() override;
+
 protected:
   bool event(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -110,10 +116,11 @@ private:
   // its Edit menu after it, then Window, Options and Help.
   void updateMenuBar();
   void updateWindowMenu();
-  void WMDropFiles(const QStringList& files);
-  static QStringList DroppedFiles(const QMimeData* data);
+  void WMDropFiles(const QList<QByteArray>& files);
+  // The local files of a drop, as the bytes of their names.
+  static QList<QByteArray> DroppedFiles(const QMimeData* data);
 
-  QStringList commandLineFiles_;
+  QList<QByteArray> commandLineFiles_;
   QList<QAction*> windowListActions_;
 };
 

@@ -10,7 +10,12 @@
 int main(int argc, char* argv[]) {
   TApplication app(argc, argv);
   try {
-    StartUp(QCoreApplication::arguments().mid(1));
+    // Names as the bytes the system gave: a file name need not be UTF-8.
+    // Qt has already taken out the arguments it handles itself.
+    QList<QByteArray> files;
+    for (int i = 1; i < argc; ++i)
+      files.append(QByteArray(argv[i]));
+    StartUp(files);
     // A main window closed while the command-line files were read leaves
     // no loop to run.
     if (MainForm->isVisible())

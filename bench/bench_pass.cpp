@@ -158,7 +158,7 @@ int main(int argc, char** argv) {
   auto* editorWindow = new TRTFchild;
   editorWindow->resize(800, 600);
   editorWindow->show();
-  editorWindow->InputFileName = corpus;
+  editorWindow->OpenInput(corpus);
   const PassFigures editor = TimePass(*editorWindow, false);
   const long editorRss = PeakRssMiB();
   delete editorWindow;
@@ -167,7 +167,7 @@ int main(int argc, char** argv) {
   auto* fileWindow = new TRTFchild;
   fileWindow->resize(800, 600);
   fileWindow->show();
-  fileWindow->InputFileName = corpus;
+  fileWindow->OpenInput(corpus);
   dialogs.output = passOut;
   const PassFigures file = TimePass(*fileWindow, true);
   delete fileWindow;

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,10 +10,11 @@ InputFile::~InputFile() {
   Close();
 }
 
-bool InputFile::Open(const std::string& path) {
+bool InputFile::Open(const std::string& path, Waiting waiting) {
   Close();
   error_ = 0;
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  const int nonBlocking = waiting == Waiting::InSlices ? O_NONBLOCK : 0;
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | nonBlocking);
   if (fd < 0) {
     error_ = errno;
     return false;
@@ -31,7 +33,9 @@ bool InputFile::Open(const std::string& path) {
   }
   fd_ = fd;
   owned_ = true;
-  size_ = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
+  waiting_ = waiting;
+  regular_ = S_ISREG(st.st_mode);
+  size_ = regular_ ? static_cast<uint64_t>(st.st_size) : 0;
 #ifdef POSIX_FADV_SEQUENTIAL
   if (S_ISREG(st.st_mode))
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -44,13 +48,17 @@ void InputFile::OpenDescriptor(int fd) {
   error_ = 0;
   fd_ = fd;
   owned_ = false;
+  waiting_ = Waiting::Block;
   struct stat st {};
-  size_ = (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) ? static_cast<uint64_t>(st.st_size) : 0;
+  regular_ = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  size_ = regular_ ? static_cast<uint64_t>(st.st_size) : 0;
 }
 
-int64_t InputFile::Read(uint8_t* buffer, std::size_t capacity) {
+int64_t InputFile::Read(uint8_t* buffer, std::size_t capacity, int sliceMs) {
   if (fd_ < 0)
     return -1;
+  if (waiting_ == Waiting::InSlices && !regular_)
+    return ReadWithin(buffer, capacity, sliceMs);
   for (;;) {
     ssize_t n = ::read(fd_, buffer, capacity);
     if (n >= 0)
@@ -62,12 +70,36 @@ int64_t InputFile::Read(uint8_t* buffer, std::size_t capacity) {
   }
 }
 
+int64_t InputFile::ReadWithin(uint8_t* buffer, std::size_t capacity, int sliceMs) {
+  pollfd ready{fd_, POLLIN, 0};
+  const int polled = ::poll(&ready, 1, sliceMs);
+  if (polled < 0 && errno != EINTR) {
+    error_ = errno;
+    return -1;
+  }
+  // A FIFO whose writer has not come yet reads as empty but never polls
+  // as ready (a hang-up is reported only once a writer has come and gone),
+  // so it is waited for here, not taken for an empty file.
+  if (polled <= 0)
+    return NothingYet;
+  const ssize_t n = ::read(fd_, buffer, capacity);
+  if (n > 0)
+    return n;
+  if (n == 0)
+    return 0;
+  if (errno == EAGAIN || errno == EINTR)
+    return NothingYet;
+  error_ = errno;
+  return -1;
+}
+
 void InputFile::Close() {
   if (fd_ >= 0 && owned_)
     ::close(fd_);
   fd_ = -1;
   owned_ = false;
   size_ = 0;
+  regular_ = false;
 }
 
 bool InputFile::IsSameFile(int fd) const {

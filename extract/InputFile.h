@@ -12,17 +12,28 @@ public:
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
 
+  // How reads wait for a pipe, FIFO, terminal or device that has no data
+  // yet. Blocking suits a program that has nothing else to do; a window
+  // must keep answering, so it waits at most a time slice per read.
+  enum class Waiting { Block, InSlices };
+
   // False when the file cannot be opened for reading, or is a directory or
   // anything else that cannot be read as a file. "-" is not special here.
-  bool Open(const std::string& path);
+  // InSlices also opens without blocking, so that a FIFO with no writer
+  // yet does not hold the caller in open().
+  bool Open(const std::string& path, Waiting waiting = Waiting::Block);
   // Takes over an open descriptor (standard input); it is not closed.
   void OpenDescriptor(int fd);
   bool IsOpen() const { return fd_ >= 0; }
   // Size of a regular file; 0 for devices, FIFOs and other streams.
   uint64_t Size() const { return size_; }
+  bool IsRegular() const { return regular_; }
   // Reads up to `capacity` bytes: the count read, 0 at end of file, -1 on a
-  // read error (Error() tells which).
-  int64_t Read(uint8_t* buffer, std::size_t capacity);
+  // read error (Error() tells which). Opened InSlices, NothingYet when no
+  // byte came within `sliceMs`; a FIFO whose writer has not come yet is
+  // waited for, never taken for an empty file.
+  static constexpr int64_t NothingYet = -2;
+  int64_t Read(uint8_t* buffer, std::size_t capacity, int sliceMs = 0);
   void Close();
   // True when the open file is a regular file and `fd` refers to it too (the
   // output appended to the input, which would make it grow without end).
@@ -31,8 +42,12 @@ public:
   int Error() const { return error_; }
 
 private:
+  int64_t ReadWithin(uint8_t* buffer, std::size_t capacity, int sliceMs);
+
   int fd_ = -1;
   bool owned_ = false;
   uint64_t size_ = 0;
   int error_ = 0;
+  bool regular_ = false;
+  Waiting waiting_ = Waiting::Block;
 };

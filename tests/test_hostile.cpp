@@ -24,8 +24,11 @@
 #include <QTimer>
 #include <Qsci/qsciscintilla.h>
 #include <QtTest>
+#include <chrono>
+#include <condition_variable>
 #include <fcntl.h>
 #include <linux/capability.h>
+#include <mutex>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <thread>
@@ -119,6 +122,9 @@ private slots:
   void directory();
   void fifoWithWriterThatCloses();
   void endlessDeviceCancelledIntoFile();
+  void quietPipeIsCancelled();
+  void fifoWithoutWriterIsCancelled();
+  void deviceThatCannotBeRead();
   void sparseFileOver4GiB();
   void fileTruncatedWhileRead_data();
   void fileTruncatedWhileRead();
@@ -139,7 +145,7 @@ void TestHostile::fileWithoutReadPermission() {
   QVERIFY(WriteFile(Path("locked.bin"), secret));
   QVERIFY(::chmod(Native(Path("locked.bin")).constData(), 0000) == 0);
   TRTFchild w;
-  w.InputFileName = Path("locked.bin");
+  w.OpenInput(Path("locked.bin"));
   SetEditorText(w, "earlier result");
   {
     WithoutOverride asUser;
@@ -162,13 +168,13 @@ void TestHostile::directory() {
   FakeDialogService dialogs;
   QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("folder.bin")));
   TRTFchild w;
-  w.InputFileName = Path("folder.bin") + QLatin1Char('/');
+  w.OpenInput(Path("folder.bin") + QLatin1Char('/'));
   SetEditorText(w, "earlier result");
   dialogs.saveAnswers << Path("folder.txt");
   w.ScanFile(true);
   QCOMPARE(dialogs.messages.size(), 1);
   QCOMPARE(dialogs.messages[0].caption, QStringLiteral("Error reading file"));
-  QCOMPARE(dialogs.messages[0].text, QStringLiteral("Couldn't open:\n") + w.InputFileName);
+  QCOMPARE(dialogs.messages[0].text, QStringLiteral("Couldn't open:\n") + w.InputFileName());
   QCOMPARE(EditorText(w), QByteArray("earlier result"));
   // The chosen output exists, empty, as after any unreadable input.
   QCOMPARE(ReadAll(Path("folder.txt")), QByteArray());
@@ -193,7 +199,7 @@ void TestHostile::fifoWithWriterThatCloses() {
     ::close(fd);
   });
   TRTFchild w;
-  w.InputFileName = Path("writer.fifo");
+  w.OpenInput(Path("writer.fifo"));
   dialogs.saveAnswers << Path("fifo.txt");
   w.ScanFile(true);
   writer.join();
@@ -209,7 +215,7 @@ void TestHostile::endlessDeviceCancelledIntoFile() {
   // Cancel after a moment of reading; how much was read does not matter.
   QTimer::singleShot(300, [] { ClickCancel(); });
   TRTFchild w;
-  w.InputFileName = QStringLiteral("/dev/zero");
+  w.OpenInput(QStringLiteral("/dev/zero"));
   dialogs.saveAnswers << Path("zero.txt");
   w.ScanFile(true);
   QVERIFY(ScanCancelled);
@@ -218,7 +224,109 @@ void TestHostile::endlessDeviceCancelledIntoFile() {
   QVERIFY(!w.OutputFile.IsOpen());
   QCOMPARE(ReadAll(Path("zero.txt")), QByteArray());
   QCOMPARE(EditorText(w), QByteArray());
-  QCOMPARE(w.windowTitle(), QStringLiteral(" -> ") + Path("zero.txt"));
+  QCOMPARE(w.Caption(), QStringLiteral("/dev/zero -> ") + Path("zero.txt"));
+}
+
+// A writer that holds a FIFO open, sends `words` and then stays silent until
+// released, or for ten seconds at most: a pass that cannot be cancelled while
+// it waits shows as a test that ends only then.
+class SilentWriter {
+public:
+  SilentWriter(const QByteArray& fifo, const QByteArray& words, int delayMs = 0)
+      : thread_([this, fifo, words, delayMs] {
+          std::unique_lock<std::mutex> lock(mutex_);
+          if (released_.wait_for(lock, std::chrono::milliseconds(delayMs),
+                                 [this] { return done_; }))
+            return;
+          lock.unlock();
+          const int fd = ::open(fifo.constData(), O_WRONLY);
+          if (fd < 0)
+            return;
+          (void)!::write(fd, words.constData(), static_cast<size_t>(words.size()));
+          lock.lock();
+          timedOut_ = !released_.wait_for(lock, std::chrono::seconds(10), [this] { return done_; });
+          ::close(fd);
+        }) {}
+  // True when the writer was still holding the pipe open.
+  bool Release() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      done_ = true;
+    }
+    released_.notify_all();
+    thread_.join();
+    return !timedOut_;
+  }
+
+private:
+  std::mutex mutex_;
+  std::condition_variable released_;
+  bool done_ = false;
+  bool timedOut_ = false;
+  std::thread thread_;
+};
+
+void TestHostile::quietPipeIsCancelled() {
+  FakeDialogService dialogs;
+  const QByteArray fifo = Native(Path("quiet.fifo"));
+  QVERIFY(::mkfifo(fifo.constData(), 0600) == 0);
+  SilentWriter writer(fifo, "First words\x01then silence\n");
+  TRTFchild w;
+  w.OpenInput(Path("quiet.fifo"));
+  // Once the first words are in, the pass waits on the quiet pipe; the
+  // program must still answer, and Cancel end it.
+  QTimer poll;
+  bool repainted = false;
+  connect(&poll, &QTimer::timeout, &w, [&] {
+    if (!EditorText(w).contains("silence"))
+      return;
+    poll.stop();
+    repainted = ScanDlg->isVisible();
+    ClickCancel();
+  });
+  poll.start(20);
+  w.ScanFile(false);
+  QVERIFY(writer.Release());
+  QVERIFY(repainted);
+  QVERIFY(ScanCancelled);
+  QVERIFY(dialogs.messages.isEmpty());
+  QVERIFY(!ScanDlg->isVisible());
+  QCOMPARE(EditorText(w), QByteArray("First\nwords\nsilence"));
+}
+
+void TestHostile::fifoWithoutWriterIsCancelled() {
+  FakeDialogService dialogs;
+  const QByteArray fifo = Native(Path("lonely.fifo"));
+  QVERIFY(::mkfifo(fifo.constData(), 0600) == 0);
+  // A writer comes only after ten seconds, to end a pass that blocked.
+  SilentWriter late(fifo, "Too late\n", 10000);
+  QTimer::singleShot(200, [] { ClickCancel(); });
+  TRTFchild w;
+  w.OpenInput(Path("lonely.fifo"));
+  SetEditorText(w, "earlier result");
+  QElapsedTimer clock;
+  clock.start();
+  w.ScanFile(false);
+  const qint64 took = clock.elapsed();
+  late.Release();
+  QVERIFY2(took < 9000, "the pass waited for a writer instead of answering Cancel");
+  QVERIFY(ScanCancelled);
+  QVERIFY(dialogs.messages.isEmpty());
+  QVERIFY(!ScanDlg->isVisible());
+  QCOMPARE(EditorText(w), QByteArray());
+}
+
+void TestHostile::deviceThatCannotBeRead() {
+  // This process's own memory opens, but its first page is never mapped:
+  // reading it fails at once.
+  FakeDialogService dialogs;
+  TRTFchild w;
+  w.OpenInput(QStringLiteral("/proc/self/mem"));
+  SetEditorText(w, "earlier result");
+  w.ScanFile(false);
+  QCOMPARE(dialogs.messages.size(), 1);
+  QCOMPARE(dialogs.messages[0].caption, QStringLiteral("Error reading file"));
+  QCOMPARE(EditorText(w), QByteArray("earlier result"));
 }
 
 void TestHostile::sparseFileOver4GiB() {
@@ -237,7 +345,7 @@ void TestHostile::sparseFileOver4GiB() {
   QCOMPARE(QFileInfo(Path("sparse.bin")).size(), size);
   GlobalTextOptions().Space = true;
   TRTFchild w;
-  w.InputFileName = Path("sparse.bin");
+  w.OpenInput(Path("sparse.bin"));
   QElapsedTimer clock;
   clock.start();
   w.ScanFile(false);
@@ -270,7 +378,7 @@ void TestHostile::fileTruncatedWhileRead() {
   bool cut = false;
   dialogs.onSave = [&] { cut = ::truncate(Native(Path("shrinking.bin")).constData(), keep) == 0; };
   TRTFchild w;
-  w.InputFileName = Path("shrinking.bin");
+  w.OpenInput(Path("shrinking.bin"));
   w.ScanFile(true);
   QVERIFY(cut);
   QVERIFY(dialogs.messages.isEmpty());
@@ -294,7 +402,7 @@ void TestHostile::outputOnFullDevice() {
   QVERIFY(WriteFile(Path("room.bin"), input));
   QVERIFY(QFile::link(QStringLiteral("/dev/full"), Path("full.txt")));
   TRTFchild w;
-  w.InputFileName = Path("room.bin");
+  w.OpenInput(Path("room.bin"));
   dialogs.saveAnswers << Path("full.txt");
   w.ScanFile(true);
   QCOMPARE(dialogs.messages.size(), 1);
@@ -315,8 +423,7 @@ void TestHostile::outputIsTheInputUnderAnotherName() {
   QVERIFY(::link(Native(Path("only.bin")).constData(), Native(Path("hardlink.txt")).constData()) ==
           0);
   TRTFchild w;
-  w.InputFileName = Path("only.bin");
-  w.setWindowTitle(w.InputFileName);
+  w.OpenInput(Path("only.bin"));
   dialogs.saveAnswers << Path("hardlink.txt");
   w.ScanFile(true);
   QCOMPARE(dialogs.messages.size(), 1);
@@ -333,8 +440,7 @@ void TestHostile::outputInFolderWithoutWritePermission() {
   QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("readonly")));
   QVERIFY(::chmod(Native(Path("readonly")).constData(), 0555) == 0);
   TRTFchild w;
-  w.InputFileName = Path("fine.bin");
-  w.setWindowTitle(w.InputFileName);
+  w.OpenInput(Path("fine.bin"));
   SetEditorText(w, "earlier result");
   const QString target = Path("readonly/out.txt");
   dialogs.saveAnswers << target;
@@ -349,7 +455,7 @@ void TestHostile::outputInFolderWithoutWritePermission() {
   QCOMPARE(dialogs.messages[0].text, QStringLiteral("Couldn't open:\n") + target);
   QVERIFY(!QFileInfo::exists(target));
   QCOMPARE(EditorText(w), QByteArray("earlier result"));
-  QCOMPARE(w.windowTitle(), Path("fine.bin"));
+  QCOMPARE(w.Caption(), Path("fine.bin"));
 }
 
 void TestHostile::singleRunOf200MB() {
@@ -363,7 +469,7 @@ void TestHostile::singleRunOf200MB() {
   }
   GlobalTextOptions().MaxChar = 0;
   TRTFchild w;
-  w.InputFileName = Path("onerun.bin");
+  w.OpenInput(Path("onerun.bin"));
   w.ScanFile(false);
   QVERIFY(dialogs.messages.isEmpty());
   const QByteArray text = EditorText(w);
@@ -379,13 +485,12 @@ void TestHostile::namesWithBlanksQuotesAndNonAscii() {
   const QString output = Path(QStringLiteral("-out ` $HOME ; \u00fc.txt"));
   QVERIFY(WriteFile(input, "Words\x01in a hostile name"));
   TRTFchild w;
-  w.InputFileName = input;
-  w.setWindowTitle(input);
+  w.OpenInput(input);
   dialogs.saveAnswers << output;
   w.ScanFile(true);
   QVERIFY(dialogs.messages.isEmpty());
   QCOMPARE(ReadAll(output), QByteArray("Words\nhostile\n"));
-  QCOMPARE(w.windowTitle(), input + QStringLiteral(" -> ") + output);
+  QCOMPARE(w.Caption(), input + QStringLiteral(" -> ") + output);
   QCOMPARE(ScanDlg->From->text(), input);
   // Save goes to the same file, and nothing else appeared in the folder.
   SetEditorText(w, "edited");

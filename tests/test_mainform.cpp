@@ -9,24 +9,35 @@
 #include "support/FakeDialogService.h"
 #include "ui/TOptions.h"
 #include "ui/TRTFchild.h"
+#include "ui/TScanDlg.h"
 
 #include <QAction>
 #include <QClipboard>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPointer>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QToolButton>
+#include <QWindow>
 #include <Qsci/qsciscintilla.h>
 #include <QtTest>
+#include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 QByteArray EditorText(const TRTFchild* child) {
@@ -46,9 +57,7 @@ QStringList MenuTitles(const QMenuBar* bar) {
 }
 
 // Sends a file manager's drop of `files` to `target`.
-bool Drop(QWidget* target, const QList<QUrl>& urls) {
-  QMimeData data;
-  data.setUrls(urls);
+bool Drop(QWidget* target, const QMimeData& data) {
   const QPoint at = target->rect().center();
   QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QCoreApplication::sendEvent(target, &enter);
@@ -58,6 +67,43 @@ bool Drop(QWidget* target, const QList<QUrl>& urls) {
   QCoreApplication::sendEvent(target, &drop);
   return drop.isAccepted();
 }
+
+bool Drop(QWidget* target, const QList<QUrl>& urls) {
+  QMimeData data;
+  data.setUrls(urls);
+  return Drop(target, data);
+}
+
+// Answers the real file dialogs as a user would: the open dialog's folder is
+// noted and `choice` taken; a save dialog is cancelled.
+class FileDialogUser : public QObject {
+public:
+  explicit FileDialogUser(const QString& choice) : choice_(choice) {
+    connect(&timer_, &QTimer::timeout, this, &FileDialogUser::Answer);
+    timer_.start(20);
+  }
+  QStringList openedIn;
+
+private:
+  void Answer() {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (!dialog || !dialog->isVisible())
+      return;
+    if (dialog->acceptMode() == QFileDialog::AcceptSave) {
+      dialog->reject();
+      return;
+    }
+    openedIn.append(dialog->directory().absolutePath());
+    // Typed into the name field and confirmed with Enter.
+    auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    if (!name)
+      return;
+    name->setText(choice_);
+    QTest::keyClick(name, Qt::Key_Return);
+  }
+  QString choice_;
+  QTimer timer_;
+};
 } // namespace
 
 class TestMainForm : public QObject {
@@ -68,6 +114,7 @@ class TestMainForm : public QObject {
 
   QString WriteSample(const QString& name, const QByteArray& bytes) {
     const QString path = dir.filePath(name);
+    QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     if (file.open(QIODevice::WriteOnly))
       file.write(bytes);
@@ -121,16 +168,16 @@ private slots:
 
   void fileNewNumbersByWindowCount() {
     form->FileNew();
-    QCOMPARE(form->Children().at(0)->windowTitle(), QStringLiteral("(No Name 1)"));
-    QVERIFY(form->Children().at(0)->InputFileName.isEmpty());
+    QCOMPARE(form->Children().at(0)->Caption(), QStringLiteral("(No Name 1)"));
+    QVERIFY(form->Children().at(0)->InputFileName().isEmpty());
     form->FileNew();
     form->FileNew();
-    QCOMPARE(form->Children().at(2)->windowTitle(), QStringLiteral("(No Name 3)"));
+    QCOMPARE(form->Children().at(2)->Caption(), QStringLiteral("(No Name 3)"));
     CloseDocument(form->Children().at(0));
     QCOMPARE(form->Children().size(), 2);
     form->FileNew();
     // Two left plus the new one: the number repeats.
-    QCOMPARE(form->Children().at(2)->windowTitle(), QStringLiteral("(No Name 3)"));
+    QCOMPARE(form->Children().at(2)->Caption(), QStringLiteral("(No Name 3)"));
   }
 
   void ctrlNMakesExactlyOneWindow() {
@@ -144,7 +191,7 @@ private slots:
     // The document's own File menu reaches the frame's commands too.
     form->ActiveChild()->FileNewItem->trigger();
     QCOMPARE(form->Children().size(), 4);
-    QCOMPARE(form->Children().at(3)->windowTitle(), QStringLiteral("(No Name 4)"));
+    QCOMPARE(form->Children().at(3)->Caption(), QStringLiteral("(No Name 4)"));
   }
 
   void fileOpenOffersAnOutputFile() {
@@ -154,8 +201,8 @@ private slots:
     QCOMPARE(dialogs->openFilters, QStringList({"All files (*)"}));
     QCOMPARE(form->Children().size(), 1);
     TRTFchild* child = form->Children().at(0);
-    QCOMPARE(child->InputFileName, path);
-    QCOMPARE(child->windowTitle(), path);
+    QCOMPARE(child->InputFileName(), path);
+    QCOMPARE(child->Caption(), path);
     // The pass offered the output file (answered with cancel: the editor).
     QCOMPARE(dialogs->saveProposals.size(), 1);
     QVERIFY(EditorText(child).contains("Hellothere"));
@@ -209,7 +256,7 @@ private slots:
     QCOMPARE(entries, QStringList({"&1 (No Name 1)", "&2 (No Name 2)"}));
     QCOMPARE(checked, QList<bool>({false, true}));
     first->trigger();
-    QCOMPARE(form->ActiveChild()->windowTitle(), QStringLiteral("(No Name 1)"));
+    QCOMPARE(form->ActiveChild()->Caption(), QStringLiteral("(No Name 1)"));
     emit form->WindowMenu->aboutToShow();
     int marked = 0;
     for (QAction* action : form->WindowMenu->actions())
@@ -286,7 +333,7 @@ private slots:
     QFile file(saved);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("alpha beta"));
-    QCOMPARE(child->windowTitle(), QStringLiteral("(No Name 1) -> ") + saved);
+    QCOMPARE(child->Caption(), QStringLiteral("(No Name 1) -> ") + saved);
 
     QTest::mouseClick(form->PrintBtn, Qt::LeftButton);
     QCOMPARE(dialogs->printDialogs, 1);
@@ -333,9 +380,9 @@ private slots:
     QVERIFY(form->acceptDrops());
     QVERIFY(Drop(form, {QUrl::fromLocalFile(a), QUrl::fromLocalFile(b), QUrl::fromLocalFile(c)}));
     QCOMPARE(form->Children().size(), 3);
-    QCOMPARE(form->Children().at(0)->windowTitle(), a);
-    QCOMPARE(form->Children().at(1)->windowTitle(), b);
-    QCOMPARE(form->Children().at(2)->windowTitle(), c);
+    QCOMPARE(form->Children().at(0)->Caption(), a);
+    QCOMPARE(form->Children().at(1)->Caption(), b);
+    QCOMPARE(form->Children().at(2)->Caption(), c);
     QVERIFY(EditorText(form->Children().at(1)).contains("secondfile"));
     QVERIFY(dialogs->saveProposals.isEmpty());
 
@@ -426,6 +473,139 @@ private slots:
     QVERIFY(!form->isVisible());
     QVERIFY(QFileInfo::exists(SettingsPath()));
     // The pass ended and its window went with it, once ScanFile had returned.
+    QTRY_VERIFY(!child);
+  }
+
+  void captionShowsTheNameUnchanged() {
+    // "[*]" is Qt's modified marker in a window title; here it is part of a
+    // file name and must be shown as it stands.
+    const QString path = WriteSample(QStringLiteral("draft [*] copy.bin"), "Drafted text");
+    TRTFchild* child = form->CreateMDIChild(path, false);
+    QCOMPARE(child->Caption(), path);
+    emit form->WindowMenu->aboutToShow();
+    QStringList entries;
+    for (QAction* action : form->WindowMenu->actions()) {
+      if (action->isCheckable())
+        entries.append(action->text());
+    }
+    QCOMPARE(entries, QStringList({QStringLiteral("&1 ") + path}));
+    // Maximised, the document's caption joins the frame's title bar.
+    child->parentWidget()->showMaximized();
+    QTRY_VERIFY(form->windowHandle()->title().contains(path));
+  }
+
+  void openDialogStartsWhereItWasLeft() {
+    const QString first = WriteSample(QStringLiteral("deep/first.bin"), "First file");
+    const QString second = WriteSample(QStringLiteral("deep/second.bin"), "Second file");
+    dialogs.reset(); // the real dialogs
+    {
+      FileDialogUser user(first);
+      Type(Qt::Key_O, Qt::ControlModifier);
+      QCOMPARE(user.openedIn.size(), 1);
+    }
+    QCOMPARE(form->Children().size(), 1);
+    QVERIFY(QTest::qWaitForWindowActive(form));
+    FileDialogUser user(QFileInfo(second).fileName());
+    Type(Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(user.openedIn, QStringList({QFileInfo(first).absolutePath()}));
+    QCOMPARE(form->Children().size(), 2);
+    QCOMPARE(form->Children().at(1)->InputFileName(), second);
+  }
+
+  void ctrlF4ClosesTheActiveDocument() {
+    QTest::failOnWarning(QRegularExpression(QStringLiteral("Ambiguous shortcut")));
+    form->FileNew();
+    form->FileNew();
+    form->FileNew();
+    TRTFchild* active = form->ActiveChild();
+    QCOMPARE(active->Caption(), QStringLiteral("(No Name 3)"));
+    active->Edit->setFocus();
+    QPointer<TRTFchild> gone(active);
+    Type(Qt::Key_F4, Qt::ControlModifier);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!gone);
+    QCOMPARE(form->Children().size(), 2);
+    // Again, on whichever document is active now.
+    form->ActiveChild()->Edit->setFocus();
+    Type(Qt::Key_F4, Qt::ControlModifier);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(form->Children().size(), 1);
+  }
+
+  void toolBarCannotBeHidden() {
+    // A right click on the menu bar or the tool bar offers no menu that
+    // could hide the tool bar.
+    QVERIFY(!form->createPopupMenu());
+    bool popped = false;
+    QTimer closer;
+    connect(&closer, &QTimer::timeout, [&] {
+      if (QWidget* popup = QApplication::activePopupWidget()) {
+        popped = true;
+        popup->close();
+      }
+    });
+    closer.start(20);
+    for (QWidget* target : {static_cast<QWidget*>(form->MainMenu), form->SpeedBar}) {
+      QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(300, 5),
+                             target->mapToGlobal(QPoint(300, 5)));
+      QCoreApplication::sendEvent(target, &menu);
+    }
+    QVERIFY(!popped);
+    QVERIFY(form->SpeedBarHolder->isVisible());
+  }
+
+  void dropOfANameThatIsNotUtf8() {
+    // A file manager percent-encodes a name's bytes in the list it drops.
+    const QByteArray folder = QFile::encodeName(dir.path());
+    const QByteArray name = folder + "/\xff\xfe old name.bin";
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    QVERIFY(fd >= 0);
+    QVERIFY(::write(fd, "Dropped\x01text", 12) == 12);
+    ::close(fd);
+    QMimeData data;
+    data.setData(QStringLiteral("text/uri-list"),
+                 "file://" + folder.toPercentEncoding("/") + "/%FF%FE%20old%20name.bin\r\n");
+    QVERIFY(Drop(form, data));
+    QCOMPARE(form->Children().size(), 1);
+    TRTFchild* child = form->Children().at(0);
+    QCOMPARE(child->InputPath(), name);
+    QCOMPARE(child->Caption(),
+             QFile::decodeName(folder) + QStringLiteral("/\ufffd\ufffd old name.bin"));
+    QCOMPARE(EditorText(child), QByteArray("Dropped"));
+    QVERIFY(dialogs->messages.isEmpty());
+    ::unlink(name.constData());
+  }
+
+  void exitDuringAPassOnAPipeEndsTheProgram() {
+    // A pipe whose writer sends a line and then stays open: the pass waits
+    // on it while the progress dialog, and another top-level window (as the
+    // help viewer is), stay on the screen. Exit must still end the loop.
+    const QByteArray fifo = QFile::encodeName(dir.filePath(QStringLiteral("exit.fifo")));
+    ::unlink(fifo.constData());
+    QVERIFY(::mkfifo(fifo.constData(), 0600) == 0);
+    const int writer = ::open(fifo.constData(), O_RDWR | O_NONBLOCK);
+    QVERIFY(writer >= 0);
+    QVERIFY(::write(writer, "Waiting words\n", 14) == 14);
+    QWidget viewer;
+    viewer.setWindowTitle(QStringLiteral("Another window"));
+    viewer.show();
+    bool watchdog = false;
+    QPointer<TRTFchild> child;
+    QTimer::singleShot(0, form, [&] { child = form->CreateMDIChild(fifo, false); });
+    QTimer::singleShot(300, form, [&] {
+      QVERIFY(ScanDlg && ScanDlg->isVisible());
+      QTest::mouseClick(form->ExitBtn, Qt::LeftButton);
+    });
+    QTimer::singleShot(10000, form, [&] {
+      watchdog = true;
+      QCoreApplication::exit(1);
+    });
+    const int status = QCoreApplication::exec();
+    ::close(writer);
+    QVERIFY2(!watchdog, "the event loop went on after Exit");
+    QCOMPARE(status, 0);
+    QVERIFY(!form->isVisible());
+    QVERIFY(QFileInfo::exists(SettingsPath()));
     QTRY_VERIFY(!child);
   }
 

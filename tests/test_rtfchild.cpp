@@ -9,9 +9,11 @@
 #include <QClipboard>
 #include <QDialog>
 #include <QFile>
+#include <QImage>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QMimeData>
 #include <QPointer>
 #include <QPrinter>
 #include <QSignalSpy>
@@ -49,6 +51,7 @@ private slots:
   void printCancelledPrintsNothing();
   void editCommandsUseLatin1Clipboard();
   void shortcutsReachTheMenuItems();
+  void pasteWithoutTextKeepsTheSelection();
   void frameCommandsAreSignalled();
   void closeRefusedWhileFindDialogOpen();
   void closeItemClosesTheSubWindow();
@@ -170,7 +173,7 @@ void TestRtfChild::positionDisplayFollowsCaretAndSelection() {
 void TestRtfChild::saveWritesCrLfWithoutDialog() {
   FakeDialogService dialogs;
   TRTFchild w;
-  w.setWindowTitle(QStringLiteral("in.bin -> ") + Path("crlf.txt"));
+  w.SetCaption(QStringLiteral("in.bin -> ") + Path("crlf.txt"));
   w.OutputFileName = Path("crlf.txt");
   SetEditorText(w, QByteArray("one\ntwo\n\xe9t\xe9\nlast", 16));
   w.FileSaveItemClick();
@@ -181,13 +184,13 @@ void TestRtfChild::saveWritesCrLfWithoutDialog() {
 void TestRtfChild::saveWithoutNameAsksAndAddsSuffix() {
   FakeDialogService dialogs;
   TRTFchild w;
-  w.setWindowTitle(QStringLiteral("(No Name 1)"));
+  w.SetCaption(QStringLiteral("(No Name 1)"));
   SetEditorText(w, "text");
   dialogs.saveAnswers << Path("plain");
   w.FileSaveItemClick();
   QCOMPARE(dialogs.saveProposals, QStringList{QString()});
   QCOMPARE(w.OutputFileName, Path("plain.txt"));
-  QCOMPARE(w.windowTitle(), QStringLiteral("(No Name 1) -> ") + Path("plain.txt"));
+  QCOMPARE(w.Caption(), QStringLiteral("(No Name 1) -> ") + Path("plain.txt"));
   QCOMPARE(ReadAll(Path("plain.txt")), QByteArray("text"));
 
   // A second Save As to a name with an extension: used as it is, and only
@@ -195,13 +198,13 @@ void TestRtfChild::saveWithoutNameAsksAndAddsSuffix() {
   dialogs.saveAnswers << Path("other.log");
   w.FileSaveAsItemClick();
   QCOMPARE(dialogs.saveProposals.last(), Path("plain.txt"));
-  QCOMPARE(w.windowTitle(), QStringLiteral("(No Name 1) -> ") + Path("other.log"));
+  QCOMPARE(w.Caption(), QStringLiteral("(No Name 1) -> ") + Path("other.log"));
   QCOMPARE(ReadAll(Path("other.log")), QByteArray("text"));
 
   // Cancelled: nothing changes.
   w.FileSaveAsItemClick();
   QCOMPARE(w.OutputFileName, Path("other.log"));
-  QCOMPARE(w.windowTitle(), QStringLiteral("(No Name 1) -> ") + Path("other.log"));
+  QCOMPARE(w.Caption(), QStringLiteral("(No Name 1) -> ") + Path("other.log"));
 }
 
 void TestRtfChild::failedSaveKeepsOldFileAndRaises() {
@@ -252,7 +255,7 @@ void TestRtfChild::printsToPdfUnderJobTitle() {
   };
 
   TRTFchild w;
-  w.InputFileName = QStringLiteral("input-name.bin");
+  w.OpenInput(QStringLiteral("input-name.bin"));
   SetEditorText(w, QByteArray("first line\nsecond line\n").repeated(200));
   printer.setOutputFileName(Path("input.pdf"));
   dialogs.printAnswers << true;
@@ -349,6 +352,26 @@ void TestRtfChild::shortcutsReachTheMenuItems() {
   QVERIFY(EditorText(w) != QByteArray("abthis"));
 }
 
+void TestRtfChild::pasteWithoutTextKeepsTheSelection() {
+  TRTFchild w;
+  w.show();
+  QVERIFY(QTest::qWaitForWindowActive(&w));
+  w.Edit->setFocus();
+  SetEditorText(w, "nothing to lose");
+  QClipboard* clipboard = QApplication::clipboard();
+  // An empty clipboard, then one that holds only a picture.
+  clipboard->clear();
+  Select(w, 0, 7);
+  QTest::keyClick(w.Edit, Qt::Key_V, Qt::ControlModifier);
+  QCOMPARE(EditorText(w), QByteArray("nothing to lose"));
+  auto* picture = new QMimeData;
+  picture->setImageData(QImage(4, 4, QImage::Format_RGB32));
+  clipboard->setMimeData(picture);
+  QTest::keyClick(w.Edit, Qt::Key_V, Qt::ControlModifier);
+  QCOMPARE(EditorText(w), QByteArray("nothing to lose"));
+  QCOMPARE(w.StatusBar->currentMessage(), QStringLiteral("(1,1)-(1,8)"));
+}
+
 void TestRtfChild::frameCommandsAreSignalled() {
   TRTFchild w;
   QSignalSpy news(&w, &TRTFchild::NewRequested);
@@ -401,7 +424,7 @@ void TestRtfChild::closeItemClosesTheSubWindow() {
   QMdiArea area;
   area.show();
   auto* w = new TRTFchild;
-  w->setWindowTitle(QStringLiteral("doc"));
+  w->SetCaption(QStringLiteral("doc"));
   QPointer<QMdiSubWindow> sub = area.addSubWindow(w);
   w->show();
   QCOMPARE(sub->windowTitle(), QStringLiteral("doc"));

@@ -109,8 +109,7 @@ void TestScanFile::editorModeGivesLinesAndCaretAtStart() {
   ScanCancelled = true; // a pass starts with the flag cleared
   TRTFchild w;
   w.show();
-  w.InputFileName = Path("plain.bin");
-  w.setWindowTitle(w.InputFileName);
+  w.OpenInput(Path("plain.bin"));
   SetEditorText(w, "old text");
   w.ScanFile(false);
   QCOMPARE(EditorText(w), QByteArray("Hello\nWorld\nExtraction"));
@@ -118,7 +117,7 @@ void TestScanFile::editorModeGivesLinesAndCaretAtStart() {
   QVERIFY(!ScanDlg->isVisible());
   QCOMPARE(Caret(w), 0L);
   QCOMPARE(w.StatusBar->currentMessage(), QStringLiteral("Line 1, Column 1"));
-  QCOMPARE(w.windowTitle(), Path("plain.bin"));
+  QCOMPARE(w.Caption(), Path("plain.bin"));
   QVERIFY(w.OutputFileName.isEmpty());
   QVERIFY(!w.WriteToFile);
   QVERIFY(dialogs.messages.isEmpty());
@@ -145,7 +144,7 @@ void TestScanFile::largeInputGivesTheLinesOfTheBytePath() {
   QVERIFY(lines.size() > 100000);
 
   TRTFchild w;
-  w.InputFileName = Path("large.bin");
+  w.OpenInput(Path("large.bin"));
   w.ScanFile(false);
   QCOMPARE(EditorText(w), lines.join('\n'));
 
@@ -166,14 +165,13 @@ void TestScanFile::fileModeWritesLinesAndLoadsThem() {
                                                19)));
   QVERIFY(WriteFile(Path("out.txt"), "an older file that is emptied first\n"));
   TRTFchild w;
-  w.InputFileName = Path("in.bin");
-  w.setWindowTitle(w.InputFileName);
+  w.OpenInput(Path("in.bin"));
   dialogs.saveAnswers << Path("out.txt");
   w.ScanFile(true);
   QCOMPARE(dialogs.saveProposals, QStringList{QString()});
   QCOMPARE(ReadAll(Path("out.txt")), QByteArray("Alpha\nBetas\nGamma\n"));
   QCOMPARE(EditorText(w), QByteArray("Alpha\nBetas\nGamma\n"));
-  QCOMPARE(w.windowTitle(), Path("in.bin") + QStringLiteral(" -> ") + Path("out.txt"));
+  QCOMPARE(w.Caption(), Path("in.bin") + QStringLiteral(" -> ") + Path("out.txt"));
   QCOMPARE(w.OutputFileName, Path("out.txt"));
   QVERIFY(w.WriteToFile);
   QVERIFY(!w.OutputFile.IsOpen());
@@ -191,15 +189,15 @@ void TestScanFile::cancelledSaveDialogExtractsIntoEditor() {
   FakeDialogService dialogs;
   QVERIFY(WriteFile(Path("in2.bin"), "Words here\x01more"));
   TRTFchild w;
-  w.InputFileName = Path("in2.bin");
+  w.OpenInput(Path("in2.bin"));
   w.OutputFileName = Path("earlier.txt");
-  w.setWindowTitle(w.InputFileName + QStringLiteral(" -> ") + w.OutputFileName);
+  w.SetCaption(w.InputFileName() + QStringLiteral(" -> ") + w.OutputFileName);
   w.ScanFile(true);
   // The dialog proposed the output file of the window as the pass began.
   QCOMPARE(dialogs.saveProposals, QStringList{Path("earlier.txt")});
   QCOMPARE(EditorText(w), QByteArray("Words"));
   QVERIFY(w.OutputFileName.isEmpty());
-  QCOMPARE(w.windowTitle(), Path("in2.bin"));
+  QCOMPARE(w.Caption(), Path("in2.bin"));
   QVERIFY(!QFile::exists(Path("earlier.txt")));
 }
 
@@ -207,7 +205,7 @@ void TestScanFile::emptyInput() {
   FakeDialogService dialogs;
   QVERIFY(WriteFile(Path("empty.bin"), QByteArray()));
   TRTFchild w;
-  w.InputFileName = Path("empty.bin");
+  w.OpenInput(Path("empty.bin"));
   SetEditorText(w, "previous");
   w.ScanFile(false);
   QCOMPARE(EditorText(w), QByteArray());
@@ -244,7 +242,7 @@ void TestScanFile::cancelInTheMiddle() {
     QVERIFY(::write(fd, "IJKL more", 9) == 9);
   });
   TRTFchild w;
-  w.InputFileName = Path("pipe");
+  w.OpenInput(Path("pipe"));
   if (toFile)
     dialogs.saveAnswers << Path("cancelled.txt");
   w.ScanFile(toFile);
@@ -264,7 +262,7 @@ void TestScanFile::cancelInTheMiddle() {
 
   // Load again yields the same lines as a pass that ended in that run.
   QVERIFY(WriteFile(Path("again.bin"), "Hello, World-ABCDEFGH"));
-  w.InputFileName = Path("again.bin");
+  w.OpenInput(Path("again.bin"));
   w.ScanFile(false);
   QCOMPARE(EditorText(w), QByteArray("Hello\nWorld\nABCDEFGH"));
   w.ScanFile(false);
@@ -282,7 +280,7 @@ void TestScanFile::endlessDeviceRunsUntilCancel() {
   });
   pumpCounter.start();
   TRTFchild w;
-  w.InputFileName = QStringLiteral("/dev/zero");
+  w.OpenInput(QStringLiteral("/dev/zero"));
   w.ScanFile(false);
   pumpCounter.stop();
   QCOMPARE(pumps, 3);
@@ -296,8 +294,7 @@ void TestScanFile::endlessDeviceRunsUntilCancel() {
 void TestScanFile::unreadableInputAfterOutputChosen() {
   FakeDialogService dialogs;
   TRTFchild w;
-  w.InputFileName = Path("does-not-exist.bin");
-  w.setWindowTitle(w.InputFileName);
+  w.OpenInput(Path("does-not-exist.bin"));
   SetEditorText(w, "kept");
   dialogs.saveAnswers << Path("chosen.txt");
   w.ScanFile(true);
@@ -309,8 +306,7 @@ void TestScanFile::unreadableInputAfterOutputChosen() {
   QCOMPARE(dialogs.messages[0].icon, DialogService::Icon::None);
   QVERIFY(QFile::exists(Path("chosen.txt")));
   QCOMPARE(ReadAll(Path("chosen.txt")), QByteArray());
-  QCOMPARE(w.windowTitle(),
-           Path("does-not-exist.bin") + QStringLiteral(" -> ") + Path("chosen.txt"));
+  QCOMPARE(w.Caption(), Path("does-not-exist.bin") + QStringLiteral(" -> ") + Path("chosen.txt"));
   QCOMPARE(EditorText(w), QByteArray("kept"));
   QVERIFY(!w.OutputFile.IsOpen());
   QVERIFY(!ScanDlg || !ScanDlg->isVisible());
@@ -320,7 +316,7 @@ void TestScanFile::unreadableInputAfterOutputChosen() {
 void TestScanFile::directoryIsUnreadable() {
   FakeDialogService dialogs;
   TRTFchild w;
-  w.InputFileName = dir.path();
+  w.OpenInput(dir.path());
   SetEditorText(w, "kept");
   w.ScanFile(false);
   QCOMPARE(dialogs.messages.size(), 1);
@@ -339,8 +335,14 @@ void TestScanFile::unwritableOutputIsReported() {
   FakeDialogService dialogs;
   QVERIFY(WriteFile(Path("src.bin"), "Something readable"));
   TRTFchild w;
-  w.InputFileName = Path("src.bin");
-  w.setWindowTitle(w.InputFileName);
+  w.OpenInput(Path("src.bin"));
+  // A pass into a file first, so that what must stay as it was is not
+  // simply the state of a new window.
+  dialogs.saveAnswers << Path("first.txt");
+  w.ScanFile(true);
+  QVERIFY(w.WriteToFile);
+  const QString caption = Path("src.bin") + QStringLiteral(" -> ") + Path("first.txt");
+  QCOMPARE(w.Caption(), caption);
   SetEditorText(w, "kept");
   const QString bad = Path("no/such/folder/out.txt");
   dialogs.saveAnswers << bad;
@@ -352,16 +354,16 @@ void TestScanFile::unwritableOutputIsReported() {
   QCOMPARE(dialogs.messages[0].buttons, DialogService::Buttons::OkCancel);
   QCOMPARE(dialogs.messages[0].icon, DialogService::Icon::None);
   QCOMPARE(w.OutputFileName, bad);
-  QCOMPARE(w.windowTitle(), Path("src.bin"));
+  QCOMPARE(w.Caption(), caption);
   QCOMPARE(EditorText(w), QByteArray("kept"));
-  QVERIFY(!w.WriteToFile);
+  QVERIFY(w.WriteToFile);
 }
 
 void TestScanFile::fullDiskIsReported() {
   FakeDialogService dialogs;
   QVERIFY(WriteFile(Path("full.bin"), QByteArray("Some words to write\x01").repeated(1000)));
   TRTFchild w;
-  w.InputFileName = Path("full.bin");
+  w.OpenInput(Path("full.bin"));
   // Through a link with an extension, or the dialog would add ".txt".
   QVERIFY(QFile::link(QStringLiteral("/dev/full"), Path("full.out")));
   dialogs.saveAnswers << Path("full.out");
@@ -381,7 +383,7 @@ void TestScanFile::partialOutputIsLoadedAndReported() {
   FakeDialogService dialogs;
   QVERIFY(WriteFile(Path("big.bin"), QByteArray("Readable text line\n").repeated(200000)));
   TRTFchild w;
-  w.InputFileName = Path("big.bin");
+  w.OpenInput(Path("big.bin"));
   dialogs.saveAnswers << Path("partial.txt");
   // Writes beyond 1 MiB fail, as on a full disk.
   struct rlimit old {};
@@ -406,8 +408,7 @@ void TestScanFile::outputEqualToInputIsRefused() {
   QVERIFY(WriteFile(Path("precious.bin"), original));
   QVERIFY(QFile::link(Path("precious.bin"), Path("alias.bin")));
   TRTFchild w;
-  w.InputFileName = Path("precious.bin");
-  w.setWindowTitle(w.InputFileName);
+  w.OpenInput(Path("precious.bin"));
   SetEditorText(w, "kept");
   dialogs.saveAnswers << dir.path() + QStringLiteral("/./precious.bin") << Path("alias.bin");
   w.ScanFile(true);
@@ -419,7 +420,7 @@ void TestScanFile::outputEqualToInputIsRefused() {
   }
   QCOMPARE(ReadAll(Path("precious.bin")), original);
   QCOMPARE(EditorText(w), QByteArray("kept"));
-  QCOMPARE(w.windowTitle(), Path("precious.bin"));
+  QCOMPARE(w.Caption(), Path("precious.bin"));
   // Save must not aim at the input either.
   QVERIFY(w.OutputFileName.isEmpty());
   QCOMPARE(dialogs.saveProposals, QStringList({QString(), QString()}));
@@ -429,17 +430,16 @@ void TestScanFile::loadAgainRepeatsAndDropsOutput() {
   FakeDialogService dialogs;
   QVERIFY(WriteFile(Path("source.bin"), "Lines\x01of\x02words\x03that\x04repeat"));
   TRTFchild w;
-  w.InputFileName = Path("source.bin");
-  w.setWindowTitle(w.InputFileName);
+  w.OpenInput(Path("source.bin"));
   dialogs.saveAnswers << Path("first.txt");
   w.ScanFile(true);
   QCOMPARE(EditorText(w), QByteArray("Lines\nwords\nrepeat\n"));
-  QCOMPARE(w.windowTitle(), Path("source.bin") + QStringLiteral(" -> ") + Path("first.txt"));
+  QCOMPARE(w.Caption(), Path("source.bin") + QStringLiteral(" -> ") + Path("first.txt"));
 
   SetEditorText(w, "edits that are dropped");
   w.Reload->trigger();
   QCOMPARE(EditorText(w), QByteArray("Lines\nwords\nrepeat"));
-  QCOMPARE(w.windowTitle(), Path("source.bin"));
+  QCOMPARE(w.Caption(), Path("source.bin"));
   QVERIFY(w.OutputFileName.isEmpty());
   QVERIFY(!w.WriteToFile);
   QCOMPARE(dialogs.saveProposals.size(), 1);
@@ -471,7 +471,7 @@ void TestScanFile::progressAdvances() {
   FakeDialogService dialogs;
   QVERIFY(WriteFile(Path("sized.bin"), QByteArray(size, 'a')));
   TRTFchild w;
-  w.InputFileName = Path("sized.bin");
+  w.OpenInput(Path("sized.bin"));
   w.ScanFile(false);
   QCOMPARE(ScanDlg->ProgressMax(), static_cast<uint64_t>(size));
   QCOMPARE(ScanDlg->ProgressStep(), static_cast<uint64_t>(step));
@@ -488,9 +488,9 @@ void TestScanFile::passesRunOneAtATime() {
   QVERIFY(WriteFile(Path("second.bin"), "Second window texts"));
   QPointer<TRTFchild> first = new TRTFchild;
   first->show();
-  first->InputFileName = Path("slow");
+  first->OpenInput(Path("slow"));
   TRTFchild second;
-  second.InputFileName = Path("second.bin");
+  second.OpenInput(Path("second.bin"));
   bool checked = false;
   QTimer::singleShot(0, [&] {
     // Asked for while the first pass runs: it waits, not nested.

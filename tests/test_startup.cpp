@@ -16,21 +16,31 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <Qsci/qsciscintilla.h>
 #include <QtTest>
+#include <fcntl.h>
 #include <stdexcept>
+#include <unistd.h>
 
 namespace {
 QString SettingsPath() {
   return QSettingsStore::FileName();
 }
 
+QList<QByteArray> Names(const QStringList& names) {
+  QList<QByteArray> bytes;
+  for (const QString& name : names)
+    bytes.append(QFile::encodeName(name));
+  return bytes;
+}
+
 QStringList Captions() {
   QStringList captions;
   for (const TRTFchild* child : MainForm->Children())
-    captions.append(child->windowTitle());
+    captions.append(child->Caption());
   return captions;
 }
 } // namespace
@@ -56,7 +66,7 @@ private slots:
                                         11)));
     QVERIFY(WriteFile(second, QByteArray("\xff\xfeZebrafish\x03", 12)));
 
-    StartUp({first, second});
+    StartUp(Names({first, second}));
     QCOMPARE(QApplication::applicationName(), QStringLiteral("Sift Well"));
     QVERIFY(!QApplication::windowIcon().isNull());
     QVERIFY(MainForm && MainForm->isVisible());
@@ -80,7 +90,7 @@ private slots:
 
   void emptyArgumentGivesAnUnnamedDocument() {
     FakeDialogService dialogs;
-    StartUp({QString()});
+    StartUp({QByteArray()});
     QCOMPARE(Captions(), QStringList({"(No Name 1)"}));
     QVERIFY(MainForm->Children().at(0)->Edit->text().isEmpty());
     QVERIFY(dialogs.messages.isEmpty());
@@ -95,7 +105,7 @@ private slots:
     FakeDialogService dialogs;
     const QString good = dir.filePath(QStringLiteral("good.bin"));
     QVERIFY(WriteFile(good, "Goodness"));
-    StartUp({dir.filePath(QStringLiteral("absent.bin")), good});
+    StartUp(Names({dir.filePath(QStringLiteral("absent.bin")), good}));
     QCOMPARE(MainForm->Children().size(), 2);
     QVERIFY(!dialogs.messages.isEmpty());
     QCOMPARE(MainForm->Children().at(1)->Edit->text(), QStringLiteral("Goodness"));
@@ -108,7 +118,7 @@ private slots:
     const QString file = dir.filePath(QStringLiteral("after.bin"));
     QVERIFY(WriteFile(file, "Afterwards"));
 
-    StartUp({file});
+    StartUp(Names({file}));
     QCOMPARE(dialogs.messages.size(), 1);
     // "'" sorts before ".": no period is added.
     QCOMPARE(dialogs.messages.at(0).text, QStringLiteral("Invalid data type for 'MinChar'"));
@@ -120,6 +130,30 @@ private slots:
     QVERIFY(MyAboutBox);
     QCOMPARE(Captions(), QStringList({file}));
     QCOMPARE(MainForm->Children().at(0)->Edit->text(), QStringLiteral("Afterwards"));
+  }
+
+  void nameThatIsNotUtf8IsOpenedByItsBytes() {
+    // Latin-1 names from old archives and memory cards: the name's bytes
+    // open the file, and the caption and progress dialog show it readably.
+    FakeDialogService dialogs;
+    const QByteArray folder = QFile::encodeName(dir.path());
+    const QByteArray name = folder + "/\xff\xfe caf\xe9 [*].bin";
+    {
+      const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      QVERIFY(fd >= 0);
+      QVERIFY(::write(fd, "\x01Latin words\x02", 13) == 13);
+      ::close(fd);
+    }
+    StartUp({name});
+    QVERIFY(dialogs.messages.isEmpty());
+    TRTFchild* child = MainForm->Children().at(0);
+    QCOMPARE(child->InputPath(), name);
+    QCOMPARE(child->Edit->text(), QStringLiteral("Latin\nwords"));
+    const QString shown =
+        QFile::decodeName(folder) + QStringLiteral("/\ufffd\ufffd caf\ufffd [*].bin");
+    QCOMPARE(child->Caption(), shown);
+    QCOMPARE(ScanDlg->From->text(), shown);
+    ::unlink(name.constData());
   }
 
   void errorsEscapingAHandlerAreShownAndTheLoopGoesOn() {

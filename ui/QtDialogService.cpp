@@ -19,7 +19,14 @@ DialogService::Answer QtDialogService::MessageBox(QWidget* parent, const QString
 }
 
 QString QtDialogService::GetOpenFileName(QWidget* parent, const QString& filter) {
-  return QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
+  QFileDialog dialog(parent, QString(), openFolder_, filter);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    return QString();
+  const QString chosen = dialog.selectedFiles().constFirst();
+  openFolder_ = QFileInfo(chosen).absolutePath();
+  return chosen;
 }
 
 QString QtDialogService::GetSaveFileName(QWidget* parent, const QString& proposed,

@@ -12,4 +12,9 @@ public:
                           const QString& defaultSuffix) override;
   bool ExecPrintDialog(QWidget* parent, QPrinter* printer) override;
   bool ExecPrintSetupDialog(QWidget* parent, QPrinter* printer) override;
+
+private:
+  // The open dialog is one dialog for the whole run: each use starts in the
+  // folder of the file chosen the time before.
+  QString openFolder_;
 };

@@ -10,6 +10,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QFile>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QSaveFile>
@@ -200,10 +201,29 @@ void TRTFchild::createMenus() {
 // Caption, status bar, closing
 
 void TRTFchild::RefreshCaption() {
-  const QString title = windowTitle();
-  const int arrow = title.indexOf(QLatin1String(" -> "));
-  const QString base = arrow < 0 ? title : title.left(arrow);
-  setWindowTitle(OutputFileName.isEmpty() ? base : base + QLatin1String(" -> ") + OutputFileName);
+  const int arrow = caption_.indexOf(QLatin1String(" -> "));
+  const QString base = arrow < 0 ? caption_ : caption_.left(arrow);
+  SetCaption(OutputFileName.isEmpty() ? base : base + QLatin1String(" -> ") + OutputFileName);
+}
+
+void TRTFchild::SetCaption(const QString& caption) {
+  caption_ = caption;
+  QString title = caption;
+  // "[*][*]" is Qt's way of showing "[*]" itself.
+  title.replace(QLatin1String("[*]"), QLatin1String("[*][*]"));
+  setWindowTitle(title);
+}
+
+void TRTFchild::OpenInput(const QString& name) {
+  inputName_ = name;
+  inputPath_ = QFile::encodeName(name);
+  SetCaption(name);
+}
+
+void TRTFchild::OpenInputPath(const QByteArray& path) {
+  inputPath_ = path;
+  inputName_ = QFile::decodeName(path);
+  SetCaption(inputName_);
 }
 
 void TRTFchild::EditSelectionChange() {
@@ -349,7 +369,7 @@ void TRTFchild::FilePrintItemClick() {
   auto& printer = static_cast<QsciPrinter&>(SharedPrinter());
   if (!Dialogs().ExecPrintDialog(this, &printer))
     return;
-  printer.setDocName(OutputFileName.isEmpty() ? InputFileName : OutputFileName);
+  printer.setDocName(OutputFileName.isEmpty() ? inputName_ : OutputFileName);
   printer.setFullPage(false);
   if (!printer.printRange(Edit))
     throw std::runtime_error(
@@ -400,8 +420,13 @@ void TRTFchild::EditCopyItemClick() {
 }
 
 void TRTFchild::EditPasteItemClick() {
+  // With no text on the clipboard there is nothing to put in place of the
+  // selection, which stays.
+  const QString text = QApplication::clipboard()->text();
+  if (text.isEmpty())
+    return;
   // A character outside ISO 8859-1 becomes "?"; line breaks become LF.
-  QByteArray bytes = QApplication::clipboard()->text().toLatin1();
+  QByteArray bytes = text.toLatin1();
   bytes.replace("\r\n", "\n");
   bytes.replace('\r', '\n');
   ReplaceSelection(bytes);

@@ -42,6 +42,20 @@ public:
   // Caption := caption before its first " -> ", plus " -> " OutputFileName
   // when that is not empty.
   void RefreshCaption();
+  // The window's caption as the user reads it. Qt would take "[*]" in a
+  // window title for its modified marker, so the title handed to Qt is
+  // escaped and this is the one to read.
+  const QString& Caption() const { return caption_; }
+  void SetCaption(const QString& caption);
+
+  // The file to extract from, as the user gave it; the caption becomes its
+  // name. A name whose bytes are not UTF-8 (Latin-1 names of old archives
+  // and memory cards) is kept as those bytes and opened by them, and shown
+  // with replacement characters.
+  void OpenInput(const QString& name);
+  void OpenInputPath(const QByteArray& path);
+  const QString& InputFileName() const { return inputName_; }
+  const QByteArray& InputPath() const { return inputPath_; }
 
   // Keys that belong to menu items (this window's, or the frame's) and so
   // must not be taken by the editor's built-in key bindings.
@@ -50,7 +64,6 @@ public:
   // The printer shared by every document window.
   static QPrinter& SharedPrinter();
 
-  QString InputFileName;
   QString OutputFileName;
   bool WriteToFile = false;
   // The pass's output file while it runs.
@@ -161,6 +174,9 @@ private:
   QByteArray SelectedBytes() const;
   void ReplaceSelection(const QByteArray& bytes);
 
+  QString caption_;
+  QString inputName_;
+  QByteArray inputPath_;
   RunScanner Scanner;
   FindReplaceController* FindReplace = nullptr;
   // SaveDialog's remembered file name.

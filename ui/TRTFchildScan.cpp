@@ -67,11 +67,11 @@ bool IsRegularFile(const QString& name) {
   return ::stat(NativeName(name).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool IsSameFile(const QString& a, const QString& b) {
+bool IsSameFile(const std::string& a, const QByteArray& b) {
   struct stat sa {};
   struct stat sb {};
-  return ::stat(NativeName(a).c_str(), &sa) == 0 && ::stat(NativeName(b).c_str(), &sb) == 0 &&
-         sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.constData(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
 }
 
 QString CouldntOpen(const QString& name) {
@@ -154,17 +154,18 @@ bool TRTFchild::RunPass(bool askOutput) {
   QPointer<TRTFchild> self(this);
 
   // The input is opened first, but an unreadable one is reported only after
-  // the output file has been settled.
+  // the output file has been settled. A pipe or device is opened and read
+  // without blocking, so that the program never waits on it unanswering.
   InputFile input;
-  bool inputReadable = input.Open(NativeName(InputFileName));
+  bool inputReadable = input.Open(inputPath_.toStdString(), InputFile::Waiting::InSlices);
   std::vector<uint8_t> buffer(kReadBlock);
   // A file that opens but whose bytes cannot be read is as unreadable as
-  // one that does not open. Only plain files are tried here: a device or a
-  // pipe might make the program wait before it has asked anything.
-  int64_t firstBlock = -1;
-  if (inputReadable && IsRegularFile(InputFileName)) {
-    firstBlock = input.Read(buffer.data(), buffer.size());
-    if (firstBlock < 0) {
+  // one that does not open. A pipe or device is only tried when it has
+  // bytes ready: nothing here may wait before the output is asked for.
+  int64_t firstBlock = InputFile::NothingYet;
+  if (inputReadable) {
+    firstBlock = input.Read(buffer.data(), buffer.size(), 0);
+    if (firstBlock < 0 && firstBlock != InputFile::NothingYet) {
       inputReadable = false;
       input.Close();
     }
@@ -180,7 +181,7 @@ bool TRTFchild::RunPass(bool askOutput) {
   }
   if (!chosen.isEmpty()) {
     SaveDialogName = chosen;
-    if (IsSameFile(chosen, InputFileName)) {
+    if (IsSameFile(NativeName(chosen), inputPath_)) {
       // Opening it for writing would empty the input before it is read.
       ReportFailure(this,
                     CouldntOpen(chosen) +
@@ -205,7 +206,7 @@ bool TRTFchild::RunPass(bool askOutput) {
   if (!inputReadable) {
     if (WriteToFile)
       OutputFile.Close();
-    ReportFailure(this, CouldntOpen(InputFileName), QStringLiteral("Error reading file"));
+    ReportFailure(this, CouldntOpen(inputName_), QStringLiteral("Error reading file"));
     return !self.isNull();
   }
 
@@ -215,7 +216,7 @@ bool TRTFchild::RunPass(bool askOutput) {
   // time and still ends full. A stream of unknown size (0) never moves it.
   const uint64_t barStep = step != 0 ? step : (size != 0 ? 1 : 0);
   TScanDlg& dialog = Dialog();
-  dialog.From->setText(InputFileName);
+  dialog.From->setText(inputName_);
   dialog.SetProgress(size, barStep, 0);
   dialog.show();
 
@@ -230,9 +231,17 @@ bool TRTFchild::RunPass(bool askOutput) {
   bool cancelled = false;
   while (!cancelled) {
     int64_t got = firstBlock;
-    firstBlock = -1;
-    if (got < 0)
-      got = input.Read(buffer.data(), buffer.size());
+    firstBlock = InputFile::NothingYet;
+    if (got == InputFile::NothingYet)
+      got = input.Read(buffer.data(), buffer.size(), static_cast<int>(kPumpMs));
+    if (got == InputFile::NothingYet) {
+      // A quiet pipe: the events have their turn while it is waited for.
+      if (!Pump())
+        return false;
+      clock.restart();
+      cancelled = ScanCancelled;
+      continue;
+    }
     // End of file and a read error in the middle both end the loop.
     if (got <= 0)
       break;
