@@ -1,24 +1,40 @@
 #pragma once
-// Turns one whole file into its kept lines, without any window.
+// The one read loop: drives a whole input through the run scanner into a
+// line sink, for the command-line extractor and the document window alike.
 
 #include "extract/InputFile.h"
 #include "extract/LineSink.h"
+#include "extract/RunScanner.h"
 #include "settings/TextOptions.h"
 
+#include <functional>
 #include <string>
 
 struct ExtractResult {
   bool opened = false; // false: the file could not be opened (error says why)
   bool readError = false;
   bool writeError = false; // the sink failed; the rest of the file was not read
+  bool stopped = false;    // the slice hook said stop; the open run is not flushed
   int error = 0;
-  uint64_t bytesRead = 0;
+  uint64_t bytesRead = 0; // bytes examined by the scanner
 };
 
-// Reads `input` to its end in large blocks through the block scanner, with a
-// final flush. `stop`, when given, is polled between blocks; a sink that has
-// failed ends the pass as well.
-ExtractResult ExtractLines(InputFile& input, const TextOptions& options, LineSink& sink,
-                           const volatile bool* stop = nullptr);
-ExtractResult ExtractFile(const std::string& path, const TextOptions& options, LineSink& sink,
-                          const volatile bool* stop = nullptr);
+// Called after each slice of bytes examined (`examined` counts them all so
+// far), and while an input opened InSlices has nothing to read (`idle`, also
+// after a short read): the caller's turn to show progress, let other work
+// run and say whether to go on. Without a hook a whole block is scanned at
+// once.
+using SliceHook = std::function<bool(uint64_t examined, bool idle)>;
+
+// Bytes read at a time, and scanned between two calls of the hook.
+constexpr std::size_t kReadBlock = 1 << 18;
+constexpr std::size_t kScanSlice = 64 << 10;
+
+// Reads `input` to its end in large blocks through `scanner`, which must be
+// reset, then flushes the open run; stops early when the sink has failed
+// (a full disk: the rest would be read for nothing) or the hook says so.
+ExtractResult ExtractLines(InputFile& input, RunScanner& scanner, LineSink& sink,
+                           const SliceHook& hook = {});
+// The same with a scanner of its own over `options`.
+ExtractResult ExtractLines(InputFile& input, const TextOptions& options, LineSink& sink);
+ExtractResult ExtractFile(const std::string& path, const TextOptions& options, LineSink& sink);

@@ -1,10 +1,17 @@
 #include "extract/InputFile.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+namespace {
+// Enough to tell a readable input from one that fails at its first read.
+constexpr std::size_t kProbeSize = 64 << 10;
+} // namespace
 
 InputFile::~InputFile() {
   Close();
@@ -54,7 +61,28 @@ void InputFile::OpenDescriptor(int fd) {
   size_ = regular_ ? static_cast<uint64_t>(st.st_size) : 0;
 }
 
-int64_t InputFile::Read(uint8_t* buffer, std::size_t capacity, int sliceMs) {
+int64_t InputFile::Read(uint8_t* buffer, std::size_t capacity) {
+  if (probedAt_ < probed_.size()) {
+    const std::size_t count = std::min(capacity, probed_.size() - probedAt_);
+    std::memcpy(buffer, probed_.data() + probedAt_, count);
+    probedAt_ += count;
+    return static_cast<int64_t>(count);
+  }
+  if (probedEnd_)
+    return 0;
+  return ReadNow(buffer, capacity, SliceMs);
+}
+
+bool InputFile::Probe() {
+  probed_.assign(kProbeSize, 0);
+  probedAt_ = 0;
+  const int64_t got = ReadNow(probed_.data(), probed_.size(), 0);
+  probed_.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+  probedEnd_ = got == 0;
+  return got >= 0 || got == NothingYet;
+}
+
+int64_t InputFile::ReadNow(uint8_t* buffer, std::size_t capacity, int sliceMs) {
   if (fd_ < 0)
     return -1;
   if (waiting_ == Waiting::InSlices && !regular_)
@@ -100,6 +128,9 @@ void InputFile::Close() {
   owned_ = false;
   size_ = 0;
   regular_ = false;
+  probed_.clear();
+  probedAt_ = 0;
+  probedEnd_ = false;
 }
 
 bool InputFile::IsSameFile(int fd) const {

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class InputFile {
 public:
@@ -30,10 +31,15 @@ public:
   bool IsRegular() const { return regular_; }
   // Reads up to `capacity` bytes: the count read, 0 at end of file, -1 on a
   // read error (Error() tells which). Opened InSlices, NothingYet when no
-  // byte came within `sliceMs`; a FIFO whose writer has not come yet is
+  // byte came within SliceMs; a FIFO whose writer has not come yet is
   // waited for, never taken for an empty file.
   static constexpr int64_t NothingYet = -2;
-  int64_t Read(uint8_t* buffer, std::size_t capacity, int sliceMs = 0);
+  static constexpr int SliceMs = 10;
+  int64_t Read(uint8_t* buffer, std::size_t capacity);
+  // Reads the first bytes ahead, without waiting, so that an input that
+  // opens but cannot be read is known before anything else is asked; the
+  // next Read returns them. False on a read error.
+  bool Probe();
   void Close();
   // True when the open file is a regular file and `fd` refers to it too (the
   // output appended to the input, which would make it grow without end).
@@ -42,6 +48,7 @@ public:
   int Error() const { return error_; }
 
 private:
+  int64_t ReadNow(uint8_t* buffer, std::size_t capacity, int sliceMs);
   int64_t ReadWithin(uint8_t* buffer, std::size_t capacity, int sliceMs);
 
   int fd_ = -1;
@@ -50,4 +57,9 @@ private:
   int error_ = 0;
   bool regular_ = false;
   Waiting waiting_ = Waiting::Block;
+  // What Probe read, handed out by the next Read; `probedEnd_` when the
+  // probe found the end already.
+  std::vector<uint8_t> probed_;
+  std::size_t probedAt_ = 0;
+  bool probedEnd_ = false;
 };

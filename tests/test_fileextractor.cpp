@@ -8,6 +8,7 @@
 
 #include <QtTest>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <fstream>
@@ -66,7 +67,7 @@ private slots:
   void sameLinesAsBytePath();
   void unopenableFiles();
   void readErrorIsReported();
-  void stopFlagEndsThePass();
+  void sliceHookSeesEverySliceAndCanStop();
   void standardInputPipe();
   void fileSinkWritesLinesAndLineEnds();
   void fileSinkReportsFailedWrites();
@@ -126,15 +127,44 @@ void TestFileExtractor::readErrorIsReported() {
   QCOMPARE(result.error, EISDIR);
 }
 
-void TestFileExtractor::stopFlagEndsThePass() {
+void TestFileExtractor::sliceHookSeesEverySliceAndCanStop() {
+  // Three read blocks: the hook sees the count grow by slices, is told of
+  // the short last read, and a "stop" ends the pass at once, without the
+  // final flush.
+  const std::string content = MixedContent(2 * kReadBlock + 1000, 7);
   const std::string path = Path("in.bin");
-  WriteFile(path, "hello world and more");
-  volatile bool stop = true;
-  CollectSink sink;
-  const ExtractResult result = ExtractFile(path, TextOptions(), sink, &stop);
-  QVERIFY(result.opened);
-  QCOMPARE(result.bytesRead, uint64_t(0));
-  QVERIFY(sink.lines.empty());
+  WriteFile(path, content);
+  const TextOptions options = StringsOptions();
+  std::vector<uint64_t> seen;
+  std::vector<bool> idle;
+  InputFile input;
+  QVERIFY(input.Open(path));
+  CollectSink all;
+  RunScanner scanner(options, all);
+  scanner.ResetScanner();
+  ExtractResult result = ExtractLines(input, scanner, all, [&](uint64_t examined, bool quiet) {
+    seen.push_back(examined);
+    idle.push_back(quiet);
+    return true;
+  });
+  QVERIFY(!result.stopped);
+  QCOMPARE(seen.size(), std::size_t(2 * kReadBlock / kScanSlice + 1));
+  QCOMPARE(seen.front(), uint64_t(kScanSlice));
+  QCOMPARE(seen.back(), uint64_t(content.size()));
+  QCOMPARE(std::count(idle.begin(), idle.end(), true), 1L);
+  QVERIFY(idle.back());
+  QVERIFY(all.lines == ByBytes(options, content));
+
+  QVERIFY(input.Open(path));
+  CollectSink some;
+  RunScanner stopped(options, some);
+  stopped.ResetScanner();
+  result = ExtractLines(input, stopped, some, [](uint64_t, bool) { return false; });
+  QVERIFY(result.stopped);
+  QCOMPARE(result.bytesRead, uint64_t(kScanSlice));
+  // Only lines that ended inside the first slice.
+  QVERIFY(some.lines.size() < all.lines.size());
+  QVERIFY(std::equal(some.lines.begin(), some.lines.end(), all.lines.begin()));
 }
 
 void TestFileExtractor::standardInputPipe() {

@@ -18,6 +18,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -129,6 +130,7 @@ private slots:
   void fileTruncatedWhileRead_data();
   void fileTruncatedWhileRead();
   void outputOnFullDevice();
+  void fullDeviceStopsTheRead();
   void outputIsTheInputUnderAnotherName();
   void outputInFolderWithoutWritePermission();
   void singleRunOf200MB();
@@ -414,6 +416,26 @@ void TestHostile::outputOnFullDevice() {
   // The result is not lost: Load again puts it in the editor.
   w.ReloadClick();
   QCOMPARE(EditorText(w), ExpectedText(input));
+}
+
+void TestHostile::fullDeviceStopsTheRead() {
+  // Once a write has failed, reading the rest of a large input would only
+  // make the user wait: the pass stops soon after, and says why.
+  FakeDialogService dialogs;
+  const QByteArray input = QByteArray("Words that find no room\x01").repeated(1 << 21);
+  QVERIFY(WriteFile(Path("large-room.bin"), input));
+  QVERIFY(QFile::link(QStringLiteral("/dev/full"), Path("large-full.txt")));
+  TRTFchild w;
+  w.OpenInput(Path("large-room.bin"));
+  dialogs.saveAnswers << Path("large-full.txt");
+  w.ScanFile(true);
+  QCOMPARE(dialogs.messages.size(), 1);
+  QCOMPARE(dialogs.messages[0].caption, QStringLiteral("Error writing file"));
+  // The bar shows how much was examined: a few of its 25 steps, not all.
+  const QProgressBar* bar = ScanDlg->Progress;
+  QVERIFY2(bar->value() < bar->maximum() / 5,
+           qPrintable(QStringLiteral("%1 of %2").arg(bar->value()).arg(bar->maximum())));
+  QFile::remove(Path("large-room.bin"));
 }
 
 void TestHostile::outputIsTheInputUnderAnotherName() {

@@ -159,6 +159,8 @@ private:
 
   // The run scanner's line sink: the output file, or the editor.
   void Line(const char* data, std::size_t length) override;
+  // A pass into a file that can take no more stops reading.
+  bool Failed() const override { return WriteToFile && OutputFile.Failed(); }
   void AppendPending();
   // While a pass fills the editor its changes are neither notified nor
   // undoable.

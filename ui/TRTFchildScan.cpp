@@ -2,6 +2,7 @@
 // of the passes of all windows.
 #include "ui/TRTFchild.h"
 
+#include "extract/FileExtractor.h"
 #include "extract/InputFile.h"
 #include "ui/DialogService.h"
 #include "ui/TScanDlg.h"
@@ -28,8 +29,7 @@ namespace {
 // Bytes read from the input at a time, and scanned between two looks at
 // the clock. Events are pumped as soon as kPumpMs of work have gone by, and
 // after a short read, before the next read may wait for a pipe or device.
-constexpr std::size_t kReadBlock = 1 << 20;
-constexpr std::size_t kScanSlice = 64 << 10;
+
 constexpr qint64 kPumpMs = 10;
 constexpr qint64 kLoadChunk = 1 << 20;
 
@@ -155,20 +155,14 @@ bool TRTFchild::RunPass(bool askOutput) {
 
   // The input is opened first, but an unreadable one is reported only after
   // the output file has been settled. A pipe or device is opened and read
-  // without blocking, so that the program never waits on it unanswering.
+  // without blocking, so that the program never waits on it unanswering. A
+  // file that opens but whose bytes cannot be read is as unreadable as one
+  // that does not open.
   InputFile input;
   bool inputReadable = input.Open(inputPath_.toStdString(), InputFile::Waiting::InSlices);
-  std::vector<uint8_t> buffer(kReadBlock);
-  // A file that opens but whose bytes cannot be read is as unreadable as
-  // one that does not open. A pipe or device is only tried when it has
-  // bytes ready: nothing here may wait before the output is asked for.
-  int64_t firstBlock = InputFile::NothingYet;
-  if (inputReadable) {
-    firstBlock = input.Read(buffer.data(), buffer.size(), 0);
-    if (firstBlock < 0 && firstBlock != InputFile::NothingYet) {
-      inputReadable = false;
-      input.Close();
-    }
+  if (inputReadable && !input.Probe()) {
+    inputReadable = false;
+    input.Close();
   }
 
   SaveDialogName = OutputFileName;
@@ -224,52 +218,34 @@ bool TRTFchild::RunPass(bool askOutput) {
   Scanner.ResetScanner();
   BeginFill();
 
-  uint64_t examined = 0;
   uint64_t advances = 0;
+  bool windowGone = false;
   QElapsedTimer clock;
   clock.start();
-  bool cancelled = false;
-  while (!cancelled) {
-    int64_t got = firstBlock;
-    firstBlock = InputFile::NothingYet;
-    if (got == InputFile::NothingYet)
-      got = input.Read(buffer.data(), buffer.size(), static_cast<int>(kPumpMs));
-    if (got == InputFile::NothingYet) {
-      // A quiet pipe: the events have their turn while it is waited for.
-      if (!Pump())
-        return false;
-      clock.restart();
-      cancelled = ScanCancelled;
-      continue;
-    }
-    // End of file and a read error in the middle both end the loop.
-    if (got <= 0)
-      break;
-    const auto length = static_cast<std::size_t>(got);
-    for (std::size_t done = 0; done < length;) {
-      const std::size_t slice = std::min(kScanSlice, length - done);
-      Scanner.ScanBlock(buffer.data() + done, slice);
-      done += slice;
-      examined += slice;
-      // The bar advances at the first byte and then each time the count
-      // reaches a multiple of the step: min(count, 1 + count / step) times.
-      if (barStep != 0) {
-        const uint64_t due = std::min(examined, 1 + examined / barStep);
-        for (; advances < due; ++advances)
-          dialog.StepIt();
-      }
-      if ((done == length && length < buffer.size()) || clock.elapsed() >= kPumpMs) {
-        if (!Pump())
+  const ExtractResult result =
+      ExtractLines(input, Scanner, *this, [&](uint64_t examined, bool idle) {
+        // The bar advances at the first byte and then each time the count
+        // reaches a multiple of the step: min(count, 1 + count / step) times.
+        if (barStep != 0) {
+          const uint64_t due = std::min(examined, 1 + examined / barStep);
+          for (; advances < due; ++advances)
+            dialog.StepIt();
+        }
+        if (!idle && clock.elapsed() < kPumpMs)
+          return true;
+        if (!Pump()) {
+          windowGone = true;
           return false;
+        }
         clock.restart();
         // What is left of the block is never examined after a Cancel.
-        if (ScanCancelled) {
-          cancelled = true;
-          break;
-        }
-      }
-    }
-  }
+        return !ScanCancelled;
+      });
+  if (windowGone)
+    return false;
+  // A cancelled pass judges its open run as at the end of the input.
+  if (result.stopped)
+    Scanner.EmitRun();
 
   input.Close();
   dialog.hide();
@@ -277,7 +253,6 @@ bool TRTFchild::RunPass(bool askOutput) {
 }
 
 bool TRTFchild::EndScan() {
-  Scanner.EmitRun();
   AppendPending();
   int writeError = 0;
   if (WriteToFile) {
