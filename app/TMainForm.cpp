@@ -31,7 +31,6 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QWindow>
-#include <Qsci/qsciscintilla.h>
 #include <algorithm>
 #include <stdexcept>
 
@@ -268,8 +267,7 @@ TRTFchild* TMainForm::CreateMDIChild(const QByteArray& path, bool askOutput) {
     frameKeys.append(action->shortcut());
   child->ReserveKeys(frameKeys);
   // Files dropped on a document are opened, not pasted into it.
-  child->Edit->installEventFilter(this);
-  child->Edit->viewport()->installEventFilter(this);
+  connect(child, &TRTFchild::DropOffered, this, &TMainForm::OfferDrop);
 
   if (path.isEmpty())
     child->SetCaption(QStringLiteral("(No Name %1)").arg(MdiArea->subWindowList().size()));
@@ -456,9 +454,9 @@ void TMainForm::UpdateMenuItems() {
 void TMainForm::updateMenuBar() {
   TRTFchild* child = ActiveChild();
   QList<QAction*> wanted;
-  wanted.append(child && child->FileMenu ? child->FileMenu->menuAction() : FileMenu->menuAction());
-  if (child && child->EditMenu)
-    wanted.append(child->EditMenu->menuAction());
+  wanted.append(child ? child->FileMenu()->menuAction() : FileMenu->menuAction());
+  if (child)
+    wanted.append(child->EditMenu()->menuAction());
   wanted << WindowMenu->menuAction() << OptionsMenu->menuAction() << HelpMenu->menuAction();
   // Left alone when nothing changed, so that an open menu stays open.
   if (MainMenu->actions() == wanted)
@@ -576,26 +574,15 @@ void TMainForm::dropEvent(QDropEvent* event) {
   WMDropFiles(files);
 }
 
-bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+void TMainForm::OfferDrop(QDropEvent* event) {
   // Drags of files over a document's editor belong to the frame, once the
   // frame takes drops at all.
-  switch (event->type()) {
-  case QEvent::DragEnter:
-  case QEvent::DragMove:
-  case QEvent::Drop: {
-    auto* drop = static_cast<QDropEvent*>(event);
-    if (!acceptDrops() || DroppedFiles(drop->mimeData()).isEmpty())
-      break;
-    if (event->type() == QEvent::Drop)
-      dropEvent(drop);
-    else
-      drop->acceptProposedAction();
-    return true;
-  }
-  default:
-    break;
-  }
-  return QMainWindow::eventFilter(watched, event);
+  if (!acceptDrops() || DroppedFiles(event->mimeData()).isEmpty())
+    return;
+  if (event->type() == QEvent::Drop)
+    dropEvent(event);
+  else
+    event->acceptProposedAction();
 }
 
 void TMainForm::WMDropFiles(const QList<QByteArray>& files) {

@@ -98,7 +98,6 @@ public slots:
 
 protected:
   bool event(QEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
@@ -117,6 +116,8 @@ private:
   void updateMenuBar();
   void updateWindowMenu();
   void WMDropFiles(const QList<QByteArray>& files);
+  // Files dragged over a document's editor.
+  void OfferDrop(QDropEvent* event);
   // The local files of a drop, as the bytes of their names.
   static QList<QByteArray> DroppedFiles(const QMimeData* data);
 

@@ -10,8 +10,7 @@
 #include "ui/FindReplaceController.h"
 #include "ui/TRTFchild.h"
 #include "ui/TReplaceDialog.h"
-
-#include <Qsci/qsciscintilla.h>
+#include "ui/TextEditor.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -23,8 +22,6 @@
 #include <memory>
 
 namespace {
-
-using Sci = QsciScintillaBase;
 
 // Answers the end-of-document message without a person, and counts it.
 struct CountingDialogs : DialogService {
@@ -72,16 +69,17 @@ const QByteArray& LargeDocument() {
 }
 
 void SetText(TRTFchild& window, const QByteArray& text) {
-  window.Edit->SendScintilla(Sci::SCI_SETTEXT, 0UL, text.constData());
-  window.Edit->SendScintilla(Sci::SCI_EMPTYUNDOBUFFER);
-  window.Edit->SendScintilla(Sci::SCI_GOTOPOS, 0UL);
+  window.Edit()->BeginFill();
+  window.Edit()->Append(text.constData(), static_cast<std::size_t>(text.size()));
+  window.Edit()->EndFill();
+  window.Edit()->GoTo(0);
 }
 
 void BM_ReplaceAll100kMatches(benchmark::State& state) {
   TRTFchild window;
   window.show();
   window.ReplaceMenuClick();
-  auto* dialog = static_cast<TReplaceDialog*>(window.ReplaceDialog);
+  auto* dialog = static_cast<TReplaceDialog*>(window.ReplaceDialog());
   dialog->FindWhat->setText("needle");
   dialog->ReplaceWith->setText("thread");
   int before = 0;
@@ -92,7 +90,7 @@ void BM_ReplaceAll100kMatches(benchmark::State& state) {
     state.ResumeTiming();
     window.ReplaceDialogReplace(true);
   }
-  const long length = window.Edit->SendScintilla(Sci::SCI_GETLENGTH);
+  const long length = window.Edit()->Length();
   if (length != MatchDocument().size() || Answers().messages != before + 1)
     state.SkipWithError("Replace All gave a wrong result");
   state.counters["matches"] = 100000;
@@ -116,11 +114,11 @@ void FindNextOver40MB(benchmark::State& state, bool matchCase) {
   const long expected = LargeDocument().size() - 7;
   for (auto _ : state) {
     state.PauseTiming();
-    window.Edit->SendScintilla(Sci::SCI_GOTOPOS, 0UL);
+    window.Edit()->GoTo(0);
     state.ResumeTiming();
     window.FindDialogFind(); // as the Find again item does
   }
-  if (window.Edit->SendScintilla(Sci::SCI_GETSELECTIONSTART) != expected)
+  if (window.Edit()->SelectionStart() != expected)
     state.SkipWithError("Find Next missed the match");
   state.SetBytesProcessed(state.iterations() * LargeDocument().size());
 }

@@ -9,6 +9,7 @@
 #include "settings/TextOptions.h"
 #include "ui/DialogService.h"
 #include "ui/TRTFchild.h"
+#include "ui/TextEditor.h"
 
 #include <QApplication>
 #include <QDir>
@@ -17,7 +18,6 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTimer>
-#include <Qsci/qsciscintilla.h>
 #include <algorithm>
 #include <cstdio>
 #include <sys/resource.h>
@@ -121,8 +121,8 @@ PassFigures TimePass(TRTFchild& window, bool askOutput) {
   figures.longestGapMs =
       std::max(figures.longestGapMs, static_cast<double>(sinceLast.nsecsElapsed()) / 1e6);
   pumpProbe.stop();
-  figures.textBytes = window.Edit->SendScintilla(QsciScintillaBase::SCI_GETLENGTH);
-  figures.caretAtStart = window.Edit->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS) == 0;
+  figures.textBytes = window.Edit()->Length();
+  figures.caretAtStart = window.Edit()->Caret() == 0;
   return figures;
 }
 

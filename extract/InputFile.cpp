@@ -1,5 +1,7 @@
 #include "extract/InputFile.h"
 
+#include "extract/FileKind.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -134,9 +136,5 @@ void InputFile::Close() {
 }
 
 bool InputFile::IsSameFile(int fd) const {
-  struct stat mine {
-  }, other{};
-  if (fd_ < 0 || ::fstat(fd_, &mine) != 0 || ::fstat(fd, &other) != 0)
-    return false;
-  return S_ISREG(mine.st_mode) && mine.st_dev == other.st_dev && mine.st_ino == other.st_ino;
+  return fd_ >= 0 && IsSameRegularFile(fd_, fd);
 }

@@ -13,6 +13,7 @@
 #include "support/FakeDialogService.h"
 #include "ui/TRTFchild.h"
 #include "ui/TScanDlg.h"
+#include "ui/TextEditor.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -23,7 +24,6 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <Qsci/qsciscintilla.h>
 #include <QtTest>
 #include <chrono>
 #include <condition_variable>
@@ -223,7 +223,7 @@ void TestHostile::endlessDeviceCancelledIntoFile() {
   QVERIFY(ScanCancelled);
   QVERIFY(dialogs.messages.isEmpty());
   QVERIFY(!ScanDlg->isVisible());
-  QVERIFY(!w.OutputFile.IsOpen());
+  QVERIFY(!w.OutputFile().IsOpen());
   QCOMPARE(ReadAll(Path("zero.txt")), QByteArray());
   QCOMPARE(EditorText(w), QByteArray());
   QCOMPARE(w.Caption(), QStringLiteral("/dev/zero -> ") + Path("zero.txt"));
@@ -411,7 +411,7 @@ void TestHostile::outputOnFullDevice() {
   QCOMPARE(dialogs.messages[0].caption, QStringLiteral("Error writing file"));
   QVERIFY2(dialogs.messages[0].text.contains(QStringLiteral("No space left on device")),
            qPrintable(dialogs.messages[0].text));
-  QVERIFY(!w.OutputFile.IsOpen());
+  QVERIFY(!w.OutputFile().IsOpen());
   QCOMPARE(ReadAll(Path("room.bin")), input);
   // The result is not lost: Load again puts it in the editor.
   w.ReloadClick();
@@ -453,7 +453,7 @@ void TestHostile::outputIsTheInputUnderAnotherName() {
   QVERIFY(dialogs.messages[0].text.startsWith(QStringLiteral("Couldn't open:\n") +
                                               Path("hardlink.txt")));
   QCOMPARE(ReadAll(Path("only.bin")), input);
-  QVERIFY(w.OutputFileName.isEmpty());
+  QVERIFY(w.OutputFileName().isEmpty());
 }
 
 void TestHostile::outputInFolderWithoutWritePermission() {
@@ -497,7 +497,7 @@ void TestHostile::singleRunOf200MB() {
   const QByteArray text = EditorText(w);
   QCOMPARE(text.size(), size - 2);
   QVERIFY(text == QByteArray(size - 2, 'a'));
-  QCOMPARE(w.Edit->lines(), 1);
+  QCOMPARE(w.Edit()->LineCount(), int64_t(1));
   QFile::remove(Path("onerun.bin"));
 }
 

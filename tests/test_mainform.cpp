@@ -6,10 +6,12 @@
 #include "app/TMainForm.h"
 #include "settings/QSettingsStore.h"
 #include "settings/TextOptions.h"
+#include "support/DocumentTestSupport.h"
 #include "support/FakeDialogService.h"
 #include "ui/TOptions.h"
 #include "ui/TRTFchild.h"
 #include "ui/TScanDlg.h"
+#include "ui/TextEditor.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -32,7 +34,6 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QWindow>
-#include <Qsci/qsciscintilla.h>
 #include <QtTest>
 #include <fcntl.h>
 #include <memory>
@@ -41,7 +42,7 @@
 
 namespace {
 QByteArray EditorText(const TRTFchild* child) {
-  return child->Edit->text().toLatin1();
+  return child->Edit()->Range(0, child->Edit()->Length());
 }
 
 QString SettingsPath() {
@@ -189,7 +190,7 @@ private slots:
     Type(Qt::Key_N, Qt::ControlModifier);
     QCOMPARE(form->Children().size(), 3);
     // The document's own File menu reaches the frame's commands too.
-    form->ActiveChild()->FileNewItem->trigger();
+    Item(form->ActiveChild(), "FileNewItem")->trigger();
     QCOMPARE(form->Children().size(), 4);
     QCOMPARE(form->Children().at(3)->Caption(), QStringLiteral("(No Name 4)"));
   }
@@ -224,13 +225,13 @@ private slots:
     QVERIFY(child);
     QCOMPARE(MenuTitles(form->MainMenu),
              QStringList({"&File", "&Edit", "&Window", "&Options", "&Help"}));
-    QCOMPARE(form->MainMenu->actions().at(0), child->FileMenu->menuAction());
-    QCOMPARE(form->MainMenu->actions().at(1), child->EditMenu->menuAction());
+    QCOMPARE(form->MainMenu->actions().at(0), child->FileMenu()->menuAction());
+    QCOMPARE(form->MainMenu->actions().at(1), child->EditMenu()->menuAction());
 
     form->FileNew();
     TRTFchild* second = form->ActiveChild();
     QVERIFY(second != child);
-    QCOMPARE(form->MainMenu->actions().at(0), second->FileMenu->menuAction());
+    QCOMPARE(form->MainMenu->actions().at(0), second->FileMenu()->menuAction());
 
     CloseDocument(second);
     CloseDocument(child);
@@ -309,21 +310,21 @@ private slots:
   void toolBarActsLikeTheDocumentsMenu() {
     form->FileNew();
     TRTFchild* child = form->ActiveChild();
-    child->Edit->setText(QStringLiteral("alpha beta"));
-    child->Edit->setSelection(0, 0, 0, 5);
+    SetEditorText(*child, "alpha beta");
+    child->Edit()->Select(0, 5);
     QTest::mouseClick(form->CopyBtn, Qt::LeftButton);
     QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("alpha"));
     QCOMPARE(EditorText(child), QByteArray("alpha beta"));
 
     QTest::mouseClick(form->CutBtn, Qt::LeftButton);
     QCOMPARE(EditorText(child), QByteArray(" beta"));
-    child->Edit->setCursorPosition(0, 5);
+    child->Edit()->GoTo(5);
     QTest::mouseClick(form->PasteBtn, Qt::LeftButton);
     QCOMPARE(EditorText(child), QByteArray(" betaalpha"));
     QTest::mouseClick(form->UndoBtn, Qt::LeftButton);
     QCOMPARE(EditorText(child), QByteArray(" beta"));
     // The same steps through the document's own items give the same text.
-    child->EditUndoItem->trigger();
+    Item(child, "EditUndoItem")->trigger();
     QCOMPARE(EditorText(child), QByteArray("alpha beta"));
 
     const QString saved = dir.filePath(QStringLiteral("saved.txt"));
@@ -360,9 +361,9 @@ private slots:
     // A highlighted menu item's hint, the document's items included.
     form->FileNew();
     form->MainMenu->setActiveAction(form->MainMenu->actions().at(1)); // Edit
-    QMenu* edit = form->ActiveChild()->EditMenu;
+    QMenu* edit = form->ActiveChild()->EditMenu();
     QTRY_VERIFY(edit->isVisible());
-    edit->setActiveAction(form->ActiveChild()->EditCopyItem);
+    edit->setActiveAction(Item(form->ActiveChild(), "EditCopyItem"));
     QCOMPARE(form->StatusLine->currentMessage(), QStringLiteral("Copy selected text to clipboard"));
     edit->hide();
     form->MainMenu->setActiveAction(form->MainMenu->actions().at(2)); // Window
@@ -389,7 +390,10 @@ private slots:
     // Dropped on a document, the file opens in a window of its own instead
     // of being pasted as text.
     TRTFchild* target = form->Children().at(0);
-    QVERIFY(Drop(target->Edit->viewport(), {QUrl::fromLocalFile(b)}));
+    // Where a file manager drops: the widget under the pointer, the text area.
+    QWidget* under = target->Edit()->childAt(target->Edit()->rect().center());
+    QVERIFY(under);
+    QVERIFY(Drop(under, {QUrl::fromLocalFile(b)}));
     QCOMPARE(form->Children().size(), 4);
     QVERIFY(!EditorText(target).contains("b.bin"));
 
@@ -415,8 +419,8 @@ private slots:
     // The editor binds Ctrl+T to a command of its own; the frame's item wins.
     form->FileNew();
     TRTFchild* child = form->Children().at(0);
-    child->Edit->setFocus();
-    QVERIFY(QApplication::focusWidget() == child->Edit);
+    child->Edit()->setFocus();
+    QVERIFY(QApplication::focusWidget() == child->Edit()->focusProxy());
     optionsEntryRunsTheDialog();
   }
 
@@ -424,8 +428,8 @@ private slots:
     form->FileNew();
     form->FileNew();
     TRTFchild* child = form->Children().at(0);
-    child->FindMenu->trigger();
-    QVERIFY(child->FindDialog && child->FindDialog->isVisible());
+    Item(child, "FindMenu")->trigger();
+    QVERIFY(child->FindDialog() && child->FindDialog()->isVisible());
 
     QVERIFY(!form->close());
     QVERIFY(form->isVisible());
@@ -435,10 +439,10 @@ private slots:
     // The options were not saved.
     QVERIFY(!QFileInfo::exists(SettingsPath()) || QFileInfo(SettingsPath()).size() == 0);
 
-    child->FindDialog->hide();
+    child->FindDialog()->hide();
     GlobalTextOptions().MinChar = 7;
     // Exit from the document's own File menu closes the frame.
-    form->ActiveChild()->FileExitItem->trigger();
+    Item(form->ActiveChild(), "FileExitItem")->trigger();
     QVERIFY(!form->isVisible());
     QSettings check(SettingsPath(), QSettings::IniFormat);
     QCOMPARE(check.value(QStringLiteral("Options/MinChar")).toString(), QStringLiteral("7"));
@@ -519,14 +523,14 @@ private slots:
     form->FileNew();
     TRTFchild* active = form->ActiveChild();
     QCOMPARE(active->Caption(), QStringLiteral("(No Name 3)"));
-    active->Edit->setFocus();
+    active->Edit()->setFocus();
     QPointer<TRTFchild> gone(active);
     Type(Qt::Key_F4, Qt::ControlModifier);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(!gone);
     QCOMPARE(form->Children().size(), 2);
     // Again, on whichever document is active now.
-    form->ActiveChild()->Edit->setFocus();
+    form->ActiveChild()->Edit()->setFocus();
     Type(Qt::Key_F4, Qt::ControlModifier);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCOMPARE(form->Children().size(), 1);

@@ -3,6 +3,7 @@
 #include "support/DocumentTestSupport.h"
 #include "support/FakeDialogService.h"
 #include "ui/TRTFchild.h"
+#include "ui/TextEditor.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,7 +20,6 @@
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTemporaryDir>
-#include <Qsci/qsciscintilla.h>
 #include <QtTest>
 #include <csignal>
 #include <stdexcept>
@@ -28,7 +28,7 @@
 namespace {
 
 void Select(TRTFchild& w, long anchor, long caret) {
-  w.Edit->SendScintilla(QsciScintillaBase::SCI_SETSEL, static_cast<unsigned long>(anchor), caret);
+  w.Edit()->Select(anchor, caret);
 }
 
 } // namespace
@@ -102,34 +102,31 @@ void TestRtfChild::menuItemsAsDesigned() {
 
 void TestRtfChild::menusHoldItemsInOrder() {
   TRTFchild w;
-  QCOMPARE(w.FileMenu->title(), QStringLiteral("&File"));
-  QCOMPARE(w.EditMenu->title(), QStringLiteral("&Edit"));
+  QCOMPARE(w.FileMenu()->title(), QStringLiteral("&File"));
+  QCOMPARE(w.EditMenu()->title(), QStringLiteral("&Edit"));
   auto names = [](QMenu* menu) {
     QStringList list;
     for (QAction* a : menu->actions())
       list << (a->isSeparator() ? QStringLiteral("-") : a->objectName());
     return list.join(QLatin1Char(' '));
   };
-  QCOMPARE(names(w.FileMenu), QStringLiteral("FileNewItem FileOpenItem Reload FileCloseItem "
-                                             "FileSaveItem FileSaveAsItem - FilePrintItem "
-                                             "FilePrintSetupItem - FileExitItem"));
-  QCOMPARE(names(w.EditMenu), QStringLiteral("EditUndoItem - EditCutItem EditCopyItem "
-                                             "EditPasteItem EditDeleteItem EditSelectAllItem - "
-                                             "FindMenu FindAgain ReplaceMenu"));
+  QCOMPARE(names(w.FileMenu()), QStringLiteral("FileNewItem FileOpenItem Reload FileCloseItem "
+                                               "FileSaveItem FileSaveAsItem - FilePrintItem "
+                                               "FilePrintSetupItem - FileExitItem"));
+  QCOMPARE(names(w.EditMenu()), QStringLiteral("EditUndoItem - EditCutItem EditCopyItem "
+                                               "EditPasteItem EditDeleteItem EditSelectAllItem - "
+                                               "FindMenu FindAgain ReplaceMenu"));
 }
 
 void TestRtfChild::editorIsPlainEightBitText() {
   TRTFchild w;
-  QVERIFY(!w.Edit->isUtf8());
-  QCOMPARE(w.Edit->wrapMode(), QsciScintilla::WrapNone);
-  QCOMPARE(w.Edit->font().pointSizeF(), 9.75);
-  // The editor's own text style has that size too (in hundredths of points).
-  QCOMPARE(w.Edit->SendScintilla(QsciScintillaBase::SCI_STYLEGETSIZEFRACTIONAL,
-                                 static_cast<unsigned long>(QsciScintillaBase::STYLE_DEFAULT)),
-           975L);
+  QVERIFY(!w.Edit()->WrapsLines());
+  QCOMPARE(w.Edit()->font().pointSizeF(), 9.75);
+  // The text itself is shown in that size too.
+  QCOMPARE(w.Edit()->TextFont().pointSizeF(), 9.75);
   QCOMPARE(QFontInfo(w.font()).pixelSize(), 13);
-  QCOMPARE(w.Edit->font().styleHint(), QFont::TypeWriter);
-  QCOMPARE(w.StatusBar->height(), 19);
+  QCOMPARE(w.Edit()->font().styleHint(), QFont::TypeWriter);
+  QCOMPARE(w.StatusBar()->height(), 19);
   // Every byte value is stored as it is.
   QByteArray all;
   for (int b = 1; b < 256; ++b)
@@ -141,40 +138,40 @@ void TestRtfChild::editorIsPlainEightBitText() {
 void TestRtfChild::positionDisplayFollowsCaretAndSelection() {
   TRTFchild w;
   w.show();
-  QCOMPARE(w.StatusBar->currentMessage(), QStringLiteral("Line 1, Column 1"));
+  QCOMPARE(w.StatusBar()->currentMessage(), QStringLiteral("Line 1, Column 1"));
   SetEditorText(w, "abc\ndefgh");
   Select(w, 4, 7);
-  QCOMPARE(w.StatusBar->currentMessage(), QStringLiteral("(2,1)-(2,4)"));
+  QCOMPARE(w.StatusBar()->currentMessage(), QStringLiteral("(2,1)-(2,4)"));
   Select(w, 0, 4);
-  QCOMPARE(w.StatusBar->currentMessage(), QStringLiteral("(1,1)-(2,1)"));
+  QCOMPARE(w.StatusBar()->currentMessage(), QStringLiteral("(1,1)-(2,1)"));
   // A selection made backwards reads the same.
   Select(w, 7, 4);
-  QCOMPARE(w.StatusBar->currentMessage(), QStringLiteral("(2,1)-(2,4)"));
+  QCOMPARE(w.StatusBar()->currentMessage(), QStringLiteral("(2,1)-(2,4)"));
 
   SetEditorText(w, "abc\nde");
   w.EditSelectAllItemClick();
-  QCOMPARE(w.StatusBar->currentMessage(), QStringLiteral("(1,1)-(2,3)"));
+  QCOMPARE(w.StatusBar()->currentMessage(), QStringLiteral("(1,1)-(2,3)"));
 
   // Keys move the caret: the display follows at once.
-  w.Edit->setFocus();
-  QTest::keyClick(w.Edit, Qt::Key_Home, Qt::ControlModifier);
-  QCOMPARE(w.StatusBar->currentMessage(), QStringLiteral("Line 1, Column 1"));
-  QTest::keyClick(w.Edit, Qt::Key_Down);
-  QTest::keyClick(w.Edit, Qt::Key_Right);
-  QCOMPARE(w.StatusBar->currentMessage(), QStringLiteral("Line 2, Column 2"));
-  QTest::keyClick(w.Edit, Qt::Key_Right, Qt::ShiftModifier);
-  QCOMPARE(w.StatusBar->currentMessage(), QStringLiteral("(2,2)-(2,3)"));
+  w.Edit()->setFocus();
+  QTest::keyClick(w.Edit()->focusProxy(), Qt::Key_Home, Qt::ControlModifier);
+  QCOMPARE(w.StatusBar()->currentMessage(), QStringLiteral("Line 1, Column 1"));
+  QTest::keyClick(w.Edit()->focusProxy(), Qt::Key_Down);
+  QTest::keyClick(w.Edit()->focusProxy(), Qt::Key_Right);
+  QCOMPARE(w.StatusBar()->currentMessage(), QStringLiteral("Line 2, Column 2"));
+  QTest::keyClick(w.Edit()->focusProxy(), Qt::Key_Right, Qt::ShiftModifier);
+  QCOMPARE(w.StatusBar()->currentMessage(), QStringLiteral("(2,2)-(2,3)"));
   // A tab is one column.
   SetEditorText(w, "\tx");
   Select(w, 2, 2);
-  QCOMPARE(w.StatusBar->currentMessage(), QStringLiteral("Line 1, Column 3"));
+  QCOMPARE(w.StatusBar()->currentMessage(), QStringLiteral("Line 1, Column 3"));
 }
 
 void TestRtfChild::saveWritesCrLfWithoutDialog() {
   FakeDialogService dialogs;
   TRTFchild w;
   w.SetCaption(QStringLiteral("in.bin -> ") + Path("crlf.txt"));
-  w.OutputFileName = Path("crlf.txt");
+  w.SetOutputFileName(Path("crlf.txt"));
   SetEditorText(w, QByteArray("one\ntwo\n\xe9t\xe9\nlast", 16));
   w.FileSaveItemClick();
   QVERIFY(dialogs.saveProposals.isEmpty());
@@ -189,7 +186,7 @@ void TestRtfChild::saveWithoutNameAsksAndAddsSuffix() {
   dialogs.saveAnswers << Path("plain");
   w.FileSaveItemClick();
   QCOMPARE(dialogs.saveProposals, QStringList{QString()});
-  QCOMPARE(w.OutputFileName, Path("plain.txt"));
+  QCOMPARE(w.OutputFileName(), Path("plain.txt"));
   QCOMPARE(w.Caption(), QStringLiteral("(No Name 1) -> ") + Path("plain.txt"));
   QCOMPARE(ReadAll(Path("plain.txt")), QByteArray("text"));
 
@@ -203,7 +200,7 @@ void TestRtfChild::saveWithoutNameAsksAndAddsSuffix() {
 
   // Cancelled: nothing changes.
   w.FileSaveAsItemClick();
-  QCOMPARE(w.OutputFileName, Path("other.log"));
+  QCOMPARE(w.OutputFileName(), Path("other.log"));
   QCOMPARE(w.Caption(), QStringLiteral("(No Name 1) -> ") + Path("other.log"));
 }
 
@@ -211,7 +208,7 @@ void TestRtfChild::failedSaveKeepsOldFileAndRaises() {
   FakeDialogService dialogs;
   TRTFchild w;
   QVERIFY(WriteFile(Path("keep.txt"), "old contents\r\n"));
-  w.OutputFileName = Path("keep.txt");
+  w.SetOutputFileName(Path("keep.txt"));
   SetEditorText(w, QByteArray(3 << 20, 'x'));
   // Writes beyond 1 MiB fail, as on a full disk.
   struct rlimit old {};
@@ -231,7 +228,7 @@ void TestRtfChild::failedSaveKeepsOldFileAndRaises() {
   QCOMPARE(ReadAll(Path("keep.txt")), QByteArray("old contents\r\n"));
 
   // A file that cannot be created at all raises too.
-  w.OutputFileName = Path("no/such/folder/file.txt");
+  w.SetOutputFileName(Path("no/such/folder/file.txt"));
   QVERIFY_THROWS_EXCEPTION(std::runtime_error, w.FileSaveItemClick());
 }
 
@@ -264,7 +261,7 @@ void TestRtfChild::printsToPdfUnderJobTitle() {
   QVERIFY(QFile::exists(Path("input.pdf")));
   QVERIFY(titleOf(Path("input.pdf")).contains(utf16(QStringLiteral("input-name.bin"))));
 
-  w.OutputFileName = QStringLiteral("output-name.txt");
+  w.SetOutputFileName(QStringLiteral("output-name.txt"));
   printer.setOutputFileName(Path("output.pdf"));
   dialogs.printAnswers << true;
   w.FilePrintItemClick();
@@ -314,7 +311,7 @@ void TestRtfChild::editCommandsUseLatin1Clipboard() {
   Select(w, 0, 0);
   w.EditPasteItemClick();
   QCOMPARE(EditorText(w), QByteArray("5 ?\nnext au lait"));
-  QCOMPARE(w.StatusBar->currentMessage(), QStringLiteral("Line 2, Column 5"));
+  QCOMPARE(w.StatusBar()->currentMessage(), QStringLiteral("Line 2, Column 5"));
 
   w.EditUndoItemClick();
   QCOMPARE(EditorText(w), QByteArray(" au lait"));
@@ -325,7 +322,7 @@ void TestRtfChild::editCommandsUseLatin1Clipboard() {
   QCOMPARE(clipboard->text(), QString::fromUtf8("5 €\r\nnext"));
 
   w.EditSelectAllItemClick();
-  QCOMPARE(w.StatusBar->currentMessage(), QStringLiteral("(1,1)-(1,6)"));
+  QCOMPARE(w.StatusBar()->currentMessage(), QStringLiteral("(1,1)-(1,6)"));
 }
 
 void TestRtfChild::shortcutsReachTheMenuItems() {
@@ -333,22 +330,22 @@ void TestRtfChild::shortcutsReachTheMenuItems() {
   TRTFchild w;
   w.show();
   QVERIFY(QTest::qWaitForWindowActive(&w));
-  w.Edit->setFocus();
+  w.Edit()->setFocus();
   SetEditorText(w, "keep this");
   // Ctrl+D is the editor's own line duplication unless the item owns it.
   Select(w, 0, 5);
-  QTest::keyClick(w.Edit, Qt::Key_D, Qt::ControlModifier);
+  QTest::keyClick(w.Edit()->focusProxy(), Qt::Key_D, Qt::ControlModifier);
   QCOMPARE(EditorText(w), QByteArray("this"));
   // Ctrl+L is the editor's line cut unless Load again owns it; here Load
   // again reports the unnamed input.
-  QTest::keyClick(w.Edit, Qt::Key_L, Qt::ControlModifier);
+  QTest::keyClick(w.Edit()->focusProxy(), Qt::Key_L, Qt::ControlModifier);
   QCOMPARE(dialogs.messages.size(), 1);
   QCOMPARE(dialogs.messages[0].caption, QStringLiteral("Error reading file"));
   QCOMPARE(EditorText(w), QByteArray("this"));
   // Typing still types.
-  QTest::keyClicks(w.Edit, "ab");
+  QTest::keyClicks(w.Edit()->focusProxy(), "ab");
   QCOMPARE(EditorText(w), QByteArray("abthis"));
-  QTest::keyClick(w.Edit, Qt::Key_Z, Qt::ControlModifier);
+  QTest::keyClick(w.Edit()->focusProxy(), Qt::Key_Z, Qt::ControlModifier);
   QVERIFY(EditorText(w) != QByteArray("abthis"));
 }
 
@@ -356,20 +353,20 @@ void TestRtfChild::pasteWithoutTextKeepsTheSelection() {
   TRTFchild w;
   w.show();
   QVERIFY(QTest::qWaitForWindowActive(&w));
-  w.Edit->setFocus();
+  w.Edit()->setFocus();
   SetEditorText(w, "nothing to lose");
   QClipboard* clipboard = QApplication::clipboard();
   // An empty clipboard, then one that holds only a picture.
   clipboard->clear();
   Select(w, 0, 7);
-  QTest::keyClick(w.Edit, Qt::Key_V, Qt::ControlModifier);
+  QTest::keyClick(w.Edit()->focusProxy(), Qt::Key_V, Qt::ControlModifier);
   QCOMPARE(EditorText(w), QByteArray("nothing to lose"));
   auto* picture = new QMimeData;
   picture->setImageData(QImage(4, 4, QImage::Format_RGB32));
   clipboard->setMimeData(picture);
-  QTest::keyClick(w.Edit, Qt::Key_V, Qt::ControlModifier);
+  QTest::keyClick(w.Edit()->focusProxy(), Qt::Key_V, Qt::ControlModifier);
   QCOMPARE(EditorText(w), QByteArray("nothing to lose"));
-  QCOMPARE(w.StatusBar->currentMessage(), QStringLiteral("(1,1)-(1,8)"));
+  QCOMPARE(w.StatusBar()->currentMessage(), QStringLiteral("(1,1)-(1,8)"));
 }
 
 void TestRtfChild::frameCommandsAreSignalled() {
@@ -377,15 +374,15 @@ void TestRtfChild::frameCommandsAreSignalled() {
   QSignalSpy news(&w, &TRTFchild::NewRequested);
   QSignalSpy opens(&w, &TRTFchild::OpenRequested);
   QSignalSpy exits(&w, &TRTFchild::ExitRequested);
-  w.FileNewItem->trigger();
-  w.FileOpenItem->trigger();
-  w.FileExitItem->trigger();
+  Item(&w, "FileNewItem")->trigger();
+  Item(&w, "FileOpenItem")->trigger();
+  Item(&w, "FileExitItem")->trigger();
   QCOMPARE(news.size(), 1);
   QCOMPARE(opens.size(), 1);
   QCOMPARE(exits.size(), 1);
-  QCOMPARE(news[0][0].value<QObject*>(), w.FileNewItem);
-  QCOMPARE(opens[0][0].value<QObject*>(), w.FileOpenItem);
-  QCOMPARE(exits[0][0].value<QObject*>(), w.FileExitItem);
+  QCOMPARE(news[0][0].value<QObject*>(), Item(&w, "FileNewItem"));
+  QCOMPARE(opens[0][0].value<QObject*>(), Item(&w, "FileOpenItem"));
+  QCOMPARE(exits[0][0].value<QObject*>(), Item(&w, "FileExitItem"));
 }
 
 void TestRtfChild::closeRefusedWhileFindDialogOpen() {
@@ -393,9 +390,8 @@ void TestRtfChild::closeRefusedWhileFindDialogOpen() {
   QPointer<TRTFchild> w = new TRTFchild;
   w->show();
   SetEditorText(*w, "edited and never saved");
-  // Stands in for the find dialog of the find-and-replace commands.
-  w->FindDialog = new QDialog(w);
-  w->FindDialog->show();
+  Item(w, "FindMenu")->trigger();
+  QVERIFY(w->FindDialog() && w->FindDialog()->isVisible());
   QVERIFY(!w->close());
   QVERIFY(w->isVisible());
   QCOMPARE(dialogs.messages.size(), 1);
@@ -406,14 +402,14 @@ void TestRtfChild::closeRefusedWhileFindDialogOpen() {
   QCOMPARE(dialogs.messages[0].buttons, DialogService::Buttons::Ok);
   QCOMPARE(dialogs.messages[0].icon, DialogService::Icon::None);
 
-  w->ReplaceDialog = new QDialog(w);
-  w->FindDialog->hide();
-  w->ReplaceDialog->show();
+  w->FindDialog()->hide();
+  Item(w, "ReplaceMenu")->trigger();
+  QVERIFY(w->ReplaceDialog() && w->ReplaceDialog()->isVisible());
   QVERIFY(!w->close());
   QCOMPARE(dialogs.messages.size(), 2);
 
   // Once it is closed the window closes without a question, and is freed.
-  w->ReplaceDialog->hide();
+  w->ReplaceDialog()->hide();
   QVERIFY(w->close());
   QCOMPARE(dialogs.messages.size(), 2);
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -429,7 +425,7 @@ void TestRtfChild::closeItemClosesTheSubWindow() {
   w->show();
   QCOMPARE(sub->windowTitle(), QStringLiteral("doc"));
   QPointer<TRTFchild> guard = w;
-  w->FileCloseItem->trigger();
+  Item(w, "FileCloseItem")->trigger();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   QVERIFY(guard.isNull());
   QVERIFY(sub.isNull());

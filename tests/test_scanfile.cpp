@@ -7,6 +7,7 @@
 #include "support/FakeDialogService.h"
 #include "ui/TRTFchild.h"
 #include "ui/TScanDlg.h"
+#include "ui/TextEditor.h"
 
 #include <QFile>
 #include <QPointer>
@@ -15,7 +16,6 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <Qsci/qsciscintilla.h>
 #include <QtTest>
 #include <csignal>
 #include <fcntl.h>
@@ -26,7 +26,7 @@
 namespace {
 
 long Caret(const TRTFchild& w) {
-  return w.Edit->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS);
+  return w.Edit()->Caret();
 }
 
 // The lines the scanner makes of `input` fed byte by byte, for comparison.
@@ -116,18 +116,18 @@ void TestScanFile::editorModeGivesLinesAndCaretAtStart() {
   QVERIFY(ScanDlg);
   QVERIFY(!ScanDlg->isVisible());
   QCOMPARE(Caret(w), 0L);
-  QCOMPARE(w.StatusBar->currentMessage(), QStringLiteral("Line 1, Column 1"));
+  QCOMPARE(w.StatusBar()->currentMessage(), QStringLiteral("Line 1, Column 1"));
   QCOMPARE(w.Caption(), Path("plain.bin"));
-  QVERIFY(w.OutputFileName.isEmpty());
-  QVERIFY(!w.WriteToFile);
+  QVERIFY(w.OutputFileName().isEmpty());
+  QVERIFY(!w.WriteToFile());
   QVERIFY(dialogs.messages.isEmpty());
   QVERIFY(dialogs.saveProposals.isEmpty());
   // The extracted text is not an edit: Undo brings back nothing.
   w.EditUndoItemClick();
   QCOMPARE(EditorText(w), QByteArray("Hello\nWorld\nExtraction"));
   // The editor works normally again afterwards.
-  w.Edit->setFocus();
-  QTest::keyClicks(w.Edit, "X");
+  w.Edit()->setFocus();
+  QTest::keyClicks(w.Edit()->focusProxy(), "X");
   QCOMPARE(EditorText(w), QByteArray("XHello\nWorld\nExtraction"));
   w.EditUndoItemClick();
   QCOMPARE(EditorText(w), QByteArray("Hello\nWorld\nExtraction"));
@@ -172,9 +172,9 @@ void TestScanFile::fileModeWritesLinesAndLoadsThem() {
   QCOMPARE(ReadAll(Path("out.txt")), QByteArray("Alpha\nBetas\nGamma\n"));
   QCOMPARE(EditorText(w), QByteArray("Alpha\nBetas\nGamma\n"));
   QCOMPARE(w.Caption(), Path("in.bin") + QStringLiteral(" -> ") + Path("out.txt"));
-  QCOMPARE(w.OutputFileName, Path("out.txt"));
-  QVERIFY(w.WriteToFile);
-  QVERIFY(!w.OutputFile.IsOpen());
+  QCOMPARE(w.OutputFileName(), Path("out.txt"));
+  QVERIFY(w.WriteToFile());
+  QVERIFY(!w.OutputFile().IsOpen());
   QCOMPARE(Caret(w), 0L);
   QVERIFY(dialogs.messages.isEmpty());
 
@@ -190,13 +190,13 @@ void TestScanFile::cancelledSaveDialogExtractsIntoEditor() {
   QVERIFY(WriteFile(Path("in2.bin"), "Words here\x01more"));
   TRTFchild w;
   w.OpenInput(Path("in2.bin"));
-  w.OutputFileName = Path("earlier.txt");
-  w.SetCaption(w.InputFileName() + QStringLiteral(" -> ") + w.OutputFileName);
+  w.SetOutputFileName(Path("earlier.txt"));
+  w.SetCaption(w.InputFileName() + QStringLiteral(" -> ") + w.OutputFileName());
   w.ScanFile(true);
   // The dialog proposed the output file of the window as the pass began.
   QCOMPARE(dialogs.saveProposals, QStringList{Path("earlier.txt")});
   QCOMPARE(EditorText(w), QByteArray("Words"));
-  QVERIFY(w.OutputFileName.isEmpty());
+  QVERIFY(w.OutputFileName().isEmpty());
   QCOMPARE(w.Caption(), Path("in2.bin"));
   QVERIFY(!QFile::exists(Path("earlier.txt")));
 }
@@ -254,7 +254,7 @@ void TestScanFile::cancelInTheMiddle() {
   if (toFile) {
     QCOMPARE(ReadAll(Path("cancelled.txt")), QByteArray("Hello\nWorld\nABCDEFGH\n"));
     QCOMPARE(EditorText(w), QByteArray("Hello\nWorld\nABCDEFGH\n"));
-    QVERIFY(!w.OutputFile.IsOpen());
+    QVERIFY(!w.OutputFile().IsOpen());
   } else {
     QCOMPARE(EditorText(w), QByteArray("Hello\nWorld\nABCDEFGH"));
   }
@@ -308,7 +308,7 @@ void TestScanFile::unreadableInputAfterOutputChosen() {
   QCOMPARE(ReadAll(Path("chosen.txt")), QByteArray());
   QCOMPARE(w.Caption(), Path("does-not-exist.bin") + QStringLiteral(" -> ") + Path("chosen.txt"));
   QCOMPARE(EditorText(w), QByteArray("kept"));
-  QVERIFY(!w.OutputFile.IsOpen());
+  QVERIFY(!w.OutputFile().IsOpen());
   QVERIFY(!ScanDlg || !ScanDlg->isVisible());
   QVERIFY(!TRTFchild::AnyPassRunning());
 }
@@ -340,7 +340,7 @@ void TestScanFile::unwritableOutputIsReported() {
   // simply the state of a new window.
   dialogs.saveAnswers << Path("first.txt");
   w.ScanFile(true);
-  QVERIFY(w.WriteToFile);
+  QVERIFY(w.WriteToFile());
   const QString caption = Path("src.bin") + QStringLiteral(" -> ") + Path("first.txt");
   QCOMPARE(w.Caption(), caption);
   SetEditorText(w, "kept");
@@ -353,10 +353,10 @@ void TestScanFile::unwritableOutputIsReported() {
   QCOMPARE(dialogs.messages[0].text, QStringLiteral("Couldn't open:\n") + bad);
   QCOMPARE(dialogs.messages[0].buttons, DialogService::Buttons::OkCancel);
   QCOMPARE(dialogs.messages[0].icon, DialogService::Icon::None);
-  QCOMPARE(w.OutputFileName, bad);
+  QCOMPARE(w.OutputFileName(), bad);
   QCOMPARE(w.Caption(), caption);
   QCOMPARE(EditorText(w), QByteArray("kept"));
-  QVERIFY(w.WriteToFile);
+  QVERIFY(w.WriteToFile());
 }
 
 void TestScanFile::fullDiskIsReported() {
@@ -376,7 +376,7 @@ void TestScanFile::fullDiskIsReported() {
   QCOMPARE(dialogs.messages[0].buttons, DialogService::Buttons::OkCancel);
   QCOMPARE(dialogs.messages[0].icon, DialogService::Icon::None);
   QCOMPARE(EditorText(w), QByteArray());
-  QVERIFY(!w.OutputFile.IsOpen());
+  QVERIFY(!w.OutputFile().IsOpen());
 }
 
 void TestScanFile::partialOutputIsLoadedAndReported() {
@@ -422,7 +422,7 @@ void TestScanFile::outputEqualToInputIsRefused() {
   QCOMPARE(EditorText(w), QByteArray("kept"));
   QCOMPARE(w.Caption(), Path("precious.bin"));
   // Save must not aim at the input either.
-  QVERIFY(w.OutputFileName.isEmpty());
+  QVERIFY(w.OutputFileName().isEmpty());
   QCOMPARE(dialogs.saveProposals, QStringList({QString(), QString()}));
 }
 
@@ -437,11 +437,11 @@ void TestScanFile::loadAgainRepeatsAndDropsOutput() {
   QCOMPARE(w.Caption(), Path("source.bin") + QStringLiteral(" -> ") + Path("first.txt"));
 
   SetEditorText(w, "edits that are dropped");
-  w.Reload->trigger();
+  Item(&w, "Reload")->trigger();
   QCOMPARE(EditorText(w), QByteArray("Lines\nwords\nrepeat"));
   QCOMPARE(w.Caption(), Path("source.bin"));
-  QVERIFY(w.OutputFileName.isEmpty());
-  QVERIFY(!w.WriteToFile);
+  QVERIFY(w.OutputFileName().isEmpty());
+  QVERIFY(!w.WriteToFile());
   QCOMPARE(dialogs.saveProposals.size(), 1);
 
   // The next Save asks, proposing the former output file.

@@ -13,13 +13,13 @@
 #include "ui/TOptions.h"
 #include "ui/TRTFchild.h"
 #include "ui/TScanDlg.h"
+#include "ui/TextEditor.h"
 
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <Qsci/qsciscintilla.h>
 #include <QtTest>
 #include <fcntl.h>
 #include <stdexcept>
@@ -80,8 +80,8 @@ private slots:
     QCOMPARE(Captions(), QStringList({first, second}));
     QVERIFY(dialogs.saveProposals.isEmpty());
     QVERIFY(dialogs.messages.isEmpty());
-    QCOMPARE(MainForm->Children().at(0)->Edit->text(), QStringLiteral("Alphabet"));
-    QCOMPARE(MainForm->Children().at(1)->Edit->text(), QStringLiteral("Zebrafish"));
+    QCOMPARE(EditorText(*MainForm->Children().at(0)), QByteArray("Alphabet"));
+    QCOMPARE(EditorText(*MainForm->Children().at(1)), QByteArray("Zebrafish"));
     QVERIFY(MainForm->acceptDrops());
 
     ShutDown();
@@ -92,7 +92,7 @@ private slots:
     FakeDialogService dialogs;
     StartUp({QByteArray()});
     QCOMPARE(Captions(), QStringList({"(No Name 1)"}));
-    QVERIFY(MainForm->Children().at(0)->Edit->text().isEmpty());
+    QVERIFY(EditorText(*MainForm->Children().at(0)).isEmpty());
     QVERIFY(dialogs.messages.isEmpty());
 
     // No arguments: no documents.
@@ -108,7 +108,7 @@ private slots:
     StartUp(Names({dir.filePath(QStringLiteral("absent.bin")), good}));
     QCOMPARE(MainForm->Children().size(), 2);
     QVERIFY(!dialogs.messages.isEmpty());
-    QCOMPARE(MainForm->Children().at(1)->Edit->text(), QStringLiteral("Goodness"));
+    QCOMPARE(EditorText(*MainForm->Children().at(1)), QByteArray("Goodness"));
   }
 
   void wrongTypeSettingsValueIsShownAndDropsStayOff() {
@@ -129,7 +129,7 @@ private slots:
     QVERIFY(HelpFile().endsWith(QStringLiteral("/test_startup.qhc")));
     QVERIFY(MyAboutBox);
     QCOMPARE(Captions(), QStringList({file}));
-    QCOMPARE(MainForm->Children().at(0)->Edit->text(), QStringLiteral("Afterwards"));
+    QCOMPARE(EditorText(*MainForm->Children().at(0)), QByteArray("Afterwards"));
   }
 
   void nameThatIsNotUtf8IsOpenedByItsBytes() {
@@ -148,7 +148,7 @@ private slots:
     QVERIFY(dialogs.messages.isEmpty());
     TRTFchild* child = MainForm->Children().at(0);
     QCOMPARE(child->InputPath(), name);
-    QCOMPARE(child->Edit->text(), QStringLiteral("Latin\nwords"));
+    QCOMPARE(EditorText(*child), QByteArray("Latin\nwords"));
     const QString shown =
         QFile::decodeName(folder) + QStringLiteral("/\ufffd\ufffd caf\ufffd [*].bin");
     QCOMPARE(child->Caption(), shown);

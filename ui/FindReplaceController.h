@@ -7,10 +7,11 @@
 #include <QString>
 
 class QByteArray;
-class QsciScintilla;
 class TFindDialog;
 class TRTFchild;
 class TReplaceDialog;
+class TextEditor;
+class TextSearch;
 
 struct SearchOptions {
   bool MatchCase = false;
@@ -28,9 +29,15 @@ LastSearchRecord& LastSearch();
 class FindReplaceController : public QObject {
   Q_OBJECT
 public:
-  // Works on window->Edit; sets window->FindDialog and window->ReplaceDialog
-  // when it makes them.
-  explicit FindReplaceController(TRTFchild* window);
+  // Works on `editor`; the dialogs belong to `window` and report to its
+  // FindDialogFind and ReplaceDialogReplace.
+  FindReplaceController(TRTFchild* window, TextEditor* editor);
+
+  // The dialogs once made, else nullptr.
+  TFindDialog* FindDialogIfMade() const { return findDialog_; }
+  TReplaceDialog* ReplaceDialogIfMade() const { return replaceDialog_; }
+  // True while the find or the replace dialog is on the screen.
+  bool DialogOpen() const;
 
   // Seed the dialog's search text from the selection (first 255 characters)
   // and show it; an open dialog only comes to the front.
@@ -54,16 +61,10 @@ private:
   // Copies text and switches into LastSearch() when `sender` is a dialog.
   void TakeSearchFrom(QObject* sender);
   // LastSearch() made ready for searching the editor's bytes.
-  struct Pattern;
-  Pattern MakePattern() const;
-  // The first match lying wholly between `from` and the end, or -1; the
-  // match is left as the editor's target.
-  long Search(const Pattern& pattern, long from) const;
+  TextSearch MakeSearch() const;
   void ReportEnd(QObject* sender);
-  // Replaces the selection, not undoably; the caret ends after the text.
-  void ReplaceSelection(const QByteArray& replacement);
-
   TRTFchild* window_;
+  TextEditor* editor_;
   QPointer<TFindDialog> findDialog_;
   QPointer<TReplaceDialog> replaceDialog_;
 };

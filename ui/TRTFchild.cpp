@@ -1,30 +1,32 @@
 #include "ui/TRTFchild.h"
 
 #include "ui/DialogService.h"
+#include "ui/ExtractionPass.h"
 #include "ui/FindReplaceController.h"
+#include "ui/PassQueue.h"
+#include "ui/TFindDialog.h"
+#include "ui/TReplaceDialog.h"
 #include "ui/TScanDlg.h"
-#include "ui/UnrecordedEdit.h"
+#include "ui/TextEditor.h"
 
 #include <QAction>
-#include <QApplication>
-#include <QClipboard>
 #include <QCloseEvent>
-#include <QDialog>
 #include <QFile>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QPointer>
+#include <QPrinter>
 #include <QSaveFile>
 #include <QStatusBar>
 #include <QVBoxLayout>
-#include <Qsci/qscicommand.h>
-#include <Qsci/qscicommandset.h>
-#include <Qsci/qsciprinter.h>
-#include <Qsci/qsciscintilla.h>
-#include <algorithm>
 #include <stdexcept>
 
-TRTFchild::TRTFchild(QWidget* parent)
-    : QWidget(parent), Scanner(GlobalTextOptions(), *static_cast<LineSink*>(this)) {
+namespace {
+// A saved document is written this much at a time.
+constexpr int64_t kSaveChunk = 1 << 20;
+} // namespace
+
+TRTFchild::TRTFchild(QWidget* parent) : QWidget(parent) {
   QFont font(QStringLiteral("Courier"));
   font.setStyleHint(QFont::TypeWriter);
   // A character height of 13 pixels at 96 dots per inch, given in points
@@ -35,65 +37,37 @@ TRTFchild::TRTFchild(QWidget* parent)
   setBackgroundRole(QPalette::Button);
   resize(501, 353);
 
-  createEditor();
-  StatusBar = new QStatusBar(this);
-  StatusBar->setFixedHeight(19);
+  edit_ = new TextEditor(this);
+  edit_->setFont(font);
+  statusBar_ = new QStatusBar(this);
+  statusBar_->setFixedHeight(19);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
-  layout->addWidget(Edit, 1);
-  layout->addWidget(StatusBar);
+  layout->addWidget(edit_, 1);
+  layout->addWidget(statusBar_);
 
   createActions();
   createMenus();
-  FindReplace = new FindReplaceController(this);
+  findReplace_ = new FindReplaceController(this, edit_);
+  connect(edit_, &TextEditor::SelectionChanged, this, &TRTFchild::EditSelectionChange);
+  connect(edit_, &TextEditor::DropOffered, this, &TRTFchild::DropOffered);
   EditSelectionChange();
 }
 
 TRTFchild::~TRTFchild() {
   // Destroyed by its owner in the middle of its pass: the pass notices and
   // stops at its next pump.
-  if (PassRunning())
+  if (PassQueue::IsRunning(this))
     ScanCancelled = true;
-  LeaveQueue();
-}
-
-void TRTFchild::createEditor() {
-  Edit = new QsciScintilla(this);
-  // A document without style bytes: plain text needs none, and a large
-  // result then costs one byte per character.
-  const long doc =
-      Edit->SendScintilla(QsciScintillaBase::SCI_CREATEDOCUMENT, 0UL,
-                          static_cast<long>(QsciScintillaBase::SC_DOCUMENTOPTION_STYLES_NONE));
-  if (doc) {
-    Edit->SendScintilla(QsciScintillaBase::SCI_SETDOCPOINTER, 0UL, doc);
-    Edit->SendScintilla(QsciScintillaBase::SCI_RELEASEDOCUMENT, 0UL, doc);
-  }
-  Edit->setUtf8(false);
-  Edit->SendScintilla(QsciScintillaBase::SCI_SETCODEPAGE, 0UL);
-  Edit->setEolMode(QsciScintilla::EolUnix);
-  Edit->setWrapMode(QsciScintilla::WrapNone);
-  Edit->SendScintilla(QsciScintillaBase::SCI_SETHSCROLLBAR, 1UL);
-  Edit->SendScintilla(QsciScintillaBase::SCI_SETVSCROLLBAR, 1UL);
-  Edit->SendScintilla(QsciScintillaBase::SCI_SETSCROLLWIDTH, 1UL);
-  Edit->SendScintilla(QsciScintillaBase::SCI_SETSCROLLWIDTHTRACKING, 1UL);
-  Edit->SendScintilla(QsciScintillaBase::SCI_HIDESELECTION, 0UL);
-  for (int margin = 0; margin < 5; ++margin)
-    Edit->setMarginWidth(margin, 0);
-  Edit->setFont(font());
-  Edit->SendScintilla(QsciScintillaBase::SCI_STYLESETCHARACTERSET,
-                      static_cast<unsigned long>(QsciScintillaBase::STYLE_DEFAULT),
-                      static_cast<long>(QsciScintillaBase::SC_CHARSET_ANSI));
-
-  connect(Edit, &QsciScintilla::cursorPositionChanged, this, &TRTFchild::EditSelectionChange);
-  connect(Edit, &QsciScintilla::selectionChanged, this, &TRTFchild::EditSelectionChange);
+  PassQueue::Leave(this);
 }
 
 void TRTFchild::createActions() {
-  auto make = [this](QAction*& action, const char* name, const QString& text,
-                     const QKeySequence& shortcut, const QString& hint, auto slot) {
-    action = new QAction(text, this);
+  auto make = [this](const char* name, const QString& text, const QKeySequence& shortcut,
+                     const QString& hint, auto slot) {
+    auto* action = new QAction(text, this);
     action->setObjectName(QLatin1String(name));
     action->setShortcut(shortcut);
     // Every document window has the same shortcuts: only the one that
@@ -106,43 +80,42 @@ void TRTFchild::createActions() {
   };
   const QKeySequence none;
 
-  make(FileNewItem, "FileNewItem", tr("&New"), QKeySequence(Qt::CTRL | Qt::Key_N),
-       tr("Create a new file"), &TRTFchild::FileNewItemClick);
-  make(FileOpenItem, "FileOpenItem", tr("&Open..."), QKeySequence(Qt::CTRL | Qt::Key_O),
+  make("FileNewItem", tr("&New"), QKeySequence(Qt::CTRL | Qt::Key_N), tr("Create a new file"),
+       &TRTFchild::FileNewItemClick);
+  make("FileOpenItem", tr("&Open..."), QKeySequence(Qt::CTRL | Qt::Key_O),
        tr("Open an existing file"), &TRTFchild::FileOpenItemClick);
-  make(Reload, "Reload", tr("&Load again"), QKeySequence(Qt::CTRL | Qt::Key_L),
+  make("Reload", tr("&Load again"), QKeySequence(Qt::CTRL | Qt::Key_L),
        tr("Read again current file"), &TRTFchild::ReloadClick);
-  make(FileCloseItem, "FileCloseItem", tr("&Close"), QKeySequence(Qt::CTRL | Qt::Key_F4),
-       tr("Close current file"), &TRTFchild::FileCloseItemClick);
-  make(FileSaveItem, "FileSaveItem", tr("&Save"), QKeySequence(Qt::CTRL | Qt::Key_S),
-       tr("Save current file"), &TRTFchild::FileSaveItemClick);
-  make(FileSaveAsItem, "FileSaveAsItem", tr("Save &As..."), none,
-       tr("Save current file under a new name"), &TRTFchild::FileSaveAsItemClick);
-  make(FilePrintItem, "FilePrintItem", tr("&Print"), QKeySequence(Qt::CTRL | Qt::Key_P),
-       tr("Print current file"), &TRTFchild::FilePrintItemClick);
-  make(FilePrintSetupItem, "FilePrintSetupItem", tr("P&rint Setup..."), none,
-       tr("Change printer setup"), &TRTFchild::FilePrintSetupItemClick);
-  make(FileExitItem, "FileExitItem", tr("E&xit"), none, tr("Exit this application"),
+  make("FileCloseItem", tr("&Close"), QKeySequence(Qt::CTRL | Qt::Key_F4), tr("Close current file"),
+       &TRTFchild::FileCloseItemClick);
+  make("FileSaveItem", tr("&Save"), QKeySequence(Qt::CTRL | Qt::Key_S), tr("Save current file"),
+       &TRTFchild::FileSaveItemClick);
+  make("FileSaveAsItem", tr("Save &As..."), none, tr("Save current file under a new name"),
+       &TRTFchild::FileSaveAsItemClick);
+  make("FilePrintItem", tr("&Print"), QKeySequence(Qt::CTRL | Qt::Key_P), tr("Print current file"),
+       &TRTFchild::FilePrintItemClick);
+  make("FilePrintSetupItem", tr("P&rint Setup..."), none, tr("Change printer setup"),
+       &TRTFchild::FilePrintSetupItemClick);
+  make("FileExitItem", tr("E&xit"), none, tr("Exit this application"),
        &TRTFchild::FileExitItemClick);
 
-  make(EditUndoItem, "EditUndoItem", tr("&Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z),
-       tr("Undo the last action"), &TRTFchild::EditUndoItemClick);
-  make(EditCutItem, "EditCutItem", tr("Cu&t"), QKeySequence(Qt::CTRL | Qt::Key_X),
-       tr("Delete selected text"), &TRTFchild::EditCutItemClick);
-  make(EditCopyItem, "EditCopyItem", tr("&Copy"), QKeySequence(Qt::CTRL | Qt::Key_C),
+  make("EditUndoItem", tr("&Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z), tr("Undo the last action"),
+       &TRTFchild::EditUndoItemClick);
+  make("EditCutItem", tr("Cu&t"), QKeySequence(Qt::CTRL | Qt::Key_X), tr("Delete selected text"),
+       &TRTFchild::EditCutItemClick);
+  make("EditCopyItem", tr("&Copy"), QKeySequence(Qt::CTRL | Qt::Key_C),
        tr("Copy selected text to clipboard"), &TRTFchild::EditCopyItemClick);
-  make(EditPasteItem, "EditPasteItem", tr("&Paste"), QKeySequence(Qt::CTRL | Qt::Key_V),
+  make("EditPasteItem", tr("&Paste"), QKeySequence(Qt::CTRL | Qt::Key_V),
        tr("Paste contents of clipboard"), &TRTFchild::EditPasteItemClick);
-  make(EditDeleteItem, "EditDeleteItem", tr("&Delete"), QKeySequence(Qt::CTRL | Qt::Key_D),
+  make("EditDeleteItem", tr("&Delete"), QKeySequence(Qt::CTRL | Qt::Key_D),
        tr("Delete selected text"), &TRTFchild::EditDeleteItemClick);
-  make(EditSelectAllItem, "EditSelectAllItem", tr("&Select all"),
-       QKeySequence(Qt::CTRL | Qt::Key_A), tr("Select all text"),
-       &TRTFchild::EditSelectAllItemClick);
-  make(FindMenu, "FindMenu", tr("&Find..."), QKeySequence(Qt::CTRL | Qt::Key_F),
-       tr("Search strng in tex"), &TRTFchild::FindClick);
-  make(FindAgain, "FindAgain", tr("Find &again"), QKeySequence(Qt::Key_F3),
-       tr("Repeat last search"), &TRTFchild::FindDialogFind);
-  make(ReplaceMenu, "ReplaceMenu", tr("&Replace"), QKeySequence(Qt::CTRL | Qt::Key_R), QString(),
+  make("EditSelectAllItem", tr("&Select all"), QKeySequence(Qt::CTRL | Qt::Key_A),
+       tr("Select all text"), &TRTFchild::EditSelectAllItemClick);
+  make("FindMenu", tr("&Find..."), QKeySequence(Qt::CTRL | Qt::Key_F), tr("Search strng in tex"),
+       &TRTFchild::FindClick);
+  make("FindAgain", tr("Find &again"), QKeySequence(Qt::Key_F3), tr("Repeat last search"),
+       &TRTFchild::FindDialogFind);
+  make("ReplaceMenu", tr("&Replace"), QKeySequence(Qt::CTRL | Qt::Key_R), QString(),
        &TRTFchild::ReplaceMenuClick);
 
   QList<QKeySequence> keys;
@@ -151,68 +124,96 @@ void TRTFchild::createActions() {
   ReserveKeys(keys);
 }
 
-void TRTFchild::ReserveKeys(const QList<QKeySequence>& keys) {
-  // The editor's own bindings (line cut on Ctrl+L, duplicate on Ctrl+D,
-  // transpose on Ctrl+T, its clipboard commands) would otherwise take these
-  // keys before the menu items that own them.
-  QList<int> combined;
-  for (const QKeySequence& key : keys)
-    if (!key.isEmpty())
-      combined.append(key[0].toCombined());
-  for (QsciCommand* command : Edit->standardCommands()->commands()) {
-    if (combined.contains(command->key()))
-      command->setKey(0);
-    if (combined.contains(command->alternateKey()))
-      command->setAlternateKey(0);
-  }
+void TRTFchild::createMenus() {
+  auto menu = [this](const char* name, const QString& title, const QStringList& items) {
+    auto* result = new QMenu(title, this);
+    result->setObjectName(QLatin1String(name));
+    // "-N1" is a separator named N1.
+    for (const QString& item : items) {
+      if (item.startsWith(QLatin1Char('-')))
+        result->addSeparator()->setObjectName(item.mid(1));
+      else
+        result->addAction(findChild<QAction*>(item, Qt::FindDirectChildrenOnly));
+    }
+    return result;
+  };
+  fileMenu_ =
+      menu("FileMenu", tr("&File"),
+           {"FileNewItem", "FileOpenItem", "Reload", "FileCloseItem", "FileSaveItem",
+            "FileSaveAsItem", "-N1", "FilePrintItem", "FilePrintSetupItem", "-N4", "FileExitItem"});
+  editMenu_ =
+      menu("EditMenu", tr("&Edit"),
+           {"EditUndoItem", "-N2", "EditCutItem", "EditCopyItem", "EditPasteItem", "EditDeleteItem",
+            "EditSelectAllItem", "-N3", "FindMenu", "FindAgain", "ReplaceMenu"});
 }
 
-void TRTFchild::createMenus() {
-  FileMenu = new QMenu(tr("&File"), this);
-  FileMenu->setObjectName(QStringLiteral("FileMenu"));
-  FileMenu->addAction(FileNewItem);
-  FileMenu->addAction(FileOpenItem);
-  FileMenu->addAction(Reload);
-  FileMenu->addAction(FileCloseItem);
-  FileMenu->addAction(FileSaveItem);
-  FileMenu->addAction(FileSaveAsItem);
-  FileMenu->addSeparator()->setObjectName(QStringLiteral("N1"));
-  FileMenu->addAction(FilePrintItem);
-  FileMenu->addAction(FilePrintSetupItem);
-  FileMenu->addSeparator()->setObjectName(QStringLiteral("N4"));
-  FileMenu->addAction(FileExitItem);
+void TRTFchild::ReserveKeys(const QList<QKeySequence>& keys) {
+  edit_->ReserveKeys(keys);
+}
 
-  EditMenu = new QMenu(tr("&Edit"), this);
-  EditMenu->setObjectName(QStringLiteral("EditMenu"));
-  EditMenu->addAction(EditUndoItem);
-  EditMenu->addSeparator()->setObjectName(QStringLiteral("N2"));
-  EditMenu->addAction(EditCutItem);
-  EditMenu->addAction(EditCopyItem);
-  EditMenu->addAction(EditPasteItem);
-  EditMenu->addAction(EditDeleteItem);
-  EditMenu->addAction(EditSelectAllItem);
-  EditMenu->addSeparator()->setObjectName(QStringLiteral("N3"));
-  EditMenu->addAction(FindMenu);
-  EditMenu->addAction(FindAgain);
-  EditMenu->addAction(ReplaceMenu);
+QDialog* TRTFchild::FindDialog() const {
+  return findReplace_->FindDialogIfMade();
+}
+
+QDialog* TRTFchild::ReplaceDialog() const {
+  return findReplace_->ReplaceDialogIfMade();
 }
 
 // ---------------------------------------------------------------------------
-// Caption, status bar, closing
+// The extraction pass
 
-void TRTFchild::RefreshCaption() {
-  const int arrow = caption_.indexOf(QLatin1String(" -> "));
-  const QString base = arrow < 0 ? caption_ : caption_.left(arrow);
-  SetCaption(OutputFileName.isEmpty() ? base : base + QLatin1String(" -> ") + OutputFileName);
+void TRTFchild::ScanFile(bool askOutput) {
+  // Load again while this window's pass runs or waits does nothing.
+  if (IsScanning() || !PassQueue::StartOrWait(this, askOutput))
+    return;
+  QPointer<TRTFchild> self(this);
+  bool alive = false;
+  try {
+    ExtractionPass pass(*this);
+    alive = pass.Run(askOutput);
+  } catch (...) {
+    // Leave the order of passes sound, then let the error reach the
+    // standard error box.
+    PassQueue::Finish();
+    if (self)
+      closeAfterPass_ = false;
+    throw;
+  }
+  PassQueue::Finish();
+  if (!alive || !self)
+    return;
+  emit ScanFinished();
+  if (self && closeAfterPass_) {
+    closeAfterPass_ = false;
+    QMetaObject::invokeMethod(this, &TRTFchild::CloseWindow, Qt::QueuedConnection);
+  }
 }
 
-void TRTFchild::SetCaption(const QString& caption) {
-  caption_ = caption;
-  QString title = caption;
-  // "[*][*]" is Qt's way of showing "[*]" itself.
-  title.replace(QLatin1String("[*]"), QLatin1String("[*][*]"));
-  setWindowTitle(title);
+bool TRTFchild::IsScanning() const {
+  return PassQueue::IsRunning(this) || PassQueue::IsWaiting(this);
 }
+
+bool TRTFchild::AnyPassRunning() {
+  return PassQueue::AnyRunning();
+}
+
+QString TRTFchild::ChooseOutput(bool ask) {
+  saveDialogName_ = outputName_;
+  if (!ask)
+    return QString();
+  const QString chosen = Dialogs().GetSaveFileName(
+      this, saveDialogName_, QStringLiteral("All files (*)"), QStringLiteral("txt"));
+  if (!chosen.isEmpty())
+    saveDialogName_ = chosen;
+  return chosen;
+}
+
+void TRTFchild::ReloadClick() {
+  ScanFile(false);
+}
+
+// ---------------------------------------------------------------------------
+// Names and caption
 
 void TRTFchild::OpenInput(const QString& name) {
   inputName_ = name;
@@ -226,17 +227,26 @@ void TRTFchild::OpenInputPath(const QByteArray& path) {
   SetCaption(inputName_);
 }
 
+void TRTFchild::SetCaption(const QString& caption) {
+  caption_ = caption;
+  QString title = caption;
+  // "[*][*]" is Qt's way of showing "[*]" itself.
+  title.replace(QLatin1String("[*]"), QLatin1String("[*][*]"));
+  setWindowTitle(title);
+}
+
+void TRTFchild::RefreshCaption() {
+  const int arrow = caption_.indexOf(QLatin1String(" -> "));
+  const QString base = arrow < 0 ? caption_ : caption_.left(arrow);
+  SetCaption(outputName_.isEmpty() ? base : base + QLatin1String(" -> ") + outputName_);
+}
+
 void TRTFchild::EditSelectionChange() {
-  auto send = [this](unsigned int message, unsigned long wParam = 0) {
-    return std::max(0L, Edit->SendScintilla(message, wParam));
-  };
-  const long start = send(QsciScintillaBase::SCI_GETSELECTIONSTART);
-  const long end = std::max(start, send(QsciScintillaBase::SCI_GETSELECTIONEND));
-  auto lineAndColumn = [&](long position) {
-    const long line = send(QsciScintillaBase::SCI_LINEFROMPOSITION, position);
-    const long first = send(QsciScintillaBase::SCI_POSITIONFROMLINE, line);
-    return std::make_pair(static_cast<qulonglong>(line) + 1,
-                          static_cast<qulonglong>(position - first) + 1);
+  const int64_t start = edit_->SelectionStart();
+  const int64_t end = std::max(start, edit_->SelectionEnd());
+  auto lineAndColumn = [this](int64_t position) {
+    const int64_t line = edit_->LineOf(position);
+    return std::make_pair(line + 1, position - edit_->LineStart(line) + 1);
   };
   const auto [startLine, startColumn] = lineAndColumn(start);
   QString text;
@@ -250,14 +260,15 @@ void TRTFchild::EditSelectionChange() {
                .arg(endLine)
                .arg(endColumn);
   }
-  if (StatusBar->currentMessage() != text)
-    StatusBar->showMessage(text);
+  if (statusBar_->currentMessage() != text)
+    statusBar_->showMessage(text);
 }
 
+// ---------------------------------------------------------------------------
+// Closing
+
 bool TRTFchild::FormCloseQuery() {
-  const bool dialogOpen =
-      (FindDialog && FindDialog->isVisible()) || (ReplaceDialog && ReplaceDialog->isVisible());
-  if (!dialogOpen)
+  if (!findReplace_->DialogOpen())
     return true;
   Dialogs().MessageBox(this,
                        QStringLiteral("Sorry, this application (or my compiler) is still buggy\n"
@@ -272,7 +283,7 @@ void TRTFchild::FormClose() {
 }
 
 void TRTFchild::closeEvent(QCloseEvent* event) {
-  if (PassRunning()) {
+  if (PassQueue::IsRunning(this)) {
     // Never destroyed under its own pass: cancel it, and go once it has
     // returned.
     ScanCancelled = true;
@@ -284,7 +295,7 @@ void TRTFchild::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
-  LeaveQueue();
+  PassQueue::Leave(this);
   FormClose();
   event->accept();
 }
@@ -298,7 +309,7 @@ void TRTFchild::CloseWindow() {
 }
 
 // ---------------------------------------------------------------------------
-// Menu commands
+// File commands
 
 void TRTFchild::FileNewItemClick() {
   emit NewRequested(sender());
@@ -312,66 +323,56 @@ void TRTFchild::FileExitItemClick() {
 void TRTFchild::FileCloseItemClick() {
   CloseWindow();
 }
-void TRTFchild::ReloadClick() {
-  ScanFile(false);
-}
 
 void TRTFchild::FileSaveItemClick() {
-  if (OutputFileName.isEmpty()) {
+  if (outputName_.isEmpty()) {
     FileSaveAsItemClick();
     return;
   }
-  const long length = Edit->SendScintilla(QsciScintillaBase::SCI_GETLENGTH);
-  const char* text = reinterpret_cast<const char*>(
-      Edit->SendScintilla(QsciScintillaBase::SCI_GETCHARACTERPOINTER));
-  QSaveFile file(OutputFileName);
+  QSaveFile file(outputName_);
+  auto fail = [&](const char* what) {
+    return std::runtime_error(QStringLiteral("%1 %2: %3")
+                                  .arg(QLatin1String(what), outputName_, file.errorString())
+                                  .toStdString());
+  };
   if (!file.open(QIODevice::WriteOnly))
-    throw std::runtime_error(QStringLiteral("Cannot create file %1: %2")
-                                 .arg(OutputFileName, file.errorString())
-                                 .toStdString());
+    throw fail("Cannot create file");
   // Line breaks are one LF in the editor and CR LF in a saved document.
-  QByteArray chunk;
-  chunk.reserve(1 << 20);
-  for (long i = 0; i < length; ++i) {
-    if (text[i] == '\n')
-      chunk.append('\r');
-    chunk.append(text[i]);
-    if (chunk.size() >= (1 << 20)) {
-      file.write(chunk);
-      chunk.clear();
-    }
+  const int64_t length = edit_->Length();
+  for (int64_t at = 0; at < length;) {
+    bool ok = true;
+    at = edit_->WriteCrLf(file, at, kSaveChunk, ok);
+    if (!ok)
+      break;
   }
-  file.write(chunk);
   if (!file.commit())
-    throw std::runtime_error(QStringLiteral("Cannot write file %1: %2")
-                                 .arg(OutputFileName, file.errorString())
-                                 .toStdString());
+    throw fail("Cannot write file");
 }
 
 void TRTFchild::FileSaveAsItemClick() {
-  QString name = Dialogs().GetSaveFileName(this, SaveDialogName, QStringLiteral("All files (*)"),
+  QString name = Dialogs().GetSaveFileName(this, saveDialogName_, QStringLiteral("All files (*)"),
                                            QStringLiteral("txt"));
   if (name.isEmpty())
     return;
   name = WithDefaultSuffix(name, QStringLiteral("txt"));
-  SaveDialogName = name;
-  OutputFileName = name;
+  saveDialogName_ = name;
+  outputName_ = name;
   RefreshCaption();
   FileSaveItemClick();
 }
 
 QPrinter& TRTFchild::SharedPrinter() {
-  static QsciPrinter printer(QPrinter::HighResolution);
+  static QPrinter printer(QPrinter::HighResolution);
   return printer;
 }
 
 void TRTFchild::FilePrintItemClick() {
-  auto& printer = static_cast<QsciPrinter&>(SharedPrinter());
+  QPrinter& printer = SharedPrinter();
   if (!Dialogs().ExecPrintDialog(this, &printer))
     return;
-  printer.setDocName(OutputFileName.isEmpty() ? inputName_ : OutputFileName);
+  printer.setDocName(outputName_.isEmpty() ? inputName_ : outputName_);
   printer.setFullPage(false);
-  if (!printer.printRange(Edit))
+  if (!edit_->Print(printer))
     throw std::runtime_error(
         QStringLiteral("Cannot print %1").arg(printer.docName()).toStdString());
 }
@@ -380,79 +381,37 @@ void TRTFchild::FilePrintSetupItemClick() {
   Dialogs().ExecPrintSetupDialog(this, &SharedPrinter());
 }
 
-QByteArray TRTFchild::SelectedBytes() const {
-  const long start = Edit->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART);
-  const long end = Edit->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONEND);
-  if (end <= start)
-    return QByteArray();
-  const char* text = reinterpret_cast<const char*>(Edit->SendScintilla(
-      QsciScintillaBase::SCI_GETRANGEPOINTER, static_cast<unsigned long>(start), end - start));
-  return QByteArray(text, static_cast<qsizetype>(end - start));
-}
-
-void TRTFchild::ReplaceSelection(const QByteArray& bytes) {
-  Edit->SendScintilla(QsciScintillaBase::SCI_BEGINUNDOACTION);
-  Edit->SendScintilla(QsciScintillaBase::SCI_REPLACESEL, 0UL, "");
-  if (!bytes.isEmpty())
-    Edit->SendScintilla(QsciScintillaBase::SCI_ADDTEXT, static_cast<unsigned long>(bytes.size()),
-                        bytes.constData());
-  Edit->SendScintilla(QsciScintillaBase::SCI_ENDUNDOACTION);
-  EditSelectionChange();
-}
+// ---------------------------------------------------------------------------
+// Edit commands
 
 void TRTFchild::EditUndoItemClick() {
-  Edit->undo();
-  EditSelectionChange();
+  edit_->Undo();
 }
-
 void TRTFchild::EditCutItemClick() {
-  const QByteArray bytes = SelectedBytes();
-  if (bytes.isEmpty())
-    return;
-  QApplication::clipboard()->setText(QString::fromLatin1(bytes));
-  ReplaceSelection(QByteArray());
+  edit_->Cut();
 }
-
 void TRTFchild::EditCopyItemClick() {
-  const QByteArray bytes = SelectedBytes();
-  if (!bytes.isEmpty())
-    QApplication::clipboard()->setText(QString::fromLatin1(bytes));
+  edit_->Copy();
 }
-
 void TRTFchild::EditPasteItemClick() {
-  // With no text on the clipboard there is nothing to put in place of the
-  // selection, which stays.
-  const QString text = QApplication::clipboard()->text();
-  if (text.isEmpty())
-    return;
-  // A character outside ISO 8859-1 becomes "?"; line breaks become LF.
-  QByteArray bytes = text.toLatin1();
-  bytes.replace("\r\n", "\n");
-  bytes.replace('\r', '\n');
-  ReplaceSelection(bytes);
+  edit_->Paste();
 }
-
 void TRTFchild::EditDeleteItemClick() {
-  if (!SelectedBytes().isEmpty())
-    ReplaceSelection(QByteArray());
+  edit_->DeleteSelection();
 }
-
 void TRTFchild::EditSelectAllItemClick() {
-  Edit->SendScintilla(QsciScintillaBase::SCI_SELECTALL);
-  EditSelectionChange();
+  edit_->SelectAll();
 }
 
 void TRTFchild::FindClick() {
-  FindReplace->FindClick();
+  findReplace_->FindClick();
 }
 void TRTFchild::ReplaceMenuClick() {
-  FindReplace->ReplaceMenuClick();
+  findReplace_->ReplaceMenuClick();
 }
 void TRTFchild::FindDialogFind() {
-  FindReplace->FindDialogFind(sender());
-  EditSelectionChange();
+  findReplace_->FindDialogFind(sender());
 }
 void TRTFchild::ReplaceDialogReplace(bool all) {
-  FindReplace->ReplaceDialogReplace(all);
-  EditSelectionChange();
+  findReplace_->ReplaceDialogReplace(all);
 }

@@ -1,36 +1,34 @@
 #pragma once
 // A document window: one extraction result in a plain-text editor, with its
 // status bar, its own File and Edit menus (merged into the frame's menu bar
-// by the frame) and the extraction pass that fills it.
+// by the frame), its file names and caption, and the rules by which it
+// closes. The extraction pass that fills it is ExtractionPass; find and
+// replace are FindReplaceController's.
 
 #include "extract/FileLineSink.h"
-#include "extract/LineSink.h"
-#include "extract/RunScanner.h"
 
+#include <QByteArray>
 #include <QKeySequence>
 #include <QList>
 #include <QString>
 #include <QWidget>
-#include <memory>
-#include <string>
 
 class FindReplaceController;
 class QAction;
 class QDialog;
+class QDropEvent;
 class QMenu;
 class QPrinter;
 class QStatusBar;
-class QsciScintilla;
-class TScanDlg;
-class UnrecordedEdit;
+class TextEditor;
 
-class TRTFchild : public QWidget, private LineSink {
+class TRTFchild : public QWidget {
   Q_OBJECT
 public:
   explicit TRTFchild(QWidget* parent = nullptr);
   ~TRTFchild() override;
 
-  // Runs one extraction pass over InputFileName into this window; when
+  // Runs one extraction pass over the input into this window; when
   // `askOutput` is true the user may name an output file first. While
   // another window's pass runs, the pass waits and starts after it.
   void ScanFile(bool askOutput);
@@ -38,15 +36,6 @@ public:
   bool IsScanning() const;
   // True while any window's pass runs.
   static bool AnyPassRunning();
-
-  // Caption := caption before its first " -> ", plus " -> " OutputFileName
-  // when that is not empty.
-  void RefreshCaption();
-  // The window's caption as the user reads it. Qt would take "[*]" in a
-  // window title for its modified marker, so the title handed to Qt is
-  // escaped and this is the one to read.
-  const QString& Caption() const { return caption_; }
-  void SetCaption(const QString& caption);
 
   // The file to extract from, as the user gave it; the caption becomes its
   // name. A name whose bytes are not UTF-8 (Latin-1 names of old archives
@@ -57,49 +46,45 @@ public:
   const QString& InputFileName() const { return inputName_; }
   const QByteArray& InputPath() const { return inputPath_; }
 
-  // Keys that belong to menu items (this window's, or the frame's) and so
-  // must not be taken by the editor's built-in key bindings.
+  // The window's caption as the user reads it. Qt would take "[*]" in a
+  // window title for its modified marker, so the title handed to Qt is
+  // escaped and this is the one to read.
+  const QString& Caption() const { return caption_; }
+  void SetCaption(const QString& caption);
+  // Caption := caption before its first " -> ", plus " -> " OutputFileName
+  // when that is not empty.
+  void RefreshCaption();
+
+  // The output file of the last pass that asked for one (empty when the
+  // result lives only in the editor): the target of Save, the print title.
+  const QString& OutputFileName() const { return outputName_; }
+  void SetOutputFileName(const QString& name) { outputName_ = name; }
+  // Whether the last pass wrote its lines to OutputFile.
+  bool WriteToFile() const { return writeToFile_; }
+  void SetWriteToFile(bool toFile) { writeToFile_ = toFile; }
+  // The pass's output file while it runs.
+  FileLineSink& OutputFile() { return outputFile_; }
+  const FileLineSink& OutputFile() const { return outputFile_; }
+  // The save dialog of a pass: it proposes OutputFileName, and runs only
+  // when `ask`. The chosen name, empty when none.
+  QString ChooseOutput(bool ask);
+
+  TextEditor* Edit() const { return edit_; }
+  QStatusBar* StatusBar() const { return statusBar_; }
+  // RTFMenu: the frame puts these two menus into its menu bar while this
+  // window is active.
+  QMenu* FileMenu() const { return fileMenu_; }
+  QMenu* EditMenu() const { return editMenu_; }
+  // This window's find and replace dialogs, once made.
+  QDialog* FindDialog() const;
+  QDialog* ReplaceDialog() const;
+
+  // Keys that belong to the frame's menu items, which the editor must not
+  // take.
   void ReserveKeys(const QList<QKeySequence>& keys);
 
   // The printer shared by every document window.
   static QPrinter& SharedPrinter();
-
-  QString OutputFileName;
-  bool WriteToFile = false;
-  // The pass's output file while it runs.
-  FileLineSink OutputFile;
-
-  QsciScintilla* Edit = nullptr;
-  QStatusBar* StatusBar = nullptr;
-
-  // RTFMenu: the frame puts these two menus into its menu bar while this
-  // window is active.
-  QMenu* FileMenu = nullptr;
-  QMenu* EditMenu = nullptr;
-
-  QAction* FileNewItem = nullptr;
-  QAction* FileOpenItem = nullptr;
-  QAction* Reload = nullptr;
-  QAction* FileCloseItem = nullptr;
-  QAction* FileSaveItem = nullptr;
-  QAction* FileSaveAsItem = nullptr;
-  QAction* FilePrintItem = nullptr;
-  QAction* FilePrintSetupItem = nullptr;
-  QAction* FileExitItem = nullptr;
-  QAction* EditUndoItem = nullptr;
-  QAction* EditCutItem = nullptr;
-  QAction* EditCopyItem = nullptr;
-  QAction* EditPasteItem = nullptr;
-  QAction* EditDeleteItem = nullptr;
-  QAction* EditSelectAllItem = nullptr;
-  QAction* FindMenu = nullptr;
-  QAction* FindAgain = nullptr;
-  QAction* ReplaceMenu = nullptr;
-
-  // This window's find and replace dialogs, once made; while either is
-  // visible the window refuses to close.
-  QDialog* FindDialog = nullptr;
-  QDialog* ReplaceDialog = nullptr;
 
 signals:
   // New, Open... and Exit of this window's File menu belong to the frame.
@@ -108,6 +93,8 @@ signals:
   void ExitRequested(QObject* sender);
   // Every pass of this window ends with this, however it ended.
   void ScanFinished();
+  // Files dragged over the editor; the frame accepts the event to open them.
+  void DropOffered(QDropEvent* event);
 
 public slots:
   void FileSaveItemClick();
@@ -125,8 +112,8 @@ public slots:
   void EditPasteItemClick();
   void EditDeleteItemClick();
   void EditSelectAllItemClick();
+  // The position display: the caret's line and column, or the selection.
   void EditSelectionChange();
-  // Find and replace, carried out by the window's FindReplaceController.
   void FindClick();
   void ReplaceMenuClick();
   void FindDialogFind();
@@ -144,48 +131,22 @@ protected:
 private:
   void createActions();
   void createMenus();
-  void createEditor();
-
-  // The steps of one pass; false when the window was destroyed meanwhile.
-  bool RunPass(bool askOutput);
-  // False when the window was destroyed while the result was loaded.
-  bool EndScan();
-  // Flushes the lines collected since the last pump, then pumps events.
-  // False when the window was destroyed by an event.
-  bool Pump();
-  TScanDlg& Dialog();
-  bool PassRunning() const;
-  void LeaveQueue();
-
-  // The run scanner's line sink: the output file, or the editor.
-  void Line(const char* data, std::size_t length) override;
-  // A pass into a file that can take no more stops reading.
-  bool Failed() const override { return WriteToFile && OutputFile.Failed(); }
-  void AppendPending();
-  // While a pass fills the editor its changes are neither notified nor
-  // undoable.
-  void BeginFill();
-  // Whether `more` bytes need the editor's buffer to grow, and the growth
-  // that makes room for them: ahead of time, in large steps.
-  bool RoomNeeded(uint64_t more) const;
-  void ReserveFor(uint64_t more);
-  void EndFill();
-  bool LoadFileIntoEditor(const QString& name);
-
   void CloseWindow();
-  QByteArray SelectedBytes() const;
-  void ReplaceSelection(const QByteArray& bytes);
+
+  TextEditor* edit_ = nullptr;
+  QStatusBar* statusBar_ = nullptr;
+  QMenu* fileMenu_ = nullptr;
+  QMenu* editMenu_ = nullptr;
+  FindReplaceController* findReplace_ = nullptr;
 
   QString caption_;
   QString inputName_;
   QByteArray inputPath_;
-  RunScanner Scanner;
-  FindReplaceController* FindReplace = nullptr;
+  QString outputName_;
+  bool writeToFile_ = false;
+  FileLineSink outputFile_;
   // SaveDialog's remembered file name.
-  QString SaveDialogName;
-  std::string pending_;
-  // Set while a pass fills the editor.
-  std::unique_ptr<UnrecordedEdit> fill_;
-  uint64_t reserved_ = 0;
+  QString saveDialogName_;
+  // Closed while its pass ran: it goes once the pass has returned.
   bool closeAfterPass_ = false;
 };

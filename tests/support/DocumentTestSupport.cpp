@@ -3,22 +3,26 @@
 #include "support/ScannerTestSupport.h"
 #include "ui/TRTFchild.h"
 
+#include "ui/TextEditor.h"
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <Qsci/qsciscintilla.h>
+
+#include <QAction>
 
 QByteArray EditorText(const TRTFchild& window) {
-  const long length = window.Edit->SendScintilla(QsciScintillaBase::SCI_GETLENGTH);
-  const char* p = reinterpret_cast<const char*>(
-      window.Edit->SendScintilla(QsciScintillaBase::SCI_GETCHARACTERPOINTER));
-  return QByteArray(p, length);
+  return window.Edit()->Range(0, window.Edit()->Length());
 }
 
 void SetEditorText(TRTFchild& window, const QByteArray& text) {
-  window.Edit->SendScintilla(QsciScintillaBase::SCI_CLEARALL);
-  window.Edit->SendScintilla(QsciScintillaBase::SCI_APPENDTEXT,
-                             static_cast<unsigned long>(text.size()), text.constData());
+  TextEditor* editor = window.Edit();
+  editor->BeginFill();
+  editor->Append(text.constData(), static_cast<std::size_t>(text.size()));
+  editor->EndFill();
+}
+
+QAction* Item(const QWidget* window, const char* name) {
+  return window->findChild<QAction*>(QLatin1String(name));
 }
 
 QByteArray ReadAll(const QString& path) {

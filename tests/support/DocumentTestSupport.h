@@ -8,11 +8,15 @@
 #include <QList>
 #include <QString>
 
+class QAction;
+class QWidget;
 class TRTFchild;
 
 // The editor's text as the bytes it holds, and replacing it.
 QByteArray EditorText(const TRTFchild& window);
 void SetEditorText(TRTFchild& window, const QByteArray& text);
+// A window's menu item, by its name.
+QAction* Item(const QWidget* window, const char* name);
 
 // A file's bytes, or "<missing>" when it cannot be read.
 QByteArray ReadAll(const QString& path);

@@ -1,0 +1,63 @@
+#pragma once
+// One extraction pass over a document window's input: it opens the input,
+// settles the output file with the user, shows the progress dialog, drives
+// the input through the run scanner into the window's editor or the output
+// file while letting events run, and at the end loads the output file into
+// the editor and puts the caret at the start.
+
+#include "extract/LineSink.h"
+#include "extract/RunScanner.h"
+
+#include <QPointer>
+#include <QString>
+#include <cstdint>
+#include <string>
+
+class InputFile;
+class QWidget;
+class TRTFchild;
+class TScanDlg;
+class TextEditor;
+
+class ExtractionPass : private LineSink {
+public:
+  explicit ExtractionPass(TRTFchild& window);
+  // Leaves the dialog hidden, the editor's fill ended and the output file
+  // closed, also when an error cuts the pass short.
+  ~ExtractionPass() override;
+  ExtractionPass(const ExtractionPass&) = delete;
+  ExtractionPass& operator=(const ExtractionPass&) = delete;
+
+  // False when the window was destroyed while the pass let events run.
+  bool Run(bool askOutput);
+
+private:
+  // Asks for the output file and opens it. False when the pass ends here.
+  bool SettleOutput(bool askOutput);
+  // Scans the whole input. False when the window was destroyed.
+  bool Scan(InputFile& input);
+  // Flushes the lines, loads the output file, puts the caret at the start.
+  bool EndScan();
+  bool LoadOutputFile();
+  // Appends the lines collected since the last pump, then lets events run.
+  // False when an event destroyed the window.
+  bool Pump();
+  bool Alive() const { return !window_.isNull(); }
+
+  // The scanner's line sink: the output file, or the editor.
+  void Line(const char* data, std::size_t length) override;
+  bool Failed() const override;
+  void AppendPending();
+
+  QPointer<TRTFchild> window_;
+  TextEditor& editor_;
+  TScanDlg& dialog_;
+  RunScanner scanner_;
+  // Lines for the editor, appended at each pump.
+  std::string pending_;
+};
+
+// The two open failures of a pass: a message box with OK and Cancel whose
+// answer is not used.
+void ReportPassFailure(QWidget* parent, const QString& text, const QString& caption);
+QString CouldntOpen(const QString& name);

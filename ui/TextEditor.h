@@ -1,0 +1,124 @@
+#pragma once
+// The editor control of a document window, in the program's own terms:
+// 8-bit text whose positions count bytes (a line break is one LF), a
+// selection, edits that the user can undo or that are not the user's, a
+// forward search, filling by an extraction pass, files written and read in
+// slices, and printing. Nothing else in the program speaks to the control
+// underneath.
+//
+// The search's case folding and word rule are TextSearch's (TextSearch.h).
+
+#include <QByteArray>
+#include <QKeySequence>
+#include <QList>
+#include <QWidget>
+#include <cstdint>
+#include <memory>
+
+class QDropEvent;
+class QIODevice;
+class QPrinter;
+class QsciScintilla;
+class TextSearch;
+
+// Typing goes to the text area inside, the editor's focusProxy().
+class TextEditor : public QWidget {
+  Q_OBJECT
+public:
+  explicit TextEditor(QWidget* parent = nullptr);
+  ~TextEditor() override;
+
+  int64_t Length() const;
+  // The bytes text[from, to), clipped to the text.
+  QByteArray Range(int64_t from, int64_t to) const;
+  // Lines count from 0.
+  int64_t LineOf(int64_t position) const;
+  int64_t LineStart(int64_t line) const;
+  int64_t LineCount() const;
+
+  int64_t FirstVisibleLine() const;
+  int64_t VisibleLineCount() const;
+  // Long lines are never wrapped: a line of the text is a line on screen.
+  bool WrapsLines() const;
+  // The font the text is shown in.
+  QFont TextFont() const;
+
+  int64_t Caret() const;
+  int64_t SelectionStart() const;
+  int64_t SelectionEnd() const;
+  bool HasSelection() const { return SelectionEnd() > SelectionStart(); }
+  // The selection from `anchor` to the caret, which is scrolled into view.
+  void Select(int64_t anchor, int64_t caret);
+  // An empty selection at `position`, scrolled into view.
+  void GoTo(int64_t position);
+  void SelectAll();
+  // At most the first `limit` bytes of the selection.
+  QByteArray SelectedText(int64_t limit = INT64_MAX) const;
+
+  // Whether a change is the user's own edit, which Undo takes back, or not
+  // (a replacement): then the undo history, which no longer fits the text,
+  // is emptied.
+  enum class Recording { Undoable, NotUndoable };
+  void ReplaceSelection(const QByteArray& bytes, Recording recording);
+  // The clipboard holds text as ISO 8859-1 characters; a pasted character
+  // outside it becomes "?", and CR LF or CR a line break. With no text on
+  // the clipboard Paste changes nothing.
+  void Cut();
+  void Copy();
+  void Paste();
+  void DeleteSelection();
+  void Undo();
+  bool CanUndo() const;
+
+  // The first match of `search` lying wholly in text[from, end), or -1.
+  int64_t Find(const TextSearch& search, int64_t from) const;
+  // Replaces every match from `from` on, each search going on after the
+  // text put in; not undoable. The position after the last replacement
+  // (`from` when there was none).
+  int64_t ReplaceAll(const TextSearch& search, int64_t from, const QByteArray& replacement);
+
+  // A fill by an extraction pass: the text is cleared, and until EndFill
+  // the appended text is neither undoable nor notified piece by piece.
+  void BeginFill();
+  void Append(const char* data, std::size_t length);
+  // Appends up to `limit` bytes read from `file`: the count, 0 at its end.
+  // A read error is thrown.
+  int64_t AppendFrom(QIODevice& file, int64_t limit);
+  // Whether `more` bytes need the text's room to grow, and the growth, made
+  // ahead of time in large steps: a caller can let events run around it.
+  bool RoomNeeded(uint64_t more) const;
+  void MakeRoom(uint64_t more);
+  void EndFill();
+
+  // Writes text[from, from + limit) with each line break as CR LF; where
+  // it stopped. False in `ok` when the device failed.
+  int64_t WriteCrLf(QIODevice& out, int64_t from, int64_t limit, bool& ok) const;
+
+  // Prints the whole text in the editor's font on `printer`, as one job
+  // named by printer.docName(): every line in full, a line too long for the
+  // page going on in the next printed line. False when it could not start.
+  bool Print(QPrinter& printer) const;
+
+  // Keys that belong to menu items, which the control's own key bindings
+  // must not take.
+  void ReserveKeys(const QList<QKeySequence>& keys);
+
+signals:
+  // The selection or the caret moved, or the text was filled or replaced.
+  void SelectionChanged();
+  // Files dragged over the editor are offered here before the editor would
+  // take them as text: accept the event to take them.
+  void DropOffered(QDropEvent* event);
+
+protected:
+  bool event(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+  class QuietEdit;
+  void PutClipboard(const QByteArray& bytes) const;
+
+  QsciScintilla* edit_;
+  std::unique_ptr<QuietEdit> fill_;
+  uint64_t reserved_ = 0;
+};

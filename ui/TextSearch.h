@@ -1,0 +1,39 @@
+#pragma once
+// The forward search of a document's 8-bit text.
+//
+// Case: without "match case", letters compare as ISO 8859-1 letters: A-Z
+// with a-z, and the capitals 0xC0-0xDE (but 0xD7) with 0xE0-0xFE.
+// Whole word: a match counts only when a word starts at its first byte and
+// ends after its last one. Every byte belongs to one class:
+//   line end     0x0A, 0x0D
+//   blank        0x00-0x1F but the line ends, and 0x20
+//   word         0-9, A-Z, a-z, "_", and every byte from 0x80 up
+//   punctuation  all others (0x21-0x2F, 0x3A-0x40, 0x5B-0x5E, 0x60, 0x7B-0x7F)
+// A word starts at the start of the text or where the class of a word or
+// punctuation byte differs from the byte before; it ends at the end of the
+// text or where the class of the byte after a word or punctuation byte
+// differs from it.
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+class TextSearch {
+public:
+  // `pattern` is 8-bit text; an empty one matches nothing.
+  TextSearch(const std::string& pattern, bool matchCase, bool wholeWord);
+
+  std::size_t Length() const { return folded_.size(); }
+  // The first match lying wholly in text[from, length), or -1. `text` holds
+  // the whole document, so the bytes around a match can be judged.
+  int64_t FindIn(const unsigned char* text, int64_t length, int64_t from) const;
+
+private:
+  bool WordStart(const unsigned char* text, int64_t position) const;
+  bool WordEnd(const unsigned char* text, int64_t length, int64_t end) const;
+
+  const std::array<unsigned char, 256>* fold_;
+  std::string folded_;               // the pattern's folded bytes
+  std::array<int64_t, 256> shift_{}; // Horspool shift by folded byte
+  bool wholeWord_;
+};
