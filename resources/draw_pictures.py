@@ -362,6 +362,59 @@ ICON_32 = [
     ".kkkkkkkkkkkkkkkkkkkkkk.........",
 ]
 
+# The launcher size of most desktops; siftwell.svg beside this script is the
+# same picture for every larger size.
+ICON_48 = [
+    "...................kkkkkkkkkkkkkkk..............",
+    "...................kbbbbbbbbbbbbbk..............",
+    "...................kbbbbbbbbbbbbbk..............",
+    "...................kbbbbbbbbbbbbbk..............",
+    "...................kbbbbbbbbbbbbbk..............",
+    ".................kkkkkkkkkkkkkkkkkk.............",
+    "................kwwwwwwwwwwwwwwwwwsk............",
+    "...............kwwwwwwwwwwwwwwwwwwwsk...........",
+    "...............kwwwwwwwwwwwwwwwwwwwwsk..........",
+    "..............kwwwwwwwwwwwwwwwwwwwwwsk..........",
+    "..............kwwwwwwwwwwwwwwwwwwwwwsk..........",
+    "......kkkkkkkkkwwwwwwwwwwwwwwwwwwwwwsk..........",
+    "......kwwwwwwwkwwwwwwwwwwwwwwwwwwwwwsk..........",
+    "......kwwwwwwwkwwwwwwwwwwwwwwwwwwwwwsk..........",
+    "......kwwwwwwwkwwwwwwwwwwwwwwwwwwwwwsk..........",
+    "......kwwwwwwwkwwwskwwwskwwwskwwwwsk............",
+    "......kwwnnnnnkwwwskwwwskwwwskwwwwsk............",
+    "......kwwwwwwwkwwwskwwwskwwwskwwwwsk............",
+    "......kwwwwwwwkwwwskwwwskwwwskwwwwsk............",
+    "......kwwnnnnnkwwwskwwwskwwwskwwwwsk............",
+    "......kwwwwwwwkwwwskwwwskwwwskwwwwsk............",
+    "......kwwwwwwwkwwskkwwskkwwskkwwwsk.............",
+    "......kwwnnnnnnkkknnkkknnkkkwkkkkk..............",
+    "......kwwwwwwwwwwwwwwwwwwwwwwk..................",
+    "kkkkkkkwwwwwwwwwwwwwwwwwwwwwwk..................",
+    "kwwwwwkwwnnnnnnnnnnnnnnwwwwwwk..................",
+    "kwyyyykwwwwwwwwwwwwwwwwwwwwwwk..................",
+    "kwyyyykwwwwwwwwwwwwwwwwwwwwwwkkkkkkkkkkk........",
+    "kwyyyykwwnnnnnnnnnnnnnnnnnnnwkwwwwwwwwwk........",
+    "kwyyyykwwwwwwwwwwwwwwwwwwwwwwkyyyyyyyyyk........",
+    "kwyyyykwwwwwwwwwwwwwwwwwwwwwwkyyyyyyyyyk........",
+    "kwyyyykwwnnnnnnnnnnnwwwwwwwwwkyyyyyyyyyk........",
+    "kwyyyykwwwwwwwwwwwwwwwwwwwwwwkyyyyyyyyyk........",
+    "kwyyyykwwwwwwwwwwwwwwwwwwwwwwkyyyyyyyyyk........",
+    "kwyyyykwkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkk.",
+    "kwyyyykkwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwk..",
+    "kwyyyykkwyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyk..",
+    "kwyyyykwyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyk...",
+    "kwyyykwyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyk...",
+    "kwyyykwyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyk....",
+    "kwyykwyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyk....",
+    "kwyykwyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyk.....",
+    "kwykwyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyk.....",
+    "kwkwyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyk......",
+    "kwkwyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyk......",
+    "kkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkk.......",
+    ".kkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkk......",
+    "..kkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkk..........",
+]
+
 ICON_16 = [
     "......nnnnn.....",
     "......nbbbn.....",
@@ -450,7 +503,7 @@ def main():
     for name, grid in BUTTONS.items():
         rows = button_picture(name, grid)
         write(folder, f"{name}.xpm", xpm_text(name, rows, BUTTON_BACK, BUTTON_BACK_COLOUR))
-    for size, grid in ((32, ICON_32), (16, ICON_16)):
+    for size, grid in ((48, ICON_48), (32, ICON_32), (16, ICON_16)):
         name = f"siftwell_{size}"
         check_grid(name, grid, ICON_BACK)
         if len(grid) != size or len(grid[0]) != size:

@@ -9,7 +9,8 @@ PACKAGES=(
   libqscintilla2-qt6-dev libqscintilla2-doc
   qt6-tools-dev qt6-tools-dev-tools qt6-documentation-tools libqt6sql6-sqlite
   libbenchmark-dev
-  xvfb xauth xdotool imagemagick fonts-dejavu-core
+  xvfb xauth xdotool imagemagick fonts-dejavu-core fonts-liberation2
+  dpkg-dev file lintian desktop-file-utils appstream man-db
   clang libclang-rt-14-dev llvm
 )
 

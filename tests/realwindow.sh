@@ -4,6 +4,10 @@
 # waits for its window, closes it with File, Exit typed on the keyboard, and
 # checks the exit code and the settings file it wrote.
 #   realwindow.sh BUILD_DIR
+# The part that runs under Xvfb serves the package check as well:
+#   realwindow.sh --inside PROGRAM FILE
+# With SIFTWELL_HELP set to a help collection, it first opens Help, Contents
+# and checks that the viewer opened that collection and shows a page.
 set -euo pipefail
 
 if [ "${1:-}" = "--inside" ]; then
@@ -29,6 +33,45 @@ if [ "${1:-}" = "--inside" ]; then
   fi
   if [ -n "${SIFTWELL_SHOT:-}" ]; then
     import -window root "$SIFTWELL_SHOT"
+  fi
+  if [ -n "${SIFTWELL_HELP:-}" ]; then
+    # Help, Contents: Alt+H opens the Help menu, C is its Contents.
+    xdotool key --delay 100 alt+h
+    sleep 0.5
+    xdotool key c
+    viewer=""
+    opened=""
+    for _ in $(seq 1 100); do
+      viewer="$(xdotool search --onlyvisible --name '^Sift Well Help$' 2>/dev/null | head -n 1 || true)"
+      for fd in /proc/"$pid"/fd/*; do
+        [ "$(readlink "$fd" 2>/dev/null || true)" = "$SIFTWELL_HELP" ] && opened=yes
+      done
+      [ -n "$viewer" ] && [ -n "$opened" ] && break
+      sleep 0.2
+    done
+    if [ -z "$viewer" ] || [ -z "$opened" ]; then
+      echo "realwindow: no help viewer on $SIFTWELL_HELP (viewer '${viewer}', opened '${opened}')"
+      kill "$pid" 2>/dev/null || true
+      exit 1
+    fi
+    # The page pane is blank until a page of the collection is shown in it.
+    shot="$(mktemp --suffix=.png)"
+    colours=1
+    for _ in $(seq 1 50); do
+      import -window "$viewer" "$shot"
+      colours="$(convert "$shot" -crop 400x300+300+60 +repage -format %k info:)"
+      [ "$colours" -gt 1 ] && break
+      sleep 0.2
+    done
+    rm -f "$shot"
+    if [ "$colours" -le 1 ]; then
+      echo "realwindow: the help viewer shows no page"
+      kill "$pid" 2>/dev/null || true
+      exit 1
+    fi
+    echo "realwindow: help viewer shows a page of $SIFTWELL_HELP"
+    xdotool windowfocus --sync "$main"
+    sleep 0.3
   fi
   # File, Exit: Alt+F opens the active document's File menu, X is its Exit.
   xdotool key --delay 100 alt+f
