@@ -191,9 +191,14 @@ QToolButton* TMainForm::createButton(const QString& picture, int left, const QSt
   button->setAutoRaise(true);
   button->setFocusPolicy(Qt::NoFocus);
   button->setIconSize(QSize(20, 20));
-  button->setIcon(ButtonPicture(QStringLiteral(":/%1.xpm").arg(picture)));
-  SetHint(button, hint);
-  connect(button, &QToolButton::clicked, this, command);
+  // The button shows an action of its own: a shown action lends the button
+  // its tips and its enabled state, so it carries the button's short hint,
+  // never the longer one of the menu item for the same command.
+  auto* action =
+      new QAction(ButtonPicture(QStringLiteral(":/%1.xpm").arg(picture)), QString(), button);
+  SetHint(action, hint);
+  connect(action, &QAction::triggered, this, command);
+  button->setDefaultAction(action);
   return button;
 }
 
@@ -202,33 +207,32 @@ void TMainForm::createSpeedBar() {
   SpeedBar->setFixedHeight(27);
   SpeedBar->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 
+  struct Button {
+    QToolButton* TMainForm::*member;
+    const char* name;
+    int left;
+    const char* hint;
+    void (TMainForm::*command)();
+  };
   // Six groups; neighbours in a group overlap by one pixel.
-  OpenBtn =
-      createButton(QStringLiteral("OpenBtn"), 8, QStringLiteral("Open|Open"), &TMainForm::FileOpen);
-  SaveBtn = createButton(QStringLiteral("SaveBtn"), 32, QStringLiteral("Save|Save"),
-                         &TMainForm::SaveBtnClick);
-  PrintBtn = createButton(QStringLiteral("PrintBtn"), 56, QStringLiteral("Print|Print"),
-                          &TMainForm::PrintBtnClick);
-  UndoBtn = createButton(QStringLiteral("UndoBtn"), 84, QStringLiteral("Undo|Undo"),
-                         &TMainForm::UndoBtnClick);
-  CutBtn = createButton(QStringLiteral("CutBtn"), 112, QStringLiteral("Cut|Cut"),
-                        &TMainForm::CutBtnClick);
-  CopyBtn = createButton(QStringLiteral("CopyBtn"), 136, QStringLiteral("Copy|Copy"),
-                         &TMainForm::CopyBtnClick);
-  PasteBtn = createButton(QStringLiteral("PasteBtn"), 160, QStringLiteral("Paste|Paste"),
-                          &TMainForm::PasteBtnClick);
-  TileBtn = createButton(QStringLiteral("TileBtn"), 188, QStringLiteral("Tile|Tile"),
-                         &TMainForm::WindowTile);
-  CascadeBtn = createButton(QStringLiteral("CascadeBtn"), 212, QStringLiteral("Cascade|Cascade"),
-                            &TMainForm::WindowCascade);
-  ArrangeBtn = createButton(QStringLiteral("ArrangeBtn"), 236, QStringLiteral("Arrange|Arrange"),
-                            &TMainForm::WindowArrange);
-  HelpBtn = createButton(QStringLiteral("HelpBtn"), 264,
-                         QStringLiteral("Help Contents|Help Contents"), &TMainForm::HelpContents);
-  AboutBtn = createButton(QStringLiteral("AboutBtn"), 288, QStringLiteral("About|About"),
-                          &TMainForm::HelpAbout);
-  ExitBtn = createButton(QStringLiteral("ExitBtn"), 316, QStringLiteral("Exit|Exit"),
-                         &TMainForm::FileExit);
+  static const Button buttons[] = {
+      {&TMainForm::OpenBtn, "OpenBtn", 8, "Open|Open", &TMainForm::FileOpen},
+      {&TMainForm::SaveBtn, "SaveBtn", 32, "Save|Save", &TMainForm::SaveBtnClick},
+      {&TMainForm::PrintBtn, "PrintBtn", 56, "Print|Print", &TMainForm::PrintBtnClick},
+      {&TMainForm::UndoBtn, "UndoBtn", 84, "Undo|Undo", &TMainForm::UndoBtnClick},
+      {&TMainForm::CutBtn, "CutBtn", 112, "Cut|Cut", &TMainForm::CutBtnClick},
+      {&TMainForm::CopyBtn, "CopyBtn", 136, "Copy|Copy", &TMainForm::CopyBtnClick},
+      {&TMainForm::PasteBtn, "PasteBtn", 160, "Paste|Paste", &TMainForm::PasteBtnClick},
+      {&TMainForm::TileBtn, "TileBtn", 188, "Tile|Tile", &TMainForm::WindowTile},
+      {&TMainForm::CascadeBtn, "CascadeBtn", 212, "Cascade|Cascade", &TMainForm::WindowCascade},
+      {&TMainForm::ArrangeBtn, "ArrangeBtn", 236, "Arrange|Arrange", &TMainForm::WindowArrange},
+      {&TMainForm::HelpBtn, "HelpBtn", 264, "Help Contents|Help Contents",
+       &TMainForm::HelpContents},
+      {&TMainForm::AboutBtn, "AboutBtn", 288, "About|About", &TMainForm::HelpAbout},
+      {&TMainForm::ExitBtn, "ExitBtn", 316, "Exit|Exit", &TMainForm::FileExit},
+  };
+  for (const Button& b : buttons)
+    this->*b.member = createButton(QLatin1String(b.name), b.left, QLatin1String(b.hint), b.command);
 
   SpeedBarHolder = new QToolBar(QStringLiteral("Tool bar"), this);
   SpeedBarHolder->setMovable(false);
@@ -392,34 +396,34 @@ void TMainForm::OptionsEntryClick() {
   RunOptionsDialog();
 }
 
-void TMainForm::SaveBtnClick() {
+void TMainForm::ActOnActiveChild(void (TRTFchild::*handler)()) {
+  // As if chosen in the document's own menu; without a document, nothing.
   if (TRTFchild* child = ActiveChild())
-    child->FileSaveItemClick();
+    (child->*handler)();
+}
+
+void TMainForm::SaveBtnClick() {
+  ActOnActiveChild(&TRTFchild::FileSaveItemClick);
 }
 
 void TMainForm::PrintBtnClick() {
-  if (TRTFchild* child = ActiveChild())
-    child->FilePrintItemClick();
+  ActOnActiveChild(&TRTFchild::FilePrintItemClick);
 }
 
 void TMainForm::UndoBtnClick() {
-  if (TRTFchild* child = ActiveChild())
-    child->EditUndoItemClick();
+  ActOnActiveChild(&TRTFchild::EditUndoItemClick);
 }
 
 void TMainForm::CutBtnClick() {
-  if (TRTFchild* child = ActiveChild())
-    child->EditCutItemClick();
+  ActOnActiveChild(&TRTFchild::EditCutItemClick);
 }
 
 void TMainForm::CopyBtnClick() {
-  if (TRTFchild* child = ActiveChild())
-    child->EditCopyItemClick();
+  ActOnActiveChild(&TRTFchild::EditCopyItemClick);
 }
 
 void TMainForm::PasteBtnClick() {
-  if (TRTFchild* child = ActiveChild())
-    child->EditPasteItemClick();
+  ActOnActiveChild(&TRTFchild::EditPasteItemClick);
 }
 
 void TMainForm::PostInit() {
@@ -442,12 +446,14 @@ void TMainForm::UpdateMenuItems() {
     if (!window->isHidden())
       ++count;
   }
-  const bool any = count > 0;
-  for (QAction* item : {WindowCascadeItem, WindowTileItem, WindowArrangeItem})
-    item->setEnabled(any);
+  // The menu items, then the buttons through the actions they show, in
+  // this order; nothing else is touched.
+  QList<QAction*> ruled = {WindowCascadeItem, WindowTileItem, WindowArrangeItem};
   for (QToolButton* button :
        {SaveBtn, PrintBtn, UndoBtn, CutBtn, CopyBtn, PasteBtn, TileBtn, CascadeBtn, ArrangeBtn})
-    button->setEnabled(any);
+    ruled.append(button->defaultAction());
+  for (QAction* item : ruled)
+    item->setEnabled(count > 0);
 }
 
 // ---------------------------------------------------------------------------

@@ -117,6 +117,8 @@ private:
   void updateMenuBar();
   void updateWindowMenu();
   void WMDropFiles(const QList<QByteArray>& files);
+  // Runs `handler` of the active document window, if there is one.
+  void ActOnActiveChild(void (TRTFchild::*handler)());
   // The local files of a drop, as the bytes of their names.
   static QList<QByteArray> DroppedFiles(const QMimeData* data);
 

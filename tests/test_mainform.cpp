@@ -104,6 +104,24 @@ private:
   QString choice_;
   QTimer timer_;
 };
+
+// Notes, in order, each time one of the watched menu items or buttons is
+// switched on or off.
+class EnabledChanges : public QObject {
+public:
+  void Watch(QAction* item, const QString& name) {
+    connect(item, &QAction::enabledChanged, this, [this, name] { names.append(name); });
+  }
+  void Watch(QWidget* button) { button->installEventFilter(this); }
+  QStringList names;
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::EnabledChange)
+      names.append(watched->objectName());
+    return false;
+  }
+};
 } // namespace
 
 class TestMainForm : public QObject {
@@ -304,6 +322,109 @@ private slots:
           fresh.TileBtn, fresh.CascadeBtn, fresh.ArrangeBtn})
       QVERIFY(b->isEnabled());
     QVERIFY(fresh.WindowTileItem->isEnabled());
+  }
+
+  void buttonsShowActionsWithTheirOwnHints() {
+    // Each button shows an action of its own at its place on the panel; its
+    // tips are the button's hint, not the longer one of the document's menu
+    // item for the same command.
+    struct Expected {
+      const char* name;
+      int left;
+      const char* tip;
+    };
+    const Expected expected[] = {{"OpenBtn", 8, "Open"},
+                                 {"SaveBtn", 32, "Save"},
+                                 {"PrintBtn", 56, "Print"},
+                                 {"UndoBtn", 84, "Undo"},
+                                 {"CutBtn", 112, "Cut"},
+                                 {"CopyBtn", 136, "Copy"},
+                                 {"PasteBtn", 160, "Paste"},
+                                 {"TileBtn", 188, "Tile"},
+                                 {"CascadeBtn", 212, "Cascade"},
+                                 {"ArrangeBtn", 236, "Arrange"},
+                                 {"HelpBtn", 264, "Help Contents"},
+                                 {"AboutBtn", 288, "About"},
+                                 {"ExitBtn", 316, "Exit"}};
+    form->FileNew();
+    QList<QAction*> shown;
+    for (const Expected& e : expected) {
+      auto* button = form->SpeedBar->findChild<QToolButton*>(QLatin1String(e.name));
+      QVERIFY2(button, e.name);
+      QCOMPARE(button->geometry(), QRect(e.left, 0, 25, 25));
+      QVERIFY(button->autoRaise());
+      QCOMPARE(button->focusPolicy(), Qt::NoFocus);
+      QAction* action = button->defaultAction();
+      QVERIFY2(action && !shown.contains(action), e.name);
+      shown.append(action);
+      QCOMPARE(button->toolTip(), QLatin1String(e.tip));
+      QCOMPARE(button->statusTip(), QLatin1String(e.tip));
+      QCOMPARE(action->toolTip(), QLatin1String(e.tip));
+      QCOMPARE(action->statusTip(), QLatin1String(e.tip));
+      QVERIFY(button->text().isEmpty());
+    }
+    TRTFchild* child = form->ActiveChild();
+    QCOMPARE(child->FileSaveItem->statusTip(), QStringLiteral("Save current file"));
+    QTest::mouseMove(form->SaveBtn);
+    QCOMPARE(form->StatusLine->currentMessage(), QStringLiteral("Save"));
+    QTest::mouseMove(form->HelpBtn);
+    QCOMPARE(form->StatusLine->currentMessage(), QStringLiteral("Help Contents"));
+  }
+
+  void disabledButtonsDoNothing() {
+    // With no document the ruled buttons are off: a click reaches no command.
+    const QList<QToolButton*> ruled = {form->SaveBtn, form->PrintBtn,   form->UndoBtn,
+                                       form->CutBtn,  form->CopyBtn,    form->PasteBtn,
+                                       form->TileBtn, form->CascadeBtn, form->ArrangeBtn};
+    for (QToolButton* button : ruled) {
+      QSignalSpy triggered(button->defaultAction(), &QAction::triggered);
+      QTest::mouseClick(button, Qt::LeftButton);
+      QVERIFY2(triggered.isEmpty(), qPrintable(button->objectName()));
+    }
+    QVERIFY(dialogs->saveProposals.isEmpty());
+    QCOMPARE(dialogs->printDialogs, 0);
+
+    // An enabled button runs its command once per click.
+    QTest::mouseClick(form->OpenBtn, Qt::LeftButton);
+    QCOMPARE(dialogs->openFilters.size(), 1);
+    QVERIFY(form->Children().isEmpty());
+    form->FileNew();
+    QSignalSpy tiled(form->TileBtn->defaultAction(), &QAction::triggered);
+    QTest::mouseClick(form->TileBtn, Qt::LeftButton);
+    QCOMPARE(tiled.size(), 1);
+  }
+
+  void enableRuleKeepsItsOrderWithTheButtonsInStep() {
+    // The Window items, then the buttons, each button as its action is set.
+    EnabledChanges changes;
+    changes.Watch(form->WindowCascadeItem, QStringLiteral("WindowCascadeItem"));
+    changes.Watch(form->WindowTileItem, QStringLiteral("WindowTileItem"));
+    changes.Watch(form->WindowArrangeItem, QStringLiteral("WindowArrangeItem"));
+    const QList<QToolButton*> buttons = form->SpeedBar->findChildren<QToolButton*>();
+    for (QToolButton* button : buttons)
+      changes.Watch(button);
+    const QStringList order = {
+        "WindowCascadeItem", "WindowTileItem", "WindowArrangeItem", "SaveBtn",  "PrintBtn",
+        "UndoBtn",           "CutBtn",         "CopyBtn",           "PasteBtn", "TileBtn",
+        "CascadeBtn",        "ArrangeBtn"};
+    auto inStep = [&buttons] {
+      for (QToolButton* button : buttons) {
+        if (button->isEnabled() != button->defaultAction()->isEnabled())
+          return false;
+      }
+      return true;
+    };
+
+    form->FileNew();
+    QCOMPARE(changes.names, order);
+    QVERIFY(inStep());
+    changes.names.clear();
+    form->FileNew();
+    QVERIFY(changes.names.isEmpty());
+    CloseDocument(form->Children().at(0));
+    CloseDocument(form->Children().at(0));
+    QCOMPARE(changes.names, order);
+    QVERIFY(inStep());
   }
 
   void toolBarActsLikeTheDocumentsMenu() {
