@@ -6,6 +6,7 @@
 #include "settings/TextOptionsStore.h"
 #include "ui/DialogService.h"
 #include "ui/Help.h"
+#include "ui/Hint.h"
 #include "ui/TMyAboutBox.h"
 #include "ui/TOptions.h"
 #include "ui/TRTFchild.h"
@@ -38,13 +39,6 @@
 TMainForm* MainForm = nullptr;
 
 namespace {
-// A hint is "short|long": the short part is the tool tip, the long part the
-// status line text; a hint without a bar serves as both.
-template <typename T> void SetHint(T* item, const QString& hint) {
-  item->setToolTip(hint.section(QLatin1Char('|'), 0, 0));
-  item->setStatusTip(hint.section(QLatin1Char('|'), -1));
-}
-
 // A tool bar picture holds the normal image on its left half and the
 // disabled one on its right half; the colour of its bottom-left pixel is
 // transparent.

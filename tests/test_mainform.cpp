@@ -7,6 +7,7 @@
 #include "settings/QSettingsStore.h"
 #include "settings/TextOptions.h"
 #include "support/FakeDialogService.h"
+#include "ui/Hint.h"
 #include "ui/TOptions.h"
 #include "ui/TRTFchild.h"
 #include "ui/TScanDlg.h"
@@ -369,6 +370,17 @@ private slots:
     QCOMPARE(form->StatusLine->currentMessage(), QStringLiteral("Save"));
     QTest::mouseMove(form->HelpBtn);
     QCOMPARE(form->StatusLine->currentMessage(), QStringLiteral("Help Contents"));
+  }
+
+  void hintIsSplitAtItsBar() {
+    QAction action;
+    SetHint(&action, QStringLiteral("Short|The long one"));
+    QCOMPARE(action.toolTip(), QStringLiteral("Short"));
+    QCOMPARE(action.statusTip(), QStringLiteral("The long one"));
+    // Without a bar the hint serves as both.
+    SetHint(&action, QStringLiteral("Both"));
+    QCOMPARE(action.toolTip(), QStringLiteral("Both"));
+    QCOMPARE(action.statusTip(), QStringLiteral("Both"));
   }
 
   void disabledButtonsDoNothing() {
