@@ -30,7 +30,7 @@ void StartUp(const QList<QByteArray>& commandLineFiles) {
 
 void ShutDown() {
   if (MainForm) {
-    const QList<QMdiSubWindow*> windows = MainForm->MdiArea->subWindowList();
+    const QList<QMdiSubWindow*> windows = MainForm->MdiArea()->subWindowList();
     qDeleteAll(windows);
   }
   delete MyAboutBox;

@@ -6,6 +6,7 @@
 #include "settings/TextOptionsStore.h"
 #include "ui/DialogService.h"
 #include "ui/Help.h"
+#include "ui/Hint.h"
 #include "ui/TMyAboutBox.h"
 #include "ui/TOptions.h"
 #include "ui/TRTFchild.h"
@@ -37,13 +38,6 @@
 TMainForm* MainForm = nullptr;
 
 namespace {
-// A hint is "short|long": the short part is the tool tip, the long part the
-// status line text; a hint without a bar serves as both.
-template <typename T> void SetHint(T* item, const QString& hint) {
-  item->setToolTip(hint.section(QLatin1Char('|'), 0, 0));
-  item->setStatusTip(hint.section(QLatin1Char('|'), -1));
-}
-
 // A tool bar picture holds the normal image on its left half and the
 // disabled one on its right half; the colour of its bottom-left pixel is
 // transparent.
@@ -76,20 +70,20 @@ TMainForm::TMainForm(const QList<QByteArray>& commandLineFiles)
   formFont.setPixelSize(11);
   setFont(formFont);
 
-  MdiArea = new QMdiArea;
-  MdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-  MdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-  setCentralWidget(MdiArea);
+  mdiArea_ = new QMdiArea;
+  mdiArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  mdiArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  setCentralWidget(mdiArea_);
 
   createActions();
   createMenus();
   createSpeedBar();
   createStatusBar();
-  connect(MdiArea, &QMdiArea::subWindowActivated, this, &TMainForm::updateMenuBar);
-  connect(MdiArea, &QMdiArea::subWindowActivated, this, &TMainForm::updateWindowMenu);
+  connect(mdiArea_, &QMdiArea::subWindowActivated, this, &TMainForm::updateMenuBar);
+  connect(mdiArea_, &QMdiArea::subWindowActivated, this, &TMainForm::updateWindowMenu);
 
   // The design client area, below the menu bar.
-  resize(564, 344 + MainMenu->sizeHint().height());
+  resize(564, 344 + mainMenu_->sizeHint().height());
 
   // As with any window's creation handler, an error in it is shown and ends
   // only the handler: the window itself is made all the same.
@@ -104,7 +98,7 @@ TMainForm::~TMainForm() {
   // FormDestroy: the documents go down with the frame, and no notification
   // may reach it half destroyed.
   disconnect(qApp, nullptr, this, nullptr);
-  disconnect(MdiArea, nullptr, this, nullptr);
+  disconnect(mdiArea_, nullptr, this, nullptr);
 }
 
 void TMainForm::FormCreate() {
@@ -113,7 +107,7 @@ void TMainForm::FormCreate() {
   SetHelpFile(HelpFileFor(QCoreApplication::applicationFilePath()));
   // 3. Active-window changes: a document activated, made or closed, or
   //    another top-level window (a dialog) taking over.
-  connect(MdiArea, &QMdiArea::subWindowActivated, this, &TMainForm::UpdateMenuItems);
+  connect(mdiArea_, &QMdiArea::subWindowActivated, this, &TMainForm::UpdateMenuItems);
   connect(qApp, &QGuiApplication::focusWindowChanged, this, &TMainForm::UpdateMenuItems);
   // 4. A value of the wrong type stops the load, and with it this handler.
   QSettingsStore store;
@@ -132,116 +126,120 @@ void TMainForm::createActions() {
   };
   const QKeySequence none;
 
-  make(FileNewItem, QStringLiteral("&New"), QKeySequence(Qt::CTRL | Qt::Key_N),
+  make(fileNewItem_, QStringLiteral("&New"), QKeySequence(Qt::CTRL | Qt::Key_N),
        QStringLiteral("Create a new file"), &TMainForm::FileNew);
-  make(FileOpenItem, QStringLiteral("&Open..."), QKeySequence(Qt::CTRL | Qt::Key_O),
+  make(fileOpenItem_, QStringLiteral("&Open..."), QKeySequence(Qt::CTRL | Qt::Key_O),
        QStringLiteral("Open an existing file"), &TMainForm::FileOpen);
-  make(FileExitItem, QStringLiteral("E&xit"), none, QStringLiteral("Exit this application"),
+  make(fileExitItem_, QStringLiteral("E&xit"), none, QStringLiteral("Exit this application"),
        &TMainForm::FileExit);
-  make(WindowTileItem, QStringLiteral("&Tile"), none, QStringLiteral("Tile all windows"),
+  make(windowTileItem_, QStringLiteral("&Tile"), none, QStringLiteral("Tile all windows"),
        &TMainForm::WindowTile);
-  make(WindowCascadeItem, QStringLiteral("&Cascade"), none, QStringLiteral("Cascade all windows"),
+  make(windowCascadeItem_, QStringLiteral("&Cascade"), none, QStringLiteral("Cascade all windows"),
        &TMainForm::WindowCascade);
-  make(WindowArrangeItem, QStringLiteral("&Arrange icons"), none,
+  make(windowArrangeItem_, QStringLiteral("&Arrange icons"), none,
        QStringLiteral("Arrange minimized windows"), &TMainForm::WindowArrange);
-  make(OptionsEntry, QStringLiteral("&Text options..."), QKeySequence(Qt::CTRL | Qt::Key_T),
+  make(optionsEntry_, QStringLiteral("&Text options..."), QKeySequence(Qt::CTRL | Qt::Key_T),
        QStringLiteral("Enter text options"), &TMainForm::OptionsEntryClick);
-  make(HelpContentsItem, QStringLiteral("&Contents"), none,
+  make(helpContentsItem_, QStringLiteral("&Contents"), none,
        QStringLiteral("Display the help contents screen"), &TMainForm::HelpContents);
-  make(HelpSearchItem, QStringLiteral("&Search for Help On..."), none,
+  make(helpSearchItem_, QStringLiteral("&Search for Help On..."), none,
        QStringLiteral("Search help file for a topic"), &TMainForm::HelpSearch);
-  make(HelpAboutItem, QStringLiteral("&About..."), none, QStringLiteral("Show program information"),
-       &TMainForm::HelpAbout);
+  make(helpAboutItem_, QStringLiteral("&About..."), none,
+       QStringLiteral("Show program information"), &TMainForm::HelpAbout);
 }
 
 void TMainForm::createMenus() {
-  MainMenu = menuBar();
+  mainMenu_ = menuBar();
 
-  FileMenu = new QMenu(QStringLiteral("&File"), this);
-  FileMenu->addAction(FileNewItem);
-  FileMenu->addAction(FileOpenItem);
-  FileMenu->addSeparator();
-  FileMenu->addAction(FileExitItem);
+  fileMenu_ = new QMenu(QStringLiteral("&File"), this);
+  fileMenu_->addAction(fileNewItem_);
+  fileMenu_->addAction(fileOpenItem_);
+  fileMenu_->addSeparator();
+  fileMenu_->addAction(fileExitItem_);
 
-  WindowMenu = new QMenu(QStringLiteral("&Window"), this);
-  WindowMenu->addAction(WindowTileItem);
-  WindowMenu->addAction(WindowCascadeItem);
-  WindowMenu->addAction(WindowArrangeItem);
-  connect(WindowMenu, &QMenu::aboutToShow, this, &TMainForm::updateMenuBar);
-  connect(WindowMenu, &QMenu::aboutToShow, this, &TMainForm::updateWindowMenu);
+  windowMenu_ = new QMenu(QStringLiteral("&Window"), this);
+  windowMenu_->addAction(windowTileItem_);
+  windowMenu_->addAction(windowCascadeItem_);
+  windowMenu_->addAction(windowArrangeItem_);
+  connect(windowMenu_, &QMenu::aboutToShow, this, &TMainForm::updateMenuBar);
+  connect(windowMenu_, &QMenu::aboutToShow, this, &TMainForm::updateWindowMenu);
 
-  OptionsMenu = new QMenu(QStringLiteral("&Options"), this);
-  OptionsMenu->addAction(OptionsEntry);
+  optionsMenu_ = new QMenu(QStringLiteral("&Options"), this);
+  optionsMenu_->addAction(optionsEntry_);
 
-  HelpMenu = new QMenu(QStringLiteral("&Help"), this);
-  HelpMenu->addAction(HelpContentsItem);
-  HelpMenu->addAction(HelpSearchItem);
-  HelpMenu->addSeparator();
-  HelpMenu->addAction(HelpAboutItem);
+  helpMenu_ = new QMenu(QStringLiteral("&Help"), this);
+  helpMenu_->addAction(helpContentsItem_);
+  helpMenu_->addAction(helpSearchItem_);
+  helpMenu_->addSeparator();
+  helpMenu_->addAction(helpAboutItem_);
 
   updateMenuBar();
 }
 
 QToolButton* TMainForm::createButton(const QString& picture, int left, const QString& hint,
                                      void (TMainForm::*command)()) {
-  auto* button = new QToolButton(SpeedBar);
+  auto* button = new QToolButton(speedBar_);
   button->setObjectName(picture);
   button->setGeometry(left, 0, 25, 25);
   button->setAutoRaise(true);
   button->setFocusPolicy(Qt::NoFocus);
   button->setIconSize(QSize(20, 20));
-  button->setIcon(ButtonPicture(QStringLiteral(":/%1.xpm").arg(picture)));
-  SetHint(button, hint);
-  connect(button, &QToolButton::clicked, this, command);
+  // The button shows an action of its own: a shown action lends the button
+  // its tips and its enabled state, so it carries the button's short hint,
+  // never the longer one of the menu item for the same command.
+  auto* action =
+      new QAction(ButtonPicture(QStringLiteral(":/%1.xpm").arg(picture)), QString(), button);
+  SetHint(action, hint);
+  connect(action, &QAction::triggered, this, command);
+  button->setDefaultAction(action);
   return button;
 }
 
 void TMainForm::createSpeedBar() {
-  SpeedBar = new QWidget;
-  SpeedBar->setFixedHeight(27);
-  SpeedBar->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+  speedBar_ = new QWidget;
+  speedBar_->setFixedHeight(27);
+  speedBar_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 
+  struct Button {
+    QToolButton* TMainForm::*member;
+    const char* name;
+    int left;
+    const char* hint;
+    void (TMainForm::*command)();
+  };
   // Six groups; neighbours in a group overlap by one pixel.
-  OpenBtn =
-      createButton(QStringLiteral("OpenBtn"), 8, QStringLiteral("Open|Open"), &TMainForm::FileOpen);
-  SaveBtn = createButton(QStringLiteral("SaveBtn"), 32, QStringLiteral("Save|Save"),
-                         &TMainForm::SaveBtnClick);
-  PrintBtn = createButton(QStringLiteral("PrintBtn"), 56, QStringLiteral("Print|Print"),
-                          &TMainForm::PrintBtnClick);
-  UndoBtn = createButton(QStringLiteral("UndoBtn"), 84, QStringLiteral("Undo|Undo"),
-                         &TMainForm::UndoBtnClick);
-  CutBtn = createButton(QStringLiteral("CutBtn"), 112, QStringLiteral("Cut|Cut"),
-                        &TMainForm::CutBtnClick);
-  CopyBtn = createButton(QStringLiteral("CopyBtn"), 136, QStringLiteral("Copy|Copy"),
-                         &TMainForm::CopyBtnClick);
-  PasteBtn = createButton(QStringLiteral("PasteBtn"), 160, QStringLiteral("Paste|Paste"),
-                          &TMainForm::PasteBtnClick);
-  TileBtn = createButton(QStringLiteral("TileBtn"), 188, QStringLiteral("Tile|Tile"),
-                         &TMainForm::WindowTile);
-  CascadeBtn = createButton(QStringLiteral("CascadeBtn"), 212, QStringLiteral("Cascade|Cascade"),
-                            &TMainForm::WindowCascade);
-  ArrangeBtn = createButton(QStringLiteral("ArrangeBtn"), 236, QStringLiteral("Arrange|Arrange"),
-                            &TMainForm::WindowArrange);
-  HelpBtn = createButton(QStringLiteral("HelpBtn"), 264,
-                         QStringLiteral("Help Contents|Help Contents"), &TMainForm::HelpContents);
-  AboutBtn = createButton(QStringLiteral("AboutBtn"), 288, QStringLiteral("About|About"),
-                          &TMainForm::HelpAbout);
-  ExitBtn = createButton(QStringLiteral("ExitBtn"), 316, QStringLiteral("Exit|Exit"),
-                         &TMainForm::FileExit);
+  static const Button buttons[] = {
+      {&TMainForm::openBtn_, "OpenBtn", 8, "Open|Open", &TMainForm::FileOpen},
+      {&TMainForm::saveBtn_, "SaveBtn", 32, "Save|Save", &TMainForm::SaveBtnClick},
+      {&TMainForm::printBtn_, "PrintBtn", 56, "Print|Print", &TMainForm::PrintBtnClick},
+      {&TMainForm::undoBtn_, "UndoBtn", 84, "Undo|Undo", &TMainForm::UndoBtnClick},
+      {&TMainForm::cutBtn_, "CutBtn", 112, "Cut|Cut", &TMainForm::CutBtnClick},
+      {&TMainForm::copyBtn_, "CopyBtn", 136, "Copy|Copy", &TMainForm::CopyBtnClick},
+      {&TMainForm::pasteBtn_, "PasteBtn", 160, "Paste|Paste", &TMainForm::PasteBtnClick},
+      {&TMainForm::tileBtn_, "TileBtn", 188, "Tile|Tile", &TMainForm::WindowTile},
+      {&TMainForm::cascadeBtn_, "CascadeBtn", 212, "Cascade|Cascade", &TMainForm::WindowCascade},
+      {&TMainForm::arrangeBtn_, "ArrangeBtn", 236, "Arrange|Arrange", &TMainForm::WindowArrange},
+      {&TMainForm::helpBtn_, "HelpBtn", 264, "Help Contents|Help Contents",
+       &TMainForm::HelpContents},
+      {&TMainForm::aboutBtn_, "AboutBtn", 288, "About|About", &TMainForm::HelpAbout},
+      {&TMainForm::exitBtn_, "ExitBtn", 316, "Exit|Exit", &TMainForm::FileExit},
+  };
+  for (const Button& b : buttons)
+    this->*b.member = createButton(QLatin1String(b.name), b.left, QLatin1String(b.hint), b.command);
 
-  SpeedBarHolder = new QToolBar(QStringLiteral("Tool bar"), this);
-  SpeedBarHolder->setMovable(false);
-  SpeedBarHolder->setFloatable(false);
-  SpeedBarHolder->setContextMenuPolicy(Qt::PreventContextMenu);
-  SpeedBarHolder->setContentsMargins(0, 0, 0, 0);
-  SpeedBarHolder->setStyleSheet(QStringLiteral("QToolBar { border: 0px; padding: 0px; }"));
-  SpeedBarHolder->addWidget(SpeedBar);
-  addToolBar(Qt::TopToolBarArea, SpeedBarHolder);
+  speedBarHolder_ = new QToolBar(QStringLiteral("Tool bar"), this);
+  speedBarHolder_->setMovable(false);
+  speedBarHolder_->setFloatable(false);
+  speedBarHolder_->setContextMenuPolicy(Qt::PreventContextMenu);
+  speedBarHolder_->setContentsMargins(0, 0, 0, 0);
+  speedBarHolder_->setStyleSheet(QStringLiteral("QToolBar { border: 0px; padding: 0px; }"));
+  speedBarHolder_->addWidget(speedBar_);
+  addToolBar(Qt::TopToolBarArea, speedBarHolder_);
 }
 
 void TMainForm::createStatusBar() {
-  StatusLine = statusBar();
-  StatusLine->setFixedHeight(23);
+  statusLine_ = statusBar();
+  statusLine_->setFixedHeight(23);
 }
 
 // ---------------------------------------------------------------------------
@@ -253,7 +251,7 @@ TRTFchild* TMainForm::CreateMDIChild(const QString& fileName, bool askOutput) {
 
 TRTFchild* TMainForm::CreateMDIChild(const QByteArray& path, bool askOutput) {
   auto* child = new TRTFchild;
-  QMdiSubWindow* window = MdiArea->addSubWindow(child);
+  QMdiSubWindow* window = mdiArea_->addSubWindow(child);
   window->setAttribute(Qt::WA_DeleteOnClose);
   // The document's own Close item owns Ctrl+F4; the sub-window's system
   // menu binds the same key, which would make the key ambiguous.
@@ -270,11 +268,11 @@ TRTFchild* TMainForm::CreateMDIChild(const QByteArray& path, bool askOutput) {
   connect(child, &TRTFchild::DropOffered, this, &TMainForm::OfferDrop);
 
   if (path.isEmpty())
-    child->SetCaption(QStringLiteral("(No Name %1)").arg(MdiArea->subWindowList().size()));
+    child->SetCaption(QStringLiteral("(No Name %1)").arg(mdiArea_->subWindowList().size()));
   else
     child->OpenInputPath(path);
   window->show();
-  MdiArea->setActiveSubWindow(window);
+  mdiArea_->setActiveSubWindow(window);
 
   // The pass lets events run, so the window may be gone when it returns.
   QPointer<TRTFchild> alive(child);
@@ -291,13 +289,13 @@ TRTFchild* TMainForm::CreateMDIChild(const QByteArray& path, bool askOutput) {
 TRTFchild* TMainForm::ActiveChild() const {
   // The current sub-window stays current while another top-level window
   // (the progress dialog, a message box) is active.
-  QMdiSubWindow* window = MdiArea->currentSubWindow();
+  QMdiSubWindow* window = mdiArea_->currentSubWindow();
   return window ? qobject_cast<TRTFchild*>(window->widget()) : nullptr;
 }
 
 QList<TRTFchild*> TMainForm::Children() const {
   QList<TRTFchild*> children;
-  const QList<QMdiSubWindow*> windows = MdiArea->subWindowList(QMdiArea::CreationOrder);
+  const QList<QMdiSubWindow*> windows = mdiArea_->subWindowList(QMdiArea::CreationOrder);
   for (QMdiSubWindow* window : windows) {
     if (auto* child = qobject_cast<TRTFchild*>(window->widget()))
       children.append(child);
@@ -326,14 +324,14 @@ void TMainForm::WindowTile() {
   // Wide windows one above another, sharing the height of the client area;
   // minimised windows keep their places.
   QList<QMdiSubWindow*> windows;
-  const QList<QMdiSubWindow*> all = MdiArea->subWindowList(QMdiArea::StackingOrder);
+  const QList<QMdiSubWindow*> all = mdiArea_->subWindowList(QMdiArea::StackingOrder);
   for (QMdiSubWindow* window : all) {
     if (!window->isHidden() && !window->isMinimized())
       windows.prepend(window); // the active window on top
   }
   if (windows.isEmpty())
     return;
-  const QRect area = MdiArea->viewport()->rect();
+  const QRect area = mdiArea_->viewport()->rect();
   const int height = area.height() / static_cast<int>(windows.size());
   int top = 0;
   for (int i = 0; i < windows.size(); ++i) {
@@ -347,17 +345,17 @@ void TMainForm::WindowTile() {
 }
 
 void TMainForm::WindowCascade() {
-  MdiArea->cascadeSubWindows();
+  mdiArea_->cascadeSubWindows();
 }
 
 void TMainForm::WindowArrange() {
   // Minimised windows in a row along the bottom edge, from the left, a new
   // row above when one is full.
-  const QRect area = MdiArea->viewport()->rect();
+  const QRect area = mdiArea_->viewport()->rect();
   int left = 0;
   int bottom = area.height();
   int rowHeight = 0;
-  const QList<QMdiSubWindow*> windows = MdiArea->subWindowList(QMdiArea::CreationOrder);
+  const QList<QMdiSubWindow*> windows = mdiArea_->subWindowList(QMdiArea::CreationOrder);
   for (QMdiSubWindow* window : windows) {
     if (window->isHidden() || !window->isMinimized())
       continue;
@@ -390,34 +388,34 @@ void TMainForm::OptionsEntryClick() {
   RunOptionsDialog();
 }
 
-void TMainForm::SaveBtnClick() {
+void TMainForm::ActOnActiveChild(void (TRTFchild::*handler)()) {
+  // As if chosen in the document's own menu; without a document, nothing.
   if (TRTFchild* child = ActiveChild())
-    child->FileSaveItemClick();
+    (child->*handler)();
+}
+
+void TMainForm::SaveBtnClick() {
+  ActOnActiveChild(&TRTFchild::FileSaveItemClick);
 }
 
 void TMainForm::PrintBtnClick() {
-  if (TRTFchild* child = ActiveChild())
-    child->FilePrintItemClick();
+  ActOnActiveChild(&TRTFchild::FilePrintItemClick);
 }
 
 void TMainForm::UndoBtnClick() {
-  if (TRTFchild* child = ActiveChild())
-    child->EditUndoItemClick();
+  ActOnActiveChild(&TRTFchild::EditUndoItemClick);
 }
 
 void TMainForm::CutBtnClick() {
-  if (TRTFchild* child = ActiveChild())
-    child->EditCutItemClick();
+  ActOnActiveChild(&TRTFchild::EditCutItemClick);
 }
 
 void TMainForm::CopyBtnClick() {
-  if (TRTFchild* child = ActiveChild())
-    child->EditCopyItemClick();
+  ActOnActiveChild(&TRTFchild::EditCopyItemClick);
 }
 
 void TMainForm::PasteBtnClick() {
-  if (TRTFchild* child = ActiveChild())
-    child->EditPasteItemClick();
+  ActOnActiveChild(&TRTFchild::EditPasteItemClick);
 }
 
 void TMainForm::PostInit() {
@@ -427,25 +425,27 @@ void TMainForm::PostInit() {
 
 void TMainForm::ShowHint(const QString& hint) {
   if (hint.isEmpty())
-    StatusLine->clearMessage();
+    statusLine_->clearMessage();
   else
-    StatusLine->showMessage(hint);
+    statusLine_->showMessage(hint);
 }
 
 void TMainForm::UpdateMenuItems() {
   // A closing window is hidden before it goes; it no longer counts.
   qsizetype count = 0;
-  const QList<QMdiSubWindow*> windows = MdiArea->subWindowList();
+  const QList<QMdiSubWindow*> windows = mdiArea_->subWindowList();
   for (QMdiSubWindow* window : windows) {
     if (!window->isHidden())
       ++count;
   }
-  const bool any = count > 0;
-  for (QAction* item : {WindowCascadeItem, WindowTileItem, WindowArrangeItem})
-    item->setEnabled(any);
-  for (QToolButton* button :
-       {SaveBtn, PrintBtn, UndoBtn, CutBtn, CopyBtn, PasteBtn, TileBtn, CascadeBtn, ArrangeBtn})
-    button->setEnabled(any);
+  // The menu items, then the buttons through the actions they show, in
+  // this order; nothing else is touched.
+  QList<QAction*> ruled = {windowCascadeItem_, windowTileItem_, windowArrangeItem_};
+  for (QToolButton* button : {saveBtn_, printBtn_, undoBtn_, cutBtn_, copyBtn_, pasteBtn_, tileBtn_,
+                              cascadeBtn_, arrangeBtn_})
+    ruled.append(button->defaultAction());
+  for (QAction* item : ruled)
+    item->setEnabled(count > 0);
 }
 
 // ---------------------------------------------------------------------------
@@ -454,41 +454,41 @@ void TMainForm::UpdateMenuItems() {
 void TMainForm::updateMenuBar() {
   TRTFchild* child = ActiveChild();
   QList<QAction*> wanted;
-  wanted.append(child ? child->FileMenu()->menuAction() : FileMenu->menuAction());
+  wanted.append(child ? child->FileMenu()->menuAction() : fileMenu_->menuAction());
   if (child)
     wanted.append(child->EditMenu()->menuAction());
-  wanted << WindowMenu->menuAction() << OptionsMenu->menuAction() << HelpMenu->menuAction();
+  wanted << windowMenu_->menuAction() << optionsMenu_->menuAction() << helpMenu_->menuAction();
   // Left alone when nothing changed, so that an open menu stays open.
-  if (MainMenu->actions() == wanted)
+  if (mainMenu_->actions() == wanted)
     return;
-  MainMenu->clear();
-  MainMenu->addActions(wanted);
+  mainMenu_->clear();
+  mainMenu_->addActions(wanted);
 }
 
 void TMainForm::updateWindowMenu() {
   qDeleteAll(windowListActions_);
   windowListActions_.clear();
-  const QList<QMdiSubWindow*> windows = MdiArea->subWindowList(QMdiArea::CreationOrder);
-  QMdiSubWindow* current = MdiArea->currentSubWindow();
+  const QList<QMdiSubWindow*> windows = mdiArea_->subWindowList(QMdiArea::CreationOrder);
+  QMdiSubWindow* current = mdiArea_->currentSubWindow();
   int number = 0;
   for (QMdiSubWindow* window : windows) {
     if (window->isHidden())
       continue;
     if (windowListActions_.isEmpty())
-      windowListActions_.append(WindowMenu->addSeparator());
+      windowListActions_.append(windowMenu_->addSeparator());
     ++number;
     auto* child = qobject_cast<TRTFchild*>(window->widget());
     QString caption = child ? child->Caption() : window->windowTitle();
     caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
     const QString text = number < 10 ? QStringLiteral("&%1 %2").arg(number).arg(caption)
                                      : QStringLiteral("%1 %2").arg(number).arg(caption);
-    QAction* action = WindowMenu->addAction(text);
+    QAction* action = windowMenu_->addAction(text);
     action->setCheckable(true);
     action->setChecked(window == current);
     QPointer<QMdiSubWindow> target(window);
     connect(action, &QAction::triggered, this, [this, target] {
       if (target)
-        MdiArea->setActiveSubWindow(target);
+        mdiArea_->setActiveSubWindow(target);
     });
     windowListActions_.append(action);
   }
@@ -523,7 +523,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
   // The program ends when the event loop gets back control, which a pass
   // still running or waiting would hold, unseen, until it was done: those
   // documents close now, a running pass cancelled first.
-  const QList<QMdiSubWindow*> windows = MdiArea->subWindowList();
+  const QList<QMdiSubWindow*> windows = mdiArea_->subWindowList();
   for (QMdiSubWindow* window : windows) {
     auto* child = qobject_cast<TRTFchild*>(window->widget());
     if (child && child->IsScanning())

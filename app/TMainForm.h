@@ -36,38 +36,34 @@ public:
   TRTFchild* ActiveChild() const;
   QList<TRTFchild*> Children() const;
 
-  QMdiArea* MdiArea = nullptr;
-  QMenuBar* MainMenu = nullptr;
-  QMenu* FileMenu = nullptr;
-  QMenu* WindowMenu = nullptr;
-  QMenu* OptionsMenu = nullptr;
-  QMenu* HelpMenu = nullptr;
-  QAction* FileNewItem = nullptr;
-  QAction* FileOpenItem = nullptr;
-  QAction* FileExitItem = nullptr;
-  QAction* WindowTileItem = nullptr;
-  QAction* WindowCascadeItem = nullptr;
-  QAction* WindowArrangeItem = nullptr;
-  QAction* HelpContentsItem = nullptr;
-  QAction* HelpSearchItem = nullptr;
-  QAction* HelpAboutItem = nullptr;
-  QStatusBar* StatusLine = nullptr;
-  QToolBar* SpeedBarHolder = nullptr;
-  QWidget* SpeedBar = nullptr;
-  QToolButton* OpenBtn = nullptr;
-  QToolButton* SaveBtn = nullptr;
-  QToolButton* PrintBtn = nullptr;
-  QToolButton* UndoBtn = nullptr;
-  QToolButton* CutBtn = nullptr;
-  QToolButton* CopyBtn = nullptr;
-  QToolButton* PasteBtn = nullptr;
-  QToolButton* TileBtn = nullptr;
-  QToolButton* CascadeBtn = nullptr;
-  QToolButton* ArrangeBtn = nullptr;
-  QToolButton* HelpBtn = nullptr;
-  QToolButton* AboutBtn = nullptr;
-  QToolButton* ExitBtn = nullptr;
-  QAction* OptionsEntry = nullptr;
+  // The controls that start-up and tests reach, under the system's names.
+  QMdiArea* MdiArea() const { return mdiArea_; }
+  QMenuBar* MainMenu() const { return mainMenu_; }
+  QMenu* FileMenu() const { return fileMenu_; }
+  QMenu* WindowMenu() const { return windowMenu_; }
+  QAction* FileNewItem() const { return fileNewItem_; }
+  QAction* WindowTileItem() const { return windowTileItem_; }
+  QAction* WindowCascadeItem() const { return windowCascadeItem_; }
+  QAction* WindowArrangeItem() const { return windowArrangeItem_; }
+  QAction* HelpContentsItem() const { return helpContentsItem_; }
+  QAction* HelpSearchItem() const { return helpSearchItem_; }
+  QAction* HelpAboutItem() const { return helpAboutItem_; }
+  QStatusBar* StatusLine() const { return statusLine_; }
+  QWidget* SpeedBar() const { return speedBar_; }
+  QToolButton* OpenBtn() const { return openBtn_; }
+  QToolButton* SaveBtn() const { return saveBtn_; }
+  QToolButton* PrintBtn() const { return printBtn_; }
+  QToolButton* UndoBtn() const { return undoBtn_; }
+  QToolButton* CutBtn() const { return cutBtn_; }
+  QToolButton* CopyBtn() const { return copyBtn_; }
+  QToolButton* PasteBtn() const { return pasteBtn_; }
+  QToolButton* TileBtn() const { return tileBtn_; }
+  QToolButton* CascadeBtn() const { return cascadeBtn_; }
+  QToolButton* ArrangeBtn() const { return arrangeBtn_; }
+  QToolButton* HelpBtn() const { return helpBtn_; }
+  QToolButton* AboutBtn() const { return aboutBtn_; }
+  QToolButton* ExitBtn() const { return exitBtn_; }
+  QAction* OptionsEntry() const { return optionsEntry_; }
 
 public slots:
   void FileNew();
@@ -118,8 +114,46 @@ private:
   void WMDropFiles(const QList<QByteArray>& files);
   // Files dragged over a document's editor.
   void OfferDrop(QDropEvent* event);
+  // Runs `handler` of the active document window, if there is one.
+  void ActOnActiveChild(void (TRTFchild::*handler)());
   // The local files of a drop, as the bytes of their names.
   static QList<QByteArray> DroppedFiles(const QMimeData* data);
+
+  // The system's controls, in its order.
+  QMenuBar* mainMenu_ = nullptr;
+  QAction* fileNewItem_ = nullptr;
+  QAction* fileOpenItem_ = nullptr;
+  QAction* fileExitItem_ = nullptr;
+  QAction* windowTileItem_ = nullptr;
+  QAction* windowCascadeItem_ = nullptr;
+  QAction* windowArrangeItem_ = nullptr;
+  QAction* helpContentsItem_ = nullptr;
+  QAction* helpSearchItem_ = nullptr;
+  QAction* helpAboutItem_ = nullptr;
+  QStatusBar* statusLine_ = nullptr;
+  QWidget* speedBar_ = nullptr;
+  QToolButton* openBtn_ = nullptr;
+  QToolButton* saveBtn_ = nullptr;
+  QToolButton* printBtn_ = nullptr;
+  QToolButton* undoBtn_ = nullptr;
+  QToolButton* cutBtn_ = nullptr;
+  QToolButton* copyBtn_ = nullptr;
+  QToolButton* pasteBtn_ = nullptr;
+  QToolButton* tileBtn_ = nullptr;
+  QToolButton* cascadeBtn_ = nullptr;
+  QToolButton* arrangeBtn_ = nullptr;
+  QToolButton* helpBtn_ = nullptr;
+  QToolButton* aboutBtn_ = nullptr;
+  QToolButton* exitBtn_ = nullptr;
+  QMenu* optionsMenu_ = nullptr;
+  QAction* optionsEntry_ = nullptr;
+  // What the platform adds: the client area, the menus the bar merges with
+  // a document's, and the tool bar that holds the fixed panel.
+  QMdiArea* mdiArea_ = nullptr;
+  QMenu* fileMenu_ = nullptr;
+  QMenu* windowMenu_ = nullptr;
+  QMenu* helpMenu_ = nullptr;
+  QToolBar* speedBarHolder_ = nullptr;
 
   QList<QByteArray> commandLineFiles_;
   QList<QAction*> windowListActions_;

@@ -59,14 +59,14 @@ private slots:
     QCOMPARE(HelpFile(), expected);
 
     // Contents, the Help button and Search all open the viewer on it.
-    form.HelpContentsItem->trigger();
+    form.HelpContentsItem()->trigger();
     QVERIFY(THelpViewer::Instance());
     QVERIFY(THelpViewer::Instance()->isVisible());
     QCOMPARE(THelpViewer::Instance()->CurrentPane(), QStringLiteral("contents"));
-    form.HelpSearchItem->trigger();
+    form.HelpSearchItem()->trigger();
     QCOMPARE(THelpViewer::Instance()->CurrentPane(), QStringLiteral("index"));
     THelpViewer::Instance()->hide();
-    form.HelpBtn->click();
+    form.HelpBtn()->click();
     QVERIFY(THelpViewer::Instance()->isVisible());
     QCOMPARE(THelpViewer::Instance()->CurrentPane(), QStringLiteral("contents"));
     // There is no such help file beside the test program: nothing is said,

@@ -8,6 +8,7 @@
 #include "settings/TextOptions.h"
 #include "support/DocumentTestSupport.h"
 #include "support/FakeDialogService.h"
+#include "ui/Hint.h"
 #include "ui/TOptions.h"
 #include "ui/TRTFchild.h"
 #include "ui/TScanDlg.h"
@@ -105,6 +106,24 @@ private:
   QString choice_;
   QTimer timer_;
 };
+
+// Notes, in order, each time one of the watched menu items or buttons is
+// switched on or off.
+class EnabledChanges : public QObject {
+public:
+  void Watch(QAction* item, const QString& name) {
+    connect(item, &QAction::enabledChanged, this, [this, name] { names.append(name); });
+  }
+  void Watch(QWidget* button) { button->installEventFilter(this); }
+  QStringList names;
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::EnabledChange)
+      names.append(watched->objectName());
+    return false;
+  }
+};
 } // namespace
 
 class TestMainForm : public QObject {
@@ -123,7 +142,7 @@ class TestMainForm : public QObject {
   }
 
   void CloseDocument(TRTFchild* child) {
-    for (QMdiSubWindow* window : form->MdiArea->subWindowList()) {
+    for (QMdiSubWindow* window : form->MdiArea()->subWindowList()) {
       if (window->widget() == child)
         window->close();
     }
@@ -155,7 +174,7 @@ private slots:
   void buttonPicturesHaveTheirTwoHalves() {
     // Every picture loads; its disabled half differs from the normal one, and
     // olive, the bottom-left colour, is see-through.
-    const QList<QToolButton*> buttons = form->SpeedBar->findChildren<QToolButton*>();
+    const QList<QToolButton*> buttons = form->SpeedBar()->findChildren<QToolButton*>();
     QCOMPARE(buttons.size(), 13);
     for (QToolButton* button : buttons) {
       const QImage normal = button->icon().pixmap(20, 20, QIcon::Normal).toImage();
@@ -163,7 +182,7 @@ private slots:
       QVERIFY2(!normal.isNull(), qPrintable(button->objectName()));
       QVERIFY(normal != disabled);
       QCOMPARE(qAlpha(normal.pixel(0, 19)), 0);
-      QVERIFY(form->SpeedBar->rect().contains(button->geometry()));
+      QVERIFY(form->SpeedBar()->rect().contains(button->geometry()));
     }
   }
 
@@ -223,30 +242,30 @@ private slots:
     form->FileNew();
     TRTFchild* child = form->ActiveChild();
     QVERIFY(child);
-    QCOMPARE(MenuTitles(form->MainMenu),
+    QCOMPARE(MenuTitles(form->MainMenu()),
              QStringList({"&File", "&Edit", "&Window", "&Options", "&Help"}));
-    QCOMPARE(form->MainMenu->actions().at(0), child->FileMenu()->menuAction());
-    QCOMPARE(form->MainMenu->actions().at(1), child->EditMenu()->menuAction());
+    QCOMPARE(form->MainMenu()->actions().at(0), child->FileMenu()->menuAction());
+    QCOMPARE(form->MainMenu()->actions().at(1), child->EditMenu()->menuAction());
 
     form->FileNew();
     TRTFchild* second = form->ActiveChild();
     QVERIFY(second != child);
-    QCOMPARE(form->MainMenu->actions().at(0), second->FileMenu()->menuAction());
+    QCOMPARE(form->MainMenu()->actions().at(0), second->FileMenu()->menuAction());
 
     CloseDocument(second);
     CloseDocument(child);
-    QCOMPARE(MenuTitles(form->MainMenu), QStringList({"&File", "&Window", "&Options", "&Help"}));
-    QCOMPARE(form->MainMenu->actions().at(0), form->FileMenu->menuAction());
+    QCOMPARE(MenuTitles(form->MainMenu()), QStringList({"&File", "&Window", "&Options", "&Help"}));
+    QCOMPARE(form->MainMenu()->actions().at(0), form->FileMenu()->menuAction());
   }
 
   void windowListMarksAndActivates() {
     form->FileNew();
     form->FileNew();
-    emit form->WindowMenu->aboutToShow();
+    emit form->WindowMenu()->aboutToShow();
     QStringList entries;
     QAction* first = nullptr;
     QList<bool> checked;
-    for (QAction* action : form->WindowMenu->actions()) {
+    for (QAction* action : form->WindowMenu()->actions()) {
       if (action->isSeparator() || !action->isCheckable())
         continue;
       entries.append(action->text());
@@ -258,22 +277,22 @@ private slots:
     QCOMPARE(checked, QList<bool>({false, true}));
     first->trigger();
     QCOMPARE(form->ActiveChild()->Caption(), QStringLiteral("(No Name 1)"));
-    emit form->WindowMenu->aboutToShow();
+    emit form->WindowMenu()->aboutToShow();
     int marked = 0;
-    for (QAction* action : form->WindowMenu->actions())
+    for (QAction* action : form->WindowMenu()->actions())
       marked += action->isChecked() ? 1 : 0;
     QCOMPARE(marked, 1);
-    QCOMPARE(form->WindowMenu->actions().at(0), form->WindowTileItem);
+    QCOMPARE(form->WindowMenu()->actions().at(0), form->WindowTileItem());
   }
 
   void enableRuleFollowsTheDocumentCount() {
-    const QList<QToolButton*> ruled = {form->SaveBtn, form->PrintBtn,   form->UndoBtn,
-                                       form->CutBtn,  form->CopyBtn,    form->PasteBtn,
-                                       form->TileBtn, form->CascadeBtn, form->ArrangeBtn};
-    const QList<QAction*> ruledItems = {form->WindowTileItem, form->WindowCascadeItem,
-                                        form->WindowArrangeItem};
-    const QList<QToolButton*> always = {form->OpenBtn, form->HelpBtn, form->AboutBtn,
-                                        form->ExitBtn};
+    const QList<QToolButton*> ruled = {form->SaveBtn(), form->PrintBtn(),   form->UndoBtn(),
+                                       form->CutBtn(),  form->CopyBtn(),    form->PasteBtn(),
+                                       form->TileBtn(), form->CascadeBtn(), form->ArrangeBtn()};
+    const QList<QAction*> ruledItems = {form->WindowTileItem(), form->WindowCascadeItem(),
+                                        form->WindowArrangeItem()};
+    const QList<QToolButton*> always = {form->OpenBtn(), form->HelpBtn(), form->AboutBtn(),
+                                        form->ExitBtn()};
     // The window's activation was the first active-form change.
     for (QToolButton* b : ruled)
       QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
@@ -295,16 +314,130 @@ private slots:
       QVERIFY(!a->isEnabled());
     for (QToolButton* b : always)
       QVERIFY(b->isEnabled());
-    QVERIFY(form->FileNewItem->isEnabled() && form->OptionsEntry->isEnabled() &&
-            form->HelpAboutItem->isEnabled());
+    QVERIFY(form->FileNewItem()->isEnabled() && form->OptionsEntry()->isEnabled() &&
+            form->HelpAboutItem()->isEnabled());
 
     // Not applied before the first notification: a new frame has all on.
     TMainForm fresh;
     for (QToolButton* b :
-         {fresh.SaveBtn, fresh.PrintBtn, fresh.UndoBtn, fresh.CutBtn, fresh.CopyBtn, fresh.PasteBtn,
-          fresh.TileBtn, fresh.CascadeBtn, fresh.ArrangeBtn})
+         {fresh.SaveBtn(), fresh.PrintBtn(), fresh.UndoBtn(), fresh.CutBtn(), fresh.CopyBtn(),
+          fresh.PasteBtn(), fresh.TileBtn(), fresh.CascadeBtn(), fresh.ArrangeBtn()})
       QVERIFY(b->isEnabled());
-    QVERIFY(fresh.WindowTileItem->isEnabled());
+    QVERIFY(fresh.WindowTileItem()->isEnabled());
+  }
+
+  void buttonsShowActionsWithTheirOwnHints() {
+    // Each button shows an action of its own at its place on the panel; its
+    // tips are the button's hint, not the longer one of the document's menu
+    // item for the same command.
+    struct Expected {
+      const char* name;
+      int left;
+      const char* tip;
+    };
+    const Expected expected[] = {{"OpenBtn", 8, "Open"},
+                                 {"SaveBtn", 32, "Save"},
+                                 {"PrintBtn", 56, "Print"},
+                                 {"UndoBtn", 84, "Undo"},
+                                 {"CutBtn", 112, "Cut"},
+                                 {"CopyBtn", 136, "Copy"},
+                                 {"PasteBtn", 160, "Paste"},
+                                 {"TileBtn", 188, "Tile"},
+                                 {"CascadeBtn", 212, "Cascade"},
+                                 {"ArrangeBtn", 236, "Arrange"},
+                                 {"HelpBtn", 264, "Help Contents"},
+                                 {"AboutBtn", 288, "About"},
+                                 {"ExitBtn", 316, "Exit"}};
+    form->FileNew();
+    QList<QAction*> shown;
+    for (const Expected& e : expected) {
+      auto* button = form->SpeedBar()->findChild<QToolButton*>(QLatin1String(e.name));
+      QVERIFY2(button, e.name);
+      QCOMPARE(button->geometry(), QRect(e.left, 0, 25, 25));
+      QVERIFY(button->autoRaise());
+      QCOMPARE(button->focusPolicy(), Qt::NoFocus);
+      QAction* action = button->defaultAction();
+      QVERIFY2(action && !shown.contains(action), e.name);
+      shown.append(action);
+      QCOMPARE(button->toolTip(), QLatin1String(e.tip));
+      QCOMPARE(button->statusTip(), QLatin1String(e.tip));
+      QCOMPARE(action->toolTip(), QLatin1String(e.tip));
+      QCOMPARE(action->statusTip(), QLatin1String(e.tip));
+      QVERIFY(button->text().isEmpty());
+    }
+    TRTFchild* child = form->ActiveChild();
+    QCOMPARE(Item(child, "FileSaveItem")->statusTip(), QStringLiteral("Save current file"));
+    QTest::mouseMove(form->SaveBtn());
+    QCOMPARE(form->StatusLine()->currentMessage(), QStringLiteral("Save"));
+    QTest::mouseMove(form->HelpBtn());
+    QCOMPARE(form->StatusLine()->currentMessage(), QStringLiteral("Help Contents"));
+  }
+
+  void hintIsSplitAtItsBar() {
+    QAction action;
+    SetHint(&action, QStringLiteral("Short|The long one"));
+    QCOMPARE(action.toolTip(), QStringLiteral("Short"));
+    QCOMPARE(action.statusTip(), QStringLiteral("The long one"));
+    // Without a bar the hint serves as both.
+    SetHint(&action, QStringLiteral("Both"));
+    QCOMPARE(action.toolTip(), QStringLiteral("Both"));
+    QCOMPARE(action.statusTip(), QStringLiteral("Both"));
+  }
+
+  void disabledButtonsDoNothing() {
+    // With no document the ruled buttons are off: a click reaches no command.
+    const QList<QToolButton*> ruled = {form->SaveBtn(), form->PrintBtn(),   form->UndoBtn(),
+                                       form->CutBtn(),  form->CopyBtn(),    form->PasteBtn(),
+                                       form->TileBtn(), form->CascadeBtn(), form->ArrangeBtn()};
+    for (QToolButton* button : ruled) {
+      QSignalSpy triggered(button->defaultAction(), &QAction::triggered);
+      QTest::mouseClick(button, Qt::LeftButton);
+      QVERIFY2(triggered.isEmpty(), qPrintable(button->objectName()));
+    }
+    QVERIFY(dialogs->saveProposals.isEmpty());
+    QCOMPARE(dialogs->printDialogs, 0);
+
+    // An enabled button runs its command once per click.
+    QTest::mouseClick(form->OpenBtn(), Qt::LeftButton);
+    QCOMPARE(dialogs->openFilters.size(), 1);
+    QVERIFY(form->Children().isEmpty());
+    form->FileNew();
+    QSignalSpy tiled(form->TileBtn()->defaultAction(), &QAction::triggered);
+    QTest::mouseClick(form->TileBtn(), Qt::LeftButton);
+    QCOMPARE(tiled.size(), 1);
+  }
+
+  void enableRuleKeepsItsOrderWithTheButtonsInStep() {
+    // The Window items, then the buttons, each button as its action is set.
+    EnabledChanges changes;
+    changes.Watch(form->WindowCascadeItem(), QStringLiteral("WindowCascadeItem"));
+    changes.Watch(form->WindowTileItem(), QStringLiteral("WindowTileItem"));
+    changes.Watch(form->WindowArrangeItem(), QStringLiteral("WindowArrangeItem"));
+    const QList<QToolButton*> buttons = form->SpeedBar()->findChildren<QToolButton*>();
+    for (QToolButton* button : buttons)
+      changes.Watch(button);
+    const QStringList order = {
+        "WindowCascadeItem", "WindowTileItem", "WindowArrangeItem", "SaveBtn",  "PrintBtn",
+        "UndoBtn",           "CutBtn",         "CopyBtn",           "PasteBtn", "TileBtn",
+        "CascadeBtn",        "ArrangeBtn"};
+    auto inStep = [&buttons] {
+      for (QToolButton* button : buttons) {
+        if (button->isEnabled() != button->defaultAction()->isEnabled())
+          return false;
+      }
+      return true;
+    };
+
+    form->FileNew();
+    QCOMPARE(changes.names, order);
+    QVERIFY(inStep());
+    changes.names.clear();
+    form->FileNew();
+    QVERIFY(changes.names.isEmpty());
+    CloseDocument(form->Children().at(0));
+    CloseDocument(form->Children().at(0));
+    QCOMPARE(changes.names, order);
+    QVERIFY(inStep());
   }
 
   void toolBarActsLikeTheDocumentsMenu() {
@@ -312,16 +445,16 @@ private slots:
     TRTFchild* child = form->ActiveChild();
     SetEditorText(*child, "alpha beta");
     child->Edit()->Select(0, 5);
-    QTest::mouseClick(form->CopyBtn, Qt::LeftButton);
+    QTest::mouseClick(form->CopyBtn(), Qt::LeftButton);
     QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("alpha"));
     QCOMPARE(EditorText(child), QByteArray("alpha beta"));
 
-    QTest::mouseClick(form->CutBtn, Qt::LeftButton);
+    QTest::mouseClick(form->CutBtn(), Qt::LeftButton);
     QCOMPARE(EditorText(child), QByteArray(" beta"));
     child->Edit()->GoTo(5);
-    QTest::mouseClick(form->PasteBtn, Qt::LeftButton);
+    QTest::mouseClick(form->PasteBtn(), Qt::LeftButton);
     QCOMPARE(EditorText(child), QByteArray(" betaalpha"));
-    QTest::mouseClick(form->UndoBtn, Qt::LeftButton);
+    QTest::mouseClick(form->UndoBtn(), Qt::LeftButton);
     QCOMPARE(EditorText(child), QByteArray(" beta"));
     // The same steps through the document's own items give the same text.
     Item(child, "EditUndoItem")->trigger();
@@ -329,14 +462,14 @@ private slots:
 
     const QString saved = dir.filePath(QStringLiteral("saved.txt"));
     dialogs->saveAnswers = {saved};
-    QTest::mouseClick(form->SaveBtn, Qt::LeftButton);
+    QTest::mouseClick(form->SaveBtn(), Qt::LeftButton);
     QCOMPARE(dialogs->saveProposals.size(), 1);
     QFile file(saved);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("alpha beta"));
     QCOMPARE(child->Caption(), QStringLiteral("(No Name 1) -> ") + saved);
 
-    QTest::mouseClick(form->PrintBtn, Qt::LeftButton);
+    QTest::mouseClick(form->PrintBtn(), Qt::LeftButton);
     QCOMPARE(dialogs->printDialogs, 1);
 
     // With no document the routing does nothing.
@@ -349,29 +482,30 @@ private slots:
   }
 
   void hintsGoToTheStatusLine() {
-    QTest::mouseMove(form->SaveBtn);
-    QCOMPARE(form->StatusLine->currentMessage(), QStringLiteral("Save"));
-    QTest::mouseMove(form->ExitBtn);
-    QCOMPARE(form->StatusLine->currentMessage(), QStringLiteral("Exit"));
-    QCOMPARE(form->ExitBtn->toolTip(), QStringLiteral("Exit"));
+    QTest::mouseMove(form->SaveBtn());
+    QCOMPARE(form->StatusLine()->currentMessage(), QStringLiteral("Save"));
+    QTest::mouseMove(form->ExitBtn());
+    QCOMPARE(form->StatusLine()->currentMessage(), QStringLiteral("Exit"));
+    QCOMPARE(form->ExitBtn()->toolTip(), QStringLiteral("Exit"));
     // Over the empty client area there is no hint.
-    QTest::mouseMove(form->MdiArea->viewport(), form->MdiArea->viewport()->rect().center());
-    QVERIFY(form->StatusLine->currentMessage().isEmpty());
+    QTest::mouseMove(form->MdiArea()->viewport(), form->MdiArea()->viewport()->rect().center());
+    QVERIFY(form->StatusLine()->currentMessage().isEmpty());
 
     // A highlighted menu item's hint, the document's items included.
     form->FileNew();
-    form->MainMenu->setActiveAction(form->MainMenu->actions().at(1)); // Edit
+    form->MainMenu()->setActiveAction(form->MainMenu()->actions().at(1)); // Edit
     QMenu* edit = form->ActiveChild()->EditMenu();
     QTRY_VERIFY(edit->isVisible());
     edit->setActiveAction(Item(form->ActiveChild(), "EditCopyItem"));
-    QCOMPARE(form->StatusLine->currentMessage(), QStringLiteral("Copy selected text to clipboard"));
+    QCOMPARE(form->StatusLine()->currentMessage(),
+             QStringLiteral("Copy selected text to clipboard"));
     edit->hide();
-    form->MainMenu->setActiveAction(form->MainMenu->actions().at(2)); // Window
-    QTRY_VERIFY(form->WindowMenu->isVisible());
-    form->WindowMenu->setActiveAction(form->WindowTileItem);
-    QCOMPARE(form->StatusLine->currentMessage(), QStringLiteral("Tile all windows"));
-    form->WindowMenu->hide();
-    QVERIFY(form->StatusLine->currentMessage().isEmpty());
+    form->MainMenu()->setActiveAction(form->MainMenu()->actions().at(2)); // Window
+    QTRY_VERIFY(form->WindowMenu()->isVisible());
+    form->WindowMenu()->setActiveAction(form->WindowTileItem());
+    QCOMPARE(form->StatusLine()->currentMessage(), QStringLiteral("Tile all windows"));
+    form->WindowMenu()->hide();
+    QVERIFY(form->StatusLine()->currentMessage().isEmpty());
   }
 
   void dropOpensFilesInOrder() {
@@ -454,7 +588,7 @@ private slots:
     const QString blocker = WriteSample(QStringLiteral("not-a-folder"), "x");
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, blocker);
     form->FileNew();
-    QTest::mouseClick(form->ExitBtn, Qt::LeftButton);
+    QTest::mouseClick(form->ExitBtn(), Qt::LeftButton);
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
                        QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")));
     QVERIFY(form->isVisible());
@@ -464,7 +598,7 @@ private slots:
     QCOMPARE(dialogs->messages.at(0).icon, DialogService::Icon::Critical);
 
     // Once the store can be written again, the same close goes through.
-    QTest::mouseClick(form->ExitBtn, Qt::LeftButton);
+    QTest::mouseClick(form->ExitBtn(), Qt::LeftButton);
     QVERIFY(!form->isVisible());
     QVERIFY(QFileInfo::exists(SettingsPath()));
   }
@@ -486,9 +620,9 @@ private slots:
     const QString path = WriteSample(QStringLiteral("draft [*] copy.bin"), "Drafted text");
     TRTFchild* child = form->CreateMDIChild(path, false);
     QCOMPARE(child->Caption(), path);
-    emit form->WindowMenu->aboutToShow();
+    emit form->WindowMenu()->aboutToShow();
     QStringList entries;
-    for (QAction* action : form->WindowMenu->actions()) {
+    for (QAction* action : form->WindowMenu()->actions()) {
       if (action->isCheckable())
         entries.append(action->text());
     }
@@ -549,13 +683,14 @@ private slots:
       }
     });
     closer.start(20);
-    for (QWidget* target : {static_cast<QWidget*>(form->MainMenu), form->SpeedBar}) {
+    for (QWidget* target : {static_cast<QWidget*>(form->MainMenu()), form->SpeedBar()}) {
       QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(300, 5),
                              target->mapToGlobal(QPoint(300, 5)));
       QCoreApplication::sendEvent(target, &menu);
     }
     QVERIFY(!popped);
-    QVERIFY(form->SpeedBarHolder->isVisible());
+    // Shown only while the tool bar that holds it is.
+    QVERIFY(form->SpeedBar()->isVisible());
   }
 
   void dropOfANameThatIsNotUtf8() {
@@ -598,7 +733,7 @@ private slots:
     QTimer::singleShot(0, form, [&] { child = form->CreateMDIChild(fifo, false); });
     QTimer::singleShot(300, form, [&] {
       QVERIFY(ScanDlg && ScanDlg->isVisible());
-      QTest::mouseClick(form->ExitBtn, Qt::LeftButton);
+      QTest::mouseClick(form->ExitBtn(), Qt::LeftButton);
     });
     QTimer::singleShot(10000, form, [&] {
       watchdog = true;
@@ -618,9 +753,9 @@ private slots:
     form->FileNew();
     form->FileNew();
     form->FileNew();
-    const QRect area = form->MdiArea->viewport()->rect();
-    QTest::mouseClick(form->TileBtn, Qt::LeftButton);
-    const QList<QMdiSubWindow*> windows = form->MdiArea->subWindowList(QMdiArea::CreationOrder);
+    const QRect area = form->MdiArea()->viewport()->rect();
+    QTest::mouseClick(form->TileBtn(), Qt::LeftButton);
+    const QList<QMdiSubWindow*> windows = form->MdiArea()->subWindowList(QMdiArea::CreationOrder);
     int covered = 0;
     for (QMdiSubWindow* w : windows) {
       QCOMPARE(w->x(), 0);
@@ -631,14 +766,14 @@ private slots:
     QVERIFY(!windows.at(0)->geometry().intersects(windows.at(1)->geometry()));
     QVERIFY(!windows.at(1)->geometry().intersects(windows.at(2)->geometry()));
 
-    form->WindowCascadeItem->trigger();
+    form->WindowCascadeItem()->trigger();
     QVERIFY(windows.at(0)->pos() != windows.at(1)->pos());
     QVERIFY(windows.at(1)->pos() != windows.at(2)->pos());
 
     windows.at(0)->showMinimized();
     windows.at(2)->showMinimized();
     windows.at(0)->move(200, 30);
-    QTest::mouseClick(form->ArrangeBtn, Qt::LeftButton);
+    QTest::mouseClick(form->ArrangeBtn(), Qt::LeftButton);
     QCOMPARE(windows.at(0)->pos(), QPoint(0, area.height() - windows.at(0)->height()));
     QCOMPARE(windows.at(2)->pos(),
              QPoint(windows.at(0)->width(), area.height() - windows.at(2)->height()));

@@ -3,6 +3,7 @@
 #include "ui/DialogService.h"
 #include "ui/ExtractionPass.h"
 #include "ui/FindReplaceController.h"
+#include "ui/Hint.h"
 #include "ui/PassQueue.h"
 #include "ui/TFindDialog.h"
 #include "ui/TReplaceDialog.h"
@@ -73,8 +74,7 @@ void TRTFchild::createActions() {
     // Every document window has the same shortcuts: only the one that
     // holds the focus answers them.
     action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    action->setToolTip(hint.section(QLatin1Char('|'), 0, 0));
-    action->setStatusTip(hint.section(QLatin1Char('|'), -1));
+    SetHint(action, hint);
     connect(action, &QAction::triggered, this, slot);
     addAction(action);
   };
