@@ -161,6 +161,25 @@ private slots:
     QCOMPARE(box.exec(), int(QDialog::Accepted));
     QCOMPARE(box.Name->text(), QStringLiteral("Product Name"));
   }
+
+  void escapeDoesNotCloseTheBox() {
+    Made made = MakeBox(nullptr);
+    TMyAboutBox& box = *made.box;
+    bool openAfterEscape = false;
+    QTimer::singleShot(0, &box, [&box, &openAfterEscape] {
+      if (!QTest::qWaitForWindowActive(&box) || QApplication::focusWidget() != box.OKButton) {
+        box.done(-1);
+        return;
+      }
+      QTest::keyClick(box.OKButton, Qt::Key_Escape);
+      QTest::keyClick(&box, Qt::Key_Escape);
+      openAfterEscape = box.isVisible();
+      if (box.isVisible())
+        QTest::keyClick(box.OKButton, Qt::Key_Return);
+    });
+    QCOMPARE(box.exec(), int(QDialog::Accepted));
+    QVERIFY(openAfterEscape);
+  }
 };
 
 QTEST_MAIN(TestAboutBox)

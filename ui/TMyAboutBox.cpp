@@ -7,6 +7,7 @@
 #include <QDesktopServices>
 #include <QFrame>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -155,6 +156,15 @@ void TMyAboutBox::emailClick() {
 
 void TMyAboutBox::homepageClick() {
   QDesktopServices::openUrl(QUrl(QString::fromLatin1(HomePageAddress)));
+}
+
+void TMyAboutBox::keyPressEvent(QKeyEvent* event) {
+  // The box closes only by OK; QDialog would take Escape for a rejection.
+  if (event->matches(QKeySequence::Cancel)) {
+    event->accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);
 }
 
 bool TMyAboutBox::eventFilter(QObject* watched, QEvent* event) {
