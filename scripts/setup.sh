@@ -9,7 +9,7 @@ PACKAGES=(
   libqscintilla2-qt6-dev libqscintilla2-doc
   qt6-tools-dev qt6-tools-dev-tools qt6-documentation-tools libqt6sql6-sqlite
   libbenchmark-dev
-  xvfb xauth xdotool imagemagick fonts-dejavu-core
+  xvfb xauth xdotool imagemagick fonts-dejavu-core fonts-liberation2
   clang libclang-rt-14-dev llvm
 )
 

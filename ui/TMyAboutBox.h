@@ -43,6 +43,7 @@ protected:
 
 private:
   void createControls();
+  void fitFont();
   void FormCreate(const VersionRecord* record, const std::function<void()>& postInit);
 };
 
