@@ -5,12 +5,12 @@ const char PunctSymbolChars[33] = "!\"'(),-.:;?#$%&*+/<=>@[\\]^_`{|}~";
 namespace {
 void SetRange(AcceptTable& table, unsigned first, unsigned last) {
   for (unsigned b = first; b <= last; ++b)
-    table.Flags[b] = true;
+    table.Accept(b);
 }
 } // namespace
 
 void BuildAcceptTable(const TextOptions& options, AcceptTable& table) {
-  table.Flags.fill(false);
+  table.Clear();
   if (options.Upper)
     SetRange(table, 0x41, 0x5A);
   if (options.Lower)
@@ -18,15 +18,16 @@ void BuildAcceptTable(const TextOptions& options, AcceptTable& table) {
   if (options.Number)
     SetRange(table, 0x30, 0x39);
   if (options.Space)
-    table.Flags[0x20] = true;
+    table.Accept(0x20);
   if (options.Punct)
     for (std::size_t i = 0; i < PunctCharCount; ++i)
-      table.Flags[static_cast<unsigned char>(PunctSymbolChars[i])] = true;
+      table.Accept(static_cast<unsigned char>(PunctSymbolChars[i]));
   if (options.Symbol)
     for (std::size_t i = PunctCharCount; i < PunctCharCount + SymbolCharCount; ++i)
-      table.Flags[static_cast<unsigned char>(PunctSymbolChars[i])] = true;
+      table.Accept(static_cast<unsigned char>(PunctSymbolChars[i]));
   if (options.ISO)
     SetRange(table, 0xC0, 0xFF);
+  // A NUL byte in Other is refused by Accept.
   for (char c : options.Other)
-    table.Flags[static_cast<unsigned char>(c)] = true;
+    table.Accept(static_cast<unsigned char>(c));
 }

@@ -13,12 +13,23 @@ constexpr std::size_t SymbolCharCount = 21;
 
 class AcceptTable {
 public:
-  AcceptTable() { Flags.fill(false); }
+  AcceptTable() { Clear(); }
 
   // Wider values are reduced to their low 8 bits.
-  bool IsAccepted(unsigned value) const { return Flags[value & 0xFFu]; }
+  bool IsAccepted(unsigned value) const { return flags_[value & 0xFFu]; }
+  // Byte 0x00 is refused: it is never text, whatever a settings file or a
+  // caller puts into the options, so every table ends runs at it.
+  void Accept(unsigned value) {
+    if ((value & 0xFFu) != 0)
+      flags_[value & 0xFFu] = true;
+  }
+  void Clear() { flags_.fill(false); }
 
-  std::array<bool, 256> Flags;
+  bool operator==(const AcceptTable& o) const { return flags_ == o.flags_; }
+  bool operator!=(const AcceptTable& o) const { return !(*this == o); }
+
+private:
+  std::array<bool, 256> flags_;
 };
 
 // Fills `table` with the union of the classes `options` enables.

@@ -148,10 +148,13 @@ ByteClassifier::ByteClassifier() : kernel_(BestKernel()) {}
 void ByteClassifier::Build(const AcceptTable& table) {
   lowRows_.fill(0);
   highRows_.fill(0);
-  for (unsigned b = 0; b < 256; ++b) {
-    flags_[b] = table.Flags[b] ? 1 : 0;
-    if (!table.Flags[b])
+  flags_.fill(0);
+  // Byte 0x00 is never text; the table refuses it already, and starting at 1
+  // keeps it out of these tables too.
+  for (unsigned b = 1; b < 256; ++b) {
+    if (!table.IsAccepted(b))
       continue;
+    flags_[b] = 1;
     const unsigned high = b >> 4, low = b & 0x0F;
     if (high < 8)
       lowRows_[low] |= static_cast<uint8_t>(1u << high);

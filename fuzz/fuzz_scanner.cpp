@@ -1,7 +1,8 @@
 // The block scanner against the byte-by-byte scanner. The first bytes of the
 // input choose the options, the classifier kernel, how often the data is
 // repeated, the block sizes and a change of the limits in the middle; the
-// rest is the data. Any difference in the lines aborts.
+// rest is the data. Any difference in the lines, or a NUL byte in one,
+// aborts.
 
 #include "extract/ByteClassifier.h"
 #include "extract/RunScanner.h"
@@ -213,6 +214,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
   if (!(expected == got))
     Differ(expected, got, options);
+  // Other may hold NUL bytes here, yet 0x00 is never a run byte.
+  if (got.bytes.find('\0') != std::string::npos) {
+    std::fprintf(stderr, "a line holds a NUL byte\n");
+    std::abort();
+  }
   if (reference.RunLength() != 0 || scanner.RunLength() != 0)
     std::abort();
   return 0;

@@ -13,6 +13,7 @@
 #include <QString>
 #include <QVariant>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -90,7 +91,10 @@ Expected Read() {
     }
     const std::string text = value.toString().toLatin1().toStdString();
     if (i == 9) {
+      // Other is text: the load drops any NUL byte an escape put in.
       e.options.Other = text;
+      e.options.Other.erase(std::remove(e.options.Other.begin(), e.options.Other.end(), '\0'),
+                            e.options.Other.end());
       continue;
     }
     int32_t number = 0;

@@ -2,6 +2,8 @@
 
 #include "settings/IntegerText.h"
 
+#include <algorithm>
+
 namespace {
 
 const char* const kSection = "Options";
@@ -48,6 +50,16 @@ bool ReadSwitch(SettingsStore& store, const char* name, bool fallback) {
   return ReadInteger(store, name, fallback ? 1 : 0) != 0;
 }
 
+// Other is text, so it holds no NUL byte; the settings file's escape "\0"
+// could put one there, and the record and the next save are to stay clean.
+std::string ReadOther(SettingsStore& store, const std::string& fallback) {
+  std::string text;
+  if (!store.ReadString(kSection, "Other", text))
+    return fallback;
+  text.erase(std::remove(text.begin(), text.end(), '\0'), text.end());
+  return text;
+}
+
 void WriteLimit(SettingsStore& store, const char* name, uint32_t limit) {
   store.WriteString(kSection, name, std::to_string(static_cast<int32_t>(limit)));
 }
@@ -73,8 +85,7 @@ void LoadTextOptions(SettingsStore& store, TextOptions& options) {
   options.Punct = ReadSwitch(store, "Punct", defaults.Punct);
   options.Symbol = ReadSwitch(store, "Symbol", defaults.Symbol);
   options.ISO = ReadSwitch(store, "ISO", defaults.ISO);
-  std::string other;
-  options.Other = store.ReadString(kSection, "Other", other) ? other : defaults.Other;
+  options.Other = ReadOther(store, defaults.Other);
   key.Close();
 }
 

@@ -152,6 +152,13 @@ expect "stored options, digits" 0 'x1-2\n' - <<< 'x1-2 y'
 expect "flags over stored options" 0 'Extraction\nabcdefghijklmnopqrstuvwxy\n' -x '' -n 9 "$work/example"
 cmp -s "$conf" "$work/conf.before" && pass || fail "the settings file was changed"
 
+# A NUL byte that the escape \0 puts into the stored Other is dropped: runs
+# still end at NUL bytes.
+printf '[Options]\nMinChar=1\nOther=a\\0b\n' > "$conf"
+cp "$conf" "$work/conf.before"
+expect "NUL in stored Other" 0 'ab\ncd\nabcdef\n' - < <(printf 'ab\0\0\0\0cd\0abcdef\0')
+cmp -s "$conf" "$work/conf.before" && pass || fail "the settings file was changed"
+
 # A value of the wrong type is reported; the values before it are used,
 # the ones after it keep their defaults (no digits, no "-").
 cat > "$conf" << 'CONF'

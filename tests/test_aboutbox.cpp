@@ -2,10 +2,13 @@
 // records, its links, and that its creation always ends with the callback.
 
 #include "support/FakeDialogService.h"
+#include "ui/DialogFont.h"
 #include "ui/TMyAboutBox.h"
 #include "ui/TextVersionRecord.h"
 
 #include <QDesktopServices>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QtTest>
@@ -160,6 +163,52 @@ private slots:
                        [&box] { QTest::mouseClick(box.OKButton, Qt::LeftButton); });
     QCOMPARE(box.exec(), int(QDialog::Accepted));
     QCOMPARE(box.Name->text(), QStringLiteral("Product Name"));
+  }
+
+  void fontsByOneRule() {
+    const std::unique_ptr<VersionRecord> record = TextVersionRecord::Program();
+    Made made = MakeBox(record.get());
+    TMyAboutBox& box = *made.box;
+    const int form = QFontInfo(box.Freeware->font()).pixelSize();
+    if (QFontDatabase::hasFamily(QStringLiteral("Liberation Sans"))) {
+      // Every caption fits at the designed size.
+      QCOMPARE(form, kDialogDesignPixels);
+      for (QLabel* label : {box.Name, box.Version, box.Copyright, box.Freeware, box.Bugs})
+        QCOMPARE(QFontInfo(label->font()).family(), QStringLiteral("Liberation Sans"));
+      for (QLabel* label : {box.email, box.homepage})
+        QCOMPARE(QFontInfo(label->font()).family(), QStringLiteral("Liberation Mono"));
+    }
+    // The designed sizes keep their proportions to the form's size.
+    auto scaled = [form](int designed) { return qRound(designed * double(form) / 11); };
+    QCOMPARE(box.Name->font().pixelSize(), scaled(19));
+    QVERIFY(box.Name->font().bold());
+    QCOMPARE(box.Version->font().pixelSize(), scaled(16));
+    for (QLabel* label : {box.Copyright, box.Bugs, box.email, box.homepage})
+      QCOMPARE(label->font().pixelSize(), form);
+    QVERIFY(box.email->font().underline());
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{box.Name, box.Version, box.Copyright, box.Freeware,
+                                         box.Bugs, box.OKButton, box.email, box.homepage})
+      QVERIFY2(CaptionFits(w), qPrintable(w->property("text").toString()));
+  }
+
+  void escapeDoesNotCloseTheBox() {
+    Made made = MakeBox(nullptr);
+    TMyAboutBox& box = *made.box;
+    bool openAfterEscape = false;
+    QTimer::singleShot(0, &box, [&box, &openAfterEscape] {
+      if (!QTest::qWaitForWindowActive(&box) || QApplication::focusWidget() != box.OKButton) {
+        box.done(-1);
+        return;
+      }
+      QTest::keyClick(box.OKButton, Qt::Key_Escape);
+      QTest::keyClick(&box, Qt::Key_Escape);
+      openAfterEscape = box.isVisible();
+      if (box.isVisible())
+        QTest::keyClick(box.OKButton, Qt::Key_Return);
+    });
+    QCOMPARE(box.exec(), int(QDialog::Accepted));
+    QVERIFY(openAfterEscape);
   }
 };
 

@@ -60,6 +60,7 @@ private slots:
   void noClassAcceptsControlOrHighAsciiBytes();
   void rebuildLeavesNothingBehind();
   void wideValuesUseTheirLowByte();
+  void nulIsNeverAccepted();
 };
 
 void TestAcceptTable::punctuationAndSymbolString() {
@@ -144,9 +145,9 @@ void TestAcceptTable::rebuildLeavesNothingBehind() {
   narrow.Space = true;
   AcceptTable table;
   BuildAcceptTable(wide, table);
-  const auto first = table.Flags;
+  const AcceptTable first = table;
   BuildAcceptTable(wide, table);
-  QVERIFY(table.Flags == first);
+  QVERIFY(table == first);
   BuildAcceptTable(narrow, table);
   for (unsigned b = 0; b < 256; ++b)
     QCOMPARE(table.IsAccepted(b), b == 0x20);
@@ -158,6 +159,27 @@ void TestAcceptTable::wideValuesUseTheirLowByte() {
   QVERIFY(table.IsAccepted(0x100 + 'a'));
   QVERIFY(table.IsAccepted(0xFFFFFF00u + 'Z'));
   QVERIFY(!table.IsAccepted(0x100 + '1'));
+}
+
+void TestAcceptTable::nulIsNeverAccepted() {
+  TextOptions o = NoneOn();
+  o.Other = std::string("a\0b\0", 4);
+  QCOMPARE(Accepted(o), (ByteSet{'a', 'b'}));
+  o.Other = std::string(1, '\0');
+  QCOMPARE(Accepted(o), ByteSet{});
+
+  // Every class and every byte value in Other: all but 0x00.
+  TextOptions all;
+  all.Number = all.Space = all.Punct = all.Symbol = all.ISO = true;
+  for (unsigned b = 0; b < 256; ++b)
+    all.Other.push_back(static_cast<char>(b));
+  QCOMPARE(Accepted(all), Range(0x01, 0xFF));
+
+  // Nor can a table be told so directly, by any value whose low byte is 0.
+  AcceptTable table;
+  table.Accept(0x00);
+  table.Accept(0x100);
+  QVERIFY(table == AcceptTable());
 }
 
 QTEST_GUILESS_MAIN(TestAcceptTable)

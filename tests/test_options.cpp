@@ -1,6 +1,7 @@
 // The text options dialog, driven through its keys and buttons while it runs.
 #include "settings/TextOptions.h"
 #include "support/FakeDialogService.h"
+#include "ui/DialogFont.h"
 #include "ui/Help.h"
 #include "ui/THelpViewer.h"
 #include "ui/TOptions.h"
@@ -8,6 +9,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFileInfo>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -38,6 +41,7 @@ private slots:
   void acceleratorsFocusTheirControls();
   void tabOrder();
   void helpShowsTheOptionsTopic();
+  void captionsFitInOneFont();
 
 private:
   // Runs the dialog; `act` works on it while it is shown. Returns the
@@ -364,6 +368,29 @@ void TestOptions::helpShowsTheOptionsTopic() {
   QCOMPARE(typed, QString("15"));
   QVERIFY(GlobalTextOptions() == TextOptions());
   delete THelpViewer::Instance();
+}
+
+void TestOptions::captionsFitInOneFont() {
+  TOptions& dlg = *Options;
+  const QFontInfo form(dlg.font());
+  if (QFontDatabase::hasFamily(QStringLiteral("Liberation Sans"))) {
+    QCOMPARE(form.family(), QStringLiteral("Liberation Sans"));
+    // All captions fit at 10 pixels; the Part's 11 cuts "Minimum char number:".
+    QCOMPARE(form.pixelSize(), 10);
+  }
+  QVERIFY(form.pixelSize() >= 10 && form.pixelSize() <= kDialogDesignPixels);
+  const QList<QWidget*> captions = {
+      dlg.Label1,       dlg.Label2,     dlg.Label3,  dlg.Label4,  dlg.Lower, dlg.Upper,
+      dlg.Number,       dlg.Space,      dlg.Punct,   dlg.Symbol,  dlg.Iso,   dlg.ButtonOK,
+      dlg.ButtonCancel, dlg.ButtonHelp, dlg.MinChar, dlg.MaxChar, dlg.Other};
+  for (QWidget* w : captions) {
+    QCOMPARE(QFontInfo(w->font()).pixelSize(), form.pixelSize());
+    QVERIFY2(CaptionFits(w), qPrintable(w->objectName() + w->property("text").toString()));
+  }
+  // The Part's boxes are kept.
+  QCOMPARE(dlg.Label1->geometry(), QRect(8, 11, 106, 13));
+  QCOMPARE(dlg.Label2->geometry(), QRect(176, 11, 109, 13));
+  QCOMPARE(dlg.Label4->geometry(), QRect(8, 157, 86, 13));
 }
 
 QTEST_MAIN(TestOptions)

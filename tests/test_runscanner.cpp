@@ -7,8 +7,10 @@
 
 #include <QtTest>
 
+#include <cstring>
 #include <random>
 #include <sys/mman.h>
+#include <unistd.h>
 
 namespace {
 
@@ -67,6 +69,7 @@ private slots:
   void mixedByteAndBlockFeeding();
   void blockPathEqualsBytePath();
   void kernelsAgree();
+  void nulIsNoRunByteOnAnyPath();
   void longRunStartsAgree();
   void runLongerThan4GiB();
 };
@@ -304,7 +307,8 @@ void TestRunScanner::kernelsAgree() {
     AcceptTable table;
     const unsigned density = round % 8;
     for (unsigned b = 0; b < 256; ++b)
-      table.Flags[b] = density == 0 ? false : density == 7 ? true : rng() % 7 < density;
+      if (density == 0 ? false : density == 7 ? true : rng() % 7 < density)
+        table.Accept(b);
     ByteClassifier reference, fast;
     reference.UseKernel(ByteClassifier::Kernel::Scalar);
     reference.Build(table);
@@ -312,7 +316,7 @@ void TestRunScanner::kernelsAgree() {
     std::vector<uint64_t> want(40), got(40);
     reference.Classify(data.data(), 40, want.data());
     for (std::size_t i = 0; i < data.size(); ++i)
-      QCOMPARE(((want[i / 64] >> (i % 64)) & 1) != 0, table.Flags[data[i]]);
+      QCOMPARE(((want[i / 64] >> (i % 64)) & 1) != 0, table.IsAccepted(data[i]));
     for (auto kernel : Kernels()) {
       fast.UseKernel(kernel);
       QCOMPARE(fast.ActiveKernel(), kernel);
@@ -325,6 +329,35 @@ void TestRunScanner::kernelsAgree() {
       QCOMPARE(tail & padding, padding);
       QCOMPARE(tail & ~padding, want[1] & ~padding);
     }
+  }
+}
+
+void TestRunScanner::nulIsNoRunByteOnAnyPath() {
+  // Every byte value in Other, NUL included: NUL alone still ends runs.
+  TextOptions o = LettersOnly(0, 0);
+  for (unsigned b = 0; b < 256; ++b)
+    o.Other.push_back(static_cast<char>(b));
+  std::string input("ab\0\0cd\0", 7);
+  input += std::string(200, '\0') + "\x01\xff" + std::string(3, '\0');
+  const Lines expected = {"ab", "cd", "\x01\xff"};
+  QCOMPARE(ByBytes(o, input), expected);
+  for (auto kernel : Kernels())
+    for (std::size_t block : {std::size_t(1), std::size_t(5), std::size_t(64), input.size()})
+      QCOMPARE(ByBlocks(o, input, block, kernel), expected);
+
+  // The classifier's own tables, built from a table asked to take every byte.
+  AcceptTable table;
+  for (unsigned b = 0; b < 256; ++b)
+    table.Accept(b);
+  const std::vector<uint8_t> zeros(64, 0);
+  ByteClassifier classifier;
+  classifier.Build(table);
+  for (auto kernel : Kernels()) {
+    classifier.UseKernel(kernel);
+    uint64_t word = ~uint64_t(0);
+    classifier.Classify(zeros.data(), 1, &word);
+    QCOMPARE(word, uint64_t(0));
+    QCOMPARE(classifier.ClassifyTail(zeros.data(), 10), ~uint64_t(0) << 10);
   }
 }
 
@@ -370,29 +403,43 @@ void TestRunScanner::longRunStartsAgree() {
 }
 
 void TestRunScanner::runLongerThan4GiB() {
-  // A run of 2^32 + 5 zero bytes, all accepted, kept by MinChar -1 only if
-  // its length is not wrapped to 32 bits. Untouched anonymous pages read as
-  // zeros without using memory; the one byte written ends the run.
+  // A run of 2^32 + 5 letters, kept by MinChar -1 only if its length is not
+  // wrapped to 32 bits. One megabyte of letters mapped over and over gives
+  // the 4 GiB without the memory; the one byte written after it (a private
+  // copy of its page) ends the run.
   const std::size_t runBytes = (std::size_t(1) << 32) + 5;
-  const std::size_t mapped = runBytes + 4096;
-  void* map = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE,
-                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-  if (map == MAP_FAILED)
+  const std::size_t chunk = std::size_t(1) << 20;
+  const std::size_t mapped = (runBytes + 1 + chunk - 1) / chunk * chunk;
+  const int fd = ::memfd_create("letters", MFD_CLOEXEC);
+  if (fd < 0 || ::ftruncate(fd, static_cast<off_t>(chunk)) != 0)
+    QSKIP("cannot make a memory file");
+  void* letters = ::mmap(nullptr, chunk, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+  QVERIFY(letters != MAP_FAILED);
+  std::memset(letters, 'a', chunk);
+  ::munmap(letters, chunk);
+  void* map =
+      ::mmap(nullptr, mapped, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  if (map == MAP_FAILED) {
+    ::close(fd);
     QSKIP("cannot map 4 GiB of address space");
-#ifdef MADV_HUGEPAGE
-  // Fewer page faults where the huge zero page serves.
-  ::madvise(map, mapped, MADV_HUGEPAGE);
-#endif
+  }
   auto* data = static_cast<uint8_t*>(map);
-  data[runBytes] = 'x';
+  for (std::size_t at = 0; at < mapped; at += chunk) {
+    if (::mmap(data + at, chunk, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_FIXED | MAP_POPULATE, fd,
+               0) == MAP_FAILED) {
+      ::munmap(map, mapped);
+      ::close(fd);
+      QSKIP("cannot map the letters 4096 times");
+    }
+  }
+  ::close(fd);
+  data[runBytes] = '\0';
 
   struct CountSink : LineSink {
     std::vector<uint64_t> lengths;
     void Line(const char*, std::size_t length) override { lengths.push_back(length); }
   } sink;
   TextOptions o = LettersOnly(0xFFFFFFFFu, 0);
-  o.Upper = o.Lower = false;
-  o.Other = std::string(1, '\0');
   RunScanner scanner(o, sink);
   scanner.ResetScanner();
   scanner.ScanBlock(data, runBytes + 1);

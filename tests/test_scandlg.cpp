@@ -1,9 +1,12 @@
 // The progress dialog: its form, the animation while shown, Cancel by
 // click, Enter and Esc, closing from the title bar, keeping the focus, and
 // the 64-bit progress bar.
+#include "ui/DialogFont.h"
 #include "ui/TAnimate.h"
 #include "ui/TScanDlg.h"
 
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -21,6 +24,7 @@ private slots:
   void titleBarCloseOnlyHides();
   void takesTheFocusBackWhileShown();
   void progressKeepsAdvancesBeyondIntRange();
+  void captionsFitInOneFont();
 };
 
 void TestScanDlg::formAsDesigned() {
@@ -35,6 +39,8 @@ void TestScanDlg::formAsDesigned() {
   QVERIFY(dlg.From->isReadOnly());
   QVERIFY(!dlg.From->hasFrame());
   QCOMPARE(dlg.From->geometry().topLeft(), QPoint(56, 8));
+  QCOMPARE(dlg.FromLabel->geometry(), QRect(8, 8, 26, 13));
+  QCOMPARE(dlg.From->geometry(), QRect(56, 8, 329, 13));
   QCOMPARE(dlg.AnimateComp->geometry(), QRect(8, 29, 48, 50));
   QCOMPARE(dlg.Progress->geometry(), QRect(64, 32, 321, 16));
   QCOMPARE(dlg.Progress->minimum(), 0);
@@ -149,6 +155,28 @@ void TestScanDlg::progressKeepsAdvancesBeyondIntRange() {
     dlg.StepIt();
   QCOMPARE(dlg.Progress->value(), 625);
   QCOMPARE(dlg.ProgressAdvances(), 26u);
+}
+
+void TestScanDlg::captionsFitInOneFont() {
+  TScanDlg dlg;
+  const QFontInfo form(dlg.font());
+  if (QFontDatabase::hasFamily(QStringLiteral("Liberation Sans"))) {
+    QCOMPARE(form.family(), QStringLiteral("Liberation Sans"));
+    // "From:" needs 29 of its 26 pixels at 11 pixels, 26 at 10.
+    QCOMPARE(form.pixelSize(), 10);
+  }
+  QVERIFY(form.pixelSize() >= 10 && form.pixelSize() <= kDialogDesignPixels);
+  for (QWidget* w : std::initializer_list<QWidget*>{dlg.FromLabel, dlg.From, dlg.CancelOp}) {
+    QCOMPARE(QFontInfo(w->font()).pixelSize(), form.pixelSize());
+    QVERIFY2(CaptionFits(w), qPrintable(w->metaObject()->className()));
+  }
+  // A path of any length goes into From without moving or resizing anything.
+  dlg.From->setText(QStringLiteral("/home/someone/") + QString(400, QLatin1Char('x')));
+  dlg.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+  QCOMPARE(dlg.From->geometry(), QRect(56, 8, 329, 13));
+  QCOMPARE(dlg.size(), QSize(405, 103));
+  QCOMPARE(QFontInfo(dlg.From->font()).pixelSize(), form.pixelSize());
 }
 
 QTEST_MAIN(TestScanDlg)

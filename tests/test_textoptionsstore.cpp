@@ -93,6 +93,7 @@ private slots:
   void saveWritesAllTenInOrder();
   void saveStopsAtFailingValue();
   void loadedValuesAreRewritten();
+  void loadDropsNulFromOther();
 
   // The QSettings store.
   void firstStartCreatesTheFile();
@@ -102,12 +103,15 @@ private slots:
   void wrongTypeInSettingsFile();
   void roundTrip();
   void rewritesInvalidTexts();
+  void nulEscapeInOtherIsDroppedAndNotSaved();
   void unwritableFolderFailsTheSave();
   void fileThatCannotGrowFailsTheSave();
 
 private:
   QString FilePath() const { return config_.path() + "/Maelbrook/Siftwell.conf"; }
   void WriteFile(const QByteArray& body);
+  // The options loaded from a settings file of `body`, then saved to it.
+  TextOptions LoadThenSave(const QByteArray& body);
 
   QTemporaryDir config_;
 };
@@ -133,6 +137,15 @@ void TestTextOptionsStore::WriteFile(const QByteArray& body) {
   static int written = 0;
   file.setFileTime(QDateTime(QDate(2001, 1, 1), QTime(0, 0)).addSecs(++written),
                    QFileDevice::FileModificationTime);
+}
+
+TextOptions TestTextOptionsStore::LoadThenSave(const QByteArray& body) {
+  WriteFile(body);
+  QSettingsStore store;
+  TextOptions options;
+  LoadTextOptions(store, options);
+  SaveTextOptions(store, options);
+  return options;
 }
 
 void TestTextOptionsStore::emptyStoreGivesDefaults() {
@@ -212,6 +225,17 @@ void TestTextOptionsStore::storedForms() {
   QCOMPARE(FieldValue(options, name), expected);
   if (name != "MaxChar")
     QCOMPARE(options.MaxChar, 12u);
+}
+
+void TestTextOptionsStore::loadDropsNulFromOther() {
+  FakeStore store;
+  store.Set("Other", std::string("\0a\0 b\0", 6));
+  TextOptions options;
+  LoadTextOptions(store, options);
+  QCOMPARE(options.Other, std::string("a b"));
+  store.Set("Other", std::string(3, '\0'));
+  LoadTextOptions(store, options);
+  QVERIFY(options.Other.empty());
 }
 
 void TestTextOptionsStore::wrongTypeStopsTheLoad() {
@@ -387,12 +411,9 @@ void TestTextOptionsStore::roundTrip() {
 }
 
 void TestTextOptionsStore::rewritesInvalidTexts() {
-  WriteFile("[Options]\nMinChar=abc\nMaxChar=0x10\nUpper=yes\nLower=2\nOther=\" ab \"\n");
-  QSettingsStore store;
-  TextOptions options;
-  LoadTextOptions(store, options);
+  const TextOptions options =
+      LoadThenSave("[Options]\nMinChar=abc\nMaxChar=0x10\nUpper=yes\nLower=2\nOther=\" ab \"\n");
   QCOMPARE(options.Other, std::string(" ab "));
-  SaveTextOptions(store, options);
   QSettings check(FilePath(), QSettings::IniFormat);
   QCOMPARE(check.value("Options/MinChar").toString(), QString("4"));
   QCOMPARE(check.value("Options/MaxChar").toString(), QString("16"));
@@ -400,6 +421,19 @@ void TestTextOptionsStore::rewritesInvalidTexts() {
   QCOMPARE(check.value("Options/Lower").toString(), QString("1"));
   QCOMPARE(check.value("Options/Other").toString(), QString(" ab "));
   QCOMPARE(check.allKeys().size(), 10);
+}
+
+void TestTextOptionsStore::nulEscapeInOtherIsDroppedAndNotSaved() {
+  // QSettings reads the escape \0 as a NUL character.
+  const TextOptions options = LoadThenSave("[Options]\nOther=a\\0b\\0\n");
+  QCOMPARE(options.Other, std::string("ab"));
+  QSettings check(FilePath(), QSettings::IniFormat);
+  QCOMPARE(check.value("Options/Other").toString(), QString("ab"));
+  QFile file(FilePath());
+  QVERIFY(file.open(QIODevice::ReadOnly));
+  const QByteArray saved = file.readAll();
+  QVERIFY2(saved.contains("\nOther=ab\n"), saved.constData());
+  QVERIFY2(!saved.contains("\\0"), saved.constData());
 }
 
 void TestTextOptionsStore::unwritableFolderFailsTheSave() {

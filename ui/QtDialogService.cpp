@@ -1,11 +1,12 @@
 #include "ui/QtDialogService.h"
 
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPushButton>
 
 DialogService::Answer QtDialogService::MessageBox(QWidget* parent, const QString& text,
                                                   const QString& caption, Buttons buttons,
@@ -53,6 +54,14 @@ bool QtDialogService::ExecPrintDialog(QWidget* parent, QPrinter* printer) {
 }
 
 bool QtDialogService::ExecPrintSetupDialog(QWidget* parent, QPrinter* printer) {
-  QPageSetupDialog dialog(printer, parent);
+  // The print dialog is the one in which the printer itself is chosen (the
+  // page setup dialog offers page settings only). Its accept button stores
+  // the choice in the printer and prints nothing, so it reads "OK".
+  QPrintDialog dialog(printer, parent);
+  dialog.setWindowTitle(QStringLiteral("Print Setup"));
+  if (auto* buttons = dialog.findChild<QDialogButtonBox*>()) {
+    if (QPushButton* ok = buttons->button(QDialogButtonBox::Ok))
+      ok->setText(QStringLiteral("OK"));
+  }
   return dialog.exec() == QDialog::Accepted;
 }

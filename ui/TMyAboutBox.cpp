@@ -1,5 +1,6 @@
 #include "ui/TMyAboutBox.h"
 
+#include "ui/DialogFont.h"
 #include "ui/DialogService.h"
 #include "ui/VersionRecord.h"
 
@@ -7,6 +8,7 @@
 #include <QDesktopServices>
 #include <QFrame>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -19,37 +21,15 @@ const char* const TMyAboutBox::EmailAddress = "maelbrook@example.org";
 const char* const TMyAboutBox::HomePageAddress = "https://www.example.org/maelbrook/";
 
 namespace {
-QLabel* MakeLabel(QWidget* parent, const QRect& geometry, const QString& text, const QFont& font,
+QLabel* MakeLabel(QWidget* parent, const QRect& geometry, const QString& text,
                   const QColor& colour) {
   auto* label = new QLabel(text, parent);
   label->setGeometry(geometry);
   label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-  label->setFont(font);
   QPalette palette = label->palette();
   palette.setColor(QPalette::WindowText, colour);
   label->setPalette(palette);
   return label;
-}
-
-QFont PixelFont(const QString& family, int pixels, bool bold = false) {
-  QFont font(family);
-  font.setPixelSize(pixels);
-  font.setBold(bold);
-  return font;
-}
-
-// The boxes keep their designed sizes; where this desktop's font is wider
-// than the one they were drawn for, a single-line caption is set smaller
-// until it fits.
-void FitToWidth(QLabel* label) {
-  if (label->wordWrap())
-    return;
-  QFont font = label->font();
-  while (font.pixelSize() > 8 &&
-         QFontMetrics(font).horizontalAdvance(label->text()) > label->width()) {
-    font.setPixelSize(font.pixelSize() - 1);
-    label->setFont(font);
-  }
 }
 } // namespace
 
@@ -64,30 +44,27 @@ TMyAboutBox::TMyAboutBox(const VersionRecord* record, const std::function<void()
   } catch (const std::exception& e) {
     ShowErrorBox(QString::fromStdString(e.what()));
   }
+  // Once the record's texts are in, since they are captions too.
+  fitFont();
 }
 
 void TMyAboutBox::createControls() {
   setWindowTitle(QStringLiteral("About "));
   setFixedSize(389, 193);
-  QFont formFont = font();
-  formFont.setPixelSize(11);
-  setFont(formFont);
-  const QString sans = formFont.family();
 
   Panel = new QFrame(this);
   Panel->setGeometry(3, 3, 382, 186);
   Panel->setFrameStyle(QFrame::Box | QFrame::Sunken); // lowered outer, raised inner bevel
 
-  Name = MakeLabel(Panel, QRect(94, 14, 191, 26), QStringLiteral("Product Name"),
-                   PixelFont(QStringLiteral("Arial"), 19, true), QColor(0, 128, 128));
-  Version = MakeLabel(Panel, QRect(94, 42, 191, 20), QStringLiteral("Version"),
-                      PixelFont(QStringLiteral("Arial"), 16), QColor(0, 128, 0));
-  Copyright = MakeLabel(Panel, QRect(49, 64, 284, 32), QStringLiteral("Copyright"),
-                        PixelFont(sans, 11), QColor(0, 0, 128));
+  Name =
+      MakeLabel(Panel, QRect(94, 14, 191, 26), QStringLiteral("Product Name"), QColor(0, 128, 128));
+  Version = MakeLabel(Panel, QRect(94, 42, 191, 20), QStringLiteral("Version"), QColor(0, 128, 0));
+  Copyright =
+      MakeLabel(Panel, QRect(49, 64, 284, 32), QStringLiteral("Copyright"), QColor(0, 0, 128));
   Freeware = MakeLabel(Panel, QRect(49, 98, 284, 32),
                        QStringLiteral("Sift Well is freeware: use it and pass it on freely, "
                                       "at your own risk and free of charge."),
-                       formFont, palette().color(QPalette::WindowText));
+                       palette().color(QPalette::WindowText));
   Freeware->setWordWrap(true);
 
   Icon = new QLabel(Panel);
@@ -95,25 +72,40 @@ void TMyAboutBox::createControls() {
   Icon->setScaledContents(true);
 
   Bugs = MakeLabel(Panel, QRect(5, 138, 148, 13), QStringLiteral("Bug reports and suggestions:"),
-                   PixelFont(sans, 11), QColor(255, 0, 0));
+                   QColor(255, 0, 0));
 
   OKButton = new QPushButton(QStringLiteral("OK"), Panel);
   OKButton->setGeometry(316, 21, 52, 26);
   OKButton->setDefault(true);
   connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
 
-  QFont linkFont = PixelFont(QStringLiteral("Courier New"), 11);
-  linkFont.setUnderline(true);
-  email = MakeLabel(Panel, QRect(157, 136, 212, 19), QString::fromLatin1(EmailAddress), linkFont,
+  email = MakeLabel(Panel, QRect(157, 136, 212, 19), QString::fromLatin1(EmailAddress),
                     QColor(0, 0, 255));
   email->setToolTip(QStringLiteral("Click to send me a message"));
   email->installEventFilter(this);
   homepage = MakeLabel(Panel, QRect(46, 162, 290, 19), QString::fromLatin1(HomePageAddress),
-                       linkFont, QColor(0, 0, 255));
+                       QColor(0, 0, 255));
   homepage->setToolTip(QStringLiteral("Click to open my home page"));
   homepage->installEventFilter(this);
 
   OKButton->setFocus();
+}
+
+void TMyAboutBox::fitFont() {
+  // The labels' designed fonts; the box's own is the 11-pixel form font.
+  const int form = kDialogDesignPixels;
+  QFont link = DialogMono(form);
+  link.setUnderline(true);
+  DialogFontFitter fitter(this);
+  fitter.Add(Name, DialogSans(19, true));
+  fitter.Add(Version, DialogSans(16));
+  fitter.Add(Copyright, DialogSans(form));
+  fitter.Add(Freeware);
+  fitter.Add(Bugs, DialogSans(form));
+  fitter.Add(OKButton);
+  fitter.Add(email, link);
+  fitter.Add(homepage, link);
+  fitter.Fit();
 }
 
 void TMyAboutBox::FormCreate(const VersionRecord* record, const std::function<void()>& postInit) {
@@ -138,8 +130,6 @@ void TMyAboutBox::FormCreate(const VersionRecord* record, const std::function<vo
     if (record->QueryString(table + QStringLiteral("Comments"), value) && !value.isEmpty())
       Freeware->setText(value);
   }
-  for (QLabel* label : {Name, Version, Copyright, Bugs, email, homepage})
-    FitToWidth(label);
 
   Icon->setPixmap(QApplication::windowIcon().pixmap(32, 32));
   email->setCursor(Qt::PointingHandCursor);
@@ -155,6 +145,15 @@ void TMyAboutBox::emailClick() {
 
 void TMyAboutBox::homepageClick() {
   QDesktopServices::openUrl(QUrl(QString::fromLatin1(HomePageAddress)));
+}
+
+void TMyAboutBox::keyPressEvent(QKeyEvent* event) {
+  // The box closes only by OK; QDialog would take Escape for a rejection.
+  if (event->matches(QKeySequence::Cancel)) {
+    event->accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);
 }
 
 bool TMyAboutBox::eventFilter(QObject* watched, QEvent* event) {

@@ -39,9 +39,11 @@ public slots:
 
 protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
 private:
   void createControls();
+  void fitFont();
   void FormCreate(const VersionRecord* record, const std::function<void()>& postInit);
 };
 

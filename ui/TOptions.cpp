@@ -2,16 +2,15 @@
 
 #include "settings/IntegerText.h"
 #include "settings/TextOptions.h"
+#include "ui/DialogFont.h"
 #include "ui/Help.h"
 
 #include <QCheckBox>
-#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QStyle>
 
 #include <limits>
 #include <stdexcept>
@@ -106,45 +105,13 @@ void TOptions::createControls() {
   ButtonOK->setFocus();
 }
 
-bool TOptions::captionsFit() const {
-  const QLabel* labels[] = {Label1, Label2, Label3, Label4};
-  for (const QLabel* l : labels) {
-    if (l->sizeHint().width() > l->width() || l->fontMetrics().height() > l->height())
-      return false;
-  }
-  // A check box's caption starts after its indicator and the gap; the room
-  // its size hint adds for the focus frame is not part of the caption.
-  const QCheckBox* boxes[] = {Lower, Upper, Number, Space, Punct, Symbol, Iso};
-  for (const QCheckBox* b : boxes) {
-    const int indicator = b->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, b);
-    const int gap = b->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, b);
-    const QSize caption = b->fontMetrics().size(Qt::TextShowMnemonic, b->text());
-    if (indicator + gap + caption.width() > b->width() || caption.height() > b->height())
-      return false;
-  }
-  // A push button's size hint never goes below the style's minimum width,
-  // so its caption is measured on its own, with a little room on each side.
-  const QPushButton* buttons[] = {ButtonOK, ButtonCancel, ButtonHelp};
-  for (const QPushButton* b : buttons) {
-    const QString caption = QString(b->text()).remove(QLatin1Char('&'));
-    if (b->fontMetrics().horizontalAdvance(caption) + 12 > b->width() ||
-        b->fontMetrics().height() + 6 > b->height())
-      return false;
-  }
-  return true;
-}
-
 void TOptions::fitFont() {
-  // The boxes are fixed; the desktop's sans-serif font is taken at the
-  // largest size up to 11 pixels at which every caption fits its box.
-  QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-  font.setStyleHint(QFont::SansSerif);
-  for (int pixels = 11; pixels >= 7; --pixels) {
-    font.setPixelSize(pixels);
-    setFont(font);
-    if (captionsFit())
-      return;
-  }
+  DialogFontFitter fitter(this);
+  for (QWidget* captioned : std::initializer_list<QWidget*>{
+           Label1, Label2, Label3, Label4, Lower, Upper, Number, Space, Punct, Symbol, Iso,
+           ButtonOK, ButtonCancel, ButtonHelp, MinChar, MaxChar, Other})
+    fitter.Add(captioned);
+  fitter.Fit();
 }
 
 void TOptions::showEvent(QShowEvent* event) {

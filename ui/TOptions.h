@@ -48,7 +48,6 @@ protected:
 private:
   void createControls();
   void fitFont();
-  bool captionsFit() const;
 };
 
 // The single instance, created by main().

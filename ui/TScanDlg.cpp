@@ -1,5 +1,6 @@
 #include "ui/TScanDlg.h"
 
+#include "ui/DialogFont.h"
 #include "ui/TAnimate.h"
 
 #include <QApplication>
@@ -23,14 +24,17 @@ TScanDlg::TScanDlg(QWidget* parent)
   move(217, 227);
 
   FromLabel = new QLabel(QStringLiteral("From:"), this);
-  FromLabel->setGeometry(8, 8, 40, 15);
+  FromLabel->setGeometry(8, 8, 26, 13);
 
   From = new QLineEdit(this);
-  From->setGeometry(56, 8, 329, 15);
+  From->setGeometry(56, 8, 329, 13);
   From->setReadOnly(true);
   From->setFrame(false);
-  // Reads like a label: the dialog's face colour behind the text.
-  From->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; }"));
+  // Reads like a label: the dialog's face colour behind the text. A palette,
+  // not a style sheet, so that the edit keeps taking the dialog's font.
+  QPalette face = From->palette();
+  face.setColor(QPalette::Base, face.color(QPalette::Window));
+  From->setPalette(face);
   From->setFocusPolicy(Qt::TabFocus);
 
   AnimateComp = new TAnimate(this);
@@ -49,6 +53,17 @@ TScanDlg::TScanDlg(QWidget* parent)
   setTabOrder(From, Progress);
   setTabOrder(Progress, CancelOp);
   SetProgress(10, 1, 0);
+  fitFont();
+}
+
+void TScanDlg::fitFont() {
+  // The file name in From is no caption: it may be of any length, and only
+  // a line of it must fit the box's height.
+  DialogFontFitter fitter(this);
+  fitter.Add(FromLabel);
+  fitter.Add(From);
+  fitter.Add(CancelOp);
+  fitter.Fit();
 }
 
 void TScanDlg::SetProgress(uint64_t max, uint64_t step, uint64_t position) {

@@ -49,6 +49,7 @@ private:
   void FormHide();
   void FormDeactivate();
   void ShowPosition();
+  void fitFont();
 
   uint64_t max_ = 10;
   uint64_t step_ = 1;
