@@ -81,9 +81,10 @@ private:
 
 void TestFileExtractor::sameLinesAsBytePath_data() {
   QTest::addColumn<qulonglong>("size");
-  // Around the read size of 256 KiB and the scanner's 16 KiB segments.
+  // Around the read size and the scanner's 16 KiB segments.
+  const qulonglong block = kReadBlock;
   for (qulonglong size :
-       {0ull, 1ull, 63ull, 16384ull, 16385ull, 262143ull, 262144ull, 262145ull, 3ull * 262144 + 17})
+       {0ull, 1ull, 63ull, 16384ull, 16385ull, block - 1, block, block + 1, 3 * block + 17})
     QTest::newRow(QByteArray::number(size).constData()) << size;
 }
 

@@ -124,6 +124,7 @@ bool ExtractionPass::Scan(InputFile& input) {
   dialog_.show();
 
   ScanCancelled = false;
+  output_ = window_->WriteToFile() ? &window_->OutputFile() : nullptr;
   scanner_.ResetScanner();
   editor_.BeginFill();
   pending_.clear();
@@ -191,7 +192,7 @@ bool ExtractionPass::LoadOutputFile() {
   // Room for the whole file at once, then a pump: the move and the loading
   // are separate stretches of work.
   const qint64 size = file.size();
-  editor_.MakeRoom(static_cast<uint64_t>(std::max<qint64>(size, 0)));
+  editor_.MakeExactRoom(static_cast<uint64_t>(std::max<qint64>(size, 0)));
   if (size > kLoadChunk && !Pump())
     return false;
   // The file's bytes as they are, NUL bytes included; a large result keeps
@@ -221,8 +222,8 @@ bool ExtractionPass::Pump() {
 }
 
 void ExtractionPass::Line(const char* data, std::size_t length) {
-  if (window_->WriteToFile()) {
-    window_->OutputFile().Line(data, length);
+  if (output_) {
+    output_->Line(data, length);
     return;
   }
   // As lines appended to the editor one by one: the first line of an empty
@@ -233,7 +234,7 @@ void ExtractionPass::Line(const char* data, std::size_t length) {
 }
 
 bool ExtractionPass::Failed() const {
-  return window_->WriteToFile() && window_->OutputFile().Failed();
+  return output_ && output_->Failed();
 }
 
 void ExtractionPass::AppendPending() {

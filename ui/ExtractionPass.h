@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <string>
 
+class FileLineSink;
 class InputFile;
 class QWidget;
 class TRTFchild;
@@ -53,6 +54,9 @@ private:
   TextEditor& editor_;
   TScanDlg& dialog_;
   RunScanner scanner_;
+  // Where the lines go while the input is scanned: the output file, or the
+  // editor when null.
+  FileLineSink* output_ = nullptr;
   // Lines for the editor, appended at each pump.
   std::string pending_;
 };

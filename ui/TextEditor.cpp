@@ -270,11 +270,17 @@ bool TextEditor::CanUndo() const {
 
 int64_t TextEditor::Find(const TextSearch& search, int64_t from) const {
   const int64_t length = Length();
-  // The text in place; the control's own search reads one byte at a time
-  // and takes half a second and more for 40 MB.
-  const auto* text =
-      reinterpret_cast<const unsigned char*>(edit_->SendScintilla(Sci::SCI_GETCHARACTERPOINTER));
-  return text ? search.FindIn(text, length, from) : -1;
+  from = std::max<int64_t>(0, from);
+  if (from >= length)
+    return -1;
+  // The text in place, from one byte before `from`; the control's own
+  // search reads one byte at a time and takes half a second and more for
+  // 40 MB. Asking for the rest of the text only moves the control's gap to
+  // `first`, where the last replacement left it, not to the end.
+  const int64_t first = from > 0 ? from - 1 : 0;
+  const auto* text = reinterpret_cast<const unsigned char*>(
+      edit_->SendScintilla(Sci::SCI_GETRANGEPOINTER, U(first), static_cast<long>(length - first)));
+  return text ? search.FindIn(text, first, length, from) : -1;
 }
 
 int64_t TextEditor::ReplaceAll(const TextSearch& search, int64_t from,
@@ -311,12 +317,14 @@ void TextEditor::Append(const char* data, std::size_t length) {
 }
 
 int64_t TextEditor::AppendFrom(QIODevice& file, int64_t limit) {
-  QByteArray chunk(static_cast<qsizetype>(limit), Qt::Uninitialized);
-  const qint64 got = file.read(chunk.data(), limit);
+  // One buffer for the whole load: a fresh one each time would be new
+  // pages to fault in for every slice.
+  loadBuffer_.resize(static_cast<std::size_t>(limit));
+  const qint64 got = file.read(loadBuffer_.data(), limit);
   if (got < 0)
     throw std::runtime_error(
         QStringLiteral("Cannot read file %1").arg(file.errorString()).toStdString());
-  Append(chunk.constData(), static_cast<std::size_t>(got));
+  Append(loadBuffer_.data(), static_cast<std::size_t>(got));
   return got;
 }
 
@@ -331,10 +339,16 @@ void TextEditor::MakeRoom(uint64_t more) {
   edit_->SendScintilla(Sci::SCI_ALLOCATE, static_cast<unsigned long>(reserved_));
 }
 
+void TextEditor::MakeExactRoom(uint64_t more) {
+  reserved_ = static_cast<uint64_t>(Length()) + more + 1;
+  edit_->SendScintilla(Sci::SCI_ALLOCATE, static_cast<unsigned long>(reserved_));
+}
+
 void TextEditor::EndFill() {
   if (!fill_)
     return;
   fill_.reset();
+  loadBuffer_ = std::vector<char>();
   edit_->SendScintilla(Sci::SCI_SETSAVEPOINT);
   emit SelectionChanged();
 }

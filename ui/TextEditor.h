@@ -14,6 +14,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class QDropEvent;
 class QIODevice;
@@ -88,6 +89,8 @@ public:
   // ahead of time in large steps: a caller can let events run around it.
   bool RoomNeeded(uint64_t more) const;
   void MakeRoom(uint64_t more);
+  // Room for exactly `more` bytes more, when their count is known.
+  void MakeExactRoom(uint64_t more);
   void EndFill();
 
   // Writes text[from, from + limit) with each line break as CR LF; where
@@ -121,4 +124,5 @@ private:
   QsciScintilla* edit_;
   std::unique_ptr<QuietEdit> fill_;
   uint64_t reserved_ = 0;
+  std::vector<char> loadBuffer_;
 };

@@ -65,36 +65,41 @@ TextSearch::TextSearch(const std::string& pattern, bool matchCase, bool wholeWor
   }
 }
 
-bool TextSearch::WordStart(const unsigned char* text, int64_t position) const {
+bool TextSearch::WordStart(const unsigned char* bytes, int64_t position) const {
+  // Only the text's own start is position 0: any other start of `bytes`
+  // lies before the first position searched.
   if (position == 0)
     return true;
-  const unsigned char cls = Classes()[text[position]];
-  return InWord(cls) && cls != Classes()[text[position - 1]];
+  const unsigned char cls = Classes()[bytes[position]];
+  return InWord(cls) && cls != Classes()[bytes[position - 1]];
 }
 
-bool TextSearch::WordEnd(const unsigned char* text, int64_t length, int64_t end) const {
+bool TextSearch::WordEnd(const unsigned char* bytes, int64_t length, int64_t end) const {
   if (end >= length)
     return true;
-  const unsigned char before = Classes()[text[end - 1]];
-  return InWord(before) && before != Classes()[text[end]];
+  const unsigned char before = Classes()[bytes[end - 1]];
+  return InWord(before) && before != Classes()[bytes[end]];
 }
 
-int64_t TextSearch::FindIn(const unsigned char* text, int64_t length, int64_t from) const {
+int64_t TextSearch::FindIn(const unsigned char* bytes, int64_t first, int64_t length,
+                           int64_t from) const {
   const auto n = static_cast<int64_t>(folded_.size());
   from = from < 0 ? 0 : from;
   if (n == 0 || length - from < n)
     return -1;
+  // From here on positions count from `bytes`.
+  const int64_t end = length - first;
   const auto& fold = *fold_;
   const auto* folded = reinterpret_cast<const unsigned char*>(folded_.data());
   const unsigned char last = folded[n - 1];
-  for (int64_t pos = from; pos <= length - n;) {
-    const unsigned char c = fold[text[pos + n - 1]];
+  for (int64_t pos = from - first; pos <= end - n;) {
+    const unsigned char c = fold[bytes[pos + n - 1]];
     if (c == last) {
       int64_t i = n - 2;
-      while (i >= 0 && fold[text[pos + i]] == folded[i])
+      while (i >= 0 && fold[bytes[pos + i]] == folded[i])
         --i;
-      if (i < 0 && (!wholeWord_ || (WordStart(text, pos) && WordEnd(text, length, pos + n))))
-        return pos;
+      if (i < 0 && (!wholeWord_ || (WordStart(bytes, pos) && WordEnd(bytes, end, pos + n))))
+        return pos + first;
     }
     pos += shift_[c];
   }

@@ -24,13 +24,16 @@ public:
   TextSearch(const std::string& pattern, bool matchCase, bool wholeWord);
 
   std::size_t Length() const { return folded_.size(); }
-  // The first match lying wholly in text[from, length), or -1. `text` holds
-  // the whole document, so the bytes around a match can be judged.
-  int64_t FindIn(const unsigned char* text, int64_t length, int64_t from) const;
+  // The first match lying wholly in [from, length) of a text of `length`
+  // bytes, or -1. `bytes` holds the text from position `first` on, where
+  // `first` is at most from - 1 (or 0), so that the byte before a match can
+  // be judged too.
+  int64_t FindIn(const unsigned char* bytes, int64_t first, int64_t length, int64_t from) const;
 
 private:
-  bool WordStart(const unsigned char* text, int64_t position) const;
-  bool WordEnd(const unsigned char* text, int64_t length, int64_t end) const;
+  // Positions here count from `bytes`.
+  bool WordStart(const unsigned char* bytes, int64_t position) const;
+  bool WordEnd(const unsigned char* bytes, int64_t length, int64_t end) const;
 
   const std::array<unsigned char, 256>* fold_;
   std::string folded_;               // the pattern's folded bytes
