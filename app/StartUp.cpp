@@ -17,7 +17,9 @@ void StartUp(const QList<QByteArray>& commandLineFiles) {
   // The title is the application's name; a display name would be appended
   // to every window's caption ("Text options — Sift Well").
   QApplication::setApplicationName(QStringLiteral("Sift Well"));
-  QGuiApplication::setDesktopFileName(QStringLiteral("siftwell"));
+  // The desktop entry's id, by which the desktop finds the launcher of the
+  // program's windows.
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.example.maelbrook.SiftWell"));
   QApplication::setWindowIcon(ApplicationIcon());
 
   MainForm = new TMainForm(commandLineFiles);

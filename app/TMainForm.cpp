@@ -1,6 +1,8 @@
 #include "app/TMainForm.h"
 
 #include "app/AppResources.h"
+#include "app/ButtonPicture.h"
+#include "app/MdiArrangement.h"
 #include "settings/QSettingsStore.h"
 #include "settings/TextOptions.h"
 #include "settings/TextOptionsStore.h"
@@ -36,31 +38,6 @@
 #include <stdexcept>
 
 TMainForm* MainForm = nullptr;
-
-namespace {
-// A tool bar picture holds the normal image on its left half and the
-// disabled one on its right half; the colour of its bottom-left pixel is
-// transparent.
-QIcon ButtonPicture(const QString& resource) {
-  QImage image(resource);
-  if (image.isNull())
-    return QIcon();
-  image = image.convertToFormat(QImage::Format_ARGB32);
-  const QRgb transparent = image.pixel(0, image.height() - 1);
-  for (int y = 0; y < image.height(); ++y) {
-    auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-    for (int x = 0; x < image.width(); ++x) {
-      if (line[x] == transparent)
-        line[x] = qRgba(0, 0, 0, 0);
-    }
-  }
-  const int half = image.width() / 2;
-  QIcon icon;
-  icon.addPixmap(QPixmap::fromImage(image.copy(0, 0, half, image.height())), QIcon::Normal);
-  icon.addPixmap(QPixmap::fromImage(image.copy(half, 0, half, image.height())), QIcon::Disabled);
-  return icon;
-}
-} // namespace
 
 TMainForm::TMainForm(const QList<QByteArray>& commandLineFiles)
     : QMainWindow(nullptr), commandLineFiles_(commandLineFiles) {
@@ -321,27 +298,7 @@ void TMainForm::FileExit() {
 }
 
 void TMainForm::WindowTile() {
-  // Wide windows one above another, sharing the height of the client area;
-  // minimised windows keep their places.
-  QList<QMdiSubWindow*> windows;
-  const QList<QMdiSubWindow*> all = mdiArea_->subWindowList(QMdiArea::StackingOrder);
-  for (QMdiSubWindow* window : all) {
-    if (!window->isHidden() && !window->isMinimized())
-      windows.prepend(window); // the active window on top
-  }
-  if (windows.isEmpty())
-    return;
-  const QRect area = mdiArea_->viewport()->rect();
-  const int height = area.height() / static_cast<int>(windows.size());
-  int top = 0;
-  for (int i = 0; i < windows.size(); ++i) {
-    QMdiSubWindow* window = windows.at(i);
-    if (window->isMaximized())
-      window->showNormal();
-    const int bottom = i == windows.size() - 1 ? area.height() : top + height;
-    window->setGeometry(0, top, area.width(), bottom - top);
-    top = bottom;
-  }
+  TileOneAboveAnother(*mdiArea_);
 }
 
 void TMainForm::WindowCascade() {
@@ -349,26 +306,7 @@ void TMainForm::WindowCascade() {
 }
 
 void TMainForm::WindowArrange() {
-  // Minimised windows in a row along the bottom edge, from the left, a new
-  // row above when one is full.
-  const QRect area = mdiArea_->viewport()->rect();
-  int left = 0;
-  int bottom = area.height();
-  int rowHeight = 0;
-  const QList<QMdiSubWindow*> windows = mdiArea_->subWindowList(QMdiArea::CreationOrder);
-  for (QMdiSubWindow* window : windows) {
-    if (window->isHidden() || !window->isMinimized())
-      continue;
-    const QSize size = window->size();
-    if (left > 0 && left + size.width() > area.width()) {
-      left = 0;
-      bottom -= rowHeight;
-      rowHeight = 0;
-    }
-    window->move(left, bottom - size.height());
-    left += size.width();
-    rowHeight = std::max(rowHeight, size.height());
-  }
+  ArrangeIcons(*mdiArea_);
 }
 
 void TMainForm::HelpContents() {

@@ -74,27 +74,11 @@ echo "siftwell-extract: $(wc -l <<<"$lines") lines from the sample"
 
 [ "$(readlink "$inst/usr/bin/siftwell")" = ../lib/siftwell/siftwell ] ||
   fail "/usr/bin/siftwell is not a link to ../lib/siftwell/siftwell"
-# Started through the link, the program finds its help beside itself. The X
-# server picks a free display itself and names it when it is ready, so that
-# another X server started at the same moment cannot take the same number.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb=$!
-trap 'kill "$xvfb" 2>/dev/null || true; rm -rf "$work"' EXIT
-for _ in $(seq 1 100); do
-  [ -s "$work/display" ] && break
-  sleep 0.1
-done
-if [ -s "$work/display" ]; then
-  export DISPLAY=":$(head -n 1 "$work/display")"
-  unset QT_QPA_PLATFORM
-  export QT_LOGGING_RULES="qt.qpa.*=false"
-  SIFTWELL_HELP="$inst/usr/lib/siftwell/siftwell.qhc" \
-    bash tests/realwindow.sh --inside "$inst/usr/bin/siftwell" "$work/sample.bin" ||
-    fail "siftwell from the package under Xvfb"
-else
-  cat "$work/xvfb.log"
-  fail "Xvfb did not start"
-fi
+# Started through the link, the program finds its help beside itself.
+export QT_LOGGING_RULES="qt.qpa.*=false"
+SIFTWELL_HELP="$inst/usr/lib/siftwell/siftwell.qhc" \
+  bash tests/with-xvfb.sh bash tests/realwindow.sh --inside "$inst/usr/bin/siftwell" \
+  "$work/sample.bin" || fail "siftwell from the package under Xvfb"
 
 if [ "$failed" -ne 0 ]; then
   echo "package check: FAILED"

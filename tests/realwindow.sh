@@ -95,7 +95,7 @@ if [ "${1:-}" = "--inside" ]; then
 fi
 
 build="$(cd "$1" && pwd)"
-for tool in xvfb-run xdotool; do
+for tool in Xvfb xdotool; do
   if ! command -v "$tool" >/dev/null; then
     echo "realwindow: $tool is missing (scripts/setup.sh installs it)"
     exit 77
@@ -108,9 +108,7 @@ cmake --install "$build" --prefix "$work/usr" >/dev/null
 printf '\001\002Realwindow\000\377sampletext\003' >"$work/sample.bin"
 
 export XDG_CONFIG_HOME="$work/config"
-unset QT_QPA_PLATFORM
-xvfb-run -a -s "-screen 0 1280x1024x24" \
-  bash "$0" --inside "$work/usr/bin/siftwell" "$work/sample.bin"
+bash "$(dirname "$0")/with-xvfb.sh" bash "$0" --inside "$work/usr/bin/siftwell" "$work/sample.bin"
 
 conf="$XDG_CONFIG_HOME/Maelbrook/Siftwell.conf"
 if [ ! -f "$conf" ]; then

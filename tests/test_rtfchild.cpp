@@ -49,6 +49,7 @@ private slots:
   void failedSaveKeepsOldFileAndRaises();
   void printsToPdfUnderJobTitle();
   void printCancelledPrintsNothing();
+  void printsEveryLineInFull();
   void editCommandsUseLatin1Clipboard();
   void shortcutsReachTheMenuItems();
   void pasteWithoutTextKeepsTheSelection();
@@ -272,6 +273,29 @@ void TestRtfChild::printsToPdfUnderJobTitle() {
   other.FilePrintSetupItemClick();
   QCOMPARE(dialogs.printSetupDialogs, 1);
   QCOMPARE(&TRTFchild::SharedPrinter(), &printer);
+}
+
+void TestRtfChild::printsEveryLineInFull() {
+  // A line far longer than the page is wide goes on, line after printed
+  // line, onto further pages; nothing of it is cut off.
+  FakeDialogService dialogs;
+  QPrinter& printer = TRTFchild::SharedPrinter();
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  auto pages = [](const QString& pdf) { return ReadAll(pdf).count("/Type /Page\n"); };
+  TRTFchild w;
+  w.OpenInput(QStringLiteral("long.bin"));
+  SetEditorText(w, "short line");
+  printer.setOutputFileName(Path("short.pdf"));
+  dialogs.printAnswers << true;
+  w.FilePrintItemClick();
+  QCOMPARE(pages(Path("short.pdf")), 1);
+  // 60,000 characters of a line: hundreds of printed lines, on several
+  // pages (a cut line would fill one).
+  SetEditorText(w, QByteArray("0123456789").repeated(6000));
+  printer.setOutputFileName(Path("long.pdf"));
+  dialogs.printAnswers << true;
+  w.FilePrintItemClick();
+  QVERIFY2(pages(Path("long.pdf")) > 5, qPrintable(QString::number(pages(Path("long.pdf")))));
 }
 
 void TestRtfChild::printCancelledPrintsNothing() {
