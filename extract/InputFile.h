@@ -1,5 +1,6 @@
 #pragma once
-// An input file read in large blocks, with 64-bit sizes.
+// An input file read in large blocks, with 64-bit sizes. A window reads
+// pipes, FIFOs and devices without ever blocking for long (Waiting::InSlices).
 
 #include <cstddef>
 #include <cstdint>
