@@ -2,7 +2,9 @@
 
 #include "app/AppResources.h"
 #include "app/ButtonPicture.h"
+#include "app/DroppedFiles.h"
 #include "app/MdiArrangement.h"
+#include "app/WindowList.h"
 #include "settings/QSettingsStore.h"
 #include "settings/TextOptions.h"
 #include "settings/TextOptionsStore.h"
@@ -138,6 +140,7 @@ void TMainForm::createMenus() {
   windowMenu_->addAction(windowTileItem_);
   windowMenu_->addAction(windowCascadeItem_);
   windowMenu_->addAction(windowArrangeItem_);
+  windowList_ = new WindowList(windowMenu_, mdiArea_);
   connect(windowMenu_, &QMenu::aboutToShow, this, &TMainForm::updateMenuBar);
   connect(windowMenu_, &QMenu::aboutToShow, this, &TMainForm::updateWindowMenu);
 
@@ -404,32 +407,7 @@ void TMainForm::updateMenuBar() {
 }
 
 void TMainForm::updateWindowMenu() {
-  qDeleteAll(windowListActions_);
-  windowListActions_.clear();
-  const QList<QMdiSubWindow*> windows = mdiArea_->subWindowList(QMdiArea::CreationOrder);
-  QMdiSubWindow* current = mdiArea_->currentSubWindow();
-  int number = 0;
-  for (QMdiSubWindow* window : windows) {
-    if (window->isHidden())
-      continue;
-    if (windowListActions_.isEmpty())
-      windowListActions_.append(windowMenu_->addSeparator());
-    ++number;
-    auto* child = qobject_cast<TRTFchild*>(window->widget());
-    QString caption = child ? child->Caption() : window->windowTitle();
-    caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
-    const QString text = number < 10 ? QStringLiteral("&%1 %2").arg(number).arg(caption)
-                                     : QStringLiteral("%1 %2").arg(number).arg(caption);
-    QAction* action = windowMenu_->addAction(text);
-    action->setCheckable(true);
-    action->setChecked(window == current);
-    QPointer<QMdiSubWindow> target(window);
-    connect(action, &QAction::triggered, this, [this, target] {
-      if (target)
-        mdiArea_->setActiveSubWindow(target);
-    });
-    windowListActions_.append(action);
-  }
+  windowList_->Rebuild();
 }
 
 // ---------------------------------------------------------------------------
@@ -478,20 +456,6 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 
 QMenu* TMainForm::createPopupMenu() {
   return nullptr;
-}
-
-QList<QByteArray> TMainForm::DroppedFiles(const QMimeData* data) {
-  QList<QByteArray> files;
-  if (!data || !data->hasUrls())
-    return files;
-  const QList<QUrl> urls = data->urls();
-  for (const QUrl& url : urls) {
-    // The list carries a name's bytes percent-encoded; decoding them as
-    // UTF-8 would lose a name that is not.
-    if (url.isLocalFile())
-      files.append(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
-  }
-  return files;
 }
 
 void TMainForm::dragEnterEvent(QDragEnterEvent* event) {

@@ -18,6 +18,7 @@ class QStatusBar;
 class QToolBar;
 class QToolButton;
 class TRTFchild;
+class WindowList;
 
 class TMainForm : public QMainWindow {
   Q_OBJECT
@@ -116,8 +117,6 @@ private:
   void OfferDrop(QDropEvent* event);
   // Runs `handler` of the active document window, if there is one.
   void ActOnActiveChild(void (TRTFchild::*handler)());
-  // The local files of a drop, as the bytes of their names.
-  static QList<QByteArray> DroppedFiles(const QMimeData* data);
 
   // The system's controls, in its order.
   QMenuBar* mainMenu_ = nullptr;
@@ -156,7 +155,7 @@ private:
   QToolBar* speedBarHolder_ = nullptr;
 
   QList<QByteArray> commandLineFiles_;
-  QList<QAction*> windowListActions_;
+  WindowList* windowList_ = nullptr;
 };
 
 // The one main window, made at start-up.
