@@ -188,8 +188,11 @@ void HoldClosedStandardDescriptors() {
 
 } // namespace
 
-int main(int argc, char** argv) {
-  HoldClosedStandardDescriptors();
+namespace {
+
+// Reads the options into `overrides`. An exit code when the run ends here
+// (--help, --version), else -1; a bad option ends the process.
+int ParseArguments(int argc, char** argv, Overrides& overrides) {
   enum { kVersion = 256 };
   static const option longOptions[] = {{"min-chars", required_argument, nullptr, 'n'},
                                        {"max-chars", required_argument, nullptr, 'm'},
@@ -198,14 +201,12 @@ int main(int argc, char** argv) {
                                        {"help", no_argument, nullptr, 'h'},
                                        {"version", no_argument, nullptr, kVersion},
                                        {nullptr, 0, nullptr, 0}};
-
-  Overrides overrides;
   opterr = 0; // the messages are ours, one line each
   for (;;) {
     const int c = getopt_long(argc, argv, ":n:m:c:x:h", longOptions, nullptr);
-    if (c == -1)
-      break;
     switch (c) {
+    case -1:
+      return -1;
     case 'n':
       overrides.minChar = true;
       overrides.MinChar = ParseLimit(optarg, "--min-chars");
@@ -236,14 +237,10 @@ int main(int argc, char** argv) {
       Refuse(std::string("unknown option '") + argv[optind - 1] + "'");
     }
   }
+}
 
-  TextOptions options = StoredOptions();
-  overrides.ApplyTo(options);
-
-  std::vector<std::string> files(argv + optind, argv + argc);
-  if (files.empty())
-    files.push_back("-");
-
+// Extracts every file in turn to standard output; the exit code.
+int ExtractAll(const std::vector<std::string>& files, const TextOptions& options) {
   FileLineSink out;
   out.OpenDescriptor(STDOUT_FILENO);
   int status = kOk;
@@ -263,4 +260,20 @@ int main(int argc, char** argv) {
     return kFailed;
   }
   return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  HoldClosedStandardDescriptors();
+  Overrides overrides;
+  const int done = ParseArguments(argc, argv, overrides);
+  if (done >= 0)
+    return done;
+  TextOptions options = StoredOptions();
+  overrides.ApplyTo(options);
+  std::vector<std::string> files(argv + optind, argv + argc);
+  if (files.empty())
+    files.push_back("-");
+  return ExtractAll(files, options);
 }
