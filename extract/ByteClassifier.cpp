@@ -9,7 +9,10 @@
 
 namespace {
 
-void ClassifyScalar(const uint8_t* data, std::size_t words, const uint8_t* flags, uint64_t* out) {
+using Tables = ByteClassifier::Tables;
+
+void ClassifyScalar(const uint8_t* data, std::size_t words, const Tables& tables, uint64_t* out) {
+  const uint8_t* flags = tables.flags.data();
   for (std::size_t w = 0; w < words; ++w) {
     const uint8_t* p = data + 64 * w;
     uint64_t bits = 0;
@@ -35,12 +38,11 @@ AcceptedAvx2(__m256i v, __m256i lowRows, __m256i highRows, __m256i bitOf, __m256
 }
 
 __attribute__((target("avx2"))) void ClassifyAvx2(const uint8_t* data, std::size_t words,
-                                                  const uint8_t* lowTable, const uint8_t* highTable,
-                                                  uint64_t* out) {
-  const __m256i lowRows =
-      _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(lowTable)));
-  const __m256i highRows =
-      _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(highTable)));
+                                                  const Tables& tables, uint64_t* out) {
+  const __m256i lowRows = _mm256_broadcastsi128_si256(
+      _mm_load_si128(reinterpret_cast<const __m128i*>(tables.lowRows.data())));
+  const __m256i highRows = _mm256_broadcastsi128_si256(
+      _mm_load_si128(reinterpret_cast<const __m128i*>(tables.highRows.data())));
   const __m256i bitOf =
       _mm256_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16,
                        32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128);
@@ -69,10 +71,9 @@ AcceptedSsse3(__m128i v, __m128i lowRows, __m128i highRows, __m128i bitOf, __m12
 }
 
 __attribute__((target("ssse3"))) void ClassifySsse3(const uint8_t* data, std::size_t words,
-                                                    const uint8_t* lowTable,
-                                                    const uint8_t* highTable, uint64_t* out) {
-  const __m128i lowRows = _mm_load_si128(reinterpret_cast<const __m128i*>(lowTable));
-  const __m128i highRows = _mm_load_si128(reinterpret_cast<const __m128i*>(highTable));
+                                                    const Tables& tables, uint64_t* out) {
+  const __m128i lowRows = _mm_load_si128(reinterpret_cast<const __m128i*>(tables.lowRows.data()));
+  const __m128i highRows = _mm_load_si128(reinterpret_cast<const __m128i*>(tables.highRows.data()));
   const __m128i bitOf = _mm_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128);
   const __m128i nibble = _mm_set1_epi8(0x0F);
   for (std::size_t w = 0; w < words; ++w) {
@@ -143,79 +144,49 @@ __attribute__((target("avx2"))) void BusyAvx2(const uint64_t* starts, std::size_
 
 } // namespace
 
-ByteClassifier::ByteClassifier() : kernel_(BestKernel()) {}
+ByteClassifier::ByteClassifier() : kernel_(BestKernel()), functions_(&FunctionsOf(kernel_)) {}
 
 void ByteClassifier::Build(const AcceptTable& table) {
-  lowRows_.fill(0);
-  highRows_.fill(0);
-  flags_.fill(0);
+  tables_ = Tables{};
   // Byte 0x00 is never text; the table refuses it already, and starting at 1
   // keeps it out of these tables too.
   for (unsigned b = 1; b < 256; ++b) {
     if (!table.IsAccepted(b))
       continue;
-    flags_[b] = 1;
+    tables_.flags[b] = 1;
     const unsigned high = b >> 4, low = b & 0x0F;
     if (high < 8)
-      lowRows_[low] |= static_cast<uint8_t>(1u << high);
+      tables_.lowRows[low] |= static_cast<uint8_t>(1u << high);
     else
-      highRows_[low] |= static_cast<uint8_t>(1u << (high - 8));
+      tables_.highRows[low] |= static_cast<uint8_t>(1u << (high - 8));
   }
 }
 
 void ByteClassifier::Classify(const uint8_t* data, std::size_t words, uint64_t* out) const {
-  switch (kernel_) {
-#ifdef SIFTWELL_X86
-  case Kernel::Avx2:
-    ClassifyAvx2(data, words, lowRows_.data(), highRows_.data(), out);
-    return;
-  case Kernel::Ssse3:
-    ClassifySsse3(data, words, lowRows_.data(), highRows_.data(), out);
-    return;
-#endif
-  default:
-    ClassifyScalar(data, words, flags_.data(), out);
-    return;
-  }
+  functions_->classify(data, words, tables_, out);
 }
 
 void ByteClassifier::LongRunStarts(const uint64_t* masks, std::size_t words, unsigned span,
                                    uint64_t* starts, uint64_t* busy) const {
-#ifdef SIFTWELL_X86
-  const bool avx2 = kernel_ == Kernel::Avx2;
-#else
-  const bool avx2 = false;
-#endif
   // Each round doubles the length of the stretch that must be accepted; the
   // last one tops it up to span + 1 bytes.
   const uint64_t* in = masks;
   unsigned covered = 1;
   while (covered < span + 1) {
     const unsigned shift = 2 * covered <= span + 1 ? covered : span + 1 - covered;
-#ifdef SIFTWELL_X86
-    if (avx2)
-      ShiftRoundAvx2(in, words, shift, starts);
-    else
-#endif
-      ShiftRoundScalar(in, words, shift, starts);
+    functions_->shiftRound(in, words, shift, starts);
     in = starts;
     covered += shift;
   }
   if (in != starts)
     std::copy(in, in + words + 1, starts);
-#ifdef SIFTWELL_X86
-  if (avx2) {
-    BusyAvx2(starts, words, busy);
-    return;
-  }
-#endif
-  BusyScalar(starts, words, busy);
+  functions_->busy(starts, words, busy);
 }
 
 uint64_t ByteClassifier::ClassifyTail(const uint8_t* data, std::size_t length) const {
   uint64_t bits = ~uint64_t(0) << length;
   for (std::size_t i = 0; i < length; ++i)
-    bits |= static_cast<uint64_t>(flags_[data[i]]) << i;
+    bits |= static_cast<uint64_t>(tables_.flags[data[i]]) << i;
   return bits;
 }
 
@@ -244,6 +215,23 @@ ByteClassifier::Kernel ByteClassifier::BestKernel() {
 }
 
 void ByteClassifier::UseKernel(Kernel kernel) {
-  if (KernelSupported(kernel))
-    kernel_ = kernel;
+  if (!KernelSupported(kernel))
+    return;
+  kernel_ = kernel;
+  functions_ = &FunctionsOf(kernel);
+}
+
+// Only the classification has an SSSE3 body; the long-run rounds below AVX2
+// are the scalar ones.
+const ByteClassifier::Functions& ByteClassifier::FunctionsOf([[maybe_unused]] Kernel kernel) {
+  static const Functions scalar{ClassifyScalar, ShiftRoundScalar, BusyScalar};
+#ifdef SIFTWELL_X86
+  static const Functions ssse3{ClassifySsse3, ShiftRoundScalar, BusyScalar};
+  static const Functions avx2{ClassifyAvx2, ShiftRoundAvx2, BusyAvx2};
+  if (kernel == Kernel::Avx2)
+    return avx2;
+  if (kernel == Kernel::Ssse3)
+    return ssse3;
+#endif
+  return scalar;
 }

@@ -13,6 +13,16 @@ class ByteClassifier {
 public:
   enum class Kernel { Scalar, Ssse3, Avx2 };
 
+  // What the kernels read, built from an AcceptTable.
+  struct Tables {
+    // Bit h of lowRows[n] is set when byte 16 * h + n is accepted (h 0-7);
+    // highRows holds the same for high nibbles 8-15.
+    alignas(16) std::array<uint8_t, 16> lowRows{};
+    alignas(16) std::array<uint8_t, 16> highRows{};
+    // 1 for an accepted byte, 0 otherwise.
+    std::array<uint8_t, 256> flags{};
+  };
+
   ByteClassifier();
 
   void Build(const AcceptTable& table);
@@ -33,14 +43,22 @@ public:
   static bool KernelSupported(Kernel kernel);
   static Kernel BestKernel();
   Kernel ActiveKernel() const { return kernel_; }
-  // Ignored when the processor lacks the kernel.
+  // Ignored when the processor lacks the kernel. The constructor chooses
+  // BestKernel(); tests and benchmarks force each one in turn.
   void UseKernel(Kernel kernel);
 
 private:
-  // Bit h of lowRows_[n] is set when byte 16 * h + n is accepted (h 0-7);
-  // highRows_ holds the same for high nibbles 8-15.
-  alignas(16) std::array<uint8_t, 16> lowRows_{};
-  alignas(16) std::array<uint8_t, 16> highRows_{};
-  std::array<uint8_t, 256> flags_{};
+  // One kernel's functions, picked when the kernel is chosen, so that a call
+  // goes straight to its body instead of testing the kernel every time.
+  struct Functions {
+    void (*classify)(const uint8_t* data, std::size_t words, const Tables& tables, uint64_t* out);
+    // One round of the long-run mask, see ByteClassifier.cpp.
+    void (*shiftRound)(const uint64_t* in, std::size_t words, unsigned shift, uint64_t* out);
+    void (*busy)(const uint64_t* starts, std::size_t words, uint64_t* busy);
+  };
+  static const Functions& FunctionsOf(Kernel kernel);
+
+  Tables tables_;
   Kernel kernel_;
+  const Functions* functions_;
 };
