@@ -74,54 +74,51 @@ void Report(benchmark::State& state, const CountSink& sink) {
       static_cast<double>(sink.lines) / static_cast<double>(state.iterations());
 }
 
-// Scans the whole corpus into `sink` once per iteration, after `prepare`
-// has set up the fresh scanner, with `scan` feeding it the corpus.
-template <typename Prepare, typename Scan>
-void ScanCorpus(benchmark::State& state, LineSink& sink, Prepare prepare, Scan scan) {
+void BM_BytePath(benchmark::State& state) {
+  const auto& corpus = Corpus();
   const TextOptions options = StringsOptions();
+  CountSink sink;
   for (auto _ : state) {
     RunScanner scanner(options, sink);
     scanner.ResetScanner();
-    prepare(scanner);
-    scan(scanner, Corpus());
+    for (uint8_t b : corpus)
+      scanner.ScanByte(b);
     scanner.EmitRun();
   }
-}
-
-void ByBlocks(RunScanner& scanner, const std::vector<uint8_t>& corpus) {
-  for (std::size_t at = 0; at < corpus.size(); at += kBlockBytes)
-    scanner.ScanBlock(corpus.data() + at, std::min(kBlockBytes, corpus.size() - at));
-}
-
-void BM_BytePath(benchmark::State& state) {
-  CountSink sink;
-  ScanCorpus(
-      state, sink, [](RunScanner&) {},
-      [](RunScanner& scanner, const std::vector<uint8_t>& corpus) {
-        for (uint8_t b : corpus)
-          scanner.ScanByte(b);
-      });
   Report(state, sink);
 }
 
 void BM_BlockPath(benchmark::State& state) {
+  const auto& corpus = Corpus();
+  const TextOptions options = StringsOptions();
   CountSink sink;
-  const auto kernel = static_cast<ByteClassifier::Kernel>(state.range(0));
-  ScanCorpus(
-      state, sink, [kernel](RunScanner& scanner) { scanner.Classifier().UseKernel(kernel); },
-      ByBlocks);
+  for (auto _ : state) {
+    RunScanner scanner(options, sink);
+    scanner.ResetScanner();
+    scanner.Classifier().UseKernel(static_cast<ByteClassifier::Kernel>(state.range(0)));
+    for (std::size_t at = 0; at < corpus.size(); at += kBlockBytes)
+      scanner.ScanBlock(corpus.data() + at, std::min(kBlockBytes, corpus.size() - at));
+    scanner.EmitRun();
+  }
   Report(state, sink);
 }
 
 // The same with every line written through the file sink, as the
 // command-line extractor does.
 void BM_BlockPathToDevNull(benchmark::State& state) {
-  FileLineSink sink;
-  sink.Open("/dev/null");
-  ScanCorpus(
-      state, sink, [](RunScanner&) {}, ByBlocks);
-  sink.Close();
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * Corpus().size()));
+  const auto& corpus = Corpus();
+  const TextOptions options = StringsOptions();
+  for (auto _ : state) {
+    FileLineSink sink;
+    sink.Open("/dev/null");
+    RunScanner scanner(options, sink);
+    scanner.ResetScanner();
+    for (std::size_t at = 0; at < corpus.size(); at += kBlockBytes)
+      scanner.ScanBlock(corpus.data() + at, std::min(kBlockBytes, corpus.size() - at));
+    scanner.EmitRun();
+    sink.Close();
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * corpus.size()));
 }
 
 void BM_Classify(benchmark::State& state) {
