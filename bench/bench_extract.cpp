@@ -62,7 +62,7 @@ TextOptions StringsOptions() {
 class CountSink : public LineSink {
 public:
   uint64_t lines = 0, bytes = 0;
-  void Line(const char*, std::size_t length) override {
+  void Line(const char*, std::size_t length, uint64_t) override {
     ++lines;
     bytes += length;
   }

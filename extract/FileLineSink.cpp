@@ -53,6 +53,23 @@ void FileLineSink::Line(const char* data, std::size_t length) {
   used_ += length + 1;
 }
 
+void FileLineSink::Write(const char* data, std::size_t length) {
+  if (fd_ < 0 || error_ != 0)
+    return;
+  if (!buffer_)
+    buffer_.reset(new char[kBufferSize]);
+  if (used_ + length > kBufferSize) {
+    if (!Flush())
+      return;
+    if (length > kBufferSize) {
+      WriteOut(data, length);
+      return;
+    }
+  }
+  std::memcpy(buffer_.get() + used_, data, length);
+  used_ += length;
+}
+
 bool FileLineSink::WriteOut(const char* data, std::size_t length) {
   while (length > 0) {
     ssize_t n = ::write(fd_, data, length);

@@ -21,7 +21,11 @@ public:
   void OpenDescriptor(int fd);
   bool IsOpen() const { return fd_ >= 0; }
 
-  void Line(const char* data, std::size_t length) override;
+  // The offset is not written: plain output is the run and its line end.
+  void Line(const char* data, std::size_t length, uint64_t) override { Line(data, length); }
+  void Line(const char* data, std::size_t length);
+  // Buffers bytes as they are, for the writers that make lines of their own.
+  void Write(const char* data, std::size_t length);
   // Writes out what is buffered. False once any write has failed.
   bool Flush();
   // Flushes and closes. False when any write or the close failed.

@@ -20,6 +20,8 @@ RunScanner::RunScanner(const TextOptions& options, LineSink& sink)
 void RunScanner::ResetScanner() {
   run_.clear();
   runLength_ = 0;
+  position_ = 0;
+  runStart_ = 0;
   inRun_ = false;
   BuildAcceptTable(options_, table_);
   classifier_.Build(table_);
@@ -30,10 +32,13 @@ uint64_t RunScanner::RunLength() const {
 }
 
 void RunScanner::ScanByte(uint8_t byte) {
+  const uint64_t at = position_++;
   if (!table_.IsAccepted(byte)) {
     EmitRun();
     return;
   }
+  if (runLength_ == 0)
+    runStart_ = at;
   run_.push_back(static_cast<char>(byte));
   ++runLength_;
   if (options_.MaxChar != 0 && runLength_ >= options_.MaxChar)
@@ -48,7 +53,7 @@ void RunScanner::EmitHeld(uint64_t minChar) {
   if (runLength_ == 0)
     return;
   if (runLength_ > minChar)
-    sink_.Line(run_.data(), run_.size());
+    sink_.Line(run_.data(), run_.size(), runStart_);
   run_.clear();
   runLength_ = 0;
   if (run_.capacity() > kKeepCapacity)
@@ -70,6 +75,7 @@ void RunScanner::ScanBlock(const uint8_t* data, std::size_t length) {
   if (inRun_ && runBegin_ < length)
     ContinueRun(data, runBegin_, length, false, minChar, maxChar);
   inRun_ = false;
+  position_ += length;
 }
 
 void RunScanner::ScanSegment(const uint8_t* data, std::size_t begin, std::size_t end,
@@ -145,6 +151,8 @@ done:
 void RunScanner::ContinueRun(const uint8_t* data, std::size_t begin, std::size_t end, bool ended,
                              uint64_t minChar, uint64_t maxChar) {
   const char* bytes = reinterpret_cast<const char*>(data);
+  // position_ still counts the bytes before this block.
+  const uint64_t base = position_;
   std::size_t at = begin;
   if (runLength_ > 0 && maxChar != 0) {
     // The held run is cut when it reaches MaxChar; if MaxChar was lowered
@@ -173,7 +181,7 @@ void RunScanner::ContinueRun(const uint8_t* data, std::size_t begin, std::size_t
     const uint64_t pieces = (end - at) / maxChar;
     if (maxChar > minChar) {
       for (uint64_t i = 0; i < pieces; ++i, at += maxChar)
-        sink_.Line(bytes + at, maxChar);
+        sink_.Line(bytes + at, maxChar, base + at);
     } else {
       at += pieces * maxChar;
     }
@@ -181,9 +189,10 @@ void RunScanner::ContinueRun(const uint8_t* data, std::size_t begin, std::size_t
   const std::size_t rest = end - at;
   if (ended) {
     if (rest > minChar)
-      sink_.Line(bytes + at, rest);
+      sink_.Line(bytes + at, rest, base + at);
   } else if (rest > 0) {
     run_.assign(bytes + at, rest);
     runLength_ = rest;
+    runStart_ = base + at;
   }
 }

@@ -48,6 +48,10 @@ private:
   // The bytes of a run that began in an earlier block (or by ScanByte).
   std::string run_;
   uint64_t runLength_ = 0;
+  // Bytes fed since the reset (up to the current block), and the offset of
+  // the held run's first byte.
+  uint64_t position_ = 0;
+  uint64_t runStart_ = 0;
   // Within ScanBlock: whether a run is open and where its bytes in the
   // current block begin.
   bool inRun_ = false;

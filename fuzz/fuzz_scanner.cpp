@@ -24,11 +24,15 @@ class CollectSink : public LineSink {
 public:
   std::string bytes;
   std::vector<std::size_t> lengths;
-  void Line(const char* data, std::size_t length) override {
+  std::vector<uint64_t> offsets;
+  void Line(const char* data, std::size_t length, uint64_t offset) override {
     bytes.append(data, length);
     lengths.push_back(length);
+    offsets.push_back(offset);
   }
-  bool operator==(const CollectSink& o) const { return lengths == o.lengths && bytes == o.bytes; }
+  bool operator==(const CollectSink& o) const {
+    return lengths == o.lengths && offsets == o.offsets && bytes == o.bytes;
+  }
 };
 
 class Header {
@@ -78,7 +82,7 @@ std::size_t BlockSize(Rng& rng, bool mixBytes) {
   std::size_t i = 0;
   std::size_t at = 0;
   while (i < expected.lengths.size() && i < got.lengths.size() &&
-         expected.lengths[i] == got.lengths[i] &&
+         expected.lengths[i] == got.lengths[i] && expected.offsets[i] == got.offsets[i] &&
          expected.bytes.compare(at, expected.lengths[i], got.bytes, at, got.lengths[i]) == 0)
     at += expected.lengths[i++];
   std::fprintf(stderr,
@@ -86,9 +90,11 @@ std::size_t BlockSize(Rng& rng, bool mixBytes) {
                "%zu (MinChar %u, MaxChar %u)\n",
                expected.lengths.size(), got.lengths.size(), i, options.MinChar, options.MaxChar);
   if (i < expected.lengths.size())
-    std::fprintf(stderr, "  expected %zu bytes\n", expected.lengths[i]);
+    std::fprintf(stderr, "  expected %zu bytes at %llu\n", expected.lengths[i],
+                 static_cast<unsigned long long>(expected.offsets[i]));
   if (i < got.lengths.size())
-    std::fprintf(stderr, "  got %zu bytes\n", got.lengths[i]);
+    std::fprintf(stderr, "  got %zu bytes at %llu\n", got.lengths[i],
+                 static_cast<unsigned long long>(got.offsets[i]));
   std::abort();
 }
 
@@ -214,6 +220,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
   if (!(expected == got))
     Differ(expected, got, options);
+  // Each line is the input's bytes at its offset.
+  std::size_t from = 0;
+  for (std::size_t i = 0; i < got.lengths.size(); from += got.lengths[i++]) {
+    if (got.offsets[i] > input.size() ||
+        input.compare(got.offsets[i], got.lengths[i], got.bytes, from, got.lengths[i]) != 0) {
+      std::fprintf(stderr, "line %zu is not the input at its offset\n", i);
+      std::abort();
+    }
+  }
   // Other may hold NUL bytes here, yet 0x00 is never a run byte.
   if (got.bytes.find('\0') != std::string::npos) {
     std::fprintf(stderr, "a line holds a NUL byte\n");

@@ -23,9 +23,10 @@ TextOptions LettersOnly(uint32_t minChar, uint32_t maxChar) {
   return o;
 }
 
-// Feeds `input` in blocks of `blockSize` bytes.
-Lines ByBlocks(const TextOptions& options, const std::string& input, std::size_t blockSize,
-               ByteClassifier::Kernel kernel = ByteClassifier::BestKernel()) {
+// Feeds `input` in blocks of `blockSize` bytes; the lines and their offsets.
+CollectSink CollectBlocks(const TextOptions& options, const std::string& input,
+                          std::size_t blockSize,
+                          ByteClassifier::Kernel kernel = ByteClassifier::BestKernel()) {
   CollectSink sink;
   RunScanner scanner(options, sink);
   scanner.ResetScanner();
@@ -34,7 +35,32 @@ Lines ByBlocks(const TextOptions& options, const std::string& input, std::size_t
   for (std::size_t at = 0; at < input.size(); at += blockSize)
     scanner.ScanBlock(data + at, std::min(blockSize, input.size() - at));
   scanner.EmitRun();
-  return sink.lines;
+  return sink;
+}
+
+Lines ByBlocks(const TextOptions& options, const std::string& input, std::size_t blockSize,
+               ByteClassifier::Kernel kernel = ByteClassifier::BestKernel()) {
+  return CollectBlocks(options, input, blockSize, kernel).lines;
+}
+
+// The same through the byte path.
+CollectSink CollectBytes(const TextOptions& options, const std::string& input) {
+  CollectSink sink;
+  RunScanner scanner(options, sink);
+  scanner.ResetScanner();
+  for (char c : input)
+    scanner.ScanByte(static_cast<uint8_t>(c));
+  scanner.EmitRun();
+  return sink;
+}
+
+// True when every line is the input's bytes at its offset.
+bool LinesLieAtTheirOffsets(const CollectSink& sink, const std::string& input) {
+  for (std::size_t i = 0; i < sink.lines.size(); ++i)
+    if (sink.offsets[i] > input.size() ||
+        input.compare(sink.offsets[i], sink.lines[i].size(), sink.lines[i]) != 0)
+      return false;
+  return true;
 }
 
 std::vector<ByteClassifier::Kernel> Kernels() {
@@ -67,6 +93,7 @@ private slots:
   void resetForgetsTheOpenRun();
   void limitsChangeBetweenBlocks();
   void mixedByteAndBlockFeeding();
+  void offsetsOfRunsAndPieces();
   void blockPathEqualsBytePath();
   void kernelsAgree();
   void nulIsNoRunByteOnAnyPath();
@@ -211,6 +238,7 @@ void TestRunScanner::limitsChangeBetweenBlocks() {
     }
     bytes.EmitRun();
     blocks.EmitRun();
+    QCOMPARE(blockSink.offsets, byteSink.offsets);
     QCOMPARE(QString::fromStdString(Describe(byteSink.lines)),
              QString::fromStdString(Describe(expected[p])));
     QCOMPARE(QString::fromStdString(Describe(blockSink.lines)),
@@ -232,6 +260,31 @@ void TestRunScanner::mixedByteAndBlockFeeding() {
     scanner.ScanByte(static_cast<uint8_t>(c));
   scanner.EmitRun();
   QCOMPARE(sink.lines, (Lines{"abcdef", "ghij", "klmn"}));
+  QCOMPARE(sink.offsets, (std::vector<uint64_t>{2, 8, 13}));
+}
+
+void TestRunScanner::offsetsOfRunsAndPieces() {
+  // A piece after a MaxChar cut starts right after the cut; dropped runs and
+  // rests still count; a reset starts again at 0.
+  const std::string input = "ab-Extraction-abcdefghijklmnopqrstuvwxy";
+  const std::vector<uint64_t> expected{3, 14, 24, 34};
+  for (std::size_t block : {std::size_t(1), std::size_t(5), std::size_t(64), input.size()}) {
+    const CollectSink sink = CollectBlocks(LettersOnly(4, 10), input, block);
+    QCOMPARE(sink.offsets, expected);
+  }
+  QCOMPARE(CollectBytes(LettersOnly(4, 10), input).offsets, expected);
+
+  CollectSink sink;
+  TextOptions o = LettersOnly(1, 0);
+  RunScanner scanner(o, sink);
+  scanner.ResetScanner();
+  const std::string first = "x-yy--zz";
+  scanner.ScanBlock(reinterpret_cast<const uint8_t*>(first.data()), first.size());
+  scanner.ResetScanner();
+  scanner.ScanBlock(reinterpret_cast<const uint8_t*>(first.data()), first.size());
+  scanner.EmitRun();
+  QCOMPARE(sink.lines, (Lines{"yy", "yy", "zz"}));
+  QCOMPARE(sink.offsets, (std::vector<uint64_t>{2, 2, 6}));
 }
 
 void TestRunScanner::blockPathEqualsBytePath() {
@@ -268,7 +321,7 @@ void TestRunScanner::blockPathEqualsBytePath() {
       input.push_back(static_cast<char>(rng() % 2 ? '\n' : rng() % 32));
     }
 
-    const Lines expected = ByBytes(o, input);
+    const CollectSink expected = CollectBytes(o, input);
     std::size_t block;
     switch (rng() % 5) {
     case 0:
@@ -285,8 +338,9 @@ void TestRunScanner::blockPathEqualsBytePath() {
       break;
     }
     const auto kernel = kernels[rng() % kernels.size()];
-    const Lines got = ByBlocks(o, input, block, kernel);
-    if (got != expected) {
+    const CollectSink got = CollectBlocks(o, input, block, kernel);
+    if (got.lines != expected.lines || got.offsets != expected.offsets ||
+        !LinesLieAtTheirOffsets(got, input)) {
       const std::string what =
           "round " + std::to_string(round) + " MinChar " + std::to_string(o.MinChar) + " MaxChar " +
           std::to_string(o.MaxChar) + " block " + std::to_string(block) + " size " +
@@ -437,7 +491,7 @@ void TestRunScanner::runLongerThan4GiB() {
 
   struct CountSink : LineSink {
     std::vector<uint64_t> lengths;
-    void Line(const char*, std::size_t length) override { lengths.push_back(length); }
+    void Line(const char*, std::size_t length, uint64_t) override { lengths.push_back(length); }
   } sink;
   TextOptions o = LettersOnly(0xFFFFFFFFu, 0);
   RunScanner scanner(o, sink);

@@ -221,7 +221,7 @@ bool ExtractionPass::Pump() {
   return Alive();
 }
 
-void ExtractionPass::Line(const char* data, std::size_t length) {
+void ExtractionPass::Line(const char* data, std::size_t length, uint64_t /*offset*/) {
   if (output_) {
     output_->Line(data, length);
     return;

@@ -46,7 +46,7 @@ private:
   bool Alive() const { return !window_.isNull(); }
 
   // The scanner's line sink: the output file, or the editor.
-  void Line(const char* data, std::size_t length) override;
+  void Line(const char* data, std::size_t length, uint64_t offset) override;
   bool Failed() const override;
   void AppendPending();
 

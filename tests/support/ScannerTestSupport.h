@@ -11,7 +11,11 @@
 class CollectSink : public LineSink {
 public:
   std::vector<std::string> lines;
-  void Line(const char* data, std::size_t length) override { lines.emplace_back(data, length); }
+  std::vector<uint64_t> offsets;
+  void Line(const char* data, std::size_t length, uint64_t offset) override {
+    lines.emplace_back(data, length);
+    offsets.push_back(offset);
+  }
 };
 
 // `input` fed byte by byte, then the final flush.
