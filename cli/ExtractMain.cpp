@@ -1,6 +1,7 @@
 // siftwell-extract: writes the kept runs of files to standard output, exactly
 // as the program writes them to an extraction output file.
 
+#include "cli/LineFormat.h"
 #include "cli/ReadOnlySettingsStore.h"
 #include "extract/FileExtractor.h"
 #include "extract/FileLineSink.h"
@@ -45,12 +46,23 @@ void PrintHelp() {
               "                      number, space, punct, symbol, iso; LIST replaces all\n"
               "                      seven, and an empty LIST turns them all off\n"
               "  -x, --other=CHARS   also accept each byte of CHARS\n"
+              "\n"
+              "Output:\n"
+              "  -t, --radix=RADIX   start each line with the offset of the run in its file,\n"
+              "                      in octal (o), decimal (d) or hexadecimal (x)\n"
+              "  -o                  the same as -t o\n"
+              "  -f, --print-file-name  start each line with the file's name and \": \"\n"
+              "  -s, --output-separator=SEP  end each run with SEP instead of a line end\n"
+              "      --json          one JSON object per run, with the keys file, offset,\n"
+              "                      encoding and text; not with -t, -o, -f or -s\n"
+              "  -a, --all           accepted and ignored: the whole file is always scanned\n"
+              "\n"
               "  -h, --help          show this help and exit\n"
               "      --version       show the version and exit\n"
               "\n"
               "N is decimal, or hexadecimal after \"$\" or \"0x\"; a negative N stands for\n"
-              "4294967296 + N. What GNU strings -a -n 5 FILE gives:\n"
-              "  %s -n 4 -c upper,lower,number,space,punct,symbol -x $'\\t' FILE\n"
+              "4294967296 + N. What GNU strings -a -n 5 -t x FILE gives:\n"
+              "  %s -n 4 -c upper,lower,number,space,punct,symbol -x $'\\t' -t x FILE\n"
               "\n"
               "Exit status: 0 when all went well, 1 when a file could not be read or the\n"
               "output could not be written, 2 for a bad option.\n",
@@ -139,10 +151,11 @@ TextOptions StoredOptions() {
   return options;
 }
 
-// Extracts one file into `out`: false when the output failed, which ends
-// the whole run. `status` becomes 1 when the file could not be read.
-bool ExtractOne(const std::string& name, const TextOptions& options, FileLineSink& out,
-                int& status) {
+// Extracts one file through `sink` into `out`: false when the output
+// failed, which ends the whole run. `status` becomes 1 when the file could
+// not be read.
+bool ExtractOne(const std::string& name, const TextOptions& options, LineSink& sink,
+                FileLineSink& out, int& status) {
   const bool standardInput = name == "-";
   const std::string shown = standardInput ? "standard input" : name;
   InputFile input;
@@ -160,7 +173,7 @@ bool ExtractOne(const std::string& name, const TextOptions& options, FileLineSin
     status = kFailed;
     return !out.Failed();
   }
-  const ExtractResult result = ExtractLines(input, options, out);
+  const ExtractResult result = ExtractLines(input, options, sink);
   if (out.Failed())
     return false;
   if (result.readError) {
@@ -190,22 +203,68 @@ void HoldClosedStandardDescriptors() {
 
 namespace {
 
-// Reads the options into `overrides`. An exit code when the run ends here
-// (--help, --version), else -1; a bad option ends the process.
-int ParseArguments(int argc, char** argv, Overrides& overrides) {
-  enum { kVersion = 256 };
+enum { kVersion = 256, kJson };
+
+// Takes an output option into `format`; false when `c` is none.
+bool ParseFormatOption(int c, LineFormatOptions& format) {
+  switch (c) {
+  case 't':
+    if (std::strlen(optarg) != 1 || std::strchr("odx", optarg[0]) == nullptr)
+      Refuse(std::string("invalid radix '") + optarg + "' for --radix (o, d or x)");
+    format.radix = optarg[0];
+    return true;
+  case 'o':
+    format.radix = 'o';
+    return true;
+  case 'f':
+    format.fileName = true;
+    return true;
+  case 's':
+    format.separator = optarg;
+    return true;
+  case kJson:
+    format.json = true;
+    return true;
+  case 'a':
+    return true;
+  default:
+    return false;
+  }
+}
+
+// JSON has fields of its own for what the other output options add.
+void RefuseMixedJson(const LineFormatOptions& format, const char* otherFlag) {
+  if (format.json && otherFlag != nullptr)
+    Refuse(std::string("--json cannot be combined with ") + otherFlag);
+}
+
+// Reads the options into `overrides` and `format`. An exit code when the
+// run ends here (--help, --version), else -1; a bad option ends the process.
+int ParseArguments(int argc, char** argv, Overrides& overrides, LineFormatOptions& format) {
   static const option longOptions[] = {{"min-chars", required_argument, nullptr, 'n'},
                                        {"max-chars", required_argument, nullptr, 'm'},
                                        {"classes", required_argument, nullptr, 'c'},
                                        {"other", required_argument, nullptr, 'x'},
+                                       {"radix", required_argument, nullptr, 't'},
+                                       {"print-file-name", no_argument, nullptr, 'f'},
+                                       {"output-separator", required_argument, nullptr, 's'},
+                                       {"all", no_argument, nullptr, 'a'},
+                                       {"json", no_argument, nullptr, kJson},
                                        {"help", no_argument, nullptr, 'h'},
                                        {"version", no_argument, nullptr, kVersion},
                                        {nullptr, 0, nullptr, 0}};
-  opterr = 0; // the messages are ours, one line each
+  opterr = 0;                      // the messages are ours, one line each
+  const char* otherFlag = nullptr; // the last output flag other than --json
   for (;;) {
-    const int c = getopt_long(argc, argv, ":n:m:c:x:h", longOptions, nullptr);
+    const int c = getopt_long(argc, argv, ":n:m:c:x:t:ofs:ah", longOptions, nullptr);
+    if (ParseFormatOption(c, format)) {
+      if (c != kJson && c != 'a')
+        otherFlag = c == 't' ? "-t" : c == 'o' ? "-o" : c == 'f' ? "-f" : "-s";
+      continue;
+    }
     switch (c) {
     case -1:
+      RefuseMixedJson(format, otherFlag);
       return -1;
     case 'n':
       overrides.minChar = true;
@@ -240,13 +299,18 @@ int ParseArguments(int argc, char** argv, Overrides& overrides) {
 }
 
 // Extracts every file in turn to standard output; the exit code.
-int ExtractAll(const std::vector<std::string>& files, const TextOptions& options) {
+int ExtractAll(const std::vector<std::string>& files, const TextOptions& options,
+               const LineFormatOptions& formatOptions) {
   FileLineSink out;
   out.OpenDescriptor(STDOUT_FILENO);
+  LineFormat format(formatOptions, out);
+  // Plain lines go straight to the output, the way that costs least.
+  LineSink& sink = formatOptions.IsPlain() ? static_cast<LineSink&>(out) : format;
   int status = kOk;
   bool written = true;
   for (const std::string& name : files) {
-    written = ExtractOne(name, options, out, status);
+    format.StartFile(name);
+    written = ExtractOne(name, options, sink, out, status);
     if (!written)
       break;
   }
@@ -267,7 +331,8 @@ int ExtractAll(const std::vector<std::string>& files, const TextOptions& options
 int main(int argc, char** argv) {
   HoldClosedStandardDescriptors();
   Overrides overrides;
-  const int done = ParseArguments(argc, argv, overrides);
+  LineFormatOptions format;
+  const int done = ParseArguments(argc, argv, overrides, format);
   if (done >= 0)
     return done;
   TextOptions options = StoredOptions();
@@ -275,5 +340,5 @@ int main(int argc, char** argv) {
   std::vector<std::string> files(argv + optind, argv + argc);
   if (files.empty())
     files.push_back("-");
-  return ExtractAll(files, options);
+  return ExtractAll(files, options, format);
 }

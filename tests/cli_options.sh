@@ -75,6 +75,25 @@ expect "-c iso" 0 '\xe9\xe8\xff\n' -n 1 -c iso - < <(printf 'abc\xe9\xe8\xff\x80
 expect "-x takes bytes" 0 'ab\x80\tcd\n' -n 4 -x $'\x80\t' - < <(printf 'ab\x80\tcd\x81')
 expect "last flag wins" 0 'abcdefghijklmnopqrstuvwxy\n' -n 9 -n 20 "$work/example"
 
+# Output options: offsets, file names, separators, JSON.
+expect "-t x with MaxChar pieces" 0 '      3 Extraction\n      e abcdefghij\n     18 klmnopqrst\n     22 uvwxy\n' \
+  -n 4 -m 10 -t x "$work/example"
+expect "-t d" 0 '      3 Extraction\n     14 abcdefghijklmnopqrstuvwxy\n' --radix=d "$work/example"
+expect "-o is -t o" 0 '      3 Extraction\n     16 abcdefghijklmnopqrstuvwxy\n' -o "$work/example"
+expect "-f with standard input" 0 \
+  "$work/example: Extraction\n$work/example: abcdefghijklmnopqrstuvwxy\n{standard input}: hello\n" \
+  -f "$work/example" - < <(printf 'hello abc')
+expect "-f -t x" 0 "$work/example:       3 Extraction\n$work/example:       e abcdefghij\n$work/example:      18 klmnopqrst\n" \
+  -f -t x -n 9 -m 10 "$work/example"
+expect "-s" 0 'Extraction::abcdefghijklmnopqrstuvwxy::' -s :: "$work/example"
+expect "--output-separator empty" 0 'Extractionabcdefghijklmnopqrstuvwxy' --output-separator= "$work/example"
+expect "-a is ignored" 0 'Extraction\nabcdefghijklmnopqrstuvwxy\n' -a --all "$work/example"
+expect "--json" 0 '{"file":"{standard input}","offset":1,"encoding":"8","text":"a\\"b\\\\c\\t\xc3\xa9\\u0001"}\n' \
+  --json -n 0 -c lower,punct,symbol -x $'\t\xe9\x01' - < <(printf ' a"b\\c\t\xe9\x01 ')
+printf 'hello' > "$work/n"$'\xff'"x"$'\t'"q"
+expect "--json file name not UTF-8" 0 '{"file":"'"$work"'/n\xef\xbf\xbdx\\tq","offset":0,"encoding":"8","text":"hello"}\n' \
+  --json "$work/n"$'\xff'"x"$'\t'"q"
+
 # Standard input, with no FILE and with "-", between files.
 expect "standard input" 0 'hello\nworld\n' < <(printf 'hello\nworld')
 expect "dash among files" 0 'Extraction\nabcdefghijklmnopqrstuvwxy\nhello\nExtraction\nabcdefghijklmnopqrstuvwxy\n' \
@@ -90,6 +109,14 @@ refused "-c trailing comma" "--classes" -c upper, "$work/example"
 refused "unknown short option" "-e" -e s "$work/example"
 refused "unknown long option" "--bytes" --bytes=4 "$work/example"
 refused "missing value" "-n" -n
+refused "-t unknown radix" "radix" -t b "$work/example"
+refused "--radix empty" "radix" --radix= "$work/example"
+refused "-t two letters" "xx" -t xx "$work/example"
+refused "-s without a value" "-s" -s
+refused "--json with -t" "-t" --json -t x "$work/example"
+refused "-f with --json" "-f" -f --json "$work/example"
+refused "--json with -s" "-s" --json -s , "$work/example"
+refused "--json with -o" "-o" -o --json "$work/example"
 
 "$tool" --version > "$work/out" 2>&1
 [ "$(cat "$work/out")" = "siftwell-extract 1.03.2" ] && pass || fail "--version: $(cat "$work/out")"

@@ -38,5 +38,62 @@ else
   failed=$((failed + 1))
 fi
 
+# same NAME GNU-FLAGS -- OUR-FLAGS -- FILES: the two outputs byte for byte.
+same() {
+  local name=$1 gnu=() ours=()
+  shift
+  while [ "$1" != -- ]; do gnu+=("$1"); shift; done
+  shift
+  while [ "$1" != -- ]; do ours+=("$1"); shift; done
+  shift
+  strings -a -n 5 "${gnu[@]}" "$@" > "$work/gnu.txt"
+  "$tool" -n 4 -m 0 -c upper,lower,number,space,punct,symbol -x $'\t' "${ours[@]}" "$@" \
+    > "$work/ours.txt"
+  if cmp -s "$work/gnu.txt" "$work/ours.txt"; then
+    passed=$((passed + 1))
+  else
+    echo "FAIL: $name"
+    cmp "$work/gnu.txt" "$work/ours.txt"
+    failed=$((failed + 1))
+  fi
+}
+
+# Offsets and file names, on the binaries and in combinations.
+binaries=()
+for f in "${candidates[@]}"; do
+  f=$(readlink -f "$f" 2> /dev/null) && [ -f "$f" ] && binaries+=("$f")
+done
+for radix in x o d; do
+  same "-t $radix" -t "$radix" -- -t "$radix" -- "${binaries[@]}"
+done
+same "-o" -o -- -o -- "${binaries[@]}"
+same "-f with several files" -f -- -f -- "${binaries[@]}"
+same "-f -t x" -f -t x -- -f -t x -- "${binaries[@]}"
+same "-s" -s '|' -- -s '|' -- "${binaries[0]}"
+
+# Runs across the 1 MiB read block, and offsets past seven digits (after a
+# hole, so that the file takes no room).
+{
+  head -c $((1048576 - 7)) /dev/zero
+  printf 'across the read block\n'
+} > "$work/blocks"
+truncate -s +300M "$work/blocks"
+printf 'far away\0' >> "$work/blocks"
+same "runs across blocks, -t x" -t x -- -t x -- "$work/blocks"
+same "runs across blocks, -t o" -t o -- -t o -- "$work/blocks"
+same "runs across blocks, -f -t d" -f -t d -- -f -t d -- "$work/blocks" "$work/blocks"
+
+# MaxChar pieces: each starts right after the cut, also across a block.
+head -c $((1048576 - 5)) /dev/zero > "$work/pieces"
+printf 'abcdefghijklmnop' >> "$work/pieces"
+"$tool" -n 2 -m 6 -t d "$work/pieces" > "$work/ours.txt"
+printf '1048571 abcdef\n1048577 ghijkl\n1048583 mnop\n' > "$work/want.txt"
+if cmp -s "$work/want.txt" "$work/ours.txt"; then
+  passed=$((passed + 1))
+else
+  echo "FAIL: MaxChar pieces across a block"
+  failed=$((failed + 1))
+fi
+
 echo "$passed passed, $failed failed"
 [ $failed -eq 0 ]

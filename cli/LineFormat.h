@@ -1,0 +1,45 @@
+#pragma once
+// How siftwell-extract writes a run when asked for more than the run: the
+// file's name and the run's offset before it, another separator after it,
+// or one JSON object per run.
+
+#include "extract/FileLineSink.h"
+#include "extract/LineSink.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+struct LineFormatOptions {
+  char radix = 0; // 'o', 'd' or 'x': the offset is written; 0: it is not
+  bool fileName = false;
+  std::string separator = "\n";
+  bool json = false;
+
+  // Nothing but the run and a line end: the plain sink does that faster.
+  bool IsPlain() const { return radix == 0 && !fileName && separator == "\n" && !json; }
+};
+
+class LineFormat : public LineSink {
+public:
+  LineFormat(const LineFormatOptions& options, FileLineSink& out);
+
+  // The file the next lines come from, as given ("-" is standard input).
+  void StartFile(const std::string& name);
+  void Line(const char* data, std::size_t length, uint64_t offset) override;
+  bool Failed() const override { return out_.Failed(); }
+
+private:
+  void WriteOffset(uint64_t offset);
+  void JsonLine(const char* data, std::size_t length, uint64_t offset);
+
+  const LineFormatOptions& options_;
+  FileLineSink& out_;
+  // What every line of the current file starts with.
+  std::string prefix_;
+};
+
+// `text` as a JSON string's contents, each byte taken as ISO 8859-1.
+std::string JsonLatin1(const char* data, std::size_t length);
+// `text` as a JSON string's contents, the bytes that are not UTF-8 as U+FFFD.
+std::string JsonUtf8(const std::string& text);
