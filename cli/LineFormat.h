@@ -30,7 +30,8 @@ public:
   bool Failed() const override { return out_.Failed(); }
 
 private:
-  void WriteOffset(uint64_t offset);
+  void WriteLine(const char* data, std::size_t length, uint64_t offset);
+  char* PutOffset(char* at, uint64_t offset) const;
   void JsonLine(const char* data, std::size_t length, uint64_t offset);
 
   const LineFormatOptions& options_;

@@ -5,10 +5,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace {
-constexpr std::size_t kBufferSize = 1 << 20;
-} // namespace
-
 FileLineSink::~FileLineSink() {
   Close();
 }
@@ -68,6 +64,16 @@ void FileLineSink::Write(const char* data, std::size_t length) {
   }
   std::memcpy(buffer_.get() + used_, data, length);
   used_ += length;
+}
+
+char* FileLineSink::ReserveAfterFlush(std::size_t length) {
+  if (fd_ < 0 || error_ != 0 || length > kBufferSize)
+    return nullptr;
+  if (!buffer_)
+    buffer_.reset(new char[kBufferSize]);
+  if (used_ + length > kBufferSize && !Flush())
+    return nullptr;
+  return buffer_.get() + used_;
 }
 
 bool FileLineSink::WriteOut(const char* data, std::size_t length) {

@@ -26,6 +26,15 @@ public:
   void Line(const char* data, std::size_t length);
   // Buffers bytes as they are, for the writers that make lines of their own.
   void Write(const char* data, std::size_t length);
+  // Room for `length` bytes in the buffer, to be filled and taken with
+  // Commit: a line built in place costs one call. Null when the output has
+  // failed or `length` would not fit an empty buffer (then use Write).
+  char* Reserve(std::size_t length) {
+    if (buffer_ && error_ == 0 && used_ + length <= kBufferSize)
+      return buffer_.get() + used_;
+    return ReserveAfterFlush(length);
+  }
+  void Commit(std::size_t length) { used_ += length; }
   // Writes out what is buffered. False once any write has failed.
   bool Flush();
   // Flushes and closes. False when any write or the close failed.
@@ -34,6 +43,9 @@ public:
   int Error() const { return error_; }
 
 private:
+  static constexpr std::size_t kBufferSize = 1 << 20;
+
+  char* ReserveAfterFlush(std::size_t length);
   // Writes all of `data`, retrying after signals. False on failure (error_).
   bool WriteOut(const char* data, std::size_t length);
 
