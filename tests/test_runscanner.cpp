@@ -43,17 +43,6 @@ Lines ByBlocks(const TextOptions& options, const std::string& input, std::size_t
   return CollectBlocks(options, input, blockSize, kernel).lines;
 }
 
-// The same through the byte path.
-CollectSink CollectBytes(const TextOptions& options, const std::string& input) {
-  CollectSink sink;
-  RunScanner scanner(options, sink);
-  scanner.ResetScanner();
-  for (char c : input)
-    scanner.ScanByte(static_cast<uint8_t>(c));
-  scanner.EmitRun();
-  return sink;
-}
-
 // True when every line is the input's bytes at its offset.
 bool LinesLieAtTheirOffsets(const CollectSink& sink, const std::string& input) {
   for (std::size_t i = 0; i < sink.lines.size(); ++i)

@@ -18,5 +18,7 @@ public:
   }
 };
 
-// `input` fed byte by byte, then the final flush.
+// `input` fed byte by byte, then the final flush: the lines and offsets.
+CollectSink CollectBytes(const TextOptions& options, const std::string& input);
+// The same, the lines only.
 std::vector<std::string> ByBytes(const TextOptions& options, const std::string& input);
