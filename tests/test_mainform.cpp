@@ -697,10 +697,7 @@ private slots:
     // A file manager percent-encodes a name's bytes in the list it drops.
     const QByteArray folder = QFile::encodeName(dir.path());
     const QByteArray name = folder + "/\xff\xfe old name.bin";
-    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    QVERIFY(fd >= 0);
-    QVERIFY(::write(fd, "Dropped\x01text", 12) == 12);
-    ::close(fd);
+    QVERIFY(WriteFileNamed(name, "Dropped\x01text"));
     QMimeData data;
     data.setData(QStringLiteral("text/uri-list"),
                  "file://" + folder.toPercentEncoding("/") + "/%FF%FE%20old%20name.bin\r\n");

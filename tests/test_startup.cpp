@@ -138,12 +138,7 @@ private slots:
     FakeDialogService dialogs;
     const QByteArray folder = QFile::encodeName(dir.path());
     const QByteArray name = folder + "/\xff\xfe caf\xe9 [*].bin";
-    {
-      const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-      QVERIFY(fd >= 0);
-      QVERIFY(::write(fd, "\x01Latin words\x02", 13) == 13);
-      ::close(fd);
-    }
+    QVERIFY(WriteFileNamed(name, "\x01Latin words\x02"));
     StartUp({name});
     QVERIFY(dialogs.messages.isEmpty());
     TRTFchild* child = MainForm->Children().at(0);

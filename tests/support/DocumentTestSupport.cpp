@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <QAction>
 
@@ -34,6 +36,15 @@ bool WriteFile(const QString& path, const QByteArray& bytes) {
   QDir().mkpath(QFileInfo(path).absolutePath());
   QFile file(path);
   return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+bool WriteFileNamed(const QByteArray& name, const QByteArray& bytes) {
+  const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  if (fd < 0)
+    return false;
+  const bool written = ::write(fd, bytes.constData(), static_cast<size_t>(bytes.size())) ==
+                       static_cast<ssize_t>(bytes.size());
+  return ::close(fd) == 0 && written;
 }
 
 QList<QByteArray> ReferenceLines(const QByteArray& input, const TextOptions& options) {

@@ -22,6 +22,9 @@ QAction* Item(const QWidget* window, const char* name);
 QByteArray ReadAll(const QString& path);
 // Creates the folder when needed. False when the file could not be written.
 [[nodiscard]] bool WriteFile(const QString& path, const QByteArray& bytes);
+// The same for a file named by the bytes of its name, which need not be
+// UTF-8 (the folder must exist).
+[[nodiscard]] bool WriteFileNamed(const QByteArray& name, const QByteArray& bytes);
 
 // The lines of `input` fed byte by byte through the reference scanner.
 QList<QByteArray> ReferenceLines(const QByteArray& input, const TextOptions& options);
