@@ -5,15 +5,18 @@
 #include "cli/ReadOnlySettingsStore.h"
 #include "extract/FileExtractor.h"
 #include "extract/FileLineSink.h"
+#include "extract/MergedScanner.h"
 #include "settings/IntegerText.h"
 #include "settings/TextOptionsStore.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <exception>
 #include <fcntl.h>
 #include <getopt.h>
+#include <memory>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -46,6 +49,16 @@ void PrintHelp() {
               "                      number, space, punct, symbol, iso; LIST replaces all\n"
               "                      seven, and an empty LIST turns them all off\n"
               "  -x, --other=CHARS   also accept each byte of CHARS\n"
+              "  -e, --encoding=LIST how characters are stored, one or more of (comma-separated):\n"
+              "                      8 (one byte, the default), 16le, 16be, 32le, 32be (a\n"
+              "                      character below 256 whose value is accepted; the line\n"
+              "                      holds one byte per character), utf8 (well-formed UTF-8;\n"
+              "                      from U+0080 up with the iso class, U+0080-U+00FF also\n"
+              "                      by CHARS; invisible characters never); GNU strings'\n"
+              "                      letters s, l, b, L, B stand for 8, 16le, 16be, 32le,\n"
+              "                      32be, and S for 8 with every byte 0x80-0xFF accepted.\n"
+              "                      The runs of several encodings come in the order of\n"
+              "                      their offsets; -n and -m count characters\n"
               "\n"
               "Output:\n"
               "  -t, --radix=RADIX   start each line with the offset of the run in its file,\n"
@@ -112,12 +125,37 @@ ClassSwitches ParseClasses(const std::string& list) {
   }
 }
 
+// One encoding asked for; `allHighBytes` is GNU strings' "S".
+using EncodingList = std::vector<EncodingChoice>;
+
+EncodingList ParseEncodings(const std::string& list) {
+  EncodingList choices;
+  std::size_t begin = 0;
+  for (;;) {
+    const std::size_t comma = list.find(',', begin);
+    const std::string name =
+        list.substr(begin, comma == std::string::npos ? std::string::npos : comma - begin);
+    EncodingChoice choice;
+    if (!ParseEncoding(name, choice))
+      Refuse("invalid encoding '" + name + "' for --encoding");
+    const bool listed = std::any_of(choices.begin(), choices.end(), [&](const EncodingChoice& c) {
+      return c.encoding == choice.encoding && c.allHighBytes == choice.allHighBytes;
+    });
+    if (!listed)
+      choices.push_back(choice);
+    if (comma == std::string::npos)
+      return choices;
+    begin = comma + 1;
+  }
+}
+
 // The flags given on the command line, applied over the stored options.
 struct Overrides {
   bool minChar = false, maxChar = false, classes = false, other = false;
   uint32_t MinChar = 0, MaxChar = 0;
   ClassSwitches Classes;
   std::string Other;
+  EncodingList Encodings{EncodingChoice{}};
 
   void ApplyTo(TextOptions& options) const {
     if (minChar)
@@ -154,8 +192,7 @@ TextOptions StoredOptions() {
 // Extracts one file through `sink` into `out`: false when the output
 // failed, which ends the whole run. `status` becomes 1 when the file could
 // not be read.
-bool ExtractOne(const std::string& name, const TextOptions& options, LineSink& sink,
-                FileLineSink& out, int& status) {
+bool ExtractOne(const std::string& name, BlockScanner& scanner, FileLineSink& out, int& status) {
   const bool standardInput = name == "-";
   const std::string shown = standardInput ? "standard input" : name;
   InputFile input;
@@ -173,7 +210,8 @@ bool ExtractOne(const std::string& name, const TextOptions& options, LineSink& s
     status = kFailed;
     return !out.Failed();
   }
-  const ExtractResult result = ExtractLines(input, options, sink);
+  scanner.ResetScanner();
+  const ExtractResult result = ExtractLines(input, scanner, out);
   if (out.Failed())
     return false;
   if (result.readError) {
@@ -245,6 +283,7 @@ int ParseArguments(int argc, char** argv, Overrides& overrides, LineFormatOption
                                        {"max-chars", required_argument, nullptr, 'm'},
                                        {"classes", required_argument, nullptr, 'c'},
                                        {"other", required_argument, nullptr, 'x'},
+                                       {"encoding", required_argument, nullptr, 'e'},
                                        {"radix", required_argument, nullptr, 't'},
                                        {"print-file-name", no_argument, nullptr, 'f'},
                                        {"output-separator", required_argument, nullptr, 's'},
@@ -256,7 +295,7 @@ int ParseArguments(int argc, char** argv, Overrides& overrides, LineFormatOption
   opterr = 0;                      // the messages are ours, one line each
   const char* otherFlag = nullptr; // the last output flag other than --json
   for (;;) {
-    const int c = getopt_long(argc, argv, ":n:m:c:x:t:ofs:ah", longOptions, nullptr);
+    const int c = getopt_long(argc, argv, ":n:m:c:x:e:t:ofs:ah", longOptions, nullptr);
     if (ParseFormatOption(c, format)) {
       if (c != kJson && c != 'a')
         otherFlag = c == 't' ? "-t" : c == 'o' ? "-o" : c == 'f' ? "-f" : "-s";
@@ -282,6 +321,9 @@ int ParseArguments(int argc, char** argv, Overrides& overrides, LineFormatOption
       overrides.other = true;
       overrides.Other = optarg;
       break;
+    case 'e':
+      overrides.Encodings = ParseEncodings(optarg);
+      break;
     case 'h':
       PrintHelp();
       return kOk;
@@ -298,19 +340,37 @@ int ParseArguments(int argc, char** argv, Overrides& overrides, LineFormatOption
   }
 }
 
+// What one encoding of the list needs: its options and its line writer.
+struct EncodingOutput {
+  TextOptions options;
+  std::unique_ptr<LineFormat> format;
+};
+
 // Extracts every file in turn to standard output; the exit code.
 int ExtractAll(const std::vector<std::string>& files, const TextOptions& options,
-               const LineFormatOptions& formatOptions) {
+               const EncodingList& encodings, const LineFormatOptions& formatOptions) {
   FileLineSink out;
   out.OpenDescriptor(STDOUT_FILENO);
-  LineFormat format(formatOptions, out);
-  // Plain lines go straight to the output, the way that costs least.
-  LineSink& sink = formatOptions.IsPlain() ? static_cast<LineSink&>(out) : format;
+  std::vector<EncodingOutput> outputs(encodings.size());
+  std::vector<MergedScanner::Target> targets;
+  for (std::size_t i = 0; i < encodings.size(); ++i) {
+    EncodingOutput& output = outputs[i];
+    output.options = options;
+    if (encodings[i].allHighBytes)
+      for (unsigned b = 0x80; b <= 0xFF; ++b)
+        output.options.Other += static_cast<char>(b);
+    output.format = std::make_unique<LineFormat>(formatOptions, out, encodings[i].encoding);
+    // Plain lines go straight to the output, the way that costs least.
+    LineSink* sink = formatOptions.IsPlain() ? static_cast<LineSink*>(&out) : output.format.get();
+    targets.push_back({encodings[i].encoding, &output.options, sink});
+  }
+  MergedScanner scanner(targets);
   int status = kOk;
   bool written = true;
   for (const std::string& name : files) {
-    format.StartFile(name);
-    written = ExtractOne(name, options, sink, out, status);
+    for (EncodingOutput& output : outputs)
+      output.format->StartFile(name);
+    written = ExtractOne(name, scanner, out, status);
     if (!written)
       break;
   }
@@ -340,5 +400,5 @@ int main(int argc, char** argv) {
   std::vector<std::string> files(argv + optind, argv + argc);
   if (files.empty())
     files.push_back("-");
-  return ExtractAll(files, options, format);
+  return ExtractAll(files, options, overrides.Encodings, format);
 }

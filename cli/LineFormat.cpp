@@ -1,5 +1,7 @@
 #include "cli/LineFormat.h"
 
+#include "extract/CharDecoder.h"
+
 #include <cstring>
 
 namespace {
@@ -34,36 +36,6 @@ bool AppendEscape(unsigned char c, std::string& out) {
     out += kHex[c & 15];
     return true;
   }
-}
-
-// The length of the well-formed UTF-8 sequence at text[at], or 0 when the
-// byte there starts none (overlong forms and surrogates are not UTF-8).
-std::size_t Utf8Length(const std::string& text, std::size_t at) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[at + i]); };
-  const unsigned char first = byte(0);
-  std::size_t length = 0;
-  unsigned char low = 0x80, high = 0xBF; // the range of the second byte
-  if (first < 0x80)
-    return 1;
-  if (first >= 0xC2 && first <= 0xDF) {
-    length = 2;
-  } else if (first >= 0xE0 && first <= 0xEF) {
-    length = 3;
-    low = first == 0xE0 ? 0xA0 : 0x80;
-    high = first == 0xED ? 0x9F : 0xBF;
-  } else if (first >= 0xF0 && first <= 0xF4) {
-    length = 4;
-    low = first == 0xF0 ? 0x90 : 0x80;
-    high = first == 0xF4 ? 0x8F : 0xBF;
-  } else {
-    return 0;
-  }
-  if (text.size() - at < length || byte(1) < low || byte(1) > high)
-    return 0;
-  for (std::size_t i = 2; i < length; ++i)
-    if (byte(i) < 0x80 || byte(i) > 0xBF)
-      return 0;
-  return length;
 }
 
 // "%7x " of an offset below 2^28, all eight bytes at once: -t x is the
@@ -108,20 +80,23 @@ std::string JsonLatin1(const char* data, std::size_t length) {
 std::string JsonUtf8(const std::string& text) {
   std::string out;
   for (std::size_t at = 0; at < text.size();) {
-    const std::size_t length = Utf8Length(text, at);
-    if (length == 0) {
+    uint32_t codePoint = 0;
+    const int length = CharDecoder::Utf8Length(reinterpret_cast<const uint8_t*>(text.data()) + at,
+                                               text.size() - at, codePoint);
+    if (length <= 0) {
       out += "\xEF\xBF\xBD";
       ++at;
-    } else if (length > 1 || !AppendEscape(static_cast<unsigned char>(text[at]), out)) {
-      out.append(text, at, length);
+      continue;
     }
-    at += length;
+    if (length > 1 || !AppendEscape(static_cast<unsigned char>(text[at]), out))
+      out.append(text, at, static_cast<std::size_t>(length));
+    at += static_cast<std::size_t>(length);
   }
   return out;
 }
 
-LineFormat::LineFormat(const LineFormatOptions& options, FileLineSink& out)
-    : options_(options), out_(out) {}
+LineFormat::LineFormat(const LineFormatOptions& options, FileLineSink& out, Encoding encoding)
+    : options_(options), out_(out), encoding_(encoding) {}
 
 void LineFormat::StartFile(const std::string& name) {
   const std::string shown = name == "-" ? kStandardInput : name;
@@ -203,8 +178,13 @@ char* LineFormat::PutOffset(char* at, uint64_t offset) const {
 void LineFormat::JsonLine(const char* data, std::size_t length, uint64_t offset) {
   std::string line = prefix_;
   line += std::to_string(offset);
-  line += ",\"encoding\":\"8\",\"text\":\"";
-  line += JsonLatin1(data, length);
+  line += ",\"encoding\":\"";
+  line += EncodingName(encoding_);
+  line += "\",\"text\":\"";
+  // A UTF-8 run holds its characters' bytes; every other run one byte a
+  // character, which is its ISO 8859-1 value.
+  line +=
+      encoding_ == Encoding::Utf8 ? JsonUtf8(std::string(data, length)) : JsonLatin1(data, length);
   line += "\"}\n";
   out_.Write(line.data(), line.size());
 }

@@ -3,6 +3,7 @@
 // file's name and the run's offset before it, another separator after it,
 // or one JSON object per run.
 
+#include "extract/Encoding.h"
 #include "extract/FileLineSink.h"
 #include "extract/LineSink.h"
 
@@ -22,7 +23,9 @@ struct LineFormatOptions {
 
 class LineFormat : public LineSink {
 public:
-  LineFormat(const LineFormatOptions& options, FileLineSink& out);
+  // `encoding`: what JSON names and how it reads the run's bytes.
+  LineFormat(const LineFormatOptions& options, FileLineSink& out,
+             Encoding encoding = Encoding::Bytes8);
 
   // The file the next lines come from, as given ("-" is standard input).
   void StartFile(const std::string& name);
@@ -36,6 +39,7 @@ private:
 
   const LineFormatOptions& options_;
   FileLineSink& out_;
+  const Encoding encoding_;
   // What every line of the current file starts with.
   std::string prefix_;
 };

@@ -147,11 +147,18 @@ __attribute__((target("avx2"))) void BusyAvx2(const uint64_t* starts, std::size_
 ByteClassifier::ByteClassifier() : kernel_(BestKernel()), functions_(&FunctionsOf(kernel_)) {}
 
 void ByteClassifier::Build(const AcceptTable& table) {
-  tables_ = Tables{};
+  std::array<bool, 256> flags{};
   // Byte 0x00 is never text; the table refuses it already, and starting at 1
   // keeps it out of these tables too.
-  for (unsigned b = 1; b < 256; ++b) {
-    if (!table.IsAccepted(b))
+  for (unsigned b = 1; b < 256; ++b)
+    flags[b] = table.IsAccepted(b);
+  Build(flags);
+}
+
+void ByteClassifier::Build(const std::array<bool, 256>& flags) {
+  tables_ = Tables{};
+  for (unsigned b = 0; b < 256; ++b) {
+    if (!flags[b])
       continue;
     tables_.flags[b] = 1;
     const unsigned high = b >> 4, low = b & 0x0F;

@@ -26,6 +26,8 @@ public:
   ByteClassifier();
 
   void Build(const AcceptTable& table);
+  // Any set of byte values, 0x00 included: the wide scanners look for zeros.
+  void Build(const std::array<bool, 256>& flags);
   // out[i] describes bytes data[64 * i] to data[64 * i + 63].
   void Classify(const uint8_t* data, std::size_t words, uint64_t* out) const;
   // One word from `length` < 64 bytes; the bits from `length` up are set, so

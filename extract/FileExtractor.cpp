@@ -1,5 +1,7 @@
 #include "extract/FileExtractor.h"
 
+#include "extract/RunScanner.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
@@ -12,7 +14,7 @@ struct FreeDeleter {
 
 // Scans one block, in slices when there is a hook. False when the pass must
 // end here: the sink failed or the hook said stop.
-bool ScanBlock(const uint8_t* data, std::size_t length, bool shortRead, RunScanner& scanner,
+bool ScanBlock(const uint8_t* data, std::size_t length, bool shortRead, BlockScanner& scanner,
                LineSink& sink, const SliceHook& hook, ExtractResult& result) {
   for (std::size_t done = 0; done < length;) {
     const std::size_t slice = hook ? std::min(kScanSlice, length - done) : length - done;
@@ -32,7 +34,7 @@ bool ScanBlock(const uint8_t* data, std::size_t length, bool shortRead, RunScann
 }
 } // namespace
 
-ExtractResult ExtractLines(InputFile& input, RunScanner& scanner, LineSink& sink,
+ExtractResult ExtractLines(InputFile& input, BlockScanner& scanner, LineSink& sink,
                            const SliceHook& hook) {
   ExtractResult result;
   result.opened = input.IsOpen();

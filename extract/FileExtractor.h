@@ -2,9 +2,9 @@
 // The one read loop: drives a whole input through the run scanner into a
 // line sink, for the command-line extractor and the document window alike.
 
+#include "extract/BlockScanner.h"
 #include "extract/InputFile.h"
 #include "extract/LineSink.h"
-#include "extract/RunScanner.h"
 #include "settings/TextOptions.h"
 
 #include <functional>
@@ -35,7 +35,7 @@ constexpr std::size_t kScanSlice = 64 << 10;
 // Reads `input` to its end in large blocks through `scanner`, which must be
 // reset, then flushes the open run; stops early when the sink has failed
 // (a full disk: the rest would be read for nothing) or the hook says so.
-ExtractResult ExtractLines(InputFile& input, RunScanner& scanner, LineSink& sink,
+ExtractResult ExtractLines(InputFile& input, BlockScanner& scanner, LineSink& sink,
                            const SliceHook& hook = {});
 // The same with a scanner of its own over `options`.
 ExtractResult ExtractLines(InputFile& input, const TextOptions& options, LineSink& sink);

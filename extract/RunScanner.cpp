@@ -27,6 +27,10 @@ void RunScanner::ResetScanner() {
   classifier_.Build(table_);
 }
 
+uint64_t RunScanner::Frontier() const {
+  return runLength_ > 0 ? runStart_ : position_;
+}
+
 uint64_t RunScanner::RunLength() const {
   return runLength_;
 }

@@ -6,6 +6,7 @@
 // (ScanBlock) give exactly the same lines.
 
 #include "extract/AcceptTable.h"
+#include "extract/BlockScanner.h"
 #include "extract/ByteClassifier.h"
 #include "extract/LineSink.h"
 #include "settings/TextOptions.h"
@@ -14,18 +15,19 @@
 #include <cstdint>
 #include <string>
 
-class RunScanner {
+class RunScanner : public BlockScanner {
 public:
   // `options` is read, not copied: the classes when the scanner is reset, the
   // limits whenever a run is judged (once per block in ScanBlock).
   RunScanner(const TextOptions& options, LineSink& sink);
 
   // Starts a pass: empty run, table rebuilt from the options.
-  void ResetScanner();
+  void ResetScanner() override;
   void ScanByte(uint8_t byte);
-  void ScanBlock(const uint8_t* data, std::size_t length);
+  void ScanBlock(const uint8_t* data, std::size_t length) override;
   // Judges the open run by MinChar and ends it; also the final flush.
-  void EmitRun();
+  void EmitRun() override;
+  uint64_t Frontier() const override;
 
   uint64_t RunLength() const;
   const AcceptTable& Table() const { return table_; }

@@ -1,11 +1,14 @@
-// The block scanner against the byte-by-byte scanner. The first bytes of the
-// input choose the options, the classifier kernel, how often the data is
-// repeated, the block sizes and a change of the limits in the middle; the
-// rest is the data. Any difference in the lines, or a NUL byte in one,
-// aborts.
+// The block scanner against the byte-by-byte scanner, and the scanner of
+// wide and UTF-8 runs against the plain reading of its rules. The first
+// bytes of the input choose the options, the classifier kernel, how often
+// the data is repeated, the block sizes, the encoding and a change of the
+// limits in the middle (single bytes only); the rest is the data. Any
+// difference in the lines, or a NUL byte in one, aborts.
 
 #include "extract/ByteClassifier.h"
+#include "extract/CharRunScanner.h"
 #include "extract/RunScanner.h"
+#include "support/CharReference.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -126,6 +129,39 @@ const uint8_t* Fenced(const uint8_t* block, std::size_t length) {
   return end - length;
 }
 
+// The encoding from the bits of the change byte its low bit leaves; most
+// inputs stay with single bytes.
+Encoding EncodingOf(uint8_t change) {
+  static const Encoding kEncodings[8] = {Encoding::Bytes8,  Encoding::Bytes8,  Encoding::Utf16Le,
+                                         Encoding::Utf16Be, Encoding::Utf32Le, Encoding::Utf32Be,
+                                         Encoding::Utf8,    Encoding::Utf8};
+  return kEncodings[(change >> 1) & 7];
+}
+
+void CheckCharRuns(const TextOptions& options, Encoding encoding, const std::string& input,
+                   const std::vector<std::size_t>& blocks, uint8_t kernel) {
+  const auto* bytes = reinterpret_cast<const uint8_t*>(input.data());
+  CollectSink expected;
+  ReferenceCharRuns(options, encoding, bytes, input.size(), expected);
+  CollectSink got;
+  CharRunScanner scanner(options, encoding, got);
+  scanner.ResetScanner();
+  scanner.UseKernel(static_cast<ByteClassifier::Kernel>(kernel));
+  std::size_t at = 0;
+  for (std::size_t block : blocks) {
+    const std::size_t length = block == 0 ? 1 : block;
+    scanner.ScanBlock(Fenced(bytes + at, length), length);
+    at += length;
+  }
+  scanner.EmitRun();
+  if (!(expected == got))
+    Differ(expected, got, options);
+  if (got.bytes.find('\0') != std::string::npos) {
+    std::fprintf(stderr, "a line holds a NUL byte\n");
+    std::abort();
+  }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
@@ -182,6 +218,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
       }
       at += block == 0 ? 1 : block;
     }
+  }
+
+  const Encoding encoding = EncodingOf(change);
+  if (encoding != Encoding::Bytes8) {
+    CheckCharRuns(options, encoding, input, blocks, kernel);
+    return 0;
   }
 
   TextOptions byteOptions = options;

@@ -106,7 +106,7 @@ refused "-n beyond 32 bits" "99999999999" -n 99999999999 "$work/example"
 refused "--max-chars empty" "max-chars" --max-chars= "$work/example"
 refused "-c unknown class" "digits" -c upper,digits "$work/example"
 refused "-c trailing comma" "--classes" -c upper, "$work/example"
-refused "unknown short option" "-e" -e s "$work/example"
+refused "unknown short option" "-z" -z "$work/example"
 refused "unknown long option" "--bytes" --bytes=4 "$work/example"
 refused "missing value" "-n" -n
 refused "-t unknown radix" "radix" -t b "$work/example"

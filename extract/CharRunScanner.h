@@ -1,0 +1,78 @@
+#pragma once
+// Finds the runs of a wide encoding (16 or 32 bits, either byte order) or of
+// UTF-8, as the run scanner does for single bytes.
+//
+// As GNU strings does, runs are not tied to an alignment: when a character is
+// not text, the search goes on from the byte after that character's first
+// byte, so a run may start at any offset. MinChar and MaxChar count
+// characters; after a MaxChar cut the next run starts right after the cut.
+// A wide run's line holds one byte per character (its value); a UTF-8 run's
+// line holds the run's bytes unchanged.
+//
+// The block path classifies 64 bytes at a time and walks the characters only
+// where a run long enough to be kept may start; where that is cannot change
+// the result, since a walk that starts elsewhere keeps nothing and cannot
+// reach past such a place (see ScanBlock).
+
+#include "extract/BlockScanner.h"
+#include "extract/ByteClassifier.h"
+#include "extract/CharDecoder.h"
+#include "extract/LineSink.h"
+#include "settings/TextOptions.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class CharRunScanner : public BlockScanner {
+public:
+  // `options` is read, not copied. `encoding` is not Bytes8.
+  CharRunScanner(const TextOptions& options, Encoding encoding, LineSink& sink);
+
+  void ResetScanner() override;
+  void ScanBlock(const uint8_t* data, std::size_t length) override;
+  void EmitRun() override;
+  uint64_t Frontier() const override;
+
+  // Tests try every kernel.
+  void UseKernel(ByteClassifier::Kernel kernel);
+
+private:
+  enum class Outcome { Ended, Cut, Held };
+
+  // Bytes that may belong to a character that is text, one bit a byte of the
+  // buffer, the bits past its end set.
+  void MarkTextBytes(std::size_t length);
+  void MarkWideText(std::size_t words);
+  // Walks from each place a kept run may start; where the walk stands when
+  // it needs bytes the buffer does not hold yet, or the buffer's end.
+  std::size_t WalkCandidates(std::size_t from, std::size_t length);
+  // From a place where a run may start; `held` when the walk needs more bytes.
+  std::size_t WalkFrom(std::size_t at, std::size_t length, bool& held);
+  // Adds the text character `c` at `at` and those after it to the open run.
+  Outcome Extend(std::size_t& at, std::size_t length, CharDecoder::Char c);
+  void Append(const uint8_t* bytes, const CharDecoder::Char& c);
+  void EmitHeld();
+  void Reserve(std::size_t bytes);
+
+  const TextOptions& options_;
+  const Encoding encoding_;
+  LineSink& sink_;
+  CharDecoder decoder_;
+  ByteClassifier values_; // bytes whose value is text
+  ByteClassifier zeros_;  // bytes 0x00, the high bytes of a wide character below 256
+  uint64_t minChar_ = 0, maxChar_ = 0;
+
+  // The bytes from the first one not yet decided, then the new block.
+  std::unique_ptr<uint8_t[]> buffer_;
+  std::size_t capacity_ = 0;
+  std::size_t carried_ = 0;
+  uint64_t base_ = 0; // the input offset of buffer_[0]
+
+  std::vector<uint64_t> text_, zero_, starts_, busy_;
+
+  bool inRun_ = false;
+  std::string run_;
+  uint64_t runChars_ = 0;
+  uint64_t runStart_ = 0;
+};

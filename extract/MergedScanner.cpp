@@ -1,0 +1,129 @@
+#include "extract/MergedScanner.h"
+
+#include "extract/CharRunScanner.h"
+#include "extract/RunScanner.h"
+
+#include <limits>
+
+std::unique_ptr<BlockScanner> MakeScanner(const TextOptions& options, Encoding encoding,
+                                          LineSink& sink) {
+  if (encoding == Encoding::Bytes8)
+    return std::make_unique<RunScanner>(options, sink);
+  return std::make_unique<CharRunScanner>(options, encoding, sink);
+}
+
+// The lines of one encoding that wait for their turn, their bytes in one
+// string so that a line costs no allocation of its own.
+class MergedScanner::Queue : public LineSink {
+public:
+  explicit Queue(LineSink& next) : next_(next) {}
+
+  void Line(const char* data, std::size_t length, uint64_t offset) override {
+    lines_.push_back({offset, bytes_.size(), length});
+    bytes_.append(data, length);
+  }
+  bool Failed() const override { return next_.Failed(); }
+
+  bool Empty() const { return head_ == lines_.size(); }
+  uint64_t FirstOffset() const { return lines_[head_].offset; }
+  // Hands the first line on.
+  void Pass() {
+    const Waiting& line = lines_[head_++];
+    next_.Line(bytes_.data() + line.begin, line.length, line.offset);
+    if (Empty()) {
+      lines_.clear();
+      bytes_.clear();
+      head_ = 0;
+    } else if (head_ >= kCompactAfter && 2 * head_ >= lines_.size()) {
+      Compact();
+    }
+  }
+
+private:
+  // Some line may always be waiting, so the queue is never empty for long:
+  // the lines handed on are dropped from its front now and then.
+  static constexpr std::size_t kCompactAfter = 4096;
+  void Compact() {
+    const std::size_t drop = lines_[head_].begin;
+    bytes_.erase(0, drop);
+    lines_.erase(lines_.begin(), lines_.begin() + static_cast<std::ptrdiff_t>(head_));
+    for (Waiting& line : lines_)
+      line.begin -= drop;
+    head_ = 0;
+  }
+
+  struct Waiting {
+    uint64_t offset;
+    std::size_t begin, length;
+  };
+  LineSink& next_;
+  std::vector<Waiting> lines_;
+  std::size_t head_ = 0;
+  std::string bytes_;
+};
+
+MergedScanner::MergedScanner(const std::vector<Target>& targets) {
+  const bool single = targets.size() == 1;
+  for (const Target& target : targets) {
+    LineSink* sink = target.sink;
+    if (!single) {
+      queues_.push_back(std::make_unique<Queue>(*target.sink));
+      sink = queues_.back().get();
+    }
+    scanners_.push_back(MakeScanner(*target.options, target.encoding, *sink));
+  }
+}
+
+namespace {
+std::vector<MergedScanner::Target> SameOptions(const TextOptions& options,
+                                               const std::vector<Encoding>& encodings,
+                                               const std::vector<LineSink*>& sinks) {
+  std::vector<MergedScanner::Target> targets;
+  for (std::size_t i = 0; i < encodings.size(); ++i)
+    targets.push_back({encodings[i], &options, sinks[i]});
+  return targets;
+}
+} // namespace
+
+MergedScanner::MergedScanner(const TextOptions& options, const std::vector<Encoding>& encodings,
+                             const std::vector<LineSink*>& sinks)
+    : MergedScanner(SameOptions(options, encodings, sinks)) {}
+
+MergedScanner::~MergedScanner() = default;
+
+void MergedScanner::ResetScanner() {
+  for (auto& scanner : scanners_)
+    scanner->ResetScanner();
+}
+
+void MergedScanner::ScanBlock(const uint8_t* data, std::size_t length) {
+  for (auto& scanner : scanners_)
+    scanner->ScanBlock(data, length);
+  if (!queues_.empty())
+    Release(Frontier());
+}
+
+void MergedScanner::EmitRun() {
+  for (auto& scanner : scanners_)
+    scanner->EmitRun();
+  Release(std::numeric_limits<uint64_t>::max());
+}
+
+uint64_t MergedScanner::Frontier() const {
+  uint64_t frontier = std::numeric_limits<uint64_t>::max();
+  for (const auto& scanner : scanners_)
+    frontier = std::min(frontier, scanner->Frontier());
+  return frontier;
+}
+
+void MergedScanner::Release(uint64_t limit) {
+  for (;;) {
+    Queue* first = nullptr;
+    for (auto& queue : queues_)
+      if (!queue->Empty() && (first == nullptr || queue->FirstOffset() < first->FirstOffset()))
+        first = queue.get();
+    if (first == nullptr || first->FirstOffset() >= limit)
+      return;
+    first->Pass();
+  }
+}
