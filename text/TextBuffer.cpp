@@ -87,6 +87,50 @@ std::size_t NthBreak(const char* data, std::size_t length, std::size_t k) {
   }
 }
 
+// Offset of line break number k counted back from the end of data (0 is the
+// last), which data must hold.
+std::size_t NthBreakFromEnd(const char* data, std::size_t length, std::size_t k) {
+  std::size_t i = length;
+#ifdef __SSE2__
+  const __m128i newline = _mm_set1_epi8('\n');
+  while (i >= 256) {
+    __m128i counters = _mm_setzero_si128();
+    for (std::size_t b = 16; b <= 256; b += 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i - b));
+      counters = _mm_sub_epi8(counters, _mm_cmpeq_epi8(v, newline));
+    }
+    const __m128i sums = _mm_sad_epu8(counters, _mm_setzero_si128());
+    const std::size_t here =
+        static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) +
+        static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_unpackhi_epi64(sums, sums)));
+    if (k < here)
+      break;
+    k -= here;
+    i -= 256;
+  }
+  while (i >= 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i - 16));
+    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, newline)));
+    const std::size_t here = PopCount(mask);
+    if (k < here) {
+      for (; k > 0; --k)
+        mask &= ~(0x80000000u >> __builtin_clz(mask));
+      return i - 16 + static_cast<std::size_t>(31 - __builtin_clz(mask));
+    }
+    k -= here;
+    i -= 16;
+  }
+#endif
+  while (true) {
+    --i;
+    if (data[i] == '\n') {
+      if (k == 0)
+        return i;
+      --k;
+    }
+  }
+}
+
 } // namespace
 
 // A needle with its fold: which bytes may start a match, and whether plain
@@ -230,7 +274,9 @@ void TextBuffer::AppendLine(const char* data, std::size_t length) {
       char* to = last.bytes.get() + last.size;
       std::memcpy(to, data, length);
       to[length] = '\n';
-      const std::size_t breaks = CountBreaks(data, length) + 1;
+      // Lines appended rarely hold a break of their own.
+      const std::size_t breaks =
+          (std::memchr(data, '\n', length) ? CountBreaks(data, length) : 0) + 1;
       last.size += length + 1;
       last.breaks += breaks;
       size_ += length + 1;
@@ -490,8 +536,12 @@ std::size_t TextBuffer::LineStart(std::size_t line) const {
     before = static_cast<std::size_t>(hit.before.bytes);
     rest = static_cast<std::size_t>(hit.rest);
   }
+  // Scan from whichever end of the chunk is nearer.
   const Chunk& c = *chunks_[chunk];
-  return before + NthBreak(c.bytes.get(), c.size, rest) + 1;
+  const std::size_t at = rest < c.breaks / 2
+                             ? NthBreak(c.bytes.get(), c.size, rest)
+                             : NthBreakFromEnd(c.bytes.get(), c.size, c.breaks - 1 - rest);
+  return before + at + 1;
 }
 
 std::size_t TextBuffer::LineEnd(std::size_t line) const {
