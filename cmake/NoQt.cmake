@@ -1,8 +1,9 @@
-# Libraries that must build without Qt (the extraction core and the text
-# options under it). Their sources get no Qt include path, so an #include of
-# Qt fails to compile; this check also stops the configuration when Qt turns
-# up anywhere in what they link. It runs once the whole project has been
-# read, since links may be added after the library is declared.
+# Libraries that must build without Qt (the extraction core, the text
+# options under it and the document text model). Their sources get no Qt
+# include path, so an #include of Qt fails to compile; this check also stops
+# the configuration when Qt turns up anywhere in what they link. It runs once
+# the whole project has been read, since links may be added after the library
+# is declared.
 
 function(siftwell_require_no_qt target)
   set_property(GLOBAL APPEND PROPERTY SIFTWELL_NO_QT_TARGETS ${target})

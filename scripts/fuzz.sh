@@ -32,7 +32,7 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # gets a null pointer from malloc and Qt rejects the value. The settings
 # target is run the same way: an allocation over 2 GB fails instead of
 # counting as a crash.
-targets=("scanner 4096" "integertext 64" "settingsload 2048")
+targets=("scanner 4096" "integertext 64" "settingsload 2048" "textbuffer 4096")
 passed=0 failed=0
 for entry in "${targets[@]}"; do
   read -r name maxlen <<<"$entry"

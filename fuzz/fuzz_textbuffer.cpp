@@ -1,0 +1,203 @@
+// The document text model against a std::string holding the same text. The
+// input is a chunk bound and a list of operations (appends, inserts, erases,
+// take-backs, snapshots, searches, line lookups), each reading its operands
+// from the bytes that follow it.
+
+#include "text/ByteFold.h"
+#include "text/TextBuffer.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+class Input {
+public:
+  Input(const uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+  bool Done() const { return at_ >= size_; }
+  uint8_t Byte() { return at_ < size_ ? data_[at_++] : 0; }
+  // A position: one byte, or two when the first has its top bit set.
+  std::size_t Number() {
+    const uint8_t b = Byte();
+    return b < 0x80 ? b : ((b & 0x7Fu) << 8 | Byte());
+  }
+  std::string Bytes() {
+    const std::size_t n = std::min<std::size_t>(Number(), size_ - at_);
+    std::string s(reinterpret_cast<const char*>(data_ + at_), n);
+    at_ += n;
+    return s;
+  }
+
+private:
+  const uint8_t* data_;
+  std::size_t size_;
+  std::size_t at_ = 0;
+};
+
+[[noreturn]] void Fail(const char* what, std::size_t got, std::size_t expected) {
+  std::fprintf(stderr, "%s differ: TextBuffer gave %zu, expected %zu\n", what, got, expected);
+  std::abort();
+}
+
+void Expect(const char* what, std::size_t got, std::size_t expected) {
+  if (got != expected)
+    Fail(what, got, expected);
+}
+
+std::size_t ModelLineStart(const std::string& s, std::size_t line) {
+  std::size_t pos = 0;
+  for (std::size_t l = 0; l < line; ++l) {
+    const std::size_t next = s.find('\n', pos);
+    if (next == std::string::npos)
+      break;
+    pos = next + 1;
+  }
+  return pos;
+}
+
+bool Matches(const std::string& s, std::size_t at, const std::string& needle,
+             const ByteFold* fold) {
+  for (std::size_t k = 0; k < needle.size(); ++k) {
+    const auto a = static_cast<unsigned char>(s[at + k]);
+    const auto b = static_cast<unsigned char>(needle[k]);
+    if (fold ? (*fold)[a] != (*fold)[b] : a != b)
+      return false;
+  }
+  return true;
+}
+
+std::size_t ModelFind(const std::string& s, const std::string& needle, std::size_t from,
+                      std::size_t to, bool backward, const ByteFold* fold) {
+  to = std::min(to, s.size());
+  if (from > to || to - from < needle.size())
+    return TextBuffer::npos;
+  if (backward) {
+    for (std::size_t p = to - needle.size() + 1; p-- > from;)
+      if (Matches(s, p, needle, fold))
+        return p;
+  } else {
+    for (std::size_t p = from; p + needle.size() <= to; ++p)
+      if (Matches(s, p, needle, fold))
+        return p;
+  }
+  return TextBuffer::npos;
+}
+
+void CompareWhole(const TextBuffer& text, const std::string& model) {
+  Expect("sizes", text.Size(), model.size());
+  Expect("line counts", text.LineCount(),
+         static_cast<std::size_t>(std::count(model.begin(), model.end(), '\n')) + 1);
+  if (text.Text() != model) {
+    std::fprintf(stderr, "texts differ\n");
+    std::abort();
+  }
+  if (text.ChunkCount() > 2 * text.Size() / text.ChunkBytes() + 1)
+    Fail("chunk count for the size", text.ChunkCount(), 2 * text.Size() / text.ChunkBytes() + 1);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  static const ByteFold latin1 = ByteFold::Latin1Case();
+  Input in(data, size);
+  TextBuffer text(2 + in.Byte() % 40);
+  std::string model;
+  std::vector<std::pair<TextBuffer, std::string>> snapshots;
+  while (!in.Done()) {
+    switch (in.Byte() % 9) {
+    case 0: {
+      std::string line = in.Bytes();
+      line.erase(std::remove(line.begin(), line.end(), '\n'), line.end());
+      text.AppendLine(line);
+      model += line + '\n';
+      break;
+    }
+    case 1: {
+      const std::string bytes = in.Bytes();
+      text.Append(bytes);
+      model += bytes;
+      break;
+    }
+    case 2: {
+      const std::size_t pos = in.Number();
+      const std::string bytes = in.Bytes();
+      text.Insert(pos, bytes);
+      model.insert(std::min(pos, model.size()), bytes);
+      break;
+    }
+    case 3: {
+      const std::size_t a = in.Number();
+      const std::size_t b = a + in.Number();
+      text.Erase(a, b);
+      if (a < model.size())
+        model.erase(a, b - a);
+      break;
+    }
+    case 4: {
+      const std::size_t n = in.Number();
+      text.TakeBack(n);
+      model.resize(model.size() - std::min(n, model.size()));
+      break;
+    }
+    case 5: {
+      const uint8_t how = in.Byte();
+      if (how % 2 == 0 || snapshots.empty()) {
+        snapshots.emplace_back(text.Snapshot(), model);
+        if (snapshots.size() > 3)
+          snapshots.erase(snapshots.begin());
+      } else {
+        const auto& [copy, bytes] = snapshots[how / 2 % snapshots.size()];
+        text = copy;
+        model = bytes;
+      }
+      break;
+    }
+    case 6:
+    case 7: {
+      const uint8_t how = in.Byte();
+      const std::size_t from = in.Number();
+      const std::size_t to = how & 4 ? TextBuffer::npos : in.Number();
+      std::string needle;
+      if (how & 1) {
+        const std::size_t at = in.Number();
+        const std::size_t n = in.Number();
+        if (at < model.size())
+          needle = model.substr(at, n);
+      } else {
+        needle = in.Bytes();
+      }
+      const ByteFold* fold = how & 2 ? &latin1 : nullptr;
+      const bool backward = how & 8;
+      const std::size_t got =
+          backward ? text.FindBackward(needle, from, to, fold) : text.Find(needle, from, to, fold);
+      std::size_t expected = ModelFind(model, needle, from, to, backward, fold);
+      if (needle.empty() && from <= std::min(to, model.size()))
+        expected = backward ? std::min(to, model.size()) : from;
+      Expect(backward ? "backward searches" : "searches", got, expected);
+      break;
+    }
+    case 8: {
+      const std::size_t line = in.Number();
+      const std::size_t pos = in.Number();
+      Expect("line starts", text.LineStart(line), ModelLineStart(model, line));
+      const std::size_t end = model.find('\n', ModelLineStart(model, line));
+      Expect("line ends", text.LineEnd(line), end == std::string::npos ? model.size() : end);
+      Expect("lines of an offset", text.LineOf(pos),
+             static_cast<std::size_t>(
+                 std::count(model.begin(), model.begin() + std::min(pos, model.size()), '\n')));
+      Expect("bytes", static_cast<unsigned char>(text.At(pos)),
+             pos < model.size() ? static_cast<unsigned char>(model[pos]) : 0);
+      break;
+    }
+    }
+    CompareWhole(text, model);
+  }
+  for (const auto& [copy, bytes] : snapshots)
+    CompareWhole(copy, bytes);
+  return 0;
+}

@@ -1,0 +1,676 @@
+#include "text/TextBuffer.h"
+
+#include <atomic>
+#include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+// Chunks of a text's first few KiB start small and grow; a short document
+// does not hold a whole chunk's worth of memory.
+constexpr std::size_t kFirstCapacity = 256;
+
+std::size_t CountBreaks(const char* data, std::size_t length) {
+  std::size_t count = 0;
+  std::size_t i = 0;
+#ifdef __SSE2__
+  const __m128i newline = _mm_set1_epi8('\n');
+  // Byte counters in a vector, emptied into `count` before they can wrap.
+  while (length - i >= 16) {
+    const std::size_t blocks = std::min<std::size_t>((length - i) / 16, 255);
+    __m128i counters = _mm_setzero_si128();
+    for (std::size_t b = 0; b < blocks; ++b, i += 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+      counters = _mm_sub_epi8(counters, _mm_cmpeq_epi8(v, newline));
+    }
+    const __m128i sums = _mm_sad_epu8(counters, _mm_setzero_si128());
+    count += static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) +
+             static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_unpackhi_epi64(sums, sums)));
+  }
+#endif
+  for (; i < length; ++i)
+    count += data[i] == '\n';
+  return count;
+}
+
+std::size_t PopCount(unsigned x) {
+  x = x - ((x >> 1) & 0x55555555u);
+  x = (x & 0x33333333u) + ((x >> 2) & 0x33333333u);
+  x = (x + (x >> 4)) & 0x0F0F0F0Fu;
+  return (x * 0x01010101u) >> 24;
+}
+
+// Offset of line break number k (from 0) in data, which must hold it.
+std::size_t NthBreak(const char* data, std::size_t length, std::size_t k) {
+  std::size_t i = 0;
+#ifdef __SSE2__
+  const __m128i newline = _mm_set1_epi8('\n');
+  // Whole 256-byte blocks are counted and passed over at the speed of
+  // CountBreaks; the block with the break is then looked at 16 bytes at a time.
+  while (length - i >= 256) {
+    __m128i counters = _mm_setzero_si128();
+    for (std::size_t b = 0; b < 256; b += 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + b));
+      counters = _mm_sub_epi8(counters, _mm_cmpeq_epi8(v, newline));
+    }
+    const __m128i sums = _mm_sad_epu8(counters, _mm_setzero_si128());
+    const std::size_t here =
+        static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) +
+        static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_unpackhi_epi64(sums, sums)));
+    if (k < here)
+      break;
+    k -= here;
+    i += 256;
+  }
+  while (length - i >= 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, newline)));
+    const std::size_t here = PopCount(mask);
+    if (k < here) {
+      for (; k > 0; --k)
+        mask &= mask - 1;
+      return i + static_cast<std::size_t>(__builtin_ctz(mask));
+    }
+    k -= here;
+    i += 16;
+  }
+#endif
+  for (;; ++i) {
+    if (data[i] == '\n') {
+      if (k == 0)
+        return i;
+      --k;
+    }
+  }
+}
+
+// Offset of line break number k counted back from the end of data (0 is the
+// last), which data must hold.
+std::size_t NthBreakFromEnd(const char* data, std::size_t length, std::size_t k) {
+  std::size_t i = length;
+#ifdef __SSE2__
+  const __m128i newline = _mm_set1_epi8('\n');
+  while (i >= 256) {
+    __m128i counters = _mm_setzero_si128();
+    for (std::size_t b = 16; b <= 256; b += 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i - b));
+      counters = _mm_sub_epi8(counters, _mm_cmpeq_epi8(v, newline));
+    }
+    const __m128i sums = _mm_sad_epu8(counters, _mm_setzero_si128());
+    const std::size_t here =
+        static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) +
+        static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_unpackhi_epi64(sums, sums)));
+    if (k < here)
+      break;
+    k -= here;
+    i -= 256;
+  }
+  while (i >= 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i - 16));
+    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, newline)));
+    const std::size_t here = PopCount(mask);
+    if (k < here) {
+      for (; k > 0; --k)
+        mask &= ~(0x80000000u >> __builtin_clz(mask));
+      return i - 16 + static_cast<std::size_t>(31 - __builtin_clz(mask));
+    }
+    k -= here;
+    i -= 16;
+  }
+#endif
+  while (true) {
+    --i;
+    if (data[i] == '\n') {
+      if (k == 0)
+        return i;
+      --k;
+    }
+  }
+}
+
+} // namespace
+
+// A needle with its fold: which bytes may start a match, and whether plain
+// byte comparison (memchr, memmem, memcmp) is enough.
+class TextBuffer::Matcher {
+public:
+  Matcher(std::string_view needle, const ByteFold* fold) : needle_(needle), fold_(fold) {
+    exact_ = true;
+    if (fold)
+      for (char c : needle)
+        if (fold->ClassSize(static_cast<unsigned char>(c)) > 1)
+          exact_ = false;
+    if (!exact_) {
+      const unsigned char first = (*fold)[static_cast<unsigned char>(needle[0])];
+      for (std::size_t c = 0; c < 256; ++c)
+        starts_[c] = (*fold)[static_cast<unsigned char>(c)] == first;
+    }
+  }
+
+  bool exact() const { return exact_; }
+  std::size_t size() const { return needle_.size(); }
+  const char* data() const { return needle_.data(); }
+  char first() const { return needle_[0]; }
+  bool Starts(char c) const { return starts_[static_cast<unsigned char>(c)]; }
+
+  // Whether needle bytes [k, k + n) equal data[0, n).
+  bool Equal(const char* data, std::size_t k, std::size_t n) const {
+    if (exact_)
+      return std::memcmp(data, needle_.data() + k, n) == 0;
+    const ByteFold& fold = *fold_;
+    for (std::size_t j = 0; j < n; ++j)
+      if (fold[static_cast<unsigned char>(data[j])] !=
+          fold[static_cast<unsigned char>(needle_[k + j])])
+        return false;
+    return true;
+  }
+
+private:
+  std::string_view needle_;
+  const ByteFold* fold_;
+  bool exact_;
+  bool starts_[256] = {};
+};
+
+TextBuffer::TextBuffer(std::size_t chunkBytes)
+    : chunkBytes_(std::max<std::size_t>(chunkBytes, 2)) {}
+
+std::shared_ptr<TextBuffer::Chunk> TextBuffer::NewChunk(std::size_t capacity) {
+  auto chunk = std::make_shared<Chunk>();
+  // Not value-initialised: the bytes are written before they are read.
+  chunk->bytes.reset(new char[capacity]);
+  chunk->capacity = capacity;
+  return chunk;
+}
+
+void TextBuffer::EnsureIndex() const {
+  if (!indexStale_)
+    return;
+  std::vector<ChunkIndex::Totals> totals(chunks_.size());
+  for (std::size_t i = 0; i < chunks_.size(); ++i)
+    totals[i] = {chunks_[i]->size, chunks_[i]->breaks};
+  index_.Rebuild(std::move(totals));
+  indexStale_ = false;
+}
+
+void TextBuffer::IndexAdd(std::size_t i, int64_t bytes, int64_t breaks) {
+  if (!indexStale_)
+    index_.Add(i, bytes, breaks);
+}
+
+TextBuffer::Place TextBuffer::Locate(std::size_t pos) const {
+  // Near the end, where appends and take-backs work, the index is not needed.
+  const Chunk& last = *chunks_.back();
+  if (pos >= size_ - last.size)
+    return {chunks_.size() - 1, pos - (size_ - last.size)};
+  EnsureIndex();
+  const ChunkIndex::Hit hit = index_.FindByte(pos);
+  return {hit.chunk, static_cast<std::size_t>(hit.rest)};
+}
+
+TextBuffer::Chunk& TextBuffer::Writable(std::size_t i, std::size_t capacity) {
+  std::shared_ptr<Chunk>& p = chunks_[i];
+  if (p.use_count() != 1) {
+    auto copy = NewChunk(std::max(capacity, p->size));
+    std::memcpy(copy->bytes.get(), p->bytes.get(), p->size);
+    copy->size = p->size;
+    copy->breaks = p->breaks;
+    p = std::move(copy);
+    return *p;
+  }
+  // The last other owner let go, maybe on another thread; its reads come
+  // before our writes.
+  std::atomic_thread_fence(std::memory_order_acquire);
+  if (p->capacity < capacity) {
+    std::unique_ptr<char[]> bigger(new char[capacity]);
+    std::memcpy(bigger.get(), p->bytes.get(), p->size);
+    p->bytes = std::move(bigger);
+    p->capacity = capacity;
+  }
+  return *p;
+}
+
+TextBuffer::Chunk& TextBuffer::AppendTarget(std::size_t wanted) {
+  if (chunks_.empty() || chunks_.back()->size >= chunkBytes_) {
+    const std::size_t capacity =
+        chunks_.empty() ? std::min(chunkBytes_, std::max(wanted, kFirstCapacity)) : chunkBytes_;
+    chunks_.push_back(NewChunk(capacity));
+    if (!indexStale_)
+      index_.PushBack({});
+    return *chunks_.back();
+  }
+  const Chunk& last = *chunks_.back();
+  std::size_t capacity = last.capacity;
+  if (last.size == capacity || last.size + wanted > capacity)
+    capacity = std::min(chunkBytes_, std::max(last.size + wanted, 2 * capacity));
+  return Writable(chunks_.size() - 1, capacity);
+}
+
+void TextBuffer::Append(const char* data, std::size_t length) {
+  while (length > 0) {
+    Chunk& last = AppendTarget(length);
+    const std::size_t n = std::min(last.capacity - last.size, length);
+    std::memcpy(last.bytes.get() + last.size, data, n);
+    const std::size_t breaks = CountBreaks(data, n);
+    last.size += n;
+    last.breaks += breaks;
+    size_ += n;
+    breaks_ += breaks;
+    IndexAdd(chunks_.size() - 1, static_cast<int64_t>(n), static_cast<int64_t>(breaks));
+    data += n;
+    length -= n;
+  }
+}
+
+void TextBuffer::AppendLine(const char* data, std::size_t length) {
+  // The common case, a line that fits the last chunk, in one step.
+  if (!chunks_.empty()) {
+    Chunk& last = *chunks_.back();
+    if (last.size + length < last.capacity && chunks_.back().use_count() == 1) {
+      std::atomic_thread_fence(std::memory_order_acquire);
+      char* to = last.bytes.get() + last.size;
+      std::memcpy(to, data, length);
+      to[length] = '\n';
+      // Lines appended rarely hold a break of their own.
+      const std::size_t breaks =
+          (std::memchr(data, '\n', length) ? CountBreaks(data, length) : 0) + 1;
+      last.size += length + 1;
+      last.breaks += breaks;
+      size_ += length + 1;
+      breaks_ += breaks;
+      IndexAdd(chunks_.size() - 1, static_cast<int64_t>(length + 1), static_cast<int64_t>(breaks));
+      return;
+    }
+  }
+  Append(data, length);
+  Append("\n", 1);
+}
+
+void TextBuffer::Insert(std::size_t pos, const char* data, std::size_t length) {
+  if (length == 0)
+    return;
+  if (pos >= size_) {
+    Append(data, length);
+    return;
+  }
+  Place at = Locate(pos);
+  // At a chunk's start, the end of the chunk before is just as good and may
+  // have room.
+  if (at.rest == 0 && at.chunk > 0 && chunks_[at.chunk - 1]->size + length <= chunkBytes_) {
+    --at.chunk;
+    at.rest = chunks_[at.chunk]->size;
+  }
+  const std::size_t breaks = CountBreaks(data, length);
+  const std::size_t oldSize = chunks_[at.chunk]->size;
+  if (oldSize + length <= chunkBytes_) {
+    const std::size_t capacity =
+        std::min(chunkBytes_, std::max(oldSize + length, 2 * chunks_[at.chunk]->capacity));
+    Chunk& c = Writable(at.chunk, chunks_[at.chunk]->capacity >= oldSize + length
+                                      ? chunks_[at.chunk]->capacity
+                                      : capacity);
+    char* bytes = c.bytes.get();
+    std::memmove(bytes + at.rest + length, bytes + at.rest, c.size - at.rest);
+    std::memcpy(bytes + at.rest, data, length);
+    c.size += length;
+    c.breaks += breaks;
+    size_ += length;
+    breaks_ += breaks;
+    IndexAdd(at.chunk, static_cast<int64_t>(length), static_cast<int64_t>(breaks));
+    return;
+  }
+
+  // Too much for one chunk: the chunk's head, the new bytes and its tail are
+  // laid out over new chunks filled evenly.
+  const std::shared_ptr<Chunk> old = chunks_[at.chunk];
+  const std::string_view parts[3] = {{old->bytes.get(), at.rest},
+                                     {data, length},
+                                     {old->bytes.get() + at.rest, old->size - at.rest}};
+  const std::size_t total = old->size + length;
+  const std::size_t count = (total + chunkBytes_ - 1) / chunkBytes_;
+  std::vector<std::shared_ptr<Chunk>> fresh;
+  fresh.reserve(count);
+  std::size_t part = 0, used = 0;
+  for (std::size_t k = 0; k < count; ++k) {
+    const std::size_t want = total / count + (k < total % count ? 1 : 0);
+    auto chunk = NewChunk(chunkBytes_);
+    while (chunk->size < want) {
+      if (used == parts[part].size()) {
+        ++part;
+        used = 0;
+        continue;
+      }
+      const std::size_t n = std::min(want - chunk->size, parts[part].size() - used);
+      std::memcpy(chunk->bytes.get() + chunk->size, parts[part].data() + used, n);
+      chunk->size += n;
+      used += n;
+    }
+    chunk->breaks = CountBreaks(chunk->bytes.get(), chunk->size);
+    fresh.push_back(std::move(chunk));
+  }
+  chunks_[at.chunk] = std::move(fresh[0]);
+  chunks_.insert(chunks_.begin() + static_cast<std::ptrdiff_t>(at.chunk) + 1,
+                 std::make_move_iterator(fresh.begin() + 1), std::make_move_iterator(fresh.end()));
+  indexStale_ = true;
+  size_ += length;
+  breaks_ += breaks;
+  Tidy(at.chunk == 0 ? 0 : at.chunk - 1, at.chunk + count);
+}
+
+void TextBuffer::Erase(std::size_t begin, std::size_t end) {
+  end = std::min(end, size_);
+  if (begin >= end)
+    return;
+  if (end == size_) {
+    TakeBack(end - begin);
+    return;
+  }
+  const Place first = Locate(begin);
+  const Place last = Locate(end - 1);
+  const std::size_t lastEnd = last.rest + 1;
+  if (first.chunk == last.chunk) {
+    Chunk& c = Writable(first.chunk, 0);
+    char* bytes = c.bytes.get();
+    const std::size_t n = lastEnd - first.rest;
+    const std::size_t breaks = CountBreaks(bytes + first.rest, n);
+    std::memmove(bytes + first.rest, bytes + lastEnd, c.size - lastEnd);
+    c.size -= n;
+    c.breaks -= breaks;
+    size_ -= n;
+    breaks_ -= breaks;
+    IndexAdd(first.chunk, -static_cast<int64_t>(n), -static_cast<int64_t>(breaks));
+    Tidy(first.chunk == 0 ? 0 : first.chunk - 1, first.chunk + 1);
+    return;
+  }
+  // The first chunk keeps its head, the last its tail; those between go.
+  {
+    Chunk& c = Writable(first.chunk, 0);
+    const std::size_t n = c.size - first.rest;
+    const std::size_t breaks = CountBreaks(c.bytes.get() + first.rest, n);
+    c.size -= n;
+    c.breaks -= breaks;
+    size_ -= n;
+    breaks_ -= breaks;
+    IndexAdd(first.chunk, -static_cast<int64_t>(n), -static_cast<int64_t>(breaks));
+  }
+  {
+    Chunk& c = Writable(last.chunk, 0);
+    char* bytes = c.bytes.get();
+    const std::size_t breaks = CountBreaks(bytes, lastEnd);
+    std::memmove(bytes, bytes + lastEnd, c.size - lastEnd);
+    c.size -= lastEnd;
+    c.breaks -= breaks;
+    size_ -= lastEnd;
+    breaks_ -= breaks;
+    IndexAdd(last.chunk, -static_cast<int64_t>(lastEnd), -static_cast<int64_t>(breaks));
+  }
+  RemoveChunks(first.chunk + 1, last.chunk);
+  Tidy(first.chunk == 0 ? 0 : first.chunk - 1, first.chunk + 2);
+}
+
+void TextBuffer::RemoveChunks(std::size_t first, std::size_t last) {
+  if (first >= last)
+    return;
+  for (std::size_t i = first; i < last; ++i) {
+    size_ -= chunks_[i]->size;
+    breaks_ -= chunks_[i]->breaks;
+  }
+  chunks_.erase(chunks_.begin() + static_cast<std::ptrdiff_t>(first),
+                chunks_.begin() + static_cast<std::ptrdiff_t>(last));
+  indexStale_ = true;
+}
+
+void TextBuffer::Tidy(std::size_t first, std::size_t last) {
+  last = std::min(last, chunks_.size() - 1);
+  std::size_t i = first;
+  while (i <= last && i < chunks_.size()) {
+    if (chunks_[i]->size == 0) {
+      chunks_.erase(chunks_.begin() + static_cast<std::ptrdiff_t>(i));
+      indexStale_ = true;
+      if (last == 0)
+        break;
+      --last;
+      continue;
+    }
+    if (i > 0 && chunks_[i - 1]->size + chunks_[i]->size <= chunkBytes_) {
+      const std::shared_ptr<Chunk> next = chunks_[i];
+      const std::size_t combined = chunks_[i - 1]->size + next->size;
+      Chunk& c = Writable(i - 1, std::max(combined, std::min(chunkBytes_, 2 * combined)));
+      std::memcpy(c.bytes.get() + c.size, next->bytes.get(), next->size);
+      c.size = combined;
+      c.breaks += next->breaks;
+      // Merging the last chunk into the one before keeps the index valid.
+      if (i + 1 == chunks_.size() && !indexStale_) {
+        index_.PopBack();
+        index_.Add(i - 1, static_cast<int64_t>(next->size), static_cast<int64_t>(next->breaks));
+      } else {
+        indexStale_ = true;
+      }
+      chunks_.erase(chunks_.begin() + static_cast<std::ptrdiff_t>(i));
+      if (last == 0)
+        break;
+      --last;
+      continue;
+    }
+    ++i;
+  }
+}
+
+void TextBuffer::TakeBack(std::size_t count) {
+  count = std::min(count, size_);
+  while (count > 0) {
+    const Chunk& last = *chunks_.back();
+    if (last.size <= count) {
+      count -= last.size;
+      size_ -= last.size;
+      breaks_ -= last.breaks;
+      chunks_.pop_back();
+      if (!indexStale_)
+        index_.PopBack();
+      continue;
+    }
+    Chunk& c = Writable(chunks_.size() - 1, 0);
+    const std::size_t breaks = CountBreaks(c.bytes.get() + c.size - count, count);
+    c.size -= count;
+    c.breaks -= breaks;
+    size_ -= count;
+    breaks_ -= breaks;
+    IndexAdd(chunks_.size() - 1, -static_cast<int64_t>(count), -static_cast<int64_t>(breaks));
+    count = 0;
+  }
+  if (chunks_.size() >= 2)
+    Tidy(chunks_.size() - 1, chunks_.size() - 1);
+}
+
+void TextBuffer::Clear() {
+  chunks_.clear();
+  index_.Clear();
+  indexStale_ = false;
+  size_ = 0;
+  breaks_ = 0;
+}
+
+char TextBuffer::At(std::size_t pos) const {
+  if (pos >= size_)
+    return '\0';
+  const Place at = Locate(pos);
+  return chunks_[at.chunk]->bytes[at.rest];
+}
+
+void TextBuffer::CopyOut(std::size_t begin, std::size_t end, char* out) const {
+  VisitRange(begin, end, [&out](const char* data, std::size_t length) {
+    std::memcpy(out, data, length);
+    out += length;
+  });
+}
+
+std::string TextBuffer::Text(std::size_t begin, std::size_t end) const {
+  end = std::min(end, size_);
+  if (begin >= end)
+    return std::string();
+  std::string text(end - begin, '\0');
+  CopyOut(begin, end, text.data());
+  return text;
+}
+
+std::size_t TextBuffer::LineStart(std::size_t line) const {
+  line = std::min(line, breaks_);
+  if (line == 0)
+    return 0;
+  // The line starts after break number line - 1.
+  const std::size_t k = line - 1;
+  std::size_t chunk;
+  std::size_t before;
+  std::size_t rest;
+  const Chunk& tail = *chunks_.back();
+  if (k >= breaks_ - tail.breaks) {
+    chunk = chunks_.size() - 1;
+    before = size_ - tail.size;
+    rest = k - (breaks_ - tail.breaks);
+  } else {
+    EnsureIndex();
+    const ChunkIndex::Hit hit = index_.FindBreak(k);
+    chunk = hit.chunk;
+    before = static_cast<std::size_t>(hit.before.bytes);
+    rest = static_cast<std::size_t>(hit.rest);
+  }
+  // Scan from whichever end of the chunk is nearer.
+  const Chunk& c = *chunks_[chunk];
+  const std::size_t at = rest < c.breaks / 2
+                             ? NthBreak(c.bytes.get(), c.size, rest)
+                             : NthBreakFromEnd(c.bytes.get(), c.size, c.breaks - 1 - rest);
+  return before + at + 1;
+}
+
+std::size_t TextBuffer::LineEnd(std::size_t line) const {
+  if (line >= breaks_)
+    return size_;
+  return LineStart(line + 1) - 1;
+}
+
+std::size_t TextBuffer::LineOf(std::size_t pos) const {
+  if (pos >= size_)
+    return breaks_;
+  const Place at = Locate(pos);
+  const Chunk& c = *chunks_[at.chunk];
+  // Count from whichever end of the chunk is nearer.
+  const std::size_t inChunk =
+      at.rest <= c.size / 2 ? CountBreaks(c.bytes.get(), at.rest)
+                            : c.breaks - CountBreaks(c.bytes.get() + at.rest, c.size - at.rest);
+  std::size_t before;
+  if (at.chunk + 1 == chunks_.size()) {
+    before = breaks_ - c.breaks;
+  } else {
+    EnsureIndex();
+    before = static_cast<std::size_t>(index_.Before(at.chunk).breaks);
+  }
+  return before + inChunk;
+}
+
+std::size_t TextBuffer::Find(std::string_view needle, std::size_t from, std::size_t to,
+                             const ByteFold* fold) const {
+  to = std::min(to, size_);
+  if (from > to || to - from < needle.size())
+    return npos;
+  if (needle.empty())
+    return from;
+  const Matcher m(needle, fold);
+  return FindIn(m, from, to - needle.size());
+}
+
+std::size_t TextBuffer::FindBackward(std::string_view needle, std::size_t from, std::size_t to,
+                                     const ByteFold* fold) const {
+  to = std::min(to, size_);
+  if (from > to || to - from < needle.size())
+    return npos;
+  if (needle.empty())
+    return to;
+  const Matcher m(needle, fold);
+  return FindBackIn(m, from, to - needle.size());
+}
+
+bool TextBuffer::MatchesAt(const Matcher& m, std::size_t chunk, std::size_t rest) const {
+  for (std::size_t k = 0; k < m.size(); ++chunk, rest = 0) {
+    const Chunk& c = *chunks_[chunk];
+    const std::size_t n = std::min(c.size - rest, m.size() - k);
+    if (!m.Equal(c.bytes.get() + rest, k, n))
+      return false;
+    k += n;
+  }
+  return true;
+}
+
+std::size_t TextBuffer::FindIn(const Matcher& m, std::size_t from, std::size_t lastStart) const {
+  const std::size_t n = m.size();
+  Place at = Locate(from);
+  std::size_t chunkStart = from - at.rest;
+  for (std::size_t i = at.chunk; chunkStart <= lastStart; ++i) {
+    const Chunk& c = *chunks_[i];
+    const char* bytes = c.bytes.get();
+    // Local offsets where a match may start: [lo, hi].
+    const std::size_t lo = at.rest;
+    const std::size_t hi = std::min(c.size - 1, lastStart - chunkStart);
+    std::size_t s = lo;
+    if (m.exact()) {
+      // Matches inside the chunk come before any that run into the next one.
+      if (lo + n <= c.size) {
+        const std::size_t end = std::min(c.size, hi + n);
+        if (const void* p = memmem(bytes + lo, end - lo, m.data(), n))
+          return chunkStart + static_cast<std::size_t>(static_cast<const char*>(p) - bytes);
+        s = c.size - n + 1;
+      }
+      // Those that start here and end in a later chunk.
+      while (s <= hi) {
+        const void* p = std::memchr(bytes + s, m.first(), hi + 1 - s);
+        if (!p)
+          break;
+        s = static_cast<std::size_t>(static_cast<const char*>(p) - bytes);
+        if (MatchesAt(m, i, s))
+          return chunkStart + s;
+        ++s;
+      }
+    } else {
+      for (; s <= hi; ++s)
+        if (m.Starts(bytes[s]) && MatchesAt(m, i, s))
+          return chunkStart + s;
+    }
+    chunkStart += c.size;
+    at.rest = 0;
+  }
+  return npos;
+}
+
+std::size_t TextBuffer::FindBackIn(const Matcher& m, std::size_t from,
+                                   std::size_t lastStart) const {
+  const Place at = Locate(lastStart);
+  std::size_t chunkStart = lastStart - at.rest;
+  std::size_t hi = at.rest;
+  for (std::size_t i = at.chunk;; --i) {
+    const Chunk& c = *chunks_[i];
+    const char* bytes = c.bytes.get();
+    const std::size_t lo = from > chunkStart ? from - chunkStart : 0;
+    // Candidates in [lo, hi], last first; `end` is one past the next to try.
+    std::size_t end = hi + 1;
+    if (m.exact()) {
+      while (end > lo) {
+        const void* p = memrchr(bytes + lo, m.first(), end - lo);
+        if (!p)
+          break;
+        const std::size_t s = static_cast<std::size_t>(static_cast<const char*>(p) - bytes);
+        if (MatchesAt(m, i, s))
+          return chunkStart + s;
+        end = s;
+      }
+    } else {
+      for (; end > lo; --end)
+        if (m.Starts(bytes[end - 1]) && MatchesAt(m, i, end - 1))
+          return chunkStart + end - 1;
+    }
+    if (chunkStart <= from || i == 0)
+      return npos;
+    hi = chunks_[i - 1]->size - 1;
+    chunkStart -= chunks_[i - 1]->size;
+  }
+}

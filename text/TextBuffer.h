@@ -1,0 +1,143 @@
+#pragma once
+// The text of a document: 8-bit bytes, '\n' ends a line. Held in chunks of at
+// most ChunkBytes() bytes with an index of bytes and line breaks per chunk,
+// so that a text of hundreds of megabytes, or one line of that size, is never
+// copied or moved as a whole:
+//  - appending copies only the new bytes (amortised O(length));
+//  - line <-> offset in O(log chunks) plus a scan of one chunk;
+//  - insert and erase touch the one or two chunks at their ends (plus the
+//    chunks wholly removed) and the index;
+//  - a copy shares every chunk; whichever side writes to a shared chunk
+//    copies that chunk alone first. Copying is therefore the snapshot: the
+//    copy keeps the bytes as they were, whatever the original does next.
+//
+// Lines: LineCount() is the number of '\n' plus one, as in editors: an empty
+// text has one (empty) line and a text ending in '\n' has an empty last line.
+// Lines and offsets count from 0. Ranges are [begin, end) byte offsets;
+// offsets past the end are taken as the end, lines past the last as the last.
+//
+// One thread uses a TextBuffer at a time (queries may rebuild the index). A
+// copy is a separate object and may go to another thread: shared chunks are
+// never written while shared.
+
+#include "text/ByteFold.h"
+#include "text/ChunkIndex.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class TextBuffer {
+public:
+  static constexpr std::size_t npos = static_cast<std::size_t>(-1);
+  static constexpr std::size_t kDefaultChunkBytes = 64 * 1024;
+
+  // chunkBytes bounds each chunk (at least 2; small bounds are for tests).
+  explicit TextBuffer(std::size_t chunkBytes = kDefaultChunkBytes);
+
+  // A copy that shares the chunks; see above.
+  TextBuffer Snapshot() const { return *this; }
+
+  std::size_t Size() const { return size_; }
+  bool Empty() const { return size_ == 0; }
+  std::size_t LineCount() const { return breaks_ + 1; }
+  std::size_t ChunkBytes() const { return chunkBytes_; }
+  std::size_t ChunkCount() const { return chunks_.size(); }
+
+  // Changes.
+  void Append(const char* data, std::size_t length);
+  void Append(std::string_view text) { Append(text.data(), text.size()); }
+  // data followed by '\n'.
+  void AppendLine(const char* data, std::size_t length);
+  void AppendLine(std::string_view line) { AppendLine(line.data(), line.size()); }
+  void Insert(std::size_t pos, const char* data, std::size_t length);
+  void Insert(std::size_t pos, std::string_view text) { Insert(pos, text.data(), text.size()); }
+  void Erase(std::size_t begin, std::size_t end);
+  // Takes back the last `count` bytes; costs only the chunks they are in.
+  void TakeBack(std::size_t count);
+  void Clear();
+
+  // Reading.
+  char At(std::size_t pos) const;
+  // Calls visit(const char* data, std::size_t length) for each stored piece
+  // of [begin, end), in order; nothing is copied.
+  template <class Visit> void VisitRange(std::size_t begin, std::size_t end, Visit visit) const;
+  // Copies [begin, end) to out (end - begin bytes after clamping).
+  void CopyOut(std::size_t begin, std::size_t end, char* out) const;
+  std::string Text(std::size_t begin, std::size_t end) const;
+  std::string Text() const { return Text(0, size_); }
+
+  // Lines.
+  std::size_t LineStart(std::size_t line) const;
+  // Offset of the line's '\n', or Size() for the last line.
+  std::size_t LineEnd(std::size_t line) const;
+  std::size_t LineOf(std::size_t pos) const;
+
+  // Searches. A match lies wholly inside [from, to); Find gives the first,
+  // FindBackward the last, npos when there is none. An empty needle matches
+  // at `from` (Find) or at `to` (FindBackward). With a fold, bytes match when
+  // the fold maps them to the same value.
+  std::size_t Find(std::string_view needle, std::size_t from = 0, std::size_t to = npos,
+                   const ByteFold* fold = nullptr) const;
+  std::size_t FindBackward(std::string_view needle, std::size_t from = 0, std::size_t to = npos,
+                           const ByteFold* fold = nullptr) const;
+
+private:
+  struct Chunk {
+    std::unique_ptr<char[]> bytes;
+    std::size_t size = 0;
+    std::size_t capacity = 0;
+    std::size_t breaks = 0;
+  };
+  struct Place {
+    std::size_t chunk;
+    std::size_t rest;
+  };
+  class Matcher;
+
+  static std::shared_ptr<Chunk> NewChunk(std::size_t capacity);
+  // Chunk holding byte pos (< Size()) and pos's offset in it.
+  Place Locate(std::size_t pos) const;
+  void EnsureIndex() const;
+  void IndexAdd(std::size_t i, int64_t bytes, int64_t breaks);
+  // Chunk i, unshared and with room for `capacity` bytes.
+  Chunk& Writable(std::size_t i, std::size_t capacity);
+  // The last chunk, unshared and with room for at least one more byte.
+  Chunk& AppendTarget(std::size_t wanted);
+  void RemoveChunks(std::size_t first, std::size_t last);
+  // Merges neighbours among chunks [first, last] that fit in one chunk
+  // together and drops empty ones, which keeps the chunk count at most about
+  // twice the size over the bound.
+  void Tidy(std::size_t first, std::size_t last);
+  bool MatchesAt(const Matcher& m, std::size_t chunk, std::size_t rest) const;
+  std::size_t FindIn(const Matcher& m, std::size_t from, std::size_t lastStart) const;
+  std::size_t FindBackIn(const Matcher& m, std::size_t from, std::size_t lastStart) const;
+
+  std::size_t chunkBytes_;
+  std::vector<std::shared_ptr<Chunk>> chunks_;
+  std::size_t size_ = 0;
+  std::size_t breaks_ = 0;
+  // Built again on the next query after chunks were added or removed other
+  // than at the end.
+  mutable ChunkIndex index_;
+  mutable bool indexStale_ = false;
+};
+
+template <class Visit>
+void TextBuffer::VisitRange(std::size_t begin, std::size_t end, Visit visit) const {
+  end = std::min(end, size_);
+  if (begin >= end)
+    return;
+  Place at = Locate(begin);
+  std::size_t left = end - begin;
+  for (std::size_t i = at.chunk; left > 0; ++i) {
+    const Chunk& c = *chunks_[i];
+    const std::size_t n = std::min(c.size - at.rest, left);
+    visit(static_cast<const char*>(c.bytes.get() + at.rest), n);
+    left -= n;
+    at.rest = 0;
+  }
+}
