@@ -1,6 +1,7 @@
 // siftwell-extract: writes the kept runs of files to standard output, exactly
 // as the program writes them to an extraction output file.
 
+#include "cli/BlockReader.h"
 #include "cli/LineFormat.h"
 #include "cli/ReadOnlySettingsStore.h"
 #include "extract/FileExtractor.h"
@@ -173,7 +174,9 @@ bool ExtractOne(const std::string& name, const TextOptions& options, LineSink& s
     status = kFailed;
     return !out.Failed();
   }
-  const ExtractResult result = ExtractLines(input, options, sink);
+  RunScanner scanner(options, sink);
+  scanner.ResetScanner();
+  const ExtractResult result = ExtractBlocks(input, scanner, sink, true);
   if (out.Failed())
     return false;
   if (result.readError) {
