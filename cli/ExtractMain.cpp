@@ -3,19 +3,23 @@
 
 #include "cli/BlockReader.h"
 #include "cli/LineFormat.h"
+#include "cli/OrderedOutput.h"
 #include "cli/ReadOnlySettingsStore.h"
 #include "extract/FileExtractor.h"
 #include "extract/FileLineSink.h"
 #include "settings/IntegerText.h"
 #include "settings/TextOptionsStore.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <exception>
 #include <fcntl.h>
+#include <functional>
 #include <getopt.h>
 #include <string>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -152,11 +156,15 @@ TextOptions StoredOptions() {
   return options;
 }
 
+// Takes the message about a file that could not be read.
+using Reporter = std::function<void(const std::string&)>;
+
 // Extracts one file through `sink` into `out`: false when the output
-// failed, which ends the whole run. `status` becomes 1 when the file could
-// not be read.
+// failed, which ends the whole run. `fail` gets the message about a file
+// that could not be read, once what came before it is flushed. `readAhead`:
+// a regular file is read on a thread of its own meanwhile.
 bool ExtractOne(const std::string& name, const TextOptions& options, LineSink& sink,
-                FileLineSink& out, int& status) {
+                FileLineSink& out, bool readAhead, const Reporter& fail) {
   const bool standardInput = name == "-";
   const std::string shown = standardInput ? "standard input" : name;
   InputFile input;
@@ -164,25 +172,22 @@ bool ExtractOne(const std::string& name, const TextOptions& options, LineSink& s
     input.OpenDescriptor(STDIN_FILENO);
   } else if (!input.Open(name)) {
     out.Flush(); // what came before the message is shown before it
-    Report(shown + ": " + std::strerror(input.Error()));
-    status = kFailed;
+    fail(shown + ": " + std::strerror(input.Error()));
     return !out.Failed();
   }
   if (input.IsSameFile(STDOUT_FILENO)) {
     out.Flush();
-    Report(shown + ": input file is output file");
-    status = kFailed;
+    fail(shown + ": input file is output file");
     return !out.Failed();
   }
   RunScanner scanner(options, sink);
   scanner.ResetScanner();
-  const ExtractResult result = ExtractBlocks(input, scanner, sink, true);
+  const ExtractResult result = ExtractBlocks(input, scanner, sink, readAhead);
   if (out.Failed())
     return false;
   if (result.readError) {
     out.Flush();
-    Report(shown + ": " + std::strerror(result.error));
-    status = kFailed;
+    fail(shown + ": " + std::strerror(result.error));
   }
   return !out.Failed();
 }
@@ -301,32 +306,69 @@ int ParseArguments(int argc, char** argv, Overrides& overrides, LineFormatOption
   }
 }
 
+// The exit code once the output has ended: `error` is 0, or the errno of
+// the write that failed.
+int EndOutput(int error, int status) {
+  if (error == 0 && ::close(STDOUT_FILENO) != 0 && errno != EBADF)
+    error = errno;
+  if (error != 0) {
+    Report(std::string("write error: ") + std::strerror(error));
+    return kFailed;
+  }
+  return status;
+}
+
 // Extracts every file in turn to standard output; the exit code.
-int ExtractAll(const std::vector<std::string>& files, const TextOptions& options,
-               const LineFormatOptions& formatOptions) {
+int ExtractInTurn(const std::vector<std::string>& files, const TextOptions& options,
+                  const LineFormatOptions& formatOptions) {
   FileLineSink out;
   out.OpenDescriptor(STDOUT_FILENO);
   LineFormat format(formatOptions, out);
   // Plain lines go straight to the output, the way that costs least.
   LineSink& sink = formatOptions.IsPlain() ? static_cast<LineSink&>(out) : format;
   int status = kOk;
-  bool written = true;
+  const Reporter fail = [&](const std::string& message) {
+    Report(message);
+    status = kFailed;
+  };
   for (const std::string& name : files) {
     format.StartFile(name);
-    written = ExtractOne(name, options, sink, out, status);
-    if (!written)
+    if (!ExtractOne(name, options, sink, out, true, fail))
       break;
   }
-  written = written && out.Flush();
-  if (written && ::close(STDOUT_FILENO) != 0 && errno != EBADF) {
-    Report(std::string("write error: ") + std::strerror(errno));
-    return kFailed;
-  }
-  if (!written) {
-    Report(std::string("write error: ") + std::strerror(out.Error()));
-    return kFailed;
-  }
-  return status;
+  out.Flush();
+  return EndOutput(out.Error(), status);
+}
+
+// Extracts the files on all cores at once, the output in their order; the
+// exit code. Each file is read by its worker alone: the workers fill the
+// cores already.
+int ExtractAtOnce(const std::vector<std::string>& files, unsigned workers,
+                  const TextOptions& options, const LineFormatOptions& formatOptions) {
+  const FileJob job = [&](std::size_t index, FileLineSink& out, const Reporter& post) {
+    LineFormat format(formatOptions, out);
+    format.StartFile(files[index]);
+    LineSink& sink = formatOptions.IsPlain() ? static_cast<LineSink&>(out) : format;
+    ExtractOne(files[index], options, sink, out, false, post);
+  };
+  int status = kOk;
+  const int error =
+      WriteInOrder(files.size(), workers, STDOUT_FILENO, job, [&](const std::string& message) {
+        Report(message);
+        status = kFailed;
+      });
+  return EndOutput(error, status);
+}
+
+// Several files go to all cores, unless standard input is named more than
+// once: its parts are read in turn.
+int ExtractAll(const std::vector<std::string>& files, const TextOptions& options,
+               const LineFormatOptions& formatOptions) {
+  const auto cores = std::max(1u, std::thread::hardware_concurrency());
+  const auto workers = static_cast<unsigned>(std::min<std::size_t>(cores, files.size()));
+  if (workers < 2 || std::count(files.begin(), files.end(), "-") > 1)
+    return ExtractInTurn(files, options, formatOptions);
+  return ExtractAtOnce(files, workers, options, formatOptions);
 }
 
 } // namespace
