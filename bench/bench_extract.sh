@@ -2,7 +2,10 @@
 # Throughput of siftwell-extract beside GNU strings, llvm-strings and wc -l
 # over one corpus of about 480 MB made from this machine's shared libraries,
 # all in the same run, plus the peak memory of siftwell-extract on the whole
-# corpus and on a tenth of it.
+# corpus and on a tenth of it. Then ratios from paired runs (the two commands
+# in turn, the median of the ratios of each pair, which holds when a shared
+# machine's speed drifts): siftwell-extract to wc -l, -t x to plain output,
+# and the corpus in eight parts in one call to one call per part.
 #
 #   bench/bench_extract.sh [BUILD_DIR]      (default: build)
 #
@@ -73,3 +76,50 @@ fi
 
 peak() { /usr/bin/time -f %M "$tool" "${args[@]}" "$1" 2>&1 > /dev/null | tail -1; }
 echo "peak RSS of siftwell-extract: whole corpus $(peak "$corpus") KB, a tenth $(peak "$work/tenth.bin") KB"
+
+ns() { # wall time of one run of "$@" > /dev/null, in nanoseconds
+  local t0
+  t0=$(date +%s%N)
+  "$@" > /dev/null
+  echo $(($(date +%s%N) - t0))
+}
+
+pairs=${PAIRS:-15}
+paired() { # name -- A... -- B...: medians of A, B and of A/B over $pairs pairs
+  local name=$1 a=() b=() ratios=() ta=() tb=() i x y
+  shift 2
+  while [ "$1" != -- ]; do a+=("$1"); shift; done
+  shift
+  b=("$@")
+  "${a[@]}" > /dev/null; "${b[@]}" > /dev/null # warm-up
+  for ((i = 0; i < pairs; i++)); do
+    x=$(ns "${a[@]}")
+    y=$(ns "${b[@]}")
+    ta+=("$x") tb+=("$y")
+    ratios+=("$(awk -v x="$x" -v y="$y" 'BEGIN { printf "%.4f", x / y }')")
+  done
+  median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+  awk -v name="$name" -v a="$(median "${ta[@]}")" -v b="$(median "${tb[@]}")" \
+    -v r="$(median "${ratios[@]}")" -v n="$pairs" \
+    'BEGIN { printf "%-34s %7.3f s vs %7.3f s  ratio %.3f (median of %d pairs)\n", name, a / 1e9, b / 1e9, r, n }'
+}
+
+one_by_one() { # [-t x] FILE...: one call per file
+  local extra=()
+  if [ "$1" = -t ]; then extra=(-t "$2"); shift 2; fi
+  for f; do "$tool" "${args[@]}" "${extra[@]}" "$f"; done
+}
+parts=()
+for i in 0 1 2 3 4 5 6 7; do parts+=("$work/part$i.bin"); done
+if [ ! -f "${parts[7]}" ] || [ "$(cat "${parts[@]}" | wc -c)" -ne "$size" ]; then
+  split -n 8 -d -a 1 --additional-suffix=.bin "$corpus" "$work/part"
+fi
+cat "${parts[@]}" > /dev/null
+
+echo "paired runs, wall time, output to /dev/null:"
+paired "siftwell-extract / wc -l" -- "$tool" "${args[@]}" "$corpus" -- wc -l "$corpus"
+paired "-t x / plain" -- "$tool" "${args[@]}" -t x "$corpus" -- "$tool" "${args[@]}" "$corpus"
+paired "8 parts in one call / one by one" -- "$tool" "${args[@]}" "${parts[@]}" -- \
+  one_by_one "${parts[@]}"
+paired "8 parts -t x, one call / one by one" -- "$tool" "${args[@]}" -t x "${parts[@]}" -- \
+  one_by_one -t x "${parts[@]}"

@@ -1,7 +1,10 @@
 // siftwell-extract: writes the kept runs of files to standard output, exactly
 // as the program writes them to an extraction output file.
 
+#include "cli/BlockReader.h"
+#include "cli/EncodingScanners.h"
 #include "cli/LineFormat.h"
+#include "cli/OrderedOutput.h"
 #include "cli/ReadOnlySettingsStore.h"
 #include "extract/FileExtractor.h"
 #include "extract/FileLineSink.h"
@@ -15,9 +18,11 @@
 #include <cstring>
 #include <exception>
 #include <fcntl.h>
+#include <functional>
 #include <getopt.h>
 #include <memory>
 #include <string>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -125,9 +130,6 @@ ClassSwitches ParseClasses(const std::string& list) {
   }
 }
 
-// One encoding asked for; `allHighBytes` is GNU strings' "S".
-using EncodingList = std::vector<EncodingChoice>;
-
 EncodingList ParseEncodings(const std::string& list) {
   EncodingList choices;
   std::size_t begin = 0;
@@ -189,10 +191,15 @@ TextOptions StoredOptions() {
   return options;
 }
 
+// Takes the message about a file that could not be read.
+using Reporter = std::function<void(const std::string&)>;
+
 // Extracts one file through `sink` into `out`: false when the output
-// failed, which ends the whole run. `status` becomes 1 when the file could
-// not be read.
-bool ExtractOne(const std::string& name, BlockScanner& scanner, FileLineSink& out, int& status) {
+// failed, which ends the whole run. `fail` gets the message about a file
+// that could not be read, once what came before it is flushed. `readAhead`:
+// a regular file is read on a thread of its own meanwhile.
+bool ExtractOne(const std::string& name, BlockScanner& scanner, FileLineSink& out, bool readAhead,
+                const Reporter& fail) {
   const bool standardInput = name == "-";
   const std::string shown = standardInput ? "standard input" : name;
   InputFile input;
@@ -200,24 +207,21 @@ bool ExtractOne(const std::string& name, BlockScanner& scanner, FileLineSink& ou
     input.OpenDescriptor(STDIN_FILENO);
   } else if (!input.Open(name)) {
     out.Flush(); // what came before the message is shown before it
-    Report(shown + ": " + std::strerror(input.Error()));
-    status = kFailed;
+    fail(shown + ": " + std::strerror(input.Error()));
     return !out.Failed();
   }
   if (input.IsSameFile(STDOUT_FILENO)) {
     out.Flush();
-    Report(shown + ": input file is output file");
-    status = kFailed;
+    fail(shown + ": input file is output file");
     return !out.Failed();
   }
   scanner.ResetScanner();
-  const ExtractResult result = ExtractLines(input, scanner, out);
+  const ExtractResult result = ExtractBlocks(input, scanner, out, readAhead);
   if (out.Failed())
     return false;
   if (result.readError) {
     out.Flush();
-    Report(shown + ": " + std::strerror(result.error));
-    status = kFailed;
+    fail(shown + ": " + std::strerror(result.error));
   }
   return !out.Failed();
 }
@@ -340,50 +344,67 @@ int ParseArguments(int argc, char** argv, Overrides& overrides, LineFormatOption
   }
 }
 
-// What one encoding of the list needs: its options and its line writer.
-struct EncodingOutput {
-  TextOptions options;
-  std::unique_ptr<LineFormat> format;
-};
-
-// Extracts every file in turn to standard output; the exit code.
-int ExtractAll(const std::vector<std::string>& files, const TextOptions& options,
-               const EncodingList& encodings, const LineFormatOptions& formatOptions) {
-  FileLineSink out;
-  out.OpenDescriptor(STDOUT_FILENO);
-  std::vector<EncodingOutput> outputs(encodings.size());
-  std::vector<MergedScanner::Target> targets;
-  for (std::size_t i = 0; i < encodings.size(); ++i) {
-    EncodingOutput& output = outputs[i];
-    output.options = options;
-    if (encodings[i].allHighBytes)
-      for (unsigned b = 0x80; b <= 0xFF; ++b)
-        output.options.Other += static_cast<char>(b);
-    output.format = std::make_unique<LineFormat>(formatOptions, out, encodings[i].encoding);
-    // Plain lines go straight to the output, the way that costs least.
-    LineSink* sink = formatOptions.IsPlain() ? static_cast<LineSink*>(&out) : output.format.get();
-    targets.push_back({encodings[i].encoding, &output.options, sink});
-  }
-  MergedScanner scanner(targets);
-  int status = kOk;
-  bool written = true;
-  for (const std::string& name : files) {
-    for (EncodingOutput& output : outputs)
-      output.format->StartFile(name);
-    written = ExtractOne(name, scanner, out, status);
-    if (!written)
-      break;
-  }
-  written = written && out.Flush();
-  if (written && ::close(STDOUT_FILENO) != 0 && errno != EBADF) {
-    Report(std::string("write error: ") + std::strerror(errno));
-    return kFailed;
-  }
-  if (!written) {
-    Report(std::string("write error: ") + std::strerror(out.Error()));
+// The exit code once the output has ended: `error` is 0, or the errno of
+// the write that failed.
+int EndOutput(int error, int status) {
+  if (error == 0 && ::close(STDOUT_FILENO) != 0 && errno != EBADF)
+    error = errno;
+  if (error != 0) {
+    Report(std::string("write error: ") + std::strerror(error));
     return kFailed;
   }
   return status;
+}
+
+// Extracts every file in turn to standard output; the exit code.
+int ExtractInTurn(const std::vector<std::string>& files, const TextOptions& options,
+                  const EncodingList& encodings, const LineFormatOptions& formatOptions) {
+  FileLineSink out;
+  out.OpenDescriptor(STDOUT_FILENO);
+  EncodingScanners scanners(options, encodings, formatOptions, out);
+  int status = kOk;
+  const Reporter fail = [&](const std::string& message) {
+    Report(message);
+    status = kFailed;
+  };
+  for (const std::string& name : files) {
+    scanners.StartFile(name);
+    if (!ExtractOne(name, scanners.Scanner(), out, true, fail))
+      break;
+  }
+  out.Flush();
+  return EndOutput(out.Error(), status);
+}
+
+// Extracts the files on all cores at once, the output in their order; the
+// exit code. Each file is read by its worker alone: the workers fill the
+// cores already.
+int ExtractAtOnce(const std::vector<std::string>& files, unsigned workers,
+                  const TextOptions& options, const EncodingList& encodings,
+                  const LineFormatOptions& formatOptions) {
+  const FileJob job = [&](std::size_t index, FileLineSink& out, const Reporter& post) {
+    EncodingScanners scanners(options, encodings, formatOptions, out);
+    scanners.StartFile(files[index]);
+    ExtractOne(files[index], scanners.Scanner(), out, false, post);
+  };
+  int status = kOk;
+  const int error =
+      WriteInOrder(files.size(), workers, STDOUT_FILENO, job, [&](const std::string& message) {
+        Report(message);
+        status = kFailed;
+      });
+  return EndOutput(error, status);
+}
+
+// Several files go to all cores, unless standard input is named more than
+// once: its parts are read in turn.
+int ExtractAll(const std::vector<std::string>& files, const TextOptions& options,
+               const EncodingList& encodings, const LineFormatOptions& formatOptions) {
+  const auto cores = std::max(1u, std::thread::hardware_concurrency());
+  const auto workers = static_cast<unsigned>(std::min<std::size_t>(cores, files.size()));
+  if (workers < 2 || std::count(files.begin(), files.end(), "-") > 1)
+    return ExtractInTurn(files, options, encodings, formatOptions);
+  return ExtractAtOnce(files, workers, options, encodings, formatOptions);
 }
 
 } // namespace

@@ -38,24 +38,54 @@ bool AppendEscape(unsigned char c, std::string& out) {
   }
 }
 
-// "%7x " of an offset below 2^28, all eight bytes at once: -t x is the
-// common case and must cost little more than the plain output.
-void PutHexOffset(char* at, uint32_t offset) {
-  uint64_t x = offset;
+// The eight hex digits of `value`, the highest first in memory, all at
+// once: -t x is the common case and must cost little more than the plain
+// output.
+uint64_t HexDigits(uint32_t value) {
+  uint64_t x = value;
   // One nibble a byte, the lowest in the lowest byte.
   x = (x | (x << 16)) & 0x0000FFFF0000FFFFull;
   x = (x | (x << 8)) & 0x00FF00FF00FF00FFull;
   x = (x | (x << 4)) & 0x0F0F0F0F0F0F0F0Full;
-  // The highest of the seven digits first in memory, the last byte free.
-  x = __builtin_bswap64(x << 8);
+  x = __builtin_bswap64(x);
   const uint64_t letters = ((x + 0x0606060606060606ull) >> 4) & 0x0101010101010101ull;
-  x += 0x3030303030303030ull + letters * ('a' - '0' - 10);
-  const int digits = offset == 0 ? 1 : (35 - __builtin_clz(offset)) / 4;
-  const int blanks = 7 - digits;
-  const uint64_t blankMask = blanks == 0 ? 0 : ~uint64_t(0) >> (64 - 8 * blanks);
-  x = (x & ~blankMask) | (0x2020202020202020ull & blankMask);
-  x = (x & 0x00FFFFFFFFFFFFFFull) | (uint64_t(' ') << 56);
+  return x + 0x3030303030303030ull + letters * ('a' - '0' - 10);
+}
+
+// "%lx " of an offset of more than eight digits (a file over 4 GiB).
+char* PutWideHexOffset(char* at, uint64_t offset) {
+  const int width = (67 - __builtin_clzll(offset)) / 4;
+  const uint64_t high = HexDigits(static_cast<uint32_t>(offset >> 32));
+  const uint64_t low = HexDigits(static_cast<uint32_t>(offset));
+  char text[17];
+  std::memcpy(text, &high, 8);
+  std::memcpy(text + 8, &low, 8);
+  text[16] = ' ';
+  std::memcpy(at, text + 16 - width, static_cast<std::size_t>(width) + 1);
+  return at + width + 1;
+}
+
+// "%7lx " of an offset: right-aligned in seven places, wider when it must
+// be. The digits stay in a register and go out in one store (a copy through
+// memory at an odd place would wait for the stores before it).
+inline char* PutHexOffset(char* at, uint64_t offset) {
+  if (offset >> 32 != 0)
+    return PutWideHexOffset(at, offset);
+  const uint64_t digits = HexDigits(static_cast<uint32_t>(offset));
+  if (offset >> 28 != 0) {
+    std::memcpy(at, &digits, 8);
+    at[8] = ' ';
+    return at + 9;
+  }
+  // Seven places: the first of the eight digits is a zero and is dropped,
+  // the leading zeros of the rest become blanks and a blank ends the field.
+  const int shown = offset == 0 ? 1 : (35 - __builtin_clz(static_cast<uint32_t>(offset))) / 4;
+  const int blanks = 8 - shown; // counting the dropped digit
+  const uint64_t blankMask = ~uint64_t(0) >> (64 - 8 * blanks);
+  uint64_t x = (digits & ~blankMask) | (0x2020202020202020ull & blankMask);
+  x = (x >> 8) | (uint64_t(' ') << 56);
   std::memcpy(at, &x, 8);
+  return at + 8;
 }
 
 } // namespace
@@ -128,7 +158,10 @@ void LineFormat::Line(const char* data, std::size_t length, uint64_t offset) {
     std::memcpy(at, prefix_.data(), prefix_.size());
     at += prefix_.size();
   }
-  if (options_.radix != 0)
+  // Hex offsets, the usual kind, are built right here: a call would count.
+  if (options_.radix == 'x')
+    at = PutHexOffset(at, offset);
+  else if (options_.radix != 0)
     at = PutOffset(at, offset);
   std::memcpy(at, data, length);
   at += length;
@@ -154,10 +187,8 @@ void LineFormat::WriteLine(const char* data, std::size_t length, uint64_t offset
 
 // Right-aligned in seven places and a blank, wider when it must be.
 char* LineFormat::PutOffset(char* at, uint64_t offset) const {
-  if (options_.radix == 'x' && offset < (uint64_t(1) << 28)) {
-    PutHexOffset(at, static_cast<uint32_t>(offset));
-    return at + 8;
-  }
+  if (options_.radix == 'x')
+    return PutHexOffset(at, offset);
   static const char kDigits[] = "0123456789abcdef";
   const unsigned base = options_.radix == 'x' ? 16 : options_.radix == 'o' ? 8 : 10;
   char text[24];

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+#include <utility>
 
 FileLineSink::~FileLineSink() {
   Close();
@@ -29,8 +30,14 @@ void FileLineSink::OpenDescriptor(int fd) {
   owned_ = false;
 }
 
+void FileLineSink::OpenChunks(ChunkTaker& taker) {
+  Close();
+  error_ = 0;
+  taker_ = &taker;
+}
+
 void FileLineSink::Line(const char* data, std::size_t length) {
-  if (fd_ < 0 || error_ != 0)
+  if (!IsOpen() || error_ != 0)
     return;
   if (!buffer_)
     buffer_.reset(new char[kBufferSize]);
@@ -50,7 +57,7 @@ void FileLineSink::Line(const char* data, std::size_t length) {
 }
 
 void FileLineSink::Write(const char* data, std::size_t length) {
-  if (fd_ < 0 || error_ != 0)
+  if (!IsOpen() || error_ != 0)
     return;
   if (!buffer_)
     buffer_.reset(new char[kBufferSize]);
@@ -67,7 +74,7 @@ void FileLineSink::Write(const char* data, std::size_t length) {
 }
 
 char* FileLineSink::ReserveAfterFlush(std::size_t length) {
-  if (fd_ < 0 || error_ != 0 || length > kBufferSize)
+  if (!IsOpen() || error_ != 0 || length > kBufferSize)
     return nullptr;
   if (!buffer_)
     buffer_.reset(new char[kBufferSize]);
@@ -77,6 +84,8 @@ char* FileLineSink::ReserveAfterFlush(std::size_t length) {
 }
 
 bool FileLineSink::WriteOut(const char* data, std::size_t length) {
+  if (taker_ != nullptr)
+    return HandOut(data, length);
   while (length > 0) {
     ssize_t n = ::write(fd_, data, length);
     if (n < 0) {
@@ -95,20 +104,45 @@ bool FileLineSink::WriteOut(const char* data, std::size_t length) {
   return true;
 }
 
+// The buffer itself goes to the taker; other bytes (a line larger than the
+// buffer, written after a flush) are copied through it.
+bool FileLineSink::HandOut(const char* data, std::size_t length) {
+  if (data == buffer_.get())
+    return HandBuffer(length);
+  while (length > 0) {
+    const std::size_t part = length < kBufferSize ? length : kBufferSize;
+    std::memcpy(buffer_.get(), data, part);
+    if (!HandBuffer(part))
+      return false;
+    data += part;
+    length -= part;
+  }
+  return true;
+}
+
+bool FileLineSink::HandBuffer(std::size_t used) {
+  buffer_ = taker_->Take(std::move(buffer_), used);
+  if (buffer_)
+    return true;
+  error_ = ECANCELED;
+  return false;
+}
+
 bool FileLineSink::Flush() {
-  if (error_ == 0 && fd_ >= 0 && used_ > 0)
+  if (error_ == 0 && IsOpen() && used_ > 0)
     WriteOut(buffer_.get(), used_);
   used_ = 0;
   return error_ == 0;
 }
 
 bool FileLineSink::Close() {
-  if (fd_ < 0)
+  if (!IsOpen())
     return error_ == 0;
   Flush();
   if (owned_ && ::close(fd_) != 0 && error_ == 0)
     error_ = errno;
   fd_ = -1;
+  taker_ = nullptr;
   owned_ = false;
   buffer_.reset();
   return error_ == 0;

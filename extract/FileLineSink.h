@@ -8,8 +8,21 @@
 #include <memory>
 #include <string>
 
+// Takes the full buffers of a sink that writes to no descriptor, for a
+// writer elsewhere that puts several sinks' output in order.
+class ChunkTaker {
+public:
+  virtual ~ChunkTaker() = default;
+  // Takes the first `used` bytes of `buffer` (of FileLineSink::kBufferSize
+  // bytes) and gives back an empty buffer of that size, or null when no more
+  // output is wanted: the sink then fails with ECANCELED.
+  virtual std::unique_ptr<char[]> Take(std::unique_ptr<char[]> buffer, std::size_t used) = 0;
+};
+
 class FileLineSink : public LineSink {
 public:
+  static constexpr std::size_t kBufferSize = 1 << 20;
+
   FileLineSink() = default;
   ~FileLineSink() override;
   FileLineSink(const FileLineSink&) = delete;
@@ -19,7 +32,9 @@ public:
   bool Open(const std::string& path);
   // Writes to an open descriptor (standard output); it is not closed.
   void OpenDescriptor(int fd);
-  bool IsOpen() const { return fd_ >= 0; }
+  // Hands each full buffer to `taker` instead of writing it.
+  void OpenChunks(ChunkTaker& taker);
+  bool IsOpen() const { return fd_ >= 0 || taker_ != nullptr; }
 
   // The offset is not written: plain output is the run and its line end.
   void Line(const char* data, std::size_t length, uint64_t) override { Line(data, length); }
@@ -43,13 +58,14 @@ public:
   int Error() const { return error_; }
 
 private:
-  static constexpr std::size_t kBufferSize = 1 << 20;
-
   char* ReserveAfterFlush(std::size_t length);
   // Writes all of `data`, retrying after signals. False on failure (error_).
   bool WriteOut(const char* data, std::size_t length);
+  bool HandOut(const char* data, std::size_t length);
+  bool HandBuffer(std::size_t used);
 
   int fd_ = -1;
+  ChunkTaker* taker_ = nullptr;
   bool owned_ = false;
   int error_ = 0;
   std::unique_ptr<char[]> buffer_; // made at the first line

@@ -157,6 +157,22 @@ got=$?
 check "200 MB single run" 0 "$work/onerun.want" ""
 rm -f "$work/onerun" "$work/onerun.want"
 
+# A file truncated while it is read: the pass ends early, no signal kills it.
+# The slow reader of the output holds the extractor in the middle of the file.
+yes 'Several words of text' | head -c 100000000 > "$work/shrinks"
+(
+  "$tool" "$work/shrinks" 2> "$work/err" | { sleep 0.5; cat > /dev/null; }
+  echo "${PIPESTATUS[0]}" > "$work/status"
+) &
+reader=$!
+sleep 0.2
+: > "$work/shrinks"
+wait "$reader"
+got=$(cat "$work/status")
+: > "$work/out"
+check "file truncated while read" 0 "$work/empty" ""
+rm -f "$work/shrinks"
+
 # Names with blanks, quotes, a byte that is not UTF-8, shell characters and
 # a leading "-".
 odd=$'-in \'single\' "double" \xe9t\xe9 \xe2\x98\x83 $HOME;`x`.bin'

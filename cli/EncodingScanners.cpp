@@ -1,0 +1,24 @@
+#include "cli/EncodingScanners.h"
+
+EncodingScanners::EncodingScanners(const TextOptions& options, const EncodingList& encodings,
+                                   const LineFormatOptions& formatOptions, FileLineSink& out) {
+  std::vector<MergedScanner::Target> targets;
+  for (const EncodingChoice& choice : encodings) {
+    auto output = std::make_unique<Output>();
+    output->options = options;
+    if (choice.allHighBytes)
+      for (unsigned b = 0x80; b <= 0xFF; ++b)
+        output->options.Other += static_cast<char>(b);
+    output->format = std::make_unique<LineFormat>(formatOptions, out, choice.encoding);
+    // Plain lines go straight to the output, the way that costs least.
+    LineSink* sink = formatOptions.IsPlain() ? static_cast<LineSink*>(&out) : output->format.get();
+    targets.push_back({choice.encoding, &output->options, sink});
+    outputs_.push_back(std::move(output));
+  }
+  scanner_ = std::make_unique<MergedScanner>(targets);
+}
+
+void EncodingScanners::StartFile(const std::string& name) {
+  for (auto& output : outputs_)
+    output->format->StartFile(name);
+}

@@ -1,0 +1,35 @@
+#pragma once
+// The scanners of every encoding asked for on the command line, one pass
+// over each file, each encoding's runs written by its own line format into
+// one output in the order of their offsets.
+
+#include "cli/LineFormat.h"
+#include "extract/Encoding.h"
+#include "extract/FileLineSink.h"
+#include "extract/MergedScanner.h"
+#include "settings/TextOptions.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+using EncodingList = std::vector<EncodingChoice>;
+
+class EncodingScanners {
+public:
+  // The arguments are read, not copied, and must outlive the scanners.
+  EncodingScanners(const TextOptions& options, const EncodingList& encodings,
+                   const LineFormatOptions& formatOptions, FileLineSink& out);
+
+  // The file the next lines come from, as given ("-" is standard input).
+  void StartFile(const std::string& name);
+  BlockScanner& Scanner() { return *scanner_; }
+
+private:
+  struct Output {
+    TextOptions options; // GNU strings' "S" accepts the high bytes too
+    std::unique_ptr<LineFormat> format;
+  };
+  std::vector<std::unique_ptr<Output>> outputs_;
+  std::unique_ptr<MergedScanner> scanner_;
+};

@@ -1,0 +1,198 @@
+#include "cli/OrderedOutput.h"
+
+#include <cerrno>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// Chunks of one file that may wait for the writer, and files that may be
+// started beyond the one being written: together they bound the memory.
+constexpr std::size_t kChunksAhead = 4;
+constexpr std::size_t kNone = ~std::size_t(0);
+
+// A piece of one file's output: bytes, or a message about the file.
+struct Item {
+  std::unique_ptr<char[]> bytes;
+  std::size_t length = 0;
+  std::string message;
+};
+
+struct FileSlot {
+  std::deque<Item> items;
+  bool done = false;
+};
+
+// What the workers and the writer share, all under one lock.
+class Schedule {
+public:
+  Schedule(std::size_t count, unsigned workers) : slots_(count), filesAhead_(workers + 1) {}
+
+  // The next file to scan, or kNone when none is left or the run is over.
+  std::size_t Claim() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return cancelled_ || next_ < written_ + filesAhead_; });
+    if (cancelled_ || next_ >= slots_.size())
+      return kNone;
+    return next_++;
+  }
+  // Queues `item` for file `index` once the writer has room for it; false
+  // when the run was cancelled.
+  bool Push(std::size_t index, Item item) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    std::deque<Item>& items = slots_[index].items;
+    changed_.wait(lock, [&] { return cancelled_ || items.size() < kChunksAhead; });
+    if (cancelled_)
+      return false;
+    items.push_back(std::move(item));
+    changed_.notify_all();
+    return true;
+  }
+  std::unique_ptr<char[]> NewBuffer() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (!spare_.empty()) {
+        std::unique_ptr<char[]> buffer = std::move(spare_.back());
+        spare_.pop_back();
+        return buffer;
+      }
+    }
+    return std::unique_ptr<char[]>(new char[FileLineSink::kBufferSize]);
+  }
+  void Finish(std::size_t index) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    slots_[index].done = true;
+    changed_.notify_all();
+  }
+  // The next item of file `index`, waiting for it; false at the file's end.
+  bool Pop(std::size_t index, Item& item) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    FileSlot& slot = slots_[index];
+    changed_.wait(lock, [&] { return slot.done || !slot.items.empty(); });
+    if (slot.items.empty())
+      return false;
+    item = std::move(slot.items.front());
+    slot.items.pop_front();
+    changed_.notify_all();
+    return true;
+  }
+  void Recycle(std::unique_ptr<char[]> buffer) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (buffer && spare_.size() < kChunksAhead)
+      spare_.push_back(std::move(buffer));
+  }
+  void Written(std::size_t index) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    written_ = index + 1;
+    changed_.notify_all();
+  }
+  void Cancel() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    cancelled_ = true;
+    changed_.notify_all();
+  }
+
+private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<FileSlot> slots_;
+  std::vector<std::unique_ptr<char[]>> spare_;
+  const std::size_t filesAhead_;
+  std::size_t next_ = 0, written_ = 0;
+  bool cancelled_ = false;
+};
+
+// Hands a worker's full buffers to the file's queue.
+class SlotTaker : public ChunkTaker {
+public:
+  SlotTaker(Schedule& schedule, std::size_t index) : schedule_(schedule), index_(index) {}
+  std::unique_ptr<char[]> Take(std::unique_ptr<char[]> buffer, std::size_t used) override {
+    Item item;
+    item.bytes = std::move(buffer);
+    item.length = used;
+    if (!schedule_.Push(index_, std::move(item)))
+      return nullptr;
+    return schedule_.NewBuffer();
+  }
+
+private:
+  Schedule& schedule_;
+  const std::size_t index_;
+};
+
+void Work(Schedule& schedule, const FileJob& job) {
+  for (;;) {
+    const std::size_t index = schedule.Claim();
+    if (index == kNone)
+      return;
+    SlotTaker taker(schedule, index);
+    FileLineSink out;
+    out.OpenChunks(taker);
+    const auto post = [&](const std::string& message) {
+      out.Flush(); // the bytes before the message go before it
+      Item item;
+      item.message = message;
+      schedule.Push(index, std::move(item));
+    };
+    job(index, out, post);
+    out.Flush();
+    schedule.Finish(index);
+  }
+}
+
+// Writes all of `data`; 0 or the errno of the failure.
+int WriteAll(int fd, const char* data, std::size_t length) {
+  while (length > 0) {
+    const ssize_t n = ::write(fd, data, length);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0)
+      return n < 0 ? errno : EIO;
+    data += n;
+    length -= static_cast<std::size_t>(n);
+  }
+  return 0;
+}
+
+// Writes file `index` as its items come; 0 or the errno of a failed write.
+int WriteFile(Schedule& schedule, std::size_t index, int fd,
+              const std::function<void(const std::string&)>& report) {
+  Item item;
+  while (schedule.Pop(index, item)) {
+    if (!item.bytes) {
+      report(item.message);
+      continue;
+    }
+    const int error = WriteAll(fd, item.bytes.get(), item.length);
+    schedule.Recycle(std::move(item.bytes));
+    if (error != 0)
+      return error;
+  }
+  return 0;
+}
+
+} // namespace
+
+int WriteInOrder(std::size_t count, unsigned workers, int fd, const FileJob& job,
+                 const std::function<void(const std::string&)>& report) {
+  Schedule schedule(count, workers);
+  std::vector<std::thread> threads;
+  for (unsigned i = 0; i < workers; ++i)
+    threads.emplace_back([&] { Work(schedule, job); });
+  int error = 0;
+  for (std::size_t index = 0; index < count && error == 0; ++index) {
+    error = WriteFile(schedule, index, fd, report);
+    schedule.Written(index);
+  }
+  if (error != 0)
+    schedule.Cancel();
+  for (std::thread& thread : threads)
+    thread.join();
+  return error;
+}
