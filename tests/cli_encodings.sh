@@ -28,16 +28,21 @@ check() { # NAME EXPECTED-FILE GOT-FILE
 planted=$work/planted.bin
 words=("Hello" "World wide web" "ab" "Tab	here" "$(printf 'caf\xe9')" "0123456789" "x")
 encodings=(UTF-16LE UTF-16BE UTF-32LE UTF-32BE)
-: > "$planted"
-i=0
-while [ "$(stat -c %s "$planted")" -lt 1040000 ]; do
+: > "$work/piece.bin"
+for i in $(seq 0 299); do
   word=${words[i % ${#words[@]}]}
   enc=${encodings[(i / 3) % 4]}
-  printf '%s' "$word" | iconv -f ISO-8859-1 -t "$enc" >> "$planted"
-  [ $((i % 5)) -eq 0 ] && printf '\xff\xfe' >> "$planted"
-  [ $((i % 7)) -eq 0 ] && printf '\0\0\0' >> "$planted"
-  dd if="$tool" bs=1 skip=$((i * 97 % 40000)) count=$((i % 23 + 1)) status=none >> "$planted"
-  i=$((i + 1))
+  printf '%s' "$word" | iconv -f ISO-8859-1 -t "$enc" >> "$work/piece.bin"
+  [ $((i % 5)) -eq 0 ] && printf '\xff\xfe' >> "$work/piece.bin"
+  [ $((i % 7)) -eq 0 ] && printf '\0\0\0' >> "$work/piece.bin"
+  dd if="$tool" bs=1 skip=$((i * 97 % 40000)) count=$((i % 23 + 1)) status=none >> "$work/piece.bin"
+done
+# Copies of the piece, each one byte further on, so that every text meets
+# every alignment.
+: > "$planted"
+while [ "$(stat -c %s "$planted")" -lt 1000000 ]; do
+  cat "$work/piece.bin" >> "$planted"
+  printf 'z' >> "$planted"
 done
 size=$(stat -c %s "$planted")
 dd if=/dev/zero bs=1 count=$((1048575 - 4 - size)) status=none >> "$planted"
