@@ -36,6 +36,9 @@ public:
   // Bytes that may be part of a UTF-8 character that is text; every other
   // byte ends a run.
   const std::array<bool, 256>& Utf8Bytes() const { return utf8Bytes_; }
+  // Whether any UTF-8 character from U+0080 up can be text; when none can,
+  // UTF-8 runs are the runs of accepted ASCII bytes.
+  bool HighUtf8Text() const { return utf8Bytes_[0x80]; }
 
   // C1 controls, the soft hyphen, zero-width and direction marks, the byte
   // order mark, interlinear annotation marks, non-characters and tags.

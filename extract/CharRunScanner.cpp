@@ -23,9 +23,10 @@ inline uint64_t Down(const uint64_t* x, std::size_t w, unsigned k) {
   return (x[w] >> k) | (x[w + 1] << (64 - k));
 }
 
-std::array<bool, 256> ZeroByte() {
+std::array<bool, 256> Bytes(unsigned first, unsigned last) {
   std::array<bool, 256> flags{};
-  flags[0] = true;
+  for (unsigned b = first; b <= last; ++b)
+    flags[b] = true;
   return flags;
 }
 
@@ -34,6 +35,24 @@ std::array<bool, 256> ZeroByte() {
 CharRunScanner::CharRunScanner(const TextOptions& options, Encoding encoding, LineSink& sink)
     : options_(options), encoding_(encoding), sink_(sink) {}
 
+// A wide character's verdict is a bit of the masks already made.
+inline CharDecoder::Char CharRunScanner::CharAt(std::size_t at, std::size_t length) const {
+  if (width_ == 0) {
+    if (at < length && buffer_[at] < 0x80) {
+      const uint8_t byte = buffer_[at];
+      return {decoder_.Table().IsAccepted(byte) ? CharDecoder::Verdict::Accepted
+                                                : CharDecoder::Verdict::Refused,
+              1, byte};
+    }
+    return decoder_.Decode(buffer_.get() + at, length - at);
+  }
+  if (length - at < width_)
+    return {CharDecoder::Verdict::Incomplete, 0, 0};
+  const bool text = (charStarts_[at / 64] >> (at % 64)) & 1;
+  return {text ? CharDecoder::Verdict::Accepted : CharDecoder::Verdict::Refused, width_,
+          buffer_[at + valueByte_]};
+}
+
 void CharRunScanner::UseKernel(ByteClassifier::Kernel kernel) {
   values_.UseKernel(kernel);
   zeros_.UseKernel(kernel);
@@ -41,11 +60,32 @@ void CharRunScanner::UseKernel(ByteClassifier::Kernel kernel) {
 
 void CharRunScanner::ResetScanner() {
   decoder_.Build(options_, encoding_);
-  if (encoding_ == Encoding::Utf8)
-    values_.Build(decoder_.Utf8Bytes());
-  else
+  width_ = EncodingWidth(encoding_);
+  valueByte_ = IsBigEndian(encoding_) ? width_ - 1 : 0;
+  ascii_.reset();
+  if (encoding_ == Encoding::Utf8 && !decoder_.HighUtf8Text()) {
+    asciiOptions_ = options_;
+    asciiOptions_.ISO = false;
+    asciiOptions_.Other.clear();
+    for (char c : options_.Other)
+      if (static_cast<unsigned char>(c) < 0x80)
+        asciiOptions_.Other += c;
+    ascii_ = std::make_unique<RunScanner>(asciiOptions_, sink_);
+    ascii_->ResetScanner();
+  }
+  if (encoding_ == Encoding::Utf8) {
+    std::array<bool, 256> ascii = decoder_.Utf8Bytes();
+    std::fill(ascii.begin() + 0x80, ascii.end(), false);
+    values_.Build(ascii);
+    // Without iso only U+0080-U+00FF can be text, whose leads are C2 and C3.
+    utf8Parts_[kLead2].Build(Bytes(0xC2, options_.ISO ? 0xDF : 0xC3));
+    utf8Parts_[kLead3].Build(options_.ISO ? Bytes(0xE0, 0xEF) : std::array<bool, 256>{});
+    utf8Parts_[kLead4].Build(options_.ISO ? Bytes(0xF0, 0xF4) : std::array<bool, 256>{});
+    utf8Parts_[kFollow].Build(Bytes(0x80, 0xBF));
+  } else {
     values_.Build(decoder_.Table());
-  zeros_.Build(ZeroByte());
+  }
+  zeros_.Build(Bytes(0, 0));
   carried_ = 0;
   base_ = 0;
   inRun_ = false;
@@ -57,6 +97,8 @@ void CharRunScanner::ResetScanner() {
 }
 
 uint64_t CharRunScanner::Frontier() const {
+  if (ascii_)
+    return ascii_->Frontier();
   return inRun_ ? runStart_ : base_;
 }
 
@@ -74,6 +116,12 @@ void CharRunScanner::Reserve(std::size_t bytes) {
 void CharRunScanner::ScanBlock(const uint8_t* data, std::size_t length) {
   if (length == 0)
     return;
+  if (ascii_) {
+    asciiOptions_.MinChar = options_.MinChar;
+    asciiOptions_.MaxChar = options_.MaxChar;
+    ascii_->ScanBlock(data, length);
+    return;
+  }
   Reserve(carried_ + length);
   std::memcpy(buffer_.get() + carried_, data, length);
   const std::size_t size = carried_ + length;
@@ -84,7 +132,7 @@ void CharRunScanner::ScanBlock(const uint8_t* data, std::size_t length) {
   std::size_t at = 0;
   bool held = false;
   if (inRun_) {
-    const CharDecoder::Char c = decoder_.Decode(buffer_.get(), size);
+    const CharDecoder::Char c = CharAt(0, size);
     if (c.verdict == CharDecoder::Verdict::Incomplete) {
       held = true;
     } else if (c.verdict == CharDecoder::Verdict::Refused) {
@@ -108,6 +156,11 @@ void CharRunScanner::ScanBlock(const uint8_t* data, std::size_t length) {
 void CharRunScanner::EmitRun() {
   // The bytes carried are the start of a character the input never
   // finished, so they end the run.
+  if (ascii_) {
+    asciiOptions_.MinChar = options_.MinChar;
+    ascii_->EmitRun();
+    return;
+  }
   minChar_ = options_.MinChar;
   if (inRun_)
     EmitHeld();
@@ -115,29 +168,60 @@ void CharRunScanner::EmitRun() {
   carried_ = 0;
 }
 
-void CharRunScanner::MarkTextBytes(std::size_t length) {
+void CharRunScanner::ClassifyBuffer(const ByteClassifier& classifier, std::size_t length,
+                                    std::vector<uint64_t>& out) const {
   const std::size_t words = (length + 63) / 64;
   const std::size_t full = length / 64, tail = length % 64;
-  text_.resize(words + 1);
+  out.resize(words + 1);
+  classifier.Classify(buffer_.get(), full, out.data());
+  if (tail != 0)
+    out[full] = classifier.ClassifyTail(buffer_.get() + 64 * full, tail);
+  out[words] = ~uint64_t(0);
+}
+
+void CharRunScanner::MarkTextBytes(std::size_t length) {
+  const std::size_t words = (length + 63) / 64;
   starts_.resize(words + 1);
   busy_.resize(words / 64 + 1);
-  const uint8_t* bytes = buffer_.get();
-  values_.Classify(bytes, full, text_.data());
-  if (tail != 0)
-    text_[full] = values_.ClassifyTail(bytes + 64 * full, tail);
-  text_[words] = ~uint64_t(0);
-  if (encoding_ != Encoding::Utf8) {
-    zero_.resize(words + 1);
-    zeros_.Classify(bytes, full, zero_.data());
-    if (tail != 0)
-      zero_[full] = zeros_.ClassifyTail(bytes + 64 * full, tail);
-    zero_[words] = ~uint64_t(0);
+  ClassifyBuffer(values_, length, text_);
+  if (encoding_ == Encoding::Utf8) {
+    for (int part = 0; part < kUtf8Parts; ++part)
+      ClassifyBuffer(utf8Parts_[part], length, utf8Masks_[part]);
+    MarkUtf8Text(words);
+  } else {
+    ClassifyBuffer(zeros_, length, zero_);
     MarkWideText(words);
   }
-  const uint64_t width = std::max(1u, EncodingWidth(encoding_));
+  const uint64_t width = std::max(1u, width_);
   const uint64_t span = std::min<uint64_t>(width * (minChar_ + 1) - 1, 63);
   values_.LongRunStarts(text_.data(), words, static_cast<unsigned>(span), starts_.data(),
                         busy_.data());
+}
+
+// ASCII text bytes and every byte of a well-formed looking sequence of two,
+// three or four bytes: a superset of the bytes of text characters, which
+// leaves out most high bytes of binary data.
+void CharRunScanner::MarkUtf8Text(std::size_t words) {
+  uint64_t* text = text_.data();
+  const uint64_t* lead2 = utf8Masks_[kLead2].data();
+  const uint64_t* lead3 = utf8Masks_[kLead3].data();
+  const uint64_t* lead4 = utf8Masks_[kLead4].data();
+  const uint64_t* follow = utf8Masks_[kFollow].data();
+  uint64_t before2 = 0, before3 = 0, before4 = 0; // the starts of the word before
+  for (std::size_t w = 0; w < words; ++w) {
+    const uint64_t f1 = Down(follow, w, 1), f2 = Down(follow, w, 2), f3 = Down(follow, w, 3);
+    const uint64_t two = lead2[w] & f1;
+    const uint64_t three = lead3[w] & f1 & f2;
+    const uint64_t four = lead4[w] & f1 & f2 & f3;
+    uint64_t covered = text[w] | two | three | four;
+    covered |= two << 1 | before2 >> 63;
+    covered |= three << 1 | before3 >> 63 | three << 2 | before3 >> 62;
+    covered |= four << 1 | before4 >> 63 | four << 2 | before4 >> 62 | four << 3 | before4 >> 61;
+    text[w] = covered;
+    before2 = two;
+    before3 = three;
+    before4 = four;
+  }
 }
 
 // A wide character below 256 is its value's byte and zeros; text_ first
@@ -145,9 +229,10 @@ void CharRunScanner::MarkTextBytes(std::size_t length) {
 void CharRunScanner::MarkWideText(std::size_t words) {
   uint64_t* value = text_.data();
   const uint64_t* zero = zero_.data();
-  const unsigned width = EncodingWidth(encoding_);
+  const unsigned width = width_;
   const bool big = IsBigEndian(encoding_);
   uint64_t before = 0; // the starts of the word before
+  charStarts_.resize(words);
   for (std::size_t w = 0; w < words; ++w) {
     uint64_t starts;
     if (width == 2)
@@ -160,6 +245,7 @@ void CharRunScanner::MarkWideText(std::size_t words) {
     for (unsigned k = 1; k < width; ++k)
       covered |= starts << k | before >> (64 - k);
     value[w] = covered;
+    charStarts_[w] = starts;
     before = starts;
   }
 }
@@ -197,9 +283,8 @@ std::size_t CharRunScanner::WalkCandidates(std::size_t at, std::size_t length) {
 }
 
 std::size_t CharRunScanner::WalkFrom(std::size_t at, std::size_t length, bool& held) {
-  const uint8_t* bytes = buffer_.get();
   for (;;) {
-    const CharDecoder::Char c = decoder_.Decode(bytes + at, length - at);
+    const CharDecoder::Char c = CharAt(at, length);
     if (c.verdict == CharDecoder::Verdict::Incomplete) {
       held = true;
       return at;
@@ -222,15 +307,16 @@ std::size_t CharRunScanner::WalkFrom(std::size_t at, std::size_t length, bool& h
 
 CharRunScanner::Outcome CharRunScanner::Extend(std::size_t& at, std::size_t length,
                                                CharDecoder::Char c) {
-  const uint8_t* bytes = buffer_.get();
+  if (width_ == 0)
+    return ExtendUtf8(at, length, c);
   for (;;) {
-    Append(bytes + at, c);
+    Append(c);
     at += c.length;
     if (maxChar_ != 0 && runChars_ >= maxChar_) {
       EmitHeld();
       return Outcome::Cut;
     }
-    c = decoder_.Decode(bytes + at, length - at);
+    c = CharAt(at, length);
     if (c.verdict == CharDecoder::Verdict::Incomplete)
       return Outcome::Held;
     if (c.verdict == CharDecoder::Verdict::Refused) {
@@ -240,11 +326,37 @@ CharRunScanner::Outcome CharRunScanner::Extend(std::size_t& at, std::size_t leng
   }
 }
 
-void CharRunScanner::Append(const uint8_t* bytes, const CharDecoder::Char& c) {
-  if (encoding_ == Encoding::Utf8)
-    run_.append(reinterpret_cast<const char*>(bytes), c.length);
-  else
-    run_.push_back(static_cast<char>(c.value));
+// A UTF-8 run's bytes lie together in the buffer: they are added to the
+// run at once when the walk stops.
+CharRunScanner::Outcome CharRunScanner::ExtendUtf8(std::size_t& at, std::size_t length,
+                                                   CharDecoder::Char c) {
+  const std::size_t from = at;
+  const auto take = [&] {
+    run_.append(reinterpret_cast<const char*>(buffer_.get()) + from, at - from);
+  };
+  for (;;) {
+    ++runChars_;
+    at += c.length;
+    if (maxChar_ != 0 && runChars_ >= maxChar_) {
+      take();
+      EmitHeld();
+      return Outcome::Cut;
+    }
+    c = CharAt(at, length);
+    if (c.verdict == CharDecoder::Verdict::Incomplete) {
+      take();
+      return Outcome::Held;
+    }
+    if (c.verdict == CharDecoder::Verdict::Refused) {
+      take();
+      EmitHeld();
+      return Outcome::Ended;
+    }
+  }
+}
+
+void CharRunScanner::Append(const CharDecoder::Char& c) {
+  run_.push_back(static_cast<char>(c.value));
   ++runChars_;
 }
 

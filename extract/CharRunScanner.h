@@ -18,6 +18,7 @@
 #include "extract/ByteClassifier.h"
 #include "extract/CharDecoder.h"
 #include "extract/LineSink.h"
+#include "extract/RunScanner.h"
 #include "settings/TextOptions.h"
 
 #include <memory>
@@ -44,6 +45,11 @@ private:
   // buffer, the bits past its end set.
   void MarkTextBytes(std::size_t length);
   void MarkWideText(std::size_t words);
+  void MarkUtf8Text(std::size_t words);
+  // One bit a byte of the buffer by `classifier` into `out`, the bits past
+  // the end set.
+  void ClassifyBuffer(const ByteClassifier& classifier, std::size_t length,
+                      std::vector<uint64_t>& out) const;
   // Walks from each place a kept run may start; where the walk stands when
   // it needs bytes the buffer does not hold yet, or the buffer's end.
   std::size_t WalkCandidates(std::size_t from, std::size_t length);
@@ -51,7 +57,10 @@ private:
   std::size_t WalkFrom(std::size_t at, std::size_t length, bool& held);
   // Adds the text character `c` at `at` and those after it to the open run.
   Outcome Extend(std::size_t& at, std::size_t length, CharDecoder::Char c);
-  void Append(const uint8_t* bytes, const CharDecoder::Char& c);
+  Outcome ExtendUtf8(std::size_t& at, std::size_t length, CharDecoder::Char c);
+  // The character at buffer_[at], `length` bytes in the buffer.
+  CharDecoder::Char CharAt(std::size_t at, std::size_t length) const;
+  void Append(const CharDecoder::Char& c);
   void EmitHeld();
   void Reserve(std::size_t bytes);
 
@@ -59,8 +68,13 @@ private:
   const Encoding encoding_;
   LineSink& sink_;
   CharDecoder decoder_;
-  ByteClassifier values_; // bytes whose value is text
+  ByteClassifier values_; // bytes whose value is text; for UTF-8 the ASCII ones
   ByteClassifier zeros_;  // bytes 0x00, the high bytes of a wide character below 256
+  // UTF-8 lead bytes of two, three and four bytes that may start text, and
+  // continuation bytes.
+  enum { kLead2, kLead3, kLead4, kFollow, kUtf8Parts };
+  ByteClassifier utf8Parts_[kUtf8Parts];
+  std::vector<uint64_t> utf8Masks_[kUtf8Parts];
   uint64_t minChar_ = 0, maxChar_ = 0;
 
   // The bytes from the first one not yet decided, then the new block.
@@ -69,7 +83,15 @@ private:
   std::size_t carried_ = 0;
   uint64_t base_ = 0; // the input offset of buffer_[0]
 
-  std::vector<uint64_t> text_, zero_, starts_, busy_;
+  // Where wide characters that are text start (wide encodings only).
+  std::vector<uint64_t> text_, zero_, charStarts_, starts_, busy_;
+  unsigned width_ = 0;     // bytes a wide character, 0 for UTF-8
+  unsigned valueByte_ = 0; // where a wide character below 256 keeps its value
+
+  // UTF-8 when only ASCII can be text: the byte scanner over the ASCII part
+  // of the options does the same faster.
+  TextOptions asciiOptions_;
+  std::unique_ptr<RunScanner> ascii_;
 
   bool inRun_ = false;
   std::string run_;
