@@ -62,6 +62,30 @@ private:
   std::string bytes_;
 };
 
+// The first encoding's lines, which are most often the most: the other
+// encodings scan each block first, so a line of the first that starts before
+// anything they may still find goes straight on, after their lines that
+// start before it. Only the rest waits in the first queue.
+class MergedScanner::DirectLane : public LineSink {
+public:
+  DirectLane(MergedScanner& owner, LineSink& next) : owner_(owner), next_(next) {}
+
+  void Line(const char* data, std::size_t length, uint64_t offset) override {
+    Queue& own = *owner_.queues_[0];
+    if (own.Empty() && offset < owner_.othersFrontier_) {
+      owner_.Release(offset, 1);
+      next_.Line(data, length, offset);
+    } else {
+      own.Line(data, length, offset);
+    }
+  }
+  bool Failed() const override { return next_.Failed(); }
+
+private:
+  MergedScanner& owner_;
+  LineSink& next_;
+};
+
 MergedScanner::MergedScanner(const std::vector<Target>& targets) {
   const bool single = targets.size() == 1;
   for (const Target& target : targets) {
@@ -69,6 +93,10 @@ MergedScanner::MergedScanner(const std::vector<Target>& targets) {
     if (!single) {
       queues_.push_back(std::make_unique<Queue>(*target.sink));
       sink = queues_.back().get();
+    }
+    if (!single && scanners_.empty()) {
+      direct_ = std::make_unique<DirectLane>(*this, *target.sink);
+      sink = direct_.get();
     }
     scanners_.push_back(MakeScanner(*target.options, target.encoding, *sink));
   }
@@ -97,16 +125,30 @@ void MergedScanner::ResetScanner() {
 }
 
 void MergedScanner::ScanBlock(const uint8_t* data, std::size_t length) {
-  for (auto& scanner : scanners_)
-    scanner->ScanBlock(data, length);
-  if (!queues_.empty())
-    Release(Frontier());
+  if (queues_.empty()) {
+    scanners_[0]->ScanBlock(data, length);
+    return;
+  }
+  for (std::size_t i = 1; i < scanners_.size(); ++i)
+    scanners_[i]->ScanBlock(data, length);
+  othersFrontier_ = OthersFrontier();
+  scanners_[0]->ScanBlock(data, length);
+  Release(Frontier(), 0);
 }
 
 void MergedScanner::EmitRun() {
-  for (auto& scanner : scanners_)
-    scanner->EmitRun();
-  Release(std::numeric_limits<uint64_t>::max());
+  for (std::size_t i = 1; i < scanners_.size(); ++i)
+    scanners_[i]->EmitRun();
+  othersFrontier_ = std::numeric_limits<uint64_t>::max();
+  scanners_[0]->EmitRun();
+  Release(std::numeric_limits<uint64_t>::max(), 0);
+}
+
+uint64_t MergedScanner::OthersFrontier() const {
+  uint64_t frontier = std::numeric_limits<uint64_t>::max();
+  for (std::size_t i = 1; i < scanners_.size(); ++i)
+    frontier = std::min(frontier, scanners_[i]->Frontier());
+  return frontier;
 }
 
 uint64_t MergedScanner::Frontier() const {
@@ -116,12 +158,14 @@ uint64_t MergedScanner::Frontier() const {
   return frontier;
 }
 
-void MergedScanner::Release(uint64_t limit) {
+void MergedScanner::Release(uint64_t limit, std::size_t from) {
   for (;;) {
     Queue* first = nullptr;
-    for (auto& queue : queues_)
+    for (std::size_t i = from; i < queues_.size(); ++i) {
+      Queue* queue = queues_[i].get();
       if (!queue->Empty() && (first == nullptr || queue->FirstOffset() < first->FirstOffset()))
-        first = queue.get();
+        first = queue;
+    }
     if (first == nullptr || first->FirstOffset() >= limit)
       return;
     first->Pass();

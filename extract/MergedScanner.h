@@ -43,9 +43,16 @@ public:
 
 private:
   class Queue;
-  // Hands over the waiting lines that start before `limit`, in order.
-  void Release(uint64_t limit);
+  class DirectLane;
+  // Hands over the waiting lines that start before `limit`, in order, from
+  // the queues `from` on.
+  void Release(uint64_t limit, std::size_t from);
+  uint64_t OthersFrontier() const;
 
   std::vector<std::unique_ptr<BlockScanner>> scanners_;
   std::vector<std::unique_ptr<Queue>> queues_; // empty with one encoding
+  std::unique_ptr<DirectLane> direct_;
+  // Where the encodings after the first may still find a run, while the
+  // first scans a block.
+  uint64_t othersFrontier_ = 0;
 };
