@@ -123,3 +123,12 @@ paired "8 parts in one call / one by one" -- "$tool" "${args[@]}" "${parts[@]}" 
   one_by_one "${parts[@]}"
 paired "8 parts -t x, one call / one by one" -- "$tool" "${args[@]}" -t x "${parts[@]}" -- \
   one_by_one -t x "${parts[@]}"
+
+# Other encodings: GNU strings reads one per pass.
+paired "-e l / GNU strings -e l" -- "$tool" "${args[@]}" -e l "$corpus" -- \
+  strings -a -n 5 -e l "$corpus"
+paired "-e 8,16le / -e 8" -- "$tool" "${args[@]}" -e 8,16le "$corpus" -- "$tool" "${args[@]}" "$corpus"
+t_utf8=$(seconds "$tool" "${args[@]}" -e utf8 "$corpus")
+t_utf8iso=$(seconds "$tool" -n 4 -m 0 -c upper,lower,number,space,punct,symbol,iso -e utf8 "$corpus")
+row "-e utf8 (ASCII classes)" "$t_utf8"
+row "-e utf8 with iso" "$t_utf8iso"
