@@ -56,8 +56,9 @@ void ScanPlain(InputFile& input, BlockScanner& scanner, LineSink& sink, ExtractR
 // that the copy out of the kernel overlaps the scan of the block before.
 class ReadAhead {
 public:
-  ReadAhead(InputFile& input, std::size_t blockSize, std::size_t count)
-      : input_(input), blockSize_(blockSize), lengths_(count) {
+  // `ahead`: a scanner that does part of its work here, or nullptr.
+  ReadAhead(InputFile& input, std::size_t blockSize, std::size_t count, BlockScanner* ahead)
+      : input_(input), blockSize_(blockSize), ahead_(ahead), lengths_(count) {
     for (std::size_t i = 0; i < count; ++i)
       buffers_.push_back(NewBuffer(blockSize));
     thread_ = std::thread([this] { Run(); });
@@ -104,6 +105,8 @@ private:
       const int64_t n = input_.Read(buffers_[tail].get(), blockSize_);
       if (n < 0)
         error_ = input_.Error();
+      if (n > 0 && ahead_ != nullptr)
+        ahead_->ScanAhead(buffers_[tail].get(), static_cast<std::size_t>(n));
       {
         std::lock_guard<std::mutex> lock(mutex_);
         lengths_[tail] = n;
@@ -118,6 +121,7 @@ private:
 
   InputFile& input_;
   const std::size_t blockSize_;
+  BlockScanner* const ahead_;
   std::vector<Buffer> buffers_;
   std::vector<int64_t> lengths_;
   std::mutex mutex_;
@@ -129,7 +133,7 @@ private:
 };
 
 void ScanReadAhead(InputFile& input, BlockScanner& scanner, LineSink& sink, ExtractResult& result) {
-  ReadAhead reader(input, kBlockSize, kRingBlocks);
+  ReadAhead reader(input, kBlockSize, kRingBlocks, scanner.CanScanAhead() ? &scanner : nullptr);
   for (;;) {
     const uint8_t* data = nullptr;
     const int64_t n = reader.Next(data);

@@ -17,4 +17,10 @@ public:
   // No line handed over later can start before this offset: the start of the
   // open run, or the first byte not yet decided.
   virtual uint64_t Frontier() const = 0;
+
+  // Some scanners can do part of the work on each block ahead, on the thread
+  // that reads the input: ScanAhead is then called for every block, in
+  // order, before ScanBlock is called for it on the scanning thread.
+  virtual bool CanScanAhead() const { return false; }
+  virtual void ScanAhead(const uint8_t* /*data*/, std::size_t /*length*/) {}
 };

@@ -17,6 +17,9 @@ std::unique_ptr<BlockScanner> MakeScanner(const TextOptions& options, Encoding e
 class MergedScanner::Queue : public LineSink {
 public:
   explicit Queue(LineSink& next) : next_(next) {}
+  Queue(const Queue&) = delete;
+  Queue& operator=(const Queue&) = delete;
+  LineSink& Next() const { return next_; }
 
   void Line(const char* data, std::size_t length, uint64_t offset) override {
     lines_.push_back({offset, bytes_.size(), length});
@@ -25,6 +28,25 @@ public:
   bool Failed() const override { return next_.Failed(); }
 
   bool Empty() const { return head_ == lines_.size(); }
+  // Takes the lines of `from`, which come after these, and empties it.
+  void Absorb(Queue& from) {
+    if (Empty()) {
+      lines_.swap(from.lines_);
+      bytes_.swap(from.bytes_);
+      head_ = from.head_;
+    } else {
+      for (std::size_t i = from.head_; i < from.lines_.size(); ++i) {
+        const Waiting& line = from.lines_[i];
+        Line(from.bytes_.data() + line.begin, line.length, line.offset);
+      }
+    }
+    from.Clear();
+  }
+  void Clear() {
+    lines_.clear();
+    bytes_.clear();
+    head_ = 0;
+  }
   uint64_t FirstOffset() const { return lines_[head_].offset; }
   // Hands the first line on.
   void Pass() {
@@ -92,7 +114,8 @@ MergedScanner::MergedScanner(const std::vector<Target>& targets) {
     LineSink* sink = target.sink;
     if (!single) {
       queues_.push_back(std::make_unique<Queue>(*target.sink));
-      sink = queues_.back().get();
+      pending_.push_back(std::make_unique<Queue>(*target.sink));
+      sink = pending_.back().get();
     }
     if (!single && scanners_.empty()) {
       direct_ = std::make_unique<DirectLane>(*this, *target.sink);
@@ -122,6 +145,42 @@ MergedScanner::~MergedScanner() = default;
 void MergedScanner::ResetScanner() {
   for (auto& scanner : scanners_)
     scanner->ResetScanner();
+  for (auto& queue : queues_)
+    queue->Clear();
+  for (auto& queue : pending_)
+    queue->Clear();
+  batches_.clear();
+  ahead_ = false;
+  othersFrontier_ = 0;
+}
+
+void MergedScanner::ScanOthers(const uint8_t* data, std::size_t length) {
+  for (std::size_t i = 1; i < scanners_.size(); ++i)
+    scanners_[i]->ScanBlock(data, length);
+}
+
+MergedScanner::Batch MergedScanner::TakePending() {
+  Batch batch{{}, OthersFrontier()};
+  // The scanners keep writing to the same pending queues; the lines move.
+  for (auto& queue : pending_) {
+    batch.lines.push_back(std::make_unique<Queue>(queue->Next()));
+    batch.lines.back()->Absorb(*queue);
+  }
+  return batch;
+}
+
+void MergedScanner::Absorb(Batch& batch) {
+  for (std::size_t i = 1; i < queues_.size(); ++i)
+    queues_[i]->Absorb(*batch.lines[i]);
+  othersFrontier_ = batch.frontier;
+}
+
+void MergedScanner::ScanAhead(const uint8_t* data, std::size_t length) {
+  ScanOthers(data, length);
+  Batch batch = TakePending();
+  std::lock_guard<std::mutex> lock(batchesMutex_);
+  batches_.push_back(std::move(batch));
+  ahead_ = true;
 }
 
 void MergedScanner::ScanBlock(const uint8_t* data, std::size_t length) {
@@ -129,16 +188,31 @@ void MergedScanner::ScanBlock(const uint8_t* data, std::size_t length) {
     scanners_[0]->ScanBlock(data, length);
     return;
   }
-  for (std::size_t i = 1; i < scanners_.size(); ++i)
-    scanners_[i]->ScanBlock(data, length);
-  othersFrontier_ = OthersFrontier();
+  if (ahead_) {
+    std::unique_lock<std::mutex> lock(batchesMutex_);
+    Batch batch = std::move(batches_.front());
+    batches_.pop_front();
+    lock.unlock();
+    Absorb(batch);
+  } else {
+    ScanOthers(data, length);
+    Batch batch = TakePending();
+    Absorb(batch);
+  }
   scanners_[0]->ScanBlock(data, length);
   Release(Frontier(), 0);
 }
 
 void MergedScanner::EmitRun() {
+  if (queues_.empty()) {
+    scanners_[0]->EmitRun();
+    return;
+  }
+  // Whoever scanned ahead has stopped by now.
   for (std::size_t i = 1; i < scanners_.size(); ++i)
     scanners_[i]->EmitRun();
+  Batch batch = TakePending();
+  Absorb(batch);
   othersFrontier_ = std::numeric_limits<uint64_t>::max();
   scanners_[0]->EmitRun();
   Release(std::numeric_limits<uint64_t>::max(), 0);
@@ -151,11 +225,11 @@ uint64_t MergedScanner::OthersFrontier() const {
   return frontier;
 }
 
+// The others' frontier as of the block the first encoding has scanned last:
+// when they scan ahead, their own has moved on.
 uint64_t MergedScanner::Frontier() const {
-  uint64_t frontier = std::numeric_limits<uint64_t>::max();
-  for (const auto& scanner : scanners_)
-    frontier = std::min(frontier, scanner->Frontier());
-  return frontier;
+  const uint64_t first = scanners_[0]->Frontier();
+  return queues_.empty() ? first : std::min(first, othersFrontier_);
 }
 
 void MergedScanner::Release(uint64_t limit, std::size_t from) {

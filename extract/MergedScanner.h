@@ -12,8 +12,11 @@
 #include "extract/LineSink.h"
 #include "settings/TextOptions.h"
 
+#include <atomic>
 #include <cstddef>
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -40,6 +43,10 @@ public:
   void ScanBlock(const uint8_t* data, std::size_t length) override;
   void EmitRun() override;
   uint64_t Frontier() const override;
+  // The encodings after the first scan ahead; their lines travel with the
+  // block to ScanBlock, which scans the first and merges.
+  bool CanScanAhead() const override { return scanners_.size() > 1; }
+  void ScanAhead(const uint8_t* data, std::size_t length) override;
 
 private:
   class Queue;
@@ -48,10 +55,26 @@ private:
   // the queues `from` on.
   void Release(uint64_t limit, std::size_t from);
   uint64_t OthersFrontier() const;
+  // Scans the block with every encoding after the first; their lines wait in
+  // pending_.
+  void ScanOthers(const uint8_t* data, std::size_t length);
+  // The lines and frontier of the others, once they have scanned a block.
+  struct Batch {
+    std::vector<std::unique_ptr<Queue>> lines;
+    uint64_t frontier;
+  };
+  Batch TakePending();
+  void Absorb(Batch& batch);
 
   std::vector<std::unique_ptr<BlockScanner>> scanners_;
   std::vector<std::unique_ptr<Queue>> queues_; // empty with one encoding
   std::unique_ptr<DirectLane> direct_;
+  // Where the other encodings put their lines while they scan a block.
+  std::vector<std::unique_ptr<Queue>> pending_;
+  // Blocks scanned ahead, oldest first.
+  std::atomic<bool> ahead_{false};
+  std::mutex batchesMutex_;
+  std::deque<Batch> batches_;
   // Where the encodings after the first may still find a run, while the
   // first scans a block.
   uint64_t othersFrontier_ = 0;

@@ -79,7 +79,7 @@ done
 
 # -e 8,16le,32be: the lines of each encoding alone, merged by offset; at
 # one offset in the order the list names them.
-for f in "$planted" "${binaries[0]}"; do
+for f in "$planted" "${binaries[@]}"; do
   for e in 8 16le 32be; do
     "$tool" -n 3 "${classes[@]}" -t d -e $e "$f"
   done | sort -s -n -k1,1 > "$work/expected.txt"

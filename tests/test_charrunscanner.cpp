@@ -319,20 +319,33 @@ void TestCharRunScanner::mergedByOffset() {
       tagged[e].encoding = e;
       pointers[e] = &tagged[e];
     }
-    MergedScanner merged(options, encodings, pointers);
-    merged.ResetScanner();
+    // Blocks scanned in one go, or scanned ahead (by the thread that reads)
+    // one block or every block before the rest of the scan.
     const auto* data = reinterpret_cast<const uint8_t*>(input.data());
+    std::vector<std::pair<std::size_t, std::size_t>> blocks;
     for (std::size_t at = 0; at < input.size();) {
       const std::size_t length = std::min<std::size_t>(1 + rng() % 300, input.size() - at);
-      merged.ScanBlock(data + at, length);
+      blocks.push_back({at, length});
       at += length;
     }
-    merged.EmitRun();
-    QCOMPARE(got.size(), expected.size());
-    for (std::size_t i = 0; i < got.size(); ++i) {
-      QCOMPARE(got[i].offset, expected[i].offset);
-      QCOMPARE(got[i].encoding, expected[i].encoding);
-      QCOMPARE(got[i].line, expected[i].line);
+    for (const int ahead : {0, 1, 1000000}) {
+      got.clear();
+      MergedScanner merged(options, encodings, pointers);
+      QVERIFY(merged.CanScanAhead());
+      merged.ResetScanner();
+      std::size_t prepared = 0;
+      for (std::size_t b = 0; b < blocks.size(); ++b) {
+        for (; ahead > 0 && prepared < blocks.size() && prepared <= b + ahead; ++prepared)
+          merged.ScanAhead(data + blocks[prepared].first, blocks[prepared].second);
+        merged.ScanBlock(data + blocks[b].first, blocks[b].second);
+      }
+      merged.EmitRun();
+      QCOMPARE(got.size(), expected.size());
+      for (std::size_t i = 0; i < got.size(); ++i) {
+        QCOMPARE(got[i].offset, expected[i].offset);
+        QCOMPARE(got[i].encoding, expected[i].encoding);
+        QCOMPARE(got[i].line, expected[i].line);
+      }
     }
   }
 }
