@@ -13,4 +13,15 @@ public:
   // True once the sink can take no more lines (a failed write): a pass over a
   // file then stops instead of reading the rest for nothing.
   virtual bool Failed() const { return false; }
+
+  // A sink that takes a long run in pieces, so that the scanner never holds
+  // it whole: once an open run is longer than MinChar, its bytes so far come
+  // as a Piece, then each later stretch of it, then EndPieces. The run is
+  // then certainly kept, unless the limits change before it ends; then
+  // DropPieces takes the line back.
+  virtual bool TakesPieces() const { return false; }
+  // The next bytes of the open line; `offset` is where the line starts.
+  virtual void Piece(const char* /*data*/, std::size_t /*length*/, uint64_t /*offset*/) {}
+  virtual void EndPieces() {}
+  virtual void DropPieces() {}
 };

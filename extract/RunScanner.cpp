@@ -23,6 +23,8 @@ void RunScanner::ResetScanner() {
   position_ = 0;
   runStart_ = 0;
   inRun_ = false;
+  pieces_ = sink_.TakesPieces();
+  streaming_ = false;
   BuildAcceptTable(options_, table_);
   classifier_.Build(table_);
 }
@@ -43,8 +45,12 @@ void RunScanner::ScanByte(uint8_t byte) {
   }
   if (runLength_ == 0)
     runStart_ = at;
-  run_.push_back(static_cast<char>(byte));
-  ++runLength_;
+  if (pieces_) {
+    AddToRun(reinterpret_cast<const char*>(&byte), 1, options_.MinChar);
+  } else {
+    run_.push_back(static_cast<char>(byte));
+    ++runLength_;
+  }
   if (options_.MaxChar != 0 && runLength_ >= options_.MaxChar)
     EmitRun();
 }
@@ -56,8 +62,15 @@ void RunScanner::EmitRun() {
 void RunScanner::EmitHeld(uint64_t minChar) {
   if (runLength_ == 0)
     return;
-  if (runLength_ > minChar)
+  if (streaming_) {
+    if (runLength_ > minChar)
+      sink_.EndPieces();
+    else
+      sink_.DropPieces(); // MinChar was raised during the run
+    streaming_ = false;
+  } else if (runLength_ > minChar) {
     sink_.Line(run_.data(), run_.size(), runStart_);
+  }
   run_.clear();
   runLength_ = 0;
   if (run_.capacity() > kKeepCapacity)
@@ -152,6 +165,20 @@ done:
   runBegin_ = runBegin;
 }
 
+void RunScanner::AddToRun(const char* bytes, std::size_t length, uint64_t minChar) {
+  runLength_ += length;
+  if (streaming_) {
+    sink_.Piece(bytes, length, runStart_);
+    return;
+  }
+  run_.append(bytes, length);
+  if (pieces_ && runLength_ > minChar) {
+    sink_.Piece(run_.data(), run_.size(), runStart_);
+    run_.clear();
+    streaming_ = true;
+  }
+}
+
 void RunScanner::ContinueRun(const uint8_t* data, std::size_t begin, std::size_t end, bool ended,
                              uint64_t minChar, uint64_t maxChar) {
   const char* bytes = reinterpret_cast<const char*>(data);
@@ -163,20 +190,17 @@ void RunScanner::ContinueRun(const uint8_t* data, std::size_t begin, std::size_t
     // below its length meanwhile, its next byte cuts it, as ScanByte does.
     const uint64_t need = runLength_ + 1 >= maxChar ? 1 : maxChar - runLength_;
     if (end - at < need) {
-      run_.append(bytes + at, end - at);
-      runLength_ += end - at;
+      AddToRun(bytes + at, end - at, minChar);
       if (ended)
         EmitHeld(minChar);
       return;
     }
-    run_.append(bytes + at, need);
-    runLength_ += need;
+    AddToRun(bytes + at, need, minChar);
     at += need;
     EmitHeld(minChar);
   }
   if (runLength_ > 0) {
-    run_.append(bytes + at, end - at);
-    runLength_ += end - at;
+    AddToRun(bytes + at, end - at, minChar);
     if (ended)
       EmitHeld(minChar);
     return;
@@ -195,8 +219,8 @@ void RunScanner::ContinueRun(const uint8_t* data, std::size_t begin, std::size_t
     if (rest > minChar)
       sink_.Line(bytes + at, rest, base + at);
   } else if (rest > 0) {
-    run_.assign(bytes + at, rest);
-    runLength_ = rest;
+    run_.clear();
     runStart_ = base + at;
+    AddToRun(bytes + at, rest, minChar);
   }
 }

@@ -40,6 +40,9 @@ private:
   void ContinueRun(const uint8_t* data, std::size_t begin, std::size_t end, bool ended,
                    uint64_t minChar, uint64_t maxChar);
   void EmitHeld(uint64_t minChar);
+  // Adds bytes to the open run: held, or handed on as a piece once the run
+  // is longer than MinChar and the sink takes pieces.
+  void AddToRun(const char* bytes, std::size_t length, uint64_t minChar);
   void ScanSegment(const uint8_t* data, std::size_t begin, std::size_t end, std::size_t length,
                    uint64_t minChar, uint64_t maxChar);
 
@@ -54,6 +57,9 @@ private:
   // the held run's first byte.
   uint64_t position_ = 0;
   uint64_t runStart_ = 0;
+  // The sink takes pieces; the open run's bytes went to it as pieces.
+  bool pieces_ = false;
+  bool streaming_ = false;
   // Within ScanBlock: whether a run is open and where its bytes in the
   // current block begin.
   bool inRun_ = false;

@@ -2,7 +2,8 @@
 // wide and UTF-8 runs against the plain reading of its rules. The first
 // bytes of the input choose the options, the classifier kernel, how often
 // the data is repeated, the block sizes, the encoding and a change of the
-// limits in the middle (single bytes only); the rest is the data. Any
+// limits in the middle (single bytes only), and whether long runs come in
+// pieces; the rest is the data. Any
 // difference in the lines, or a NUL byte in one, aborts.
 
 #include "extract/ByteClassifier.h"
@@ -36,6 +37,47 @@ public:
   bool operator==(const CollectSink& o) const {
     return lengths == o.lengths && offsets == o.offsets && bytes == o.bytes;
   }
+
+  // With `pieces`, long runs come in pieces and are put together here; a
+  // piece out of order aborts.
+  bool pieces = false;
+  bool TakesPieces() const override { return pieces; }
+  void Piece(const char* data, std::size_t length, uint64_t offset) override {
+    if (!open_) {
+      open_ = true;
+      openOffset_ = offset;
+      openBegin_ = bytes.size();
+    } else if (offset != openOffset_) {
+      Broken("a piece with another offset");
+    }
+    bytes.append(data, length);
+  }
+  void EndPieces() override {
+    if (!open_)
+      Broken("an end without pieces");
+    open_ = false;
+    lengths.push_back(bytes.size() - openBegin_);
+    offsets.push_back(openOffset_);
+  }
+  void DropPieces() override {
+    if (!open_)
+      Broken("a drop without pieces");
+    open_ = false;
+    bytes.resize(openBegin_);
+  }
+  void Closed() const {
+    if (open_)
+      Broken("pieces never ended");
+  }
+
+private:
+  [[noreturn]] static void Broken(const char* what) {
+    std::fprintf(stderr, "%s\n", what);
+    std::abort();
+  }
+  bool open_ = false;
+  uint64_t openOffset_ = 0;
+  std::size_t openBegin_ = 0;
 };
 
 class Header {
@@ -241,6 +283,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
   TextOptions blockOptions = options;
   CollectSink got;
+  got.pieces = change & 0x10;
   RunScanner scanner(blockOptions, got);
   scanner.ResetScanner();
   scanner.Classifier().UseKernel(static_cast<ByteClassifier::Kernel>(kernel));
@@ -259,6 +302,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     }
   }
   scanner.EmitRun();
+  got.Closed();
 
   if (!(expected == got))
     Differ(expected, got, options);

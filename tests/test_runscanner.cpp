@@ -24,10 +24,10 @@ TextOptions LettersOnly(uint32_t minChar, uint32_t maxChar) {
 }
 
 // Feeds `input` in blocks of `blockSize` bytes; the lines and their offsets.
-CollectSink CollectBlocks(const TextOptions& options, const std::string& input,
-                          std::size_t blockSize,
-                          ByteClassifier::Kernel kernel = ByteClassifier::BestKernel()) {
-  CollectSink sink;
+template <class Sink = CollectSink>
+Sink CollectBlocks(const TextOptions& options, const std::string& input, std::size_t blockSize,
+                   ByteClassifier::Kernel kernel = ByteClassifier::BestKernel()) {
+  Sink sink;
   RunScanner scanner(options, sink);
   scanner.ResetScanner();
   scanner.Classifier().UseKernel(kernel);
@@ -44,6 +44,16 @@ Lines ByBlocks(const TextOptions& options, const std::string& input, std::size_t
 }
 
 // True when every line is the input's bytes at its offset.
+// The lines of a sink that takes long runs in pieces, which must have come
+// in order.
+CollectSink InPieces(const TextOptions& options, const std::string& input, std::size_t blockSize,
+                     ByteClassifier::Kernel kernel = ByteClassifier::BestKernel()) {
+  const PieceSink sink = CollectBlocks<PieceSink>(options, input, blockSize, kernel);
+  if (!sink.Consistent())
+    return CollectSink();
+  return sink;
+}
+
 bool LinesLieAtTheirOffsets(const CollectSink& sink, const std::string& input) {
   for (std::size_t i = 0; i < sink.lines.size(); ++i)
     if (sink.offsets[i] > input.size() ||
@@ -154,11 +164,14 @@ void TestRunScanner::rules() {
   for (std::size_t block :
        {std::size_t(1), std::size_t(3), std::size_t(63), std::size_t(64), std::size_t(65),
         std::size_t(1000), std::size_t(16384), std::size_t(16385), std::size_t(1) << 20})
-    for (auto kernel : Kernels())
+    for (auto kernel : Kernels()) {
       QVERIFY2(ByBlocks(options, input, block, kernel) == expected,
                ("block " + std::to_string(block) + ": " +
                 Describe(ByBlocks(options, input, block, kernel)))
                    .c_str());
+      QVERIFY2(InPieces(options, input, block, kernel).lines == expected,
+               ("in pieces, block " + std::to_string(block)).c_str());
+    }
 }
 
 void TestRunScanner::resetForgetsTheOpenRun() {
@@ -215,19 +228,30 @@ void TestRunScanner::limitsChangeBetweenBlocks() {
   for (std::size_t p = 0; p < plans.size(); ++p) {
     TextOptions byteOptions, blockOptions;
     CollectSink byteSink, blockSink;
-    RunScanner bytes(byteOptions, byteSink), blocks(blockOptions, blockSink);
+    PieceSink pieceSink;
+    RunScanner bytes(byteOptions, byteSink), blocks(blockOptions, blockSink),
+        pieces(blockOptions, pieceSink);
     bytes.ResetScanner();
     blocks.ResetScanner();
+    pieces.ResetScanner();
     for (const Step& step : plans[p]) {
       byteOptions.MinChar = blockOptions.MinChar = step.minChar;
       byteOptions.MaxChar = blockOptions.MaxChar = step.maxChar;
       for (char c : step.block)
         bytes.ScanByte(static_cast<uint8_t>(c));
       blocks.ScanBlock(reinterpret_cast<const uint8_t*>(step.block.data()), step.block.size());
+      pieces.ScanBlock(reinterpret_cast<const uint8_t*>(step.block.data()), step.block.size());
     }
     bytes.EmitRun();
     blocks.EmitRun();
+    pieces.EmitRun();
     QCOMPARE(blockSink.offsets, byteSink.offsets);
+    // A run sent in pieces and then cut short by a higher MinChar is taken
+    // back whole.
+    QVERIFY(pieceSink.Consistent());
+    QCOMPARE(pieceSink.lines, byteSink.lines);
+    QCOMPARE(pieceSink.offsets, byteSink.offsets);
+    QCOMPARE(pieceSink.dropped, std::size_t(p == 2 ? 1 : 0));
     QCOMPARE(QString::fromStdString(Describe(byteSink.lines)),
              QString::fromStdString(Describe(expected[p])));
     QCOMPARE(QString::fromStdString(Describe(blockSink.lines)),
@@ -236,20 +260,28 @@ void TestRunScanner::limitsChangeBetweenBlocks() {
 }
 
 void TestRunScanner::mixedByteAndBlockFeeding() {
-  // A run begun byte by byte goes on in a block, and the other way round.
-  TextOptions o = LettersOnly(3, 6);
-  CollectSink sink;
-  RunScanner scanner(o, sink);
-  scanner.ResetScanner();
-  for (char c : std::string("--abc"))
-    scanner.ScanByte(static_cast<uint8_t>(c));
-  const std::string block = "defghij-kl";
-  scanner.ScanBlock(reinterpret_cast<const uint8_t*>(block.data()), block.size());
-  for (char c : std::string("mn-"))
-    scanner.ScanByte(static_cast<uint8_t>(c));
-  scanner.EmitRun();
-  QCOMPARE(sink.lines, (Lines{"abcdef", "ghij", "klmn"}));
-  QCOMPARE(sink.offsets, (std::vector<uint64_t>{2, 8, 13}));
+  // A run begun byte by byte goes on in a block, and the other way round,
+  // also when the sink takes long runs in pieces.
+  const auto feed = [](CollectSink& sink) {
+    TextOptions o = LettersOnly(3, 6);
+    RunScanner scanner(o, sink);
+    scanner.ResetScanner();
+    for (char c : std::string("--abc"))
+      scanner.ScanByte(static_cast<uint8_t>(c));
+    const std::string block = "defghij-kl";
+    scanner.ScanBlock(reinterpret_cast<const uint8_t*>(block.data()), block.size());
+    for (char c : std::string("mn-"))
+      scanner.ScanByte(static_cast<uint8_t>(c));
+    scanner.EmitRun();
+    QCOMPARE(sink.lines, (Lines{"abcdef", "ghij", "klmn"}));
+    QCOMPARE(sink.offsets, (std::vector<uint64_t>{2, 8, 13}));
+  };
+  CollectSink whole;
+  feed(whole);
+  PieceSink pieces;
+  feed(pieces);
+  QVERIFY(pieces.Consistent());
+  QVERIFY(pieces.pieces > 0);
 }
 
 void TestRunScanner::offsetsOfRunsAndPieces() {
@@ -327,7 +359,9 @@ void TestRunScanner::blockPathEqualsBytePath() {
       break;
     }
     const auto kernel = kernels[rng() % kernels.size()];
-    const CollectSink got = CollectBlocks(o, input, block, kernel);
+    // Half the rounds with a sink that takes long runs in pieces.
+    const CollectSink got =
+        round % 2 == 0 ? CollectBlocks(o, input, block, kernel) : InPieces(o, input, block, kernel);
     if (got.lines != expected.lines || got.offsets != expected.offsets ||
         !LinesLieAtTheirOffsets(got, input)) {
       const std::string what =

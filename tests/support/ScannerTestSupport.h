@@ -18,6 +18,46 @@ public:
   }
 };
 
+// Takes long runs in pieces and puts each line together again, as a sink
+// that never holds a whole run stores it; notes any piece out of order.
+class PieceSink : public CollectSink {
+public:
+  std::size_t pieces = 0, dropped = 0;
+  bool TakesPieces() const override { return true; }
+  void Piece(const char* data, std::size_t length, uint64_t offset) override {
+    if (!open_) {
+      open_ = true;
+      openOffset_ = offset;
+      partial_.clear();
+    } else if (offset != openOffset_) {
+      broken_ = true;
+    }
+    partial_.append(data, length);
+    ++pieces;
+  }
+  void EndPieces() override {
+    broken_ = broken_ || !open_;
+    open_ = false;
+    CollectSink::Line(partial_.data(), partial_.size(), openOffset_);
+  }
+  void DropPieces() override {
+    broken_ = broken_ || !open_;
+    open_ = false;
+    ++dropped;
+  }
+  void Line(const char* data, std::size_t length, uint64_t offset) override {
+    broken_ = broken_ || open_; // a whole line while a pieced one is open
+    CollectSink::Line(data, length, offset);
+  }
+  // Every pieced line was ended or dropped, in order.
+  bool Consistent() const { return !broken_ && !open_; }
+
+private:
+  bool open_ = false, broken_ = false;
+  uint64_t openOffset_ = 0;
+  std::string partial_;
+};
+
 // `input` fed byte by byte, then the final flush: the lines and offsets.
 CollectSink CollectBytes(const TextOptions& options, const std::string& input);
 // The same, the lines only.
