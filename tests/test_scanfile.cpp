@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <QtTest>
 #include <csignal>
+#include <functional>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -98,6 +99,8 @@ private slots:
   void progressAdvances_data();
   void progressAdvances();
   void passesRunOneAtATime();
+  void longRunComesInPieces_data();
+  void longRunComesInPieces();
 };
 
 void TestScanFile::editorModeGivesLinesAndCaretAtStart() {
@@ -514,6 +517,48 @@ void TestScanFile::passesRunOneAtATime() {
   QVERIFY(Settle([&] { return first.isNull() && !second.IsScanning(); }));
   QCOMPARE(EditorText(second), QByteArray("Second\nwindow\ntexts"));
   QVERIFY(!TRTFchild::AnyPassRunning());
+  QVERIFY(dialogs.messages.isEmpty());
+}
+
+void TestScanFile::longRunComesInPieces_data() {
+  QTest::addColumn<uint32_t>("laterMinChar");
+  QTest::addColumn<QByteArray>("expected");
+  QTest::newRow("still long enough") << 10u << QByteArray("Hello\nabcdefghijk\nLongerThanTwelve");
+  QTest::newRow("taken back") << 12u << QByteArray("Hello\nLongerThanTwelve");
+}
+
+void TestScanFile::longRunComesInPieces() {
+  // A run longer than MinChar is in the editor before it ends; when MinChar
+  // rises during the pass (the options are read as the pass goes) it is
+  // judged at its end, as byte by byte, and taken back if too short.
+  QFETCH(uint32_t, laterMinChar);
+  QFETCH(QByteArray, expected);
+  FakeDialogService dialogs;
+  GlobalTextOptions().MinChar = 4;
+  const int fd = MakeFifo(QStringLiteral("pieces"), "Hello-abcdefgh");
+  QVERIFY(fd >= 0);
+  TRTFchild w;
+  w.show();
+  w.OpenInput(Path("pieces"));
+  // At the pump after the first bytes were scanned (earlier pumps show
+  // nothing yet), the rest is written and the pipe closed.
+  QByteArray shownBeforeItEnded;
+  int pumps = 0;
+  std::function<void()> act = [&] {
+    shownBeforeItEnded = EditorText(w);
+    if (shownBeforeItEnded.isEmpty() && ++pumps < 500) {
+      QTimer::singleShot(1, act);
+      return;
+    }
+    GlobalTextOptions().MinChar = laterMinChar;
+    const QByteArray rest("ijk-LongerThanTwelve-x");
+    QCOMPARE(::write(fd, rest.constData(), rest.size()), ssize_t(rest.size()));
+    ::close(fd);
+  };
+  QTimer::singleShot(0, act);
+  w.ScanFile(false);
+  QCOMPARE(shownBeforeItEnded, QByteArray("Hello\nabcdefgh"));
+  QCOMPARE(EditorText(w), expected);
   QVERIFY(dialogs.messages.isEmpty());
 }
 

@@ -125,6 +125,7 @@ bool ExtractionPass::Scan(InputFile& input) {
 
   ScanCancelled = false;
   output_ = window_->WriteToFile() ? &window_->OutputFile() : nullptr;
+  inPieces_ = false;
   scanner_.ResetScanner();
   editor_.BeginFill();
   pending_.clear();
@@ -231,6 +232,34 @@ void ExtractionPass::Line(const char* data, std::size_t length, uint64_t /*offse
   if (!pending_.empty() || editor_.Length() > 0)
     pending_.push_back('\n');
   pending_.append(data, length);
+}
+
+void ExtractionPass::Piece(const char* data, std::size_t length, uint64_t /*offset*/) {
+  if (!inPieces_) {
+    inPieces_ = true;
+    pieceBytes_ = 0;
+    if (!pending_.empty() || editor_.Length() > 0) {
+      pending_.push_back('\n');
+      pieceBytes_ = 1;
+    }
+  }
+  pending_.append(data, length);
+  pieceBytes_ += length;
+}
+
+void ExtractionPass::EndPieces() {
+  inPieces_ = false;
+}
+
+void ExtractionPass::DropPieces() {
+  inPieces_ = false;
+  if (pieceBytes_ <= pending_.size()) {
+    pending_.resize(pending_.size() - pieceBytes_);
+    return;
+  }
+  const uint64_t appended = pieceBytes_ - pending_.size();
+  pending_.clear();
+  editor_.TakeBack(static_cast<int64_t>(appended));
 }
 
 bool ExtractionPass::Failed() const {

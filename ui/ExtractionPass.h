@@ -48,6 +48,12 @@ private:
   // The scanner's line sink: the output file, or the editor.
   void Line(const char* data, std::size_t length, uint64_t offset) override;
   bool Failed() const override;
+  // Into the editor a long run comes in pieces, never held whole by the
+  // scanner; a file takes whole lines.
+  bool TakesPieces() const override { return output_ == nullptr; }
+  void Piece(const char* data, std::size_t length, uint64_t offset) override;
+  void EndPieces() override;
+  void DropPieces() override;
   void AppendPending();
 
   QPointer<TRTFchild> window_;
@@ -59,6 +65,10 @@ private:
   FileLineSink* output_ = nullptr;
   // Lines for the editor, appended at each pump.
   std::string pending_;
+  // The bytes of the line that comes in pieces, its line break included;
+  // some of them may be in the editor already.
+  bool inPieces_ = false;
+  uint64_t pieceBytes_ = 0;
 };
 
 // The two open failures of a pass: a message box with OK and Cancel whose

@@ -315,6 +315,12 @@ void TextEditor::Append(const char* data, std::size_t length) {
     edit_->SendScintilla(Sci::SCI_APPENDTEXT, static_cast<unsigned long>(length), data);
 }
 
+void TextEditor::TakeBack(int64_t length) {
+  const int64_t from = std::max<int64_t>(0, Length() - length);
+  edit_->SendScintilla(Sci::SCI_DELETERANGE, static_cast<unsigned long>(from),
+                       static_cast<long>(Length() - from));
+}
+
 int64_t TextEditor::AppendFrom(QIODevice& file, int64_t limit) {
   // One buffer for the whole load: a fresh one each time would be new
   // pages to fault in for every slice.

@@ -82,6 +82,8 @@ public:
   // the appended text is neither undoable nor notified piece by piece.
   void BeginFill();
   void Append(const char* data, std::size_t length);
+  // Takes back the last `length` bytes appended during the fill.
+  void TakeBack(int64_t length);
   // Appends up to `limit` bytes read from `file`: the count, 0 at its end.
   // A read error is thrown.
   int64_t AppendFrom(QIODevice& file, int64_t limit);
