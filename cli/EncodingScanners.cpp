@@ -2,6 +2,7 @@
 
 EncodingScanners::EncodingScanners(const TextOptions& options, const EncodingList& encodings,
                                    const LineFormatOptions& formatOptions, FileLineSink& out) {
+  out.SetTakesPieces(true);
   std::vector<MergedScanner::Target> targets;
   for (const EncodingChoice& choice : encodings) {
     auto output = std::make_unique<Output>();

@@ -176,13 +176,8 @@ void LineFormat::Line(const char* data, std::size_t length, uint64_t offset) {
 
 // A line too long for the buffer, in parts.
 void LineFormat::WriteLine(const char* data, std::size_t length, uint64_t offset) {
-  out_.Write(prefix_.data(), prefix_.size());
-  if (options_.radix != 0) {
-    char text[24];
-    out_.Write(text, static_cast<std::size_t>(PutOffset(text, offset) - text));
-  }
-  out_.Write(data, length);
-  out_.Write(options_.separator.data(), options_.separator.size());
+  Piece(data, length, offset);
+  EndPieces();
 }
 
 // Right-aligned in seven places and a blank, wider when it must be.
@@ -206,16 +201,42 @@ char* LineFormat::PutOffset(char* at, uint64_t offset) const {
   return at + digits + 1;
 }
 
+// A JSON line costs more than the line anyway: it is written as one piece.
 void LineFormat::JsonLine(const char* data, std::size_t length, uint64_t offset) {
-  std::string line = prefix_;
-  line += std::to_string(offset);
-  line += ",\"encoding\":\"";
-  line += EncodingName(encoding_);
-  line += "\",\"text\":\"";
-  // A UTF-8 run holds its characters' bytes; every other run one byte a
-  // character, which is its ISO 8859-1 value.
-  line +=
-      encoding_ == Encoding::Utf8 ? JsonUtf8(std::string(data, length)) : JsonLatin1(data, length);
-  line += "\"}\n";
-  out_.Write(line.data(), line.size());
+  Piece(data, length, offset);
+  EndPieces();
+}
+
+void LineFormat::Piece(const char* data, std::size_t length, uint64_t offset) {
+  if (!inPieces_) {
+    inPieces_ = true;
+    if (options_.json) {
+      const std::string head = prefix_ + std::to_string(offset) + ",\"encoding\":\"" +
+                               EncodingName(encoding_) + "\",\"text\":\"";
+      out_.Write(head.data(), head.size());
+    } else {
+      out_.Write(prefix_.data(), prefix_.size());
+      if (options_.radix != 0) {
+        char text[24];
+        out_.Write(text, static_cast<std::size_t>(PutOffset(text, offset) - text));
+      }
+    }
+  }
+  if (options_.json) {
+    // A UTF-8 run holds its characters' bytes (and comes whole); every other
+    // run one byte a character, which is its ISO 8859-1 value.
+    const std::string text = encoding_ == Encoding::Utf8 ? JsonUtf8(std::string(data, length))
+                                                         : JsonLatin1(data, length);
+    out_.Write(text.data(), text.size());
+  } else {
+    out_.Write(data, length);
+  }
+}
+
+void LineFormat::EndPieces() {
+  inPieces_ = false;
+  if (options_.json)
+    out_.Write("\"}\n", 3);
+  else
+    out_.Write(options_.separator.data(), options_.separator.size());
 }

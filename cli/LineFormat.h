@@ -31,6 +31,11 @@ public:
   void StartFile(const std::string& name);
   void Line(const char* data, std::size_t length, uint64_t offset) override;
   bool Failed() const override { return out_.Failed(); }
+  // The limits never change during a pass here, so a long run is written
+  // as it is found; a UTF-8 run comes whole, its characters never split.
+  bool TakesPieces() const override { return encoding_ != Encoding::Utf8; }
+  void Piece(const char* data, std::size_t length, uint64_t offset) override;
+  void EndPieces() override;
 
 private:
   void WriteLine(const char* data, std::size_t length, uint64_t offset);
@@ -42,6 +47,7 @@ private:
   const Encoding encoding_;
   // What every line of the current file starts with.
   std::string prefix_;
+  bool inPieces_ = false;
 };
 
 // `text` as a JSON string's contents, each byte taken as ISO 8859-1.

@@ -57,6 +57,14 @@ public:
   bool Failed() const override { return error_ != 0; }
   int Error() const { return error_; }
 
+  // Long runs written as they are found, never held whole: only where the
+  // limits cannot change during a pass, since a written piece cannot be
+  // taken back.
+  void SetTakesPieces(bool on) { takesPieces_ = on; }
+  bool TakesPieces() const override { return takesPieces_; }
+  void Piece(const char* data, std::size_t length, uint64_t) override { Write(data, length); }
+  void EndPieces() override { Write("\n", 1); }
+
 private:
   char* ReserveAfterFlush(std::size_t length);
   // Writes all of `data`, retrying after signals. False on failure (error_).
@@ -68,6 +76,7 @@ private:
   ChunkTaker* taker_ = nullptr;
   bool owned_ = false;
   int error_ = 0;
+  bool takesPieces_ = false;
   std::unique_ptr<char[]> buffer_; // made at the first line
 
   std::size_t used_ = 0;

@@ -80,6 +80,18 @@ if [ -x /usr/bin/time ]; then
   [ "$peak" -lt 80000 ] && pass || fail "peak memory $peak KB over 160 MB of output"
   "$tool" "$work"/big* | cmp -s - <(for f in "$work"/big*; do "$tool" "$f"; done) && pass ||
     fail "large files: output differs"
+  # One run of 150 MB is written as it is found, never held whole, plain and
+  # formatted alike.
+  rm -f "$work"/big*
+  head -c 150000000 /dev/zero | tr '\0' A > "$work/run"
+  for flags in "" "-t x -f" "--json"; do
+    # shellcheck disable=SC2086
+    peak=$(/usr/bin/time -f %M "$tool" $flags "$work/run" 2>&1 > "$work/out" | tail -1)
+    [ "$peak" -lt 80000 ] && pass || fail "peak memory $peak KB for a 150 MB run ($flags)"
+  done
+  [ "$(tail -c 4 "$work/out")" = 'A"}' ] && [ "$(wc -c < "$work/out")" -gt 150000000 ] &&
+    pass || fail "the 150 MB run as JSON"
+  rm -f "$work/run" "$work/out"
 fi
 
 echo "cli_files: $passed passed, $failed failed"
