@@ -99,15 +99,23 @@ struct ClassSwitches {
        ISO = false;
 };
 
+// Calls take(name) for each comma-separated name of `list`.
+template <class Take> void ForEachName(const std::string& list, Take take) {
+  std::size_t begin = 0;
+  for (;;) {
+    const std::size_t comma = list.find(',', begin);
+    take(list.substr(begin, comma == std::string::npos ? std::string::npos : comma - begin));
+    if (comma == std::string::npos)
+      return;
+    begin = comma + 1;
+  }
+}
+
 ClassSwitches ParseClasses(const std::string& list) {
   ClassSwitches on;
   if (list.empty())
     return on;
-  std::size_t begin = 0;
-  for (;;) {
-    const std::size_t comma = list.find(',', begin);
-    const std::string name =
-        list.substr(begin, comma == std::string::npos ? std::string::npos : comma - begin);
+  ForEachName(list, [&](const std::string& name) {
     if (name == "upper")
       on.Upper = true;
     else if (name == "lower")
@@ -124,19 +132,14 @@ ClassSwitches ParseClasses(const std::string& list) {
       on.ISO = true;
     else
       Refuse("invalid class '" + name + "' for --classes");
-    if (comma == std::string::npos)
-      return on;
-    begin = comma + 1;
-  }
+  });
+  return on;
 }
 
+// The encodings of `list`, each once, in the order first named.
 EncodingList ParseEncodings(const std::string& list) {
   EncodingList choices;
-  std::size_t begin = 0;
-  for (;;) {
-    const std::size_t comma = list.find(',', begin);
-    const std::string name =
-        list.substr(begin, comma == std::string::npos ? std::string::npos : comma - begin);
+  ForEachName(list, [&](const std::string& name) {
     EncodingChoice choice;
     if (!ParseEncoding(name, choice))
       Refuse("invalid encoding '" + name + "' for --encoding");
@@ -145,10 +148,8 @@ EncodingList ParseEncodings(const std::string& list) {
     });
     if (!listed)
       choices.push_back(choice);
-    if (comma == std::string::npos)
-      return choices;
-    begin = comma + 1;
-  }
+  });
+  return choices;
 }
 
 // The flags given on the command line, applied over the stored options.

@@ -3,6 +3,7 @@
 // take-backs, snapshots, searches, line lookups), each reading its operands
 // from the bytes that follow it.
 
+#include "support/TextModel.h"
 #include "text/ByteFold.h"
 #include "text/TextBuffer.h"
 
@@ -47,45 +48,6 @@ private:
 void Expect(const char* what, std::size_t got, std::size_t expected) {
   if (got != expected)
     Fail(what, got, expected);
-}
-
-std::size_t ModelLineStart(const std::string& s, std::size_t line) {
-  std::size_t pos = 0;
-  for (std::size_t l = 0; l < line; ++l) {
-    const std::size_t next = s.find('\n', pos);
-    if (next == std::string::npos)
-      break;
-    pos = next + 1;
-  }
-  return pos;
-}
-
-bool Matches(const std::string& s, std::size_t at, const std::string& needle,
-             const ByteFold* fold) {
-  for (std::size_t k = 0; k < needle.size(); ++k) {
-    const auto a = static_cast<unsigned char>(s[at + k]);
-    const auto b = static_cast<unsigned char>(needle[k]);
-    if (fold ? (*fold)[a] != (*fold)[b] : a != b)
-      return false;
-  }
-  return true;
-}
-
-std::size_t ModelFind(const std::string& s, const std::string& needle, std::size_t from,
-                      std::size_t to, bool backward, const ByteFold* fold) {
-  to = std::min(to, s.size());
-  if (from > to || to - from < needle.size())
-    return TextBuffer::npos;
-  if (backward) {
-    for (std::size_t p = to - needle.size() + 1; p-- > from;)
-      if (Matches(s, p, needle, fold))
-        return p;
-  } else {
-    for (std::size_t p = from; p + needle.size() <= to; ++p)
-      if (Matches(s, p, needle, fold))
-        return p;
-  }
-  return TextBuffer::npos;
 }
 
 void CompareWhole(const TextBuffer& text, const std::string& model) {
@@ -175,7 +137,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
       const bool backward = how & 8;
       const std::size_t got =
           backward ? text.FindBackward(needle, from, to, fold) : text.Find(needle, from, to, fold);
-      std::size_t expected = ModelFind(model, needle, from, to, backward, fold);
+      std::size_t expected = ModelFind(model, needle, from, to, fold, backward);
       if (needle.empty() && from <= std::min(to, model.size()))
         expected = backward ? std::min(to, model.size()) : from;
       Expect(backward ? "backward searches" : "searches", got, expected);

@@ -1,6 +1,7 @@
 // The document text model against a plain std::string holding the same text:
 // random edits, line queries, searches and snapshots with tiny chunks (so that
 // nearly everything happens at a chunk seam), and a few cases by hand.
+#include "support/TextModel.h"
 #include "text/ByteFold.h"
 #include "text/TextBuffer.h"
 
@@ -12,62 +13,6 @@
 namespace {
 
 constexpr std::size_t npos = TextBuffer::npos;
-
-std::size_t ModelLineCount(const std::string& s) {
-  return static_cast<std::size_t>(std::count(s.begin(), s.end(), '\n')) + 1;
-}
-
-std::size_t ModelLineStart(const std::string& s, std::size_t line) {
-  std::size_t pos = 0;
-  for (std::size_t l = 0; l < line; ++l) {
-    const std::size_t next = s.find('\n', pos);
-    if (next == std::string::npos)
-      break;
-    pos = next + 1;
-  }
-  return pos;
-}
-
-std::size_t ModelLineEnd(const std::string& s, std::size_t line) {
-  const std::size_t end = s.find('\n', ModelLineStart(s, line));
-  return end == std::string::npos ? s.size() : end;
-}
-
-std::size_t ModelLineOf(const std::string& s, std::size_t pos) {
-  pos = std::min(pos, s.size());
-  return static_cast<std::size_t>(std::count(s.begin(), s.begin() + pos, '\n'));
-}
-
-bool ModelMatch(const std::string& s, std::size_t at, const std::string& needle,
-                const ByteFold* fold) {
-  for (std::size_t k = 0; k < needle.size(); ++k) {
-    const auto a = static_cast<unsigned char>(s[at + k]);
-    const auto b = static_cast<unsigned char>(needle[k]);
-    if (fold ? (*fold)[a] != (*fold)[b] : a != b)
-      return false;
-  }
-  return true;
-}
-
-std::size_t ModelFind(const std::string& s, const std::string& needle, std::size_t from,
-                      std::size_t to, const ByteFold* fold) {
-  to = std::min(to, s.size());
-  for (std::size_t p = from; p <= to && to - p >= needle.size(); ++p)
-    if (ModelMatch(s, p, needle, fold))
-      return p;
-  return npos;
-}
-
-std::size_t ModelFindBackward(const std::string& s, const std::string& needle, std::size_t from,
-                              std::size_t to, const ByteFold* fold) {
-  to = std::min(to, s.size());
-  if (from > to || to - from < needle.size())
-    return npos;
-  for (std::size_t p = to - needle.size() + 1; p-- > from;)
-    if (ModelMatch(s, p, needle, fold))
-      return p;
-  return npos;
-}
 
 // Bytes from a small alphabet, so that lines are short and needles recur;
 // the Latin-1 letters exercise the case fold.
@@ -138,7 +83,7 @@ void CompareSearches(const TextBuffer& text, const std::string& model, std::mt19
     const std::size_t bTo = rng() % 3 ? npos : Below(rng, model.size() + 2);
     const std::size_t expected =
         needle.empty() ? (bFrom <= std::min(bTo, model.size()) ? std::min(bTo, model.size()) : npos)
-                       : ModelFindBackward(model, needle, bFrom, bTo, fold);
+                       : ModelFind(model, needle, bFrom, bTo, fold, true);
     QCOMPARE(text.FindBackward(needle, bFrom, bTo, fold), expected);
   }
 }

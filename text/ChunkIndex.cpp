@@ -57,25 +57,16 @@ ChunkIndex::Totals ChunkIndex::Before(std::size_t i) const {
 }
 
 ChunkIndex::Hit ChunkIndex::FindByte(uint64_t offset) const {
-  Hit hit;
-  const std::size_t n = Count();
-  if (n == 0)
-    return hit;
-  std::size_t node = 0;
-  for (std::size_t step = HighestPowerOfTwoAtMost(n); step > 0; step >>= 1) {
-    const std::size_t next = node + step;
-    if (next <= n && hit.before.bytes + tree_[next].bytes <= offset) {
-      node = next;
-      hit.before.bytes += tree_[next].bytes;
-      hit.before.breaks += tree_[next].breaks;
-    }
-  }
-  hit.chunk = node;
-  hit.rest = offset - hit.before.bytes;
-  return hit;
+  return Descend(offset, &Totals::bytes);
 }
 
 ChunkIndex::Hit ChunkIndex::FindBreak(uint64_t k) const {
+  return Descend(k, &Totals::breaks);
+}
+
+// Down the tree from the largest power of two, keeping every node whose
+// `count` still fits below `target`.
+ChunkIndex::Hit ChunkIndex::Descend(uint64_t target, uint64_t Totals::*count) const {
   Hit hit;
   const std::size_t n = Count();
   if (n == 0)
@@ -83,13 +74,13 @@ ChunkIndex::Hit ChunkIndex::FindBreak(uint64_t k) const {
   std::size_t node = 0;
   for (std::size_t step = HighestPowerOfTwoAtMost(n); step > 0; step >>= 1) {
     const std::size_t next = node + step;
-    if (next <= n && hit.before.breaks + tree_[next].breaks <= k) {
+    if (next <= n && hit.before.*count + tree_[next].*count <= target) {
       node = next;
       hit.before.bytes += tree_[next].bytes;
       hit.before.breaks += tree_[next].breaks;
     }
   }
   hit.chunk = node;
-  hit.rest = k - hit.before.breaks;
+  hit.rest = target - hit.before.*count;
   return hit;
 }

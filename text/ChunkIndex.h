@@ -41,6 +41,8 @@ public:
   Hit FindBreak(uint64_t k) const;
 
 private:
+  Hit Descend(uint64_t target, uint64_t Totals::*count) const;
+
   // 1-based: tree_[i] sums the chunks (i - lowbit(i), i]; tree_[0] is unused.
   std::vector<Totals> tree_ = std::vector<Totals>(1);
 };

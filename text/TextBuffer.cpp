@@ -36,6 +36,21 @@ std::size_t CountBreaks(const char* data, std::size_t length) {
   return count;
 }
 
+#ifdef __SSE2__
+// The line breaks in the 256 bytes from data.
+std::size_t BreaksIn256(const char* data) {
+  const __m128i newline = _mm_set1_epi8('\n');
+  __m128i counters = _mm_setzero_si128();
+  for (std::size_t b = 0; b < 256; b += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + b));
+    counters = _mm_sub_epi8(counters, _mm_cmpeq_epi8(v, newline));
+  }
+  const __m128i sums = _mm_sad_epu8(counters, _mm_setzero_si128());
+  return static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) +
+         static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_unpackhi_epi64(sums, sums)));
+}
+#endif
+
 std::size_t PopCount(unsigned x) {
   x = x - ((x >> 1) & 0x55555555u);
   x = (x & 0x33333333u) + ((x >> 2) & 0x33333333u);
@@ -51,15 +66,7 @@ std::size_t NthBreak(const char* data, std::size_t length, std::size_t k) {
   // Whole 256-byte blocks are counted and passed over at the speed of
   // CountBreaks; the block with the break is then looked at 16 bytes at a time.
   while (length - i >= 256) {
-    __m128i counters = _mm_setzero_si128();
-    for (std::size_t b = 0; b < 256; b += 16) {
-      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + b));
-      counters = _mm_sub_epi8(counters, _mm_cmpeq_epi8(v, newline));
-    }
-    const __m128i sums = _mm_sad_epu8(counters, _mm_setzero_si128());
-    const std::size_t here =
-        static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) +
-        static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_unpackhi_epi64(sums, sums)));
+    const std::size_t here = BreaksIn256(data + i);
     if (k < here)
       break;
     k -= here;
@@ -94,15 +101,7 @@ std::size_t NthBreakFromEnd(const char* data, std::size_t length, std::size_t k)
 #ifdef __SSE2__
   const __m128i newline = _mm_set1_epi8('\n');
   while (i >= 256) {
-    __m128i counters = _mm_setzero_si128();
-    for (std::size_t b = 16; b <= 256; b += 16) {
-      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i - b));
-      counters = _mm_sub_epi8(counters, _mm_cmpeq_epi8(v, newline));
-    }
-    const __m128i sums = _mm_sad_epu8(counters, _mm_setzero_si128());
-    const std::size_t here =
-        static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) +
-        static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_unpackhi_epi64(sums, sums)));
+    const std::size_t here = BreaksIn256(data + i - 256);
     if (k < here)
       break;
     k -= here;
