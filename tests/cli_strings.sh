@@ -70,6 +70,7 @@ same "-o" -o -- -o -- "${binaries[@]}"
 same "-f with several files" -f -- -f -- "${binaries[@]}"
 same "-f -t x" -f -t x -- -f -t x -- "${binaries[@]}"
 same "-s" -s '|' -- -s '|' -- "${binaries[0]}"
+same "-w is every blank in Other" -w -- -x $'\t\n\v\f\r' -- "${binaries[@]}"
 
 # Runs across the 1 MiB read block, and offsets past seven digits (after a
 # hole, so that the file takes no room).
