@@ -8,8 +8,7 @@
 
 namespace {
 
-// Control bytes: C0 and DEL on orange, C1 on violet, so that the two sets,
-// which share their pictures, stay apart.
+// Control bytes: C0 and DEL on orange, C1 on violet.
 const QColor kLowBack(255, 214, 170);
 const QColor kLowText(150, 60, 0);
 const QColor kHighBack(225, 205, 255);
@@ -34,12 +33,6 @@ struct Glyphs {
 } // namespace
 
 QChar LinePainter::Shown(unsigned char byte) {
-  if (byte < 0x20)
-    return QChar(0x2400 + byte);
-  if (byte == 0x7F)
-    return QChar(0x2421);
-  if (byte < 0xA0 && byte > 0x7F)
-    return QChar(0x2400 + (byte - 0x80));
   // The soft hyphen would otherwise vanish where no line is broken.
   if (byte == 0xAD)
     return QChar(u'-');
@@ -66,18 +59,30 @@ LinePainter::LinePainter(const QFont& font) : font_(font), raw_(QRawFont::fromFo
 }
 
 QPixmap LinePainter::ControlPicture(unsigned char byte) const {
+  // Hex digits 3 pixels wide and 5 high, a row of 3 bits each, top first: no
+  // font has glyphs that small, and these stay legible in one cell.
+  static const unsigned short kDigits[16] = {075557, 026227, 071747, 071717, 055711, 074717,
+                                             074757, 071111, 075757, 075717, 025755, 065656,
+                                             034443, 065556, 074747, 074744};
   const bool high = byte >= 0x80;
   QPixmap picture(static_cast<int>(std::ceil(cellWidth_)), lineHeight_);
   picture.fill(Qt::transparent);
   QPainter painter(&picture);
-  const QRectF box(0.5, 1.5, cellWidth_ - 1, lineHeight_ - 3);
   painter.setPen(high ? kHighText : kLowText);
   painter.setBrush(high ? kHighBack : kLowBack);
-  painter.drawRect(box);
-  QFont small(font_);
-  small.setPixelSize(std::max(6, lineHeight_ * 2 / 3));
-  painter.setFont(small);
-  painter.drawText(box, Qt::AlignCenter, QString(Shown(byte)));
+  painter.drawRect(QRectF(0.5, 0.5, cellWidth_ - 1, lineHeight_ - 1));
+  // The two digits stacked, as large as the cell allows.
+  const int scale =
+      std::max(1, std::min(static_cast<int>(cellWidth_ - 2) / 3, (lineHeight_ - 3) / 11));
+  const int left = (picture.width() - 3 * scale) / 2;
+  const int top = (lineHeight_ - 11 * scale) / 2;
+  const int digits[2] = {byte >> 4, byte & 0xF};
+  for (int d = 0; d < 2; ++d)
+    for (int row = 0; row < 5; ++row)
+      for (int bit = 0; bit < 3; ++bit)
+        if ((kDigits[digits[d]] >> ((4 - row) * 3 + (2 - bit))) & 1)
+          painter.fillRect(left + bit * scale, top + (d * 6 + row) * scale, scale, scale,
+                           high ? kHighText : kLowText);
   return picture;
 }
 

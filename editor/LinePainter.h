@@ -2,7 +2,7 @@
 // Draws the visible part of one line: every byte in its own cell of a
 // fixed-pitch grid, glyphs placed at exact cell positions (so no font's
 // advance can drift across a long line), selected cells highlighted, control
-// bytes as small coloured pictures.
+// bytes as a coloured box holding their hex value, two tiny digits stacked.
 
 #include <QColor>
 #include <QFont>
@@ -50,7 +50,8 @@ public:
   void PaintSelectedCell(QPainter& painter, int y, int64_t column, int64_t firstColumn,
                          const Colors& colors) const;
 
-  // What a byte looks like: a character, or for a control byte its picture.
+  // Control bytes are shown as boxes; every other byte but tab and LF as a
+  // character.
   static bool IsControl(unsigned char byte) {
     return (byte < 0x20 && byte != '\t' && byte != '\n') || (byte >= 0x7F && byte < 0xA0);
   }

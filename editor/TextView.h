@@ -6,7 +6,7 @@
 // for one at its start, but for the first look at a long line (LineColumns).
 //
 // Bytes are shown as ISO 8859-1 characters in a fixed-pitch font, one column
-// each; control bytes as a small coloured picture in one column, and a tab
+// each; control bytes as a small coloured box with their hex value in one column, and a tab
 // up to the next multiple of 8 columns. Long lines are never wrapped.
 
 #include "editor/EditHistory.h"
