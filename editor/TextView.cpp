@@ -563,31 +563,21 @@ QVariant TextView::inputMethodQuery(Qt::InputMethodQuery query) const {
 // Words and lines
 
 std::size_t TextView::WordRight(std::size_t from) const {
-  const std::size_t size = text_.Size();
-  if (from >= size)
-    return size;
+  if (from >= text_.Size())
+    return text_.Size();
   const ByteClass first = WordRule::ClassOf(text_.At(from));
   std::size_t at = from + 1;
   if (first != ByteClass::LineEnd)
-    while (at < size && WordRule::ClassOf(text_.At(at)) == first)
-      ++at;
-  while (at < size && WordRule::ClassOf(text_.At(at)) == ByteClass::Blank)
-    ++at;
-  return at;
+    at = WordRule::RunEnd(text_, at, first);
+  return WordRule::RunEnd(text_, at, ByteClass::Blank);
 }
 
 std::size_t TextView::WordLeft(std::size_t from) const {
-  std::size_t at = from;
-  while (at > 0 && WordRule::ClassOf(text_.At(at - 1)) == ByteClass::Blank)
-    --at;
+  const std::size_t at = WordRule::RunStart(text_, from, ByteClass::Blank);
   if (at == 0)
     return 0;
   const ByteClass kind = WordRule::ClassOf(text_.At(at - 1));
-  --at;
-  if (kind != ByteClass::LineEnd)
-    while (at > 0 && WordRule::ClassOf(text_.At(at - 1)) == kind)
-      --at;
-  return at;
+  return kind == ByteClass::LineEnd ? at - 1 : WordRule::RunStart(text_, at - 1, kind);
 }
 
 void TextView::SelectWordAt(std::size_t position) {
@@ -603,13 +593,7 @@ void TextView::SelectWordAt(std::size_t position) {
     SetSelection(at, at);
     return;
   }
-  std::size_t begin = at;
-  while (begin > 0 && WordRule::ClassOf(text_.At(begin - 1)) == kind)
-    --begin;
-  std::size_t end = at + 1;
-  while (end < size && WordRule::ClassOf(text_.At(end)) == kind)
-    ++end;
-  SetSelection(begin, end);
+  SetSelection(WordRule::RunStart(text_, at, kind), WordRule::RunEnd(text_, at + 1, kind));
 }
 
 void TextView::SelectLineAt(std::size_t position) {

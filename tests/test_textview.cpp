@@ -368,6 +368,21 @@ void TestTextView::controlArrowsMoveByWords() {
   QCOMPARE(view->Caret(), 9);
   Keys(*view, Qt::Key_Left, Qt::ControlModifier, 2);
   QCOMPARE(view->Caret(), 4);
+  // Words longer than the blocks they are read in.
+  const std::string word(100000, 'w');
+  const std::string text = "(" + word + "  " + word + ")";
+  auto big = MakeView(text);
+  Keys(*big, Qt::Key_Right, Qt::ControlModifier, 2);
+  QCOMPARE(big->Caret(), 1 + 100000 + 2);
+  Keys(*big, Qt::Key_Right, Qt::ControlModifier);
+  QCOMPARE(big->Caret(), big->Length() - 1);
+  Keys(*big, Qt::Key_Left, Qt::ControlModifier);
+  QCOMPARE(big->Caret(), 1 + 100000 + 2);
+  Keys(*big, Qt::Key_Left, Qt::ControlModifier);
+  QCOMPARE(big->Caret(), 1);
+  QTest::mouseDClick(big->viewport(), Qt::LeftButton, {}, Cell(*big, 3, 0));
+  QCOMPARE(big->SelectionStart(), 1);
+  QCOMPARE(big->SelectionEnd(), 1 + 100000);
 }
 
 void TestTextView::caretIsScrolledIntoView() {
