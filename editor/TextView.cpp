@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDropEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
@@ -46,6 +47,7 @@ TextView::TextView(QWidget* parent)
   setAttribute(Qt::WA_InputMethodEnabled);
   viewport()->setCursor(Qt::IBeamCursor);
   viewport()->setBackgroundRole(QPalette::Base);
+  viewport()->setAcceptDrops(true);
   clock_.start();
   connect(&blink_, &QTimer::timeout, this, [this] {
     caretShown_ = !caretShown_;
@@ -262,6 +264,12 @@ void TextView::Edit(const TextPiece& inserted, bool typed) {
   TextHasChanged();
   SetSelection(from + inserted.Size(), from + inserted.Size());
   emit SelectionChanged();
+}
+
+void TextView::Replace(int64_t from, int64_t to, const QByteArray& bytes, Recording recording) {
+  anchor_ = std::min(U(from), text_.Size());
+  caret_ = std::clamp(U(to), anchor_, text_.Size());
+  ReplaceSelection(bytes, recording);
 }
 
 void TextView::ReplaceSelection(const QByteArray& bytes, Recording recording) {
@@ -722,6 +730,37 @@ void TextView::contextMenuEvent(QContextMenuEvent* event) {
   menu->setAttribute(Qt::WA_DeleteOnClose);
   menu->popup(event->globalPos());
   event->accept();
+}
+
+bool TextView::OfferDrop(QDropEvent* event) {
+  // Files are for the window to open, not text to put in.
+  if (!event->mimeData()->hasUrls())
+    return false;
+  event->ignore();
+  emit DropOffered(event);
+  return true;
+}
+
+void TextView::dragEnterEvent(QDragEnterEvent* event) {
+  if (!OfferDrop(event) && event->mimeData()->hasText())
+    event->acceptProposedAction();
+}
+
+void TextView::dragMoveEvent(QDragMoveEvent* event) {
+  if (!OfferDrop(event) && event->mimeData()->hasText())
+    event->acceptProposedAction();
+}
+
+void TextView::dropEvent(QDropEvent* event) {
+  if (OfferDrop(event) || !event->mimeData()->hasText())
+    return;
+  history_.Seal();
+  const auto at = U(PositionAt(event->position().toPoint()));
+  SetSelection(at, at);
+  PasteFilter filter;
+  filter.AddText(event->mimeData()->text());
+  Edit(TextPiece::Whole(filter.Finish()), false);
+  event->acceptProposedAction();
 }
 
 // ---------------------------------------------------------------------------

@@ -85,6 +85,8 @@ public:
   enum class Recording { Undoable, NotUndoable };
   // The caret ends after the bytes put in.
   void ReplaceSelection(const QByteArray& bytes, Recording recording);
+  // Replaces text[from, to) the same way.
+  void Replace(int64_t from, int64_t to, const QByteArray& bytes, Recording recording);
   // The clipboard holds the text as ISO 8859-1 characters; a pasted
   // character outside it becomes "?", CR LF or CR a line break. With no text
   // on the clipboard Paste changes nothing.
@@ -110,6 +112,9 @@ signals:
   // The selection or the caret moved, or the text changed.
   void SelectionChanged();
   void TextChanged();
+  // Files dragged over the view are offered here before the view would take
+  // them as text: accept the event to take them.
+  void DropOffered(QDropEvent* event);
 
 protected:
   bool event(QEvent* event) override;
@@ -127,6 +132,9 @@ protected:
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
 private:
   enum class Unit { Byte, Word, Line, Page, Text };
@@ -140,6 +148,7 @@ private:
   void PutOnClipboard(QClipboard::Mode mode) const;
   void Restore(std::size_t at, std::size_t removed, const TextPiece& inserted);
   void TextHasChanged();
+  bool OfferDrop(QDropEvent* event);
 
   // Moves.
   bool HandleCommand(const QKeyEvent* event);

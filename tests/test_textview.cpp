@@ -111,6 +111,7 @@ private slots:
   void doubleAndTripleClick();
   void wheelScrolls();
   void contextMenuItemsFollowState();
+  void filesAreOfferedTextIsDropped();
 };
 
 // ---------------------------------------------------------------------------
@@ -525,6 +526,11 @@ void TestTextView::notUndoableChangesEmptyTheHistory() {
   QVERIFY(!view->CanUndo());
   QCOMPARE(All(*view), std::string("ZZubcxtail"));
   QCOMPARE(view->Caret(), 3);
+  view->Replace(2, 4, "--", TextView::Recording::Undoable);
+  QCOMPARE(All(*view), std::string("ZZ--cxtail"));
+  QCOMPARE(view->Caret(), 4);
+  view->Undo();
+  QCOMPARE(All(*view), std::string("ZZubcxtail"));
   view->Clear();
   QCOMPARE(view->Length(), 0);
   QCOMPARE(view->Caret(), 0);
@@ -732,6 +738,41 @@ void TestTextView::contextMenuItemsFollowState() {
                           view->viewport()->mapToGlobal(Cell(*view, 1, 0)));
   QApplication::sendEvent(view->viewport(), &event);
   QTRY_COMPARE(view->SelectedText(), QByteArray("menu text"));
+}
+
+namespace {
+
+// Sends a drag's entry and its drop of `data` at `at` to the view.
+bool Drop(TextView& view, const QMimeData& data, QPoint at) {
+  QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(view.viewport(), &enter);
+  if (!enter.isAccepted())
+    return false;
+  QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(view.viewport(), &drop);
+  return drop.isAccepted();
+}
+
+} // namespace
+
+void TestTextView::filesAreOfferedTextIsDropped() {
+  auto view = MakeView("drop here");
+  int offered = 0;
+  QMimeData files;
+  files.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/some file"))});
+  connect(view.get(), &TextView::DropOffered, view.get(), [&](QDropEvent* event) {
+    ++offered;
+    event->acceptProposedAction();
+  });
+  QVERIFY(Drop(*view, files, Cell(*view, 2, 0)));
+  QCOMPARE(offered, 2);
+  QCOMPARE(All(*view), std::string("drop here"));
+  QMimeData text;
+  text.setText(QString::fromUtf8("ü\r\n"));
+  QVERIFY(Drop(*view, text, Cell(*view, 5, 0)));
+  QCOMPARE(offered, 2);
+  QCOMPARE(All(*view), std::string("drop \xFC\nhere"));
+  QVERIFY(view->CanUndo());
 }
 
 QTEST_MAIN(TestTextView)
