@@ -696,7 +696,10 @@ void TextView::mouseDoubleClickEvent(QMouseEvent* event) {
 void TextView::wheelEvent(QWheelEvent* event) {
   const QPoint delta = event->angleDelta();
   const bool sideways = (event->modifiers() & Qt::ShiftModifier) || delta.x() != 0;
-  const int steps = (sideways && delta.x() != 0 ? delta.x() : delta.y()) / 120;
+  // Fine-grained wheels send parts of a notch; they add up.
+  wheelAngle_ += sideways && delta.x() != 0 ? delta.x() : delta.y();
+  const int steps = wheelAngle_ / QWheelEvent::DefaultDeltasPerStep;
+  wheelAngle_ -= steps * QWheelEvent::DefaultDeltasPerStep;
   const int64_t amount = -static_cast<int64_t>(steps) * QApplication::wheelScrollLines();
   if (sideways)
     ScrollTo(firstLine_, firstColumn_ + amount * 2);
@@ -796,10 +799,8 @@ QRect TextView::CaretRect() const {
   return QRect(x - 1, static_cast<int>(row) * LineHeight(), 3, LineHeight());
 }
 
-void TextView::paintEvent(QPaintEvent*) {
-  QPainter painter(viewport());
+LinePainter::Colors TextView::Colors() const {
   const QPalette& pal = palette();
-  painter.fillRect(viewport()->rect(), pal.color(QPalette::Base));
   LinePainter::Colors colors{pal.color(QPalette::Text), pal.color(QPalette::Highlight),
                              pal.color(QPalette::HighlightedText)};
   if (!hasFocus()) {
@@ -811,34 +812,43 @@ void TextView::paintEvent(QPaintEvent*) {
                (mark.blue() + 2 * base.blue()) / 3);
     colors.selectionText = colors.text;
   }
-  const int height = LineHeight();
-  const int64_t rows = viewport()->height() / height + 1;
+  return colors;
+}
+
+int64_t TextView::PaintLine(QPainter& painter, int64_t row, const LinePainter::Colors& colors) {
+  const auto line = static_cast<std::size_t>(firstLine_ + row);
+  const std::size_t start = text_.LineStart(line);
+  const std::size_t end = text_.LineEnd(line);
+  const int y = static_cast<int>(row) * LineHeight();
+  const int64_t width = columns_.ColumnOf(start, end, end);
+  const LineColumns::Cell cell = columns_.CellAt(start, end, firstColumn_);
+  // Only the bytes in view are read; each takes a column at least.
   const int64_t columns = VisibleColumnCount() + 2;
+  const std::size_t stop = std::min(end, cell.position + static_cast<std::size_t>(columns));
+  lineBytes_.resize(stop - cell.position);
+  text_.CopyOut(cell.position, stop, lineBytes_.data());
   const std::size_t selStart = U(SelectionStart());
   const std::size_t selEnd = U(SelectionEnd());
-  std::string bytes;
+  painter_->Paint(painter, y,
+                  LinePainter::Run{lineBytes_.data(), lineBytes_.size(), cell.position, cell.column,
+                                   firstColumn_, columns},
+                  selStart, selEnd, colors);
+  if (end < text_.Size() && selStart <= end && end < selEnd)
+    painter_->PaintSelectedCell(painter, y, width, firstColumn_, colors);
+  return width;
+}
+
+void TextView::paintEvent(QPaintEvent*) {
+  QPainter painter(viewport());
+  painter.fillRect(viewport()->rect(), palette().color(QPalette::Base));
+  const LinePainter::Colors colors = Colors();
+  const int64_t rows = viewport()->height() / LineHeight() + 1;
   int64_t widest = 0;
-  for (int64_t row = 0; row < rows && firstLine_ + row < LineCount(); ++row) {
-    const auto line = static_cast<std::size_t>(firstLine_ + row);
-    const std::size_t start = text_.LineStart(line);
-    const std::size_t end = text_.LineEnd(line);
-    const int y = static_cast<int>(row) * height;
-    const int64_t width = columns_.ColumnOf(start, end, end);
-    widest = std::max(widest, width);
-    const LineColumns::Cell cell = columns_.CellAt(start, end, firstColumn_);
-    // Every byte takes a column at least.
-    const std::size_t stop = std::min(end, cell.position + static_cast<std::size_t>(columns));
-    bytes.resize(stop - cell.position);
-    text_.CopyOut(cell.position, stop, bytes.data());
-    painter_->Paint(painter, y,
-                    LinePainter::Run{bytes.data(), bytes.size(), cell.position, cell.column,
-                                     firstColumn_, columns},
-                    selStart, selEnd, colors);
-    if (end < text_.Size() && selStart <= end && end < selEnd)
-      painter_->PaintSelectedCell(painter, y, width, firstColumn_, colors);
-  }
+  for (int64_t row = 0; row < rows && firstLine_ + row < LineCount(); ++row)
+    widest = std::max(widest, PaintLine(painter, row, colors));
   if (caretShown_ && hasFocus())
     painter.fillRect(CaretRect().adjusted(1, 0, -1, 0), colors.text);
+  // The scroll bars learn of wider lines once the painting is done.
   if (widest > widest_)
     QMetaObject::invokeMethod(
         this, [this, widest] { NoteWidth(widest); }, Qt::QueuedConnection);

@@ -11,6 +11,7 @@
 
 #include "editor/EditHistory.h"
 #include "editor/LineColumns.h"
+#include "editor/LinePainter.h"
 #include "editor/ScrollMapping.h"
 #include "text/TextBuffer.h"
 
@@ -23,8 +24,8 @@
 #include <QTimer>
 #include <cstdint>
 #include <memory>
+#include <string>
 
-class LinePainter;
 class QMenu;
 
 class TextView : public QAbstractScrollArea {
@@ -166,6 +167,9 @@ private:
   void AutoScroll();
 
   // Drawing.
+  LinePainter::Colors Colors() const;
+  // Paints one row of the view; the width of its line in columns.
+  int64_t PaintLine(QPainter& painter, int64_t row, const LinePainter::Colors& colors);
   void UpdateScrollBars();
   void NoteWidth(int64_t columns);
   void RestartBlink();
@@ -198,4 +202,6 @@ private:
   QPoint doubleClickPoint_;
 
   QList<QKeyCombination> reserved_;
+  int wheelAngle_ = 0;
+  std::string lineBytes_; // one row's bytes while painting
 };

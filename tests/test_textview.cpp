@@ -82,6 +82,7 @@ private slots:
   void latinBytesPaintAsTheirCharacters();
   void farEndOfHugeLinePaintsItsTail();
   void selectionIsPaintedPalerWithoutFocus();
+  void caretBlinks();
 
   // Keys.
   void arrowsHomeAndEndMoveTheCaret();
@@ -267,6 +268,23 @@ void TestTextView::selectionIsPaintedPalerWithoutFocus() {
   const QColor unfocused = Shot(*view).pixelColor(inside);
   QVERIFY(unfocused != focused);
   QVERIFY(unfocused.lightness() > focused.lightness());
+}
+
+void TestTextView::caretBlinks() {
+  QApplication::setCursorFlashTime(200);
+  auto view = MakeView("blink");
+  view->activateWindow();
+  view->setFocus();
+  QVERIFY(QTest::qWaitForWindowActive(view.get()));
+  view->GoTo(2);
+  const QPoint caret(static_cast<int>(std::floor(view->XOfColumn(2))), view->LineHeight() / 2);
+  const QColor text = view->palette().color(QPalette::Text);
+  QTRY_COMPARE(Shot(*view).pixelColor(caret), text);
+  QTRY_VERIFY(Shot(*view).pixelColor(caret) != text);
+  QTRY_COMPARE(Shot(*view).pixelColor(caret), text);
+  view->clearFocus();
+  QTest::qWait(250);
+  QVERIFY(Shot(*view).pixelColor(caret) != text);
 }
 
 // ---------------------------------------------------------------------------
@@ -694,6 +712,14 @@ void TestTextView::wheelScrolls() {
   QVERIFY(view->FirstVisibleColumn() > 0);
   QCOMPARE(view->Caret(), 0);
   QCOMPARE(view->horizontalScrollBar()->value(), view->FirstVisibleColumn());
+  // Parts of a notch add up.
+  const int64_t line = view->FirstVisibleLine();
+  for (int i = 0; i < 4; ++i) {
+    QWheelEvent part(QPointF(10, 10), view->viewport()->mapToGlobal(QPointF(10, 10)), QPoint(),
+                     QPoint(0, -30), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view->viewport(), &part);
+  }
+  QCOMPARE(view->FirstVisibleLine(), line + QApplication::wheelScrollLines());
   view->verticalScrollBar()->setValue(50);
   QCOMPARE(view->FirstVisibleLine(), 50);
 }
