@@ -124,7 +124,7 @@ std::size_t LineColumns::NearestBoundary(std::size_t start, std::size_t end, int
 
 void LineColumns::Changed(std::size_t position) {
   lines_.erase(std::remove_if(lines_.begin(), lines_.end(),
-                              [&](const Line& line) { return line.start >= position; }),
+                              [&](const Line& line) { return line.start > position; }),
                lines_.end());
   for (Line& line : lines_) {
     if (line.scanned <= position)

@@ -109,11 +109,6 @@ int64_t TextView::ColumnOf(int64_t position) const {
   return columns_.ColumnOf(text_.LineStart(line), text_.LineEnd(line), U(position));
 }
 
-int64_t TextView::LineWidth(std::size_t line) const {
-  const std::size_t end = text_.LineEnd(line);
-  return columns_.ColumnOf(text_.LineStart(line), end, end);
-}
-
 qreal TextView::ColumnWidth() const {
   return painter_->CellWidth();
 }
@@ -220,6 +215,13 @@ void TextView::SetSelection(std::size_t anchor, std::size_t caret, bool keepColu
     emit SelectionChanged();
 }
 
+void TextView::PlaceAfterChange(std::size_t caret) {
+  // The text changed under the caret, which is news even where it stays.
+  anchor_ = caret_ = std::min(caret, text_.Size());
+  SetSelection(caret_, caret_);
+  emit SelectionChanged();
+}
+
 void TextView::Select(int64_t anchor, int64_t caret) {
   history_.Seal();
   SetSelection(U(anchor), U(caret));
@@ -262,8 +264,7 @@ void TextView::Edit(const TextPiece& inserted, bool typed) {
   else
     history_.Record(std::move(step));
   TextHasChanged();
-  SetSelection(from + inserted.Size(), from + inserted.Size());
-  emit SelectionChanged();
+  PlaceAfterChange(from + inserted.Size());
 }
 
 void TextView::Replace(int64_t from, int64_t to, const QByteArray& bytes, Recording recording) {
@@ -282,8 +283,7 @@ void TextView::ReplaceSelection(const QByteArray& bytes, Recording recording) {
   Splice(from, U(SelectionEnd()), TextPiece(inserted));
   history_.Clear();
   TextHasChanged();
-  SetSelection(from + inserted.size(), from + inserted.size());
-  emit SelectionChanged();
+  PlaceAfterChange(from + inserted.size());
 }
 
 void TextView::Type(const QString& text) {
@@ -337,8 +337,7 @@ void TextView::Paste() {
 void TextView::Restore(std::size_t at, std::size_t removed, const TextPiece& inserted) {
   Splice(at, at + removed, inserted);
   TextHasChanged();
-  SetSelection(at + inserted.Size(), at + inserted.Size());
-  emit SelectionChanged();
+  PlaceAfterChange(at + inserted.Size());
 }
 
 void TextView::Undo() {

@@ -163,6 +163,7 @@ private:
   void SelectWordAt(std::size_t position);
   void SelectLineAt(std::size_t position);
   void SetSelection(std::size_t anchor, std::size_t caret, bool keepColumn = false);
+  void PlaceAfterChange(std::size_t caret);
   void EnsureCaretVisible();
   void AutoScroll();
 
@@ -174,7 +175,6 @@ private:
   void NoteWidth(int64_t columns);
   void RestartBlink();
   QRect CaretRect() const;
-  int64_t LineWidth(std::size_t line) const;
 
   TextBuffer text_;
   mutable LineColumns columns_;

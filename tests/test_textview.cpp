@@ -170,6 +170,18 @@ void TestTextView::longLineColumnsFollowEdits() {
   columns.Changed(5000);
   for (std::size_t offset : {4999ul, 5001ul, 9000ul, 30003ul})
     QCOMPARE(columns.ColumnOf(0, line.size(), offset), NaiveColumn(line, offset));
+  // An edit at the very start of a long line after another.
+  TextBuffer two;
+  std::string second(9000, 'z');
+  second[100] = '\t';
+  two.Append("first\n" + second);
+  LineColumns twoColumns(two);
+  QCOMPARE(twoColumns.ColumnOf(6, 6 + 9000, 6 + 8000), NaiveColumn(second, 8000));
+  two.Insert(6, "\t");
+  second.insert(0, "\t");
+  twoColumns.Changed(6);
+  QCOMPARE(twoColumns.ColumnOf(6, 6 + 9001, 6 + 8000), NaiveColumn(second, 8000));
+  QCOMPARE(twoColumns.ColumnOf(6, 6 + 9001, 6 + 9001), NaiveColumn(second, 9001));
   // A long line without tabs is plain arithmetic.
   TextBuffer plain;
   plain.Append(std::string(100000, 'y'));
