@@ -60,6 +60,12 @@ void Run(const char* name, const std::string& piece, std::size_t pieces) {
                 QApplication::sendEvent(&view, &key);
               }));
   std::printf("  repaint     %9.2f ms\n", Msecs([&] { Repaint(view); }));
+  std::printf("  type at top %9.2f ms\n", Msecs([&] {
+                Press(view, Qt::Key_Home, Qt::ControlModifier);
+                QKeyEvent key(QEvent::KeyPress, Qt::Key_Y, Qt::NoModifier, QStringLiteral("y"));
+                QApplication::sendEvent(&view, &key);
+              }));
+  std::printf("  repaint     %9.2f ms\n", Msecs([&] { Repaint(view); }));
 }
 
 } // namespace
