@@ -17,7 +17,7 @@ class LineColumns {
 public:
   static constexpr int64_t kTabWidth = 8;
   static constexpr std::size_t kStep = 4096;
-  static constexpr std::size_t kMaxLines = 64;
+  static constexpr std::size_t kMaxLines = 256;
 
   // The text must outlive this.
   explicit LineColumns(const TextBuffer& text) : text_(text) {}
