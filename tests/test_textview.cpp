@@ -100,6 +100,7 @@ private slots:
   void undoTakesBackAWordAtATime();
   void pauseInTypingStartsAStep();
   void notUndoableChangesEmptyTheHistory();
+  void randomEditsUndoAndRedoInFull();
   void copyPutsASnapshotOnTheClipboard();
   void cutAndPasteKeys();
   void pasteTurnsTextIntoLatin1Lines();
@@ -536,6 +537,51 @@ void TestTextView::pauseInTypingStartsAStep() {
   QTest::keyClicks(view.get(), "cd");
   view->Undo();
   QCOMPARE(All(*view), std::string("ab"));
+}
+
+void TestTextView::randomEditsUndoAndRedoInFull() {
+  // Long lines with tabs, so that the kept columns are put to the test too.
+  std::mt19937 random(11);
+  auto bytes = [&](std::size_t count) {
+    std::string out;
+    for (std::size_t i = 0; i < count; ++i)
+      out += "ab \t\n\x01\xE9"[random() % 7];
+    return out;
+  };
+  std::string start;
+  for (int i = 0; i < 4; ++i)
+    start += std::string(6000 + 997 * i, 'x') + "\t" + std::string(3000, 'y') + "\n";
+  auto view = MakeView(start);
+  std::string model = start;
+  for (int step = 0; step < 300; ++step) {
+    const auto a = random() % (model.size() + 1);
+    const auto b = std::min<std::size_t>(model.size(), a + random() % 50);
+    view->Select(static_cast<int64_t>(a), static_cast<int64_t>(b));
+    const std::string put = random() % 3 == 0 ? std::string() : bytes(random() % 20);
+    if (put.size() == 1 && a == b && put[0] >= ' ') {
+      QTest::keyClicks(view.get(), QString(QLatin1Char(put[0])));
+    } else if (put.empty() && a == b && a > 0) {
+      Keys(*view, Qt::Key_Backspace);
+      model.erase(a - 1, 1);
+      continue;
+    } else {
+      view->ReplaceSelection(QByteArray::fromStdString(put), TextView::Recording::Undoable);
+    }
+    model.replace(a, b - a, put);
+  }
+  QCOMPARE(All(*view), model);
+  for (int probe = 0; probe < 200; ++probe) {
+    const auto at = random() % (model.size() + 1);
+    const std::size_t lineStart = model.rfind('\n', at == 0 ? 0 : at - 1);
+    const std::size_t from = at == 0 || lineStart == std::string::npos ? 0 : lineStart + 1;
+    QCOMPARE(view->ColumnOf(static_cast<int64_t>(at)), NaiveColumn(model.substr(from), at - from));
+  }
+  while (view->CanUndo())
+    view->Undo();
+  QCOMPARE(All(*view), start);
+  while (view->CanRedo())
+    view->Redo();
+  QCOMPARE(All(*view), model);
 }
 
 void TestTextView::notUndoableChangesEmptyTheHistory() {
