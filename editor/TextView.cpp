@@ -1,0 +1,854 @@
+#include "editor/TextView.h"
+
+#include "editor/LinePainter.h"
+#include "editor/PasteFilter.h"
+#include "editor/SnapshotMimeData.h"
+#include "editor/WordRule.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDropEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QScrollBar>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+std::size_t U(int64_t value) {
+  return static_cast<std::size_t>(std::max<int64_t>(0, value));
+}
+
+// Clicks closer together than this, in pixels, count as one place.
+constexpr int kClickSlop = 4;
+// Dragging past an edge scrolls this often, in milliseconds.
+constexpr int kDragScrollMsecs = 40;
+
+QFont DefaultFont() {
+  // The document font of the program: Courier, 13 pixels high at 96 dpi.
+  QFont font(QStringLiteral("Courier"));
+  font.setStyleHint(QFont::TypeWriter);
+  font.setFixedPitch(true);
+  font.setPixelSize(13);
+  return font;
+}
+
+} // namespace
+
+TextView::TextView(QWidget* parent)
+    : QAbstractScrollArea(parent), columns_(text_),
+      painter_(std::make_unique<LinePainter>(DefaultFont())) {
+  setFont(DefaultFont());
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  setFocusPolicy(Qt::StrongFocus);
+  setAttribute(Qt::WA_InputMethodEnabled);
+  viewport()->setCursor(Qt::IBeamCursor);
+  viewport()->setBackgroundRole(QPalette::Base);
+  viewport()->setAcceptDrops(true);
+  clock_.start();
+  connect(&blink_, &QTimer::timeout, this, [this] {
+    caretShown_ = !caretShown_;
+    viewport()->update(CaretRect());
+  });
+  dragScroll_.setInterval(kDragScrollMsecs);
+  connect(&dragScroll_, &QTimer::timeout, this, &TextView::AutoScroll);
+  connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
+    if (!settingBars_)
+      firstLine_ = lineScroll_.FromBar(value);
+    viewport()->update();
+  });
+  connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
+    if (!settingBars_)
+      firstColumn_ = columnScroll_.FromBar(value);
+    viewport()->update();
+  });
+  UpdateScrollBars();
+}
+
+TextView::~TextView() = default;
+
+// ---------------------------------------------------------------------------
+// Text and view queries
+
+QByteArray TextView::Range(int64_t from, int64_t to) const {
+  const std::size_t begin = U(from);
+  const std::size_t end = std::min(U(to), text_.Size());
+  if (end <= begin)
+    return QByteArray();
+  QByteArray bytes(static_cast<qsizetype>(end - begin), Qt::Uninitialized);
+  text_.CopyOut(begin, end, bytes.data());
+  return bytes;
+}
+
+int64_t TextView::LineOf(int64_t position) const {
+  return static_cast<int64_t>(text_.LineOf(U(position)));
+}
+
+int64_t TextView::LineStart(int64_t line) const {
+  return static_cast<int64_t>(text_.LineStart(U(line)));
+}
+
+int64_t TextView::LineEnd(int64_t line) const {
+  return static_cast<int64_t>(text_.LineEnd(U(line)));
+}
+
+int64_t TextView::VisibleLineCount() const {
+  return std::max(1, viewport()->height() / painter_->LineHeight());
+}
+
+int64_t TextView::VisibleColumnCount() const {
+  return std::max<int64_t>(
+      1, static_cast<int64_t>(std::floor(viewport()->width() / painter_->CellWidth())));
+}
+
+int64_t TextView::ColumnOf(int64_t position) const {
+  const std::size_t line = text_.LineOf(U(position));
+  return columns_.ColumnOf(text_.LineStart(line), text_.LineEnd(line), U(position));
+}
+
+qreal TextView::ColumnWidth() const {
+  return painter_->CellWidth();
+}
+
+int TextView::LineHeight() const {
+  return painter_->LineHeight();
+}
+
+qreal TextView::XOfColumn(int64_t column) const {
+  return painter_->X(column, firstColumn_);
+}
+
+int64_t TextView::PositionAt(QPoint point) const {
+  const int64_t row = point.y() < 0 ? -1 : point.y() / painter_->LineHeight();
+  const auto line =
+      static_cast<std::size_t>(std::clamp<int64_t>(firstLine_ + row, 0, LineCount() - 1));
+  const int64_t column =
+      firstColumn_ + static_cast<int64_t>(std::lround(point.x() / painter_->CellWidth()));
+  return static_cast<int64_t>(
+      columns_.NearestBoundary(text_.LineStart(line), text_.LineEnd(line), column));
+}
+
+// ---------------------------------------------------------------------------
+// Scrolling
+
+void TextView::NoteWidth(int64_t columns) {
+  if (columns <= widest_)
+    return;
+  widest_ = columns;
+  UpdateScrollBars();
+}
+
+void TextView::UpdateScrollBars() {
+  lineScroll_.SetRange(LineCount() - VisibleLineCount(), VisibleLineCount());
+  // One column more than the widest line, for the caret after its end.
+  columnScroll_.SetRange(widest_ + 1 - VisibleColumnCount(), VisibleColumnCount());
+  firstLine_ = std::clamp<int64_t>(firstLine_, 0, lineScroll_.Maximum());
+  firstColumn_ = std::clamp<int64_t>(firstColumn_, 0, columnScroll_.Maximum());
+  settingBars_ = true;
+  auto apply = [](QScrollBar* bar, const ScrollMapping& map, int64_t first) {
+    bar->setRange(0, map.BarMaximum());
+    bar->setPageStep(map.BarPage());
+    bar->setSingleStep(map.Scaled() ? std::max(1, map.BarPage() / 16) : 1);
+    bar->setValue(map.ToBar(first));
+  };
+  apply(verticalScrollBar(), lineScroll_, firstLine_);
+  apply(horizontalScrollBar(), columnScroll_, firstColumn_);
+  settingBars_ = false;
+}
+
+void TextView::ScrollTo(int64_t line, int64_t column) {
+  firstLine_ = line;
+  firstColumn_ = column;
+  UpdateScrollBars();
+  viewport()->update();
+}
+
+void TextView::scrollContentsBy(int, int) {
+  viewport()->update();
+}
+
+void TextView::resizeEvent(QResizeEvent* event) {
+  QAbstractScrollArea::resizeEvent(event);
+  UpdateScrollBars();
+}
+
+void TextView::EnsureCaretVisible() {
+  const std::size_t line = text_.LineOf(caret_);
+  const std::size_t start = text_.LineStart(line);
+  const std::size_t end = text_.LineEnd(line);
+  const int64_t column = columns_.ColumnOf(start, end, caret_);
+  NoteWidth(columns_.ColumnOf(start, end, end));
+  int64_t first = firstLine_;
+  const auto caretLine = static_cast<int64_t>(line);
+  if (caretLine < first)
+    first = caretLine;
+  else if (caretLine >= first + VisibleLineCount())
+    first = caretLine - VisibleLineCount() + 1;
+  int64_t left = firstColumn_;
+  const int64_t columns = VisibleColumnCount();
+  if (column < left)
+    left = std::max<int64_t>(0, column - columns / 4);
+  else if (column >= left + columns)
+    left = column - columns + 1 + columns / 4;
+  if (first != firstLine_ || left != firstColumn_)
+    ScrollTo(first, left);
+}
+
+// ---------------------------------------------------------------------------
+// Selection
+
+void TextView::SetSelection(std::size_t anchor, std::size_t caret, bool keepColumn) {
+  anchor = std::min(anchor, text_.Size());
+  caret = std::min(caret, text_.Size());
+  if (!keepColumn)
+    wantedColumn_ = -1;
+  const bool moved = anchor != anchor_ || caret != caret_;
+  anchor_ = anchor;
+  caret_ = caret;
+  EnsureCaretVisible();
+  RestartBlink();
+  viewport()->update();
+  if (moved)
+    emit SelectionChanged();
+}
+
+void TextView::PlaceAfterChange(std::size_t caret) {
+  // The text changed under the caret, which is news even where it stays.
+  anchor_ = caret_ = std::min(caret, text_.Size());
+  SetSelection(caret_, caret_);
+  emit SelectionChanged();
+}
+
+void TextView::Select(int64_t anchor, int64_t caret) {
+  history_.Seal();
+  SetSelection(U(anchor), U(caret));
+}
+
+void TextView::SelectAll() {
+  Select(0, Length());
+}
+
+QByteArray TextView::SelectedText(int64_t limit) const {
+  const int64_t start = SelectionStart();
+  return Range(start, start + std::min(std::max<int64_t>(0, limit), SelectionEnd() - start));
+}
+
+// ---------------------------------------------------------------------------
+// Edits
+
+void TextView::TextHasChanged() {
+  UpdateScrollBars();
+  viewport()->update();
+  emit TextChanged();
+}
+
+void TextView::Splice(std::size_t from, std::size_t to, const TextPiece& inserted) {
+  if (to > from)
+    text_.Erase(from, to);
+  inserted.InsertInto(text_, from);
+  columns_.Changed(from);
+}
+
+void TextView::Edit(const TextPiece& inserted, bool typed) {
+  const std::size_t from = U(SelectionStart());
+  const std::size_t to = U(SelectionEnd());
+  if (from == to && inserted.Empty())
+    return;
+  EditStep step{from, TextPiece::Of(text_, from, to), inserted};
+  Splice(from, to, inserted);
+  if (typed)
+    history_.RecordTyping(std::move(step), clock_.elapsed());
+  else
+    history_.Record(std::move(step));
+  TextHasChanged();
+  PlaceAfterChange(from + inserted.Size());
+}
+
+void TextView::Replace(int64_t from, int64_t to, const QByteArray& bytes, Recording recording) {
+  anchor_ = std::min(U(from), text_.Size());
+  caret_ = std::clamp(U(to), anchor_, text_.Size());
+  ReplaceSelection(bytes, recording);
+}
+
+void TextView::ReplaceSelection(const QByteArray& bytes, Recording recording) {
+  const std::string inserted(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+  if (recording == Recording::Undoable) {
+    Edit(TextPiece(inserted), false);
+    return;
+  }
+  const std::size_t from = U(SelectionStart());
+  Splice(from, U(SelectionEnd()), TextPiece(inserted));
+  history_.Clear();
+  TextHasChanged();
+  PlaceAfterChange(from + inserted.size());
+}
+
+void TextView::Type(const QString& text) {
+  PasteFilter filter;
+  filter.AddText(text);
+  Edit(TextPiece::Whole(filter.Finish()), true);
+}
+
+void TextView::DeleteSelection() {
+  if (HasSelection())
+    Edit(TextPiece(), false);
+}
+
+void TextView::Cut() {
+  if (!HasSelection())
+    return;
+  Copy();
+  DeleteSelection();
+}
+
+void TextView::Copy() {
+  if (HasSelection())
+    PutOnClipboard(QClipboard::Clipboard);
+}
+
+void TextView::PutOnClipboard(QClipboard::Mode mode) const {
+  QApplication::clipboard()->setMimeData(
+      new SnapshotMimeData(text_, U(SelectionStart()), U(SelectionEnd())), mode);
+}
+
+void TextView::PasteFrom(QClipboard::Mode mode) {
+  const QMimeData* mime = QApplication::clipboard()->mimeData(mode);
+  if (!mime || !mime->hasText())
+    return;
+  PasteFilter filter;
+  if (const auto* own = qobject_cast<const SnapshotMimeData*>(mime))
+    own->Snapshot().VisitRange(own->Begin(), own->End(), [&](const char* data, std::size_t length) {
+      filter.AddBytes(data, length);
+    });
+  else
+    filter.AddText(mime->text());
+  TextPiece piece = TextPiece::Whole(filter.Finish());
+  if (!piece.Empty())
+    Edit(piece, false);
+}
+
+void TextView::Paste() {
+  PasteFrom(QClipboard::Clipboard);
+}
+
+void TextView::Restore(std::size_t at, std::size_t removed, const TextPiece& inserted) {
+  Splice(at, at + removed, inserted);
+  TextHasChanged();
+  PlaceAfterChange(at + inserted.Size());
+}
+
+void TextView::Undo() {
+  if (!history_.CanUndo())
+    return;
+  const EditStep& step = history_.Undo();
+  Restore(step.position, step.inserted.Size(), step.removed);
+}
+
+void TextView::Redo() {
+  if (!history_.CanRedo())
+    return;
+  const EditStep& step = history_.Redo();
+  Restore(step.position, step.removed.Size(), step.inserted);
+}
+
+void TextView::Clear() {
+  text_.Clear();
+  columns_.Clear();
+  history_.Clear();
+  widest_ = 0;
+  anchor_ = caret_ = 0;
+  firstLine_ = firstColumn_ = 0;
+  TextHasChanged();
+  emit SelectionChanged();
+}
+
+void TextView::Append(const char* data, std::size_t length) {
+  if (length == 0)
+    return;
+  text_.Append(data, length);
+  history_.Clear();
+  // Known columns of a long last line go on from where they were, so that
+  // its end is known as soon as the text is in.
+  const std::size_t last = text_.LineCount() - 1;
+  const std::size_t start = text_.LineStart(last);
+  if (text_.Size() - start > LineColumns::kStep)
+    NoteWidth(columns_.ColumnOf(start, text_.Size(), text_.Size()));
+  TextHasChanged();
+}
+
+// ---------------------------------------------------------------------------
+// Keys
+
+void TextView::ReserveKeys(const QList<QKeySequence>& keys) {
+  for (const QKeySequence& key : keys)
+    if (!key.isEmpty())
+      reserved_.append(key[0]);
+}
+
+bool TextView::IsReserved(const QKeyEvent* event) const {
+  return reserved_.contains(event->keyCombination());
+}
+
+bool TextView::event(QEvent* event) {
+  if (event->type() == QEvent::ShortcutOverride) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (!IsReserved(key) && IsOwnKey(key)) {
+      key->accept();
+      return true;
+    }
+  }
+  if (event->type() == QEvent::KeyPress) {
+    // Tab is text here, not a move to the next widget.
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Tab &&
+        !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+      keyPressEvent(key);
+      return true;
+    }
+  }
+  if (event->type() == QEvent::FontChange) {
+    painter_ = std::make_unique<LinePainter>(font());
+    UpdateScrollBars();
+  }
+  return QAbstractScrollArea::event(event);
+}
+
+bool TextView::IsOwnKey(const QKeyEvent* event) const {
+  const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+  const int key = event->key();
+  if (mods & Qt::ControlModifier) {
+    // The editing keys taken with Control; any others are left to the
+    // window's shortcuts.
+    static const int kOwn[] = {Qt::Key_Z,   Qt::Key_Y,    Qt::Key_X,      Qt::Key_C,
+                               Qt::Key_V,   Qt::Key_A,    Qt::Key_Insert, Qt::Key_Home,
+                               Qt::Key_End, Qt::Key_Left, Qt::Key_Right};
+    return std::find(std::begin(kOwn), std::end(kOwn), key) != std::end(kOwn);
+  }
+  return !event->text().isEmpty() || key == Qt::Key_Insert || key == Qt::Key_Delete ||
+         key == Qt::Key_Home || key == Qt::Key_End;
+}
+
+bool TextView::HandleCommand(const QKeyEvent* event) {
+  const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+  const int key = event->key();
+  const bool control = mods == Qt::ControlModifier;
+  const bool shift = mods == Qt::ShiftModifier;
+  if (control && key == Qt::Key_Z)
+    Undo();
+  else if ((control && key == Qt::Key_Y) ||
+           (mods == (Qt::ControlModifier | Qt::ShiftModifier) && key == Qt::Key_Z))
+    Redo();
+  else if ((control && key == Qt::Key_X) || (shift && key == Qt::Key_Delete))
+    Cut();
+  else if ((control && key == Qt::Key_C) || (control && key == Qt::Key_Insert))
+    Copy();
+  else if ((control && key == Qt::Key_V) || (shift && key == Qt::Key_Insert))
+    Paste();
+  else if (control && key == Qt::Key_A)
+    SelectAll();
+  else if (key == Qt::Key_Backspace && (mods == Qt::NoModifier || shift)) {
+    if (!HasSelection() && caret_ > 0)
+      anchor_ = caret_ - 1;
+    DeleteSelection();
+  } else if (key == Qt::Key_Delete && mods == Qt::NoModifier) {
+    if (!HasSelection() && caret_ < text_.Size())
+      anchor_ = caret_ + 1;
+    DeleteSelection();
+  } else if (key == Qt::Key_Tab && mods == Qt::NoModifier)
+    Type(QStringLiteral("\t"));
+  else if ((key == Qt::Key_Return || key == Qt::Key_Enter) && (mods == Qt::NoModifier || shift))
+    Type(QStringLiteral("\n"));
+  else
+    return false;
+  return true;
+}
+
+std::size_t TextView::LineMoved(int64_t lines) const {
+  const auto line = static_cast<int64_t>(text_.LineOf(caret_));
+  const auto target =
+      static_cast<std::size_t>(std::clamp<int64_t>(line + lines, 0, LineCount() - 1));
+  const int64_t column = wantedColumn_ >= 0 ? wantedColumn_ : ColumnOf(Caret());
+  return columns_.NearestBoundary(text_.LineStart(target), text_.LineEnd(target), column);
+}
+
+std::size_t TextView::Moved(int key, bool control) const {
+  const std::size_t line = text_.LineOf(caret_);
+  switch (key) {
+  case Qt::Key_Left:
+    if (!control)
+      return caret_ > 0 ? caret_ - 1 : 0;
+    return WordLeft(caret_);
+  case Qt::Key_Right:
+    if (!control)
+      return std::min(caret_ + 1, text_.Size());
+    return WordRight(caret_);
+  case Qt::Key_Up:
+    return control ? caret_ : LineMoved(-1);
+  case Qt::Key_Down:
+    return control ? caret_ : LineMoved(1);
+  case Qt::Key_PageUp:
+    return LineMoved(-VisibleLineCount());
+  case Qt::Key_PageDown:
+    return LineMoved(VisibleLineCount());
+  case Qt::Key_Home:
+    return control ? 0 : text_.LineStart(line);
+  case Qt::Key_End:
+    return control ? text_.Size() : text_.LineEnd(line);
+  default:
+    return caret_;
+  }
+}
+
+bool TextView::HandleMove(const QKeyEvent* event) {
+  const int key = event->key();
+  if (key != Qt::Key_Left && key != Qt::Key_Right && key != Qt::Key_Up && key != Qt::Key_Down &&
+      key != Qt::Key_Home && key != Qt::Key_End && key != Qt::Key_PageUp && key != Qt::Key_PageDown)
+    return false;
+  const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+  if (mods & ~(Qt::ShiftModifier | Qt::ControlModifier))
+    return false;
+  const bool vertical =
+      key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_PageUp || key == Qt::Key_PageDown;
+  if (vertical && wantedColumn_ < 0)
+    wantedColumn_ = ColumnOf(Caret());
+  const std::size_t caret = Moved(key, mods & Qt::ControlModifier);
+  const bool extend = mods & Qt::ShiftModifier;
+  history_.Seal();
+  // A page move takes the view along with the caret.
+  if (key == Qt::Key_PageUp || key == Qt::Key_PageDown) {
+    const int64_t lines = key == Qt::Key_PageUp ? -VisibleLineCount() : VisibleLineCount();
+    ScrollTo(firstLine_ + lines, firstColumn_);
+  }
+  SetSelection(extend ? anchor_ : caret, caret, vertical);
+  return true;
+}
+
+void TextView::keyPressEvent(QKeyEvent* event) {
+  if (IsReserved(event)) {
+    event->ignore();
+    return;
+  }
+  if (HandleCommand(event) || HandleMove(event)) {
+    event->accept();
+    return;
+  }
+  const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+  const QString text = event->text();
+  // Control with Alt is AltGr on some keyboards, which types.
+  const bool typing = !(mods & Qt::ControlModifier) || (mods & Qt::AltModifier);
+  if (typing && !text.isEmpty() && text[0] >= QChar(0x20) && text[0] != QChar(0x7F)) {
+    Type(text);
+    event->accept();
+    return;
+  }
+  event->ignore();
+}
+
+void TextView::inputMethodEvent(QInputMethodEvent* event) {
+  if (!event->commitString().isEmpty())
+    Type(event->commitString());
+  event->accept();
+}
+
+QVariant TextView::inputMethodQuery(Qt::InputMethodQuery query) const {
+  switch (query) {
+  case Qt::ImEnabled:
+    return true;
+  case Qt::ImCursorRectangle:
+    return QRectF(CaretRect().translated(viewport()->pos()));
+  case Qt::ImFont:
+    return font();
+  default:
+    return QAbstractScrollArea::inputMethodQuery(query);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Words and lines
+
+std::size_t TextView::WordRight(std::size_t from) const {
+  if (from >= text_.Size())
+    return text_.Size();
+  const ByteClass first = WordRule::ClassOf(text_.At(from));
+  std::size_t at = from + 1;
+  if (first != ByteClass::LineEnd)
+    at = WordRule::RunEnd(text_, at, first);
+  return WordRule::RunEnd(text_, at, ByteClass::Blank);
+}
+
+std::size_t TextView::WordLeft(std::size_t from) const {
+  const std::size_t at = WordRule::RunStart(text_, from, ByteClass::Blank);
+  if (at == 0)
+    return 0;
+  const ByteClass kind = WordRule::ClassOf(text_.At(at - 1));
+  return kind == ByteClass::LineEnd ? at - 1 : WordRule::RunStart(text_, at - 1, kind);
+}
+
+void TextView::SelectWordAt(std::size_t position) {
+  const std::size_t size = text_.Size();
+  if (size == 0)
+    return;
+  // At a line's end the word before is meant.
+  std::size_t at = std::min(position, size - 1);
+  if (at > 0 && WordRule::ClassOf(text_.At(at)) == ByteClass::LineEnd)
+    --at;
+  const ByteClass kind = WordRule::ClassOf(text_.At(at));
+  if (kind == ByteClass::LineEnd) {
+    SetSelection(at, at);
+    return;
+  }
+  SetSelection(WordRule::RunStart(text_, at, kind), WordRule::RunEnd(text_, at + 1, kind));
+}
+
+void TextView::SelectLineAt(std::size_t position) {
+  const std::size_t line = text_.LineOf(position);
+  const std::size_t end = text_.LineEnd(line);
+  SetSelection(text_.LineStart(line), std::min(end + 1, text_.Size()));
+}
+
+// ---------------------------------------------------------------------------
+// Mouse
+
+void TextView::mousePressEvent(QMouseEvent* event) {
+  const QPoint point = event->position().toPoint();
+  const auto position = U(PositionAt(point));
+  history_.Seal();
+  if (event->button() == Qt::MiddleButton) {
+    if (QApplication::clipboard()->supportsSelection()) {
+      SetSelection(position, position);
+      PasteFrom(QClipboard::Selection);
+    }
+    return;
+  }
+  if (event->button() != Qt::LeftButton)
+    return;
+  const bool triple = sinceDoubleClick_.isValid() &&
+                      sinceDoubleClick_.elapsed() < QApplication::doubleClickInterval() &&
+                      (point - doubleClickPoint_).manhattanLength() <= kClickSlop;
+  sinceDoubleClick_.invalidate();
+  if (triple) {
+    SelectLineAt(position);
+    return;
+  }
+  dragging_ = true;
+  dragPoint_ = point;
+  const bool extend = event->modifiers() & Qt::ShiftModifier;
+  SetSelection(extend ? anchor_ : position, position);
+}
+
+void TextView::mouseMoveEvent(QMouseEvent* event) {
+  if (!dragging_ || !(event->buttons() & Qt::LeftButton))
+    return;
+  dragPoint_ = event->position().toPoint();
+  if (viewport()->rect().contains(dragPoint_)) {
+    dragScroll_.stop();
+    SetSelection(anchor_, U(PositionAt(dragPoint_)));
+  } else if (!dragScroll_.isActive()) {
+    AutoScroll();
+    dragScroll_.start();
+  }
+}
+
+void TextView::AutoScroll() {
+  const QRect area = viewport()->rect();
+  int64_t lines = 0;
+  int64_t columns = 0;
+  if (dragPoint_.y() < 0)
+    lines = -1;
+  else if (dragPoint_.y() >= area.height())
+    lines = 1;
+  if (dragPoint_.x() < 0)
+    columns = -4;
+  else if (dragPoint_.x() >= area.width())
+    columns = 4;
+  ScrollTo(firstLine_ + lines, firstColumn_ + columns);
+  const QPoint inside(std::clamp(dragPoint_.x(), 0, area.width() - 1),
+                      std::clamp(dragPoint_.y(), 0, area.height() - 1));
+  SetSelection(anchor_, U(PositionAt(inside)));
+}
+
+void TextView::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton || !dragging_)
+    return;
+  dragging_ = false;
+  dragScroll_.stop();
+  if (HasSelection() && QApplication::clipboard()->supportsSelection())
+    PutOnClipboard(QClipboard::Selection);
+}
+
+void TextView::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) {
+    mousePressEvent(event);
+    return;
+  }
+  doubleClickPoint_ = event->position().toPoint();
+  sinceDoubleClick_.start();
+  dragging_ = false;
+  SelectWordAt(U(PositionAt(doubleClickPoint_)));
+  if (HasSelection() && QApplication::clipboard()->supportsSelection())
+    PutOnClipboard(QClipboard::Selection);
+}
+
+void TextView::wheelEvent(QWheelEvent* event) {
+  const QPoint delta = event->angleDelta();
+  const bool sideways = (event->modifiers() & Qt::ShiftModifier) || delta.x() != 0;
+  // Fine-grained wheels send parts of a notch; they add up.
+  wheelAngle_ += sideways && delta.x() != 0 ? delta.x() : delta.y();
+  const int steps = wheelAngle_ / QWheelEvent::DefaultDeltasPerStep;
+  wheelAngle_ -= steps * QWheelEvent::DefaultDeltasPerStep;
+  const int64_t amount = -static_cast<int64_t>(steps) * QApplication::wheelScrollLines();
+  if (sideways)
+    ScrollTo(firstLine_, firstColumn_ + amount * 2);
+  else
+    ScrollTo(firstLine_ + amount, firstColumn_);
+  event->accept();
+}
+
+QMenu* TextView::CreateContextMenu(QWidget* parent) {
+  auto* menu = new QMenu(parent);
+  auto add = [&](const QString& text, bool enabled, void (TextView::*slot)()) {
+    QAction* action = menu->addAction(text, this, slot);
+    action->setEnabled(enabled);
+  };
+  const bool hasText =
+      QApplication::clipboard()->mimeData() && QApplication::clipboard()->mimeData()->hasText();
+  add(tr("&Undo"), CanUndo(), &TextView::Undo);
+  add(tr("&Redo"), CanRedo(), &TextView::Redo);
+  menu->addSeparator();
+  add(tr("Cu&t"), HasSelection(), &TextView::Cut);
+  add(tr("&Copy"), HasSelection(), &TextView::Copy);
+  add(tr("&Paste"), hasText, &TextView::Paste);
+  add(tr("&Delete"), HasSelection(), &TextView::DeleteSelection);
+  menu->addSeparator();
+  add(tr("Select &All"), !text_.Empty(), &TextView::SelectAll);
+  return menu;
+}
+
+void TextView::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu* menu = CreateContextMenu(this);
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  menu->popup(event->globalPos());
+  event->accept();
+}
+
+bool TextView::OfferDrop(QDropEvent* event) {
+  // Files are for the window to open, not text to put in.
+  if (!event->mimeData()->hasUrls())
+    return false;
+  event->ignore();
+  emit DropOffered(event);
+  return true;
+}
+
+void TextView::dragEnterEvent(QDragEnterEvent* event) {
+  if (!OfferDrop(event) && event->mimeData()->hasText())
+    event->acceptProposedAction();
+}
+
+void TextView::dragMoveEvent(QDragMoveEvent* event) {
+  if (!OfferDrop(event) && event->mimeData()->hasText())
+    event->acceptProposedAction();
+}
+
+void TextView::dropEvent(QDropEvent* event) {
+  if (OfferDrop(event) || !event->mimeData()->hasText())
+    return;
+  history_.Seal();
+  const auto at = U(PositionAt(event->position().toPoint()));
+  SetSelection(at, at);
+  PasteFilter filter;
+  filter.AddText(event->mimeData()->text());
+  Edit(TextPiece::Whole(filter.Finish()), false);
+  event->acceptProposedAction();
+}
+
+// ---------------------------------------------------------------------------
+// Drawing
+
+void TextView::RestartBlink() {
+  caretShown_ = true;
+  blink_.stop();
+  const int flash = QApplication::cursorFlashTime();
+  if (hasFocus() && flash > 0)
+    blink_.start(flash / 2);
+}
+
+void TextView::focusInEvent(QFocusEvent* event) {
+  QAbstractScrollArea::focusInEvent(event);
+  RestartBlink();
+  viewport()->update();
+}
+
+void TextView::focusOutEvent(QFocusEvent* event) {
+  QAbstractScrollArea::focusOutEvent(event);
+  blink_.stop();
+  viewport()->update();
+}
+
+QRect TextView::CaretRect() const {
+  const int64_t row = static_cast<int64_t>(text_.LineOf(caret_)) - firstLine_;
+  const int64_t column = ColumnOf(Caret());
+  if (row < 0 || row > VisibleLineCount() || column < firstColumn_ ||
+      column > firstColumn_ + VisibleColumnCount() + 1)
+    return QRect();
+  const int x = static_cast<int>(std::floor(XOfColumn(column)));
+  return QRect(x - 1, static_cast<int>(row) * LineHeight(), 3, LineHeight());
+}
+
+LinePainter::Colors TextView::Colors() const {
+  const QPalette& pal = palette();
+  LinePainter::Colors colors{pal.color(QPalette::Text), pal.color(QPalette::Highlight),
+                             pal.color(QPalette::HighlightedText)};
+  if (!hasFocus()) {
+    // Without focus the selection stays visible, but paler.
+    const QColor base = pal.color(QPalette::Base);
+    const QColor mark = pal.color(QPalette::Highlight);
+    colors.selectionBack =
+        QColor((mark.red() + 2 * base.red()) / 3, (mark.green() + 2 * base.green()) / 3,
+               (mark.blue() + 2 * base.blue()) / 3);
+    colors.selectionText = colors.text;
+  }
+  return colors;
+}
+
+int64_t TextView::PaintLine(QPainter& painter, int64_t row, const LinePainter::Colors& colors) {
+  const auto line = static_cast<std::size_t>(firstLine_ + row);
+  const std::size_t start = text_.LineStart(line);
+  const std::size_t end = text_.LineEnd(line);
+  const int y = static_cast<int>(row) * LineHeight();
+  const int64_t width = columns_.ColumnOf(start, end, end);
+  const LineColumns::Cell cell = columns_.CellAt(start, end, firstColumn_);
+  // Only the bytes in view are read; each takes a column at least.
+  const int64_t columns = VisibleColumnCount() + 2;
+  const std::size_t stop = std::min(end, cell.position + static_cast<std::size_t>(columns));
+  lineBytes_.resize(stop - cell.position);
+  text_.CopyOut(cell.position, stop, lineBytes_.data());
+  const std::size_t selStart = U(SelectionStart());
+  const std::size_t selEnd = U(SelectionEnd());
+  painter_->Paint(painter, y,
+                  LinePainter::Run{lineBytes_.data(), lineBytes_.size(), cell.position, cell.column,
+                                   firstColumn_, columns},
+                  selStart, selEnd, colors);
+  if (end < text_.Size() && selStart <= end && end < selEnd)
+    painter_->PaintSelectedCell(painter, y, width, firstColumn_, colors);
+  return width;
+}
+
+void TextView::paintEvent(QPaintEvent*) {
+  QPainter painter(viewport());
+  painter.fillRect(viewport()->rect(), palette().color(QPalette::Base));
+  const LinePainter::Colors colors = Colors();
+  const int64_t rows = viewport()->height() / LineHeight() + 1;
+  int64_t widest = 0;
+  for (int64_t row = 0; row < rows && firstLine_ + row < LineCount(); ++row)
+    widest = std::max(widest, PaintLine(painter, row, colors));
+  if (caretShown_ && hasFocus())
+    painter.fillRect(CaretRect().adjusted(1, 0, -1, 0), colors.text);
+  // The scroll bars learn of wider lines once the painting is done.
+  if (widest > widest_)
+    QMetaObject::invokeMethod(
+        this, [this, widest] { NoteWidth(widest); }, Qt::QueuedConnection);
+}

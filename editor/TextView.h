@@ -1,0 +1,207 @@
+#pragma once
+// The document editor: 8-bit text held in a TextBuffer, drawn by the program
+// itself one screen at a time. Positions count bytes (a line break is one
+// LF), lines and columns count from 0; all of them are 64-bit, and nothing
+// the view does costs more for a position deep in a huge text or line than
+// for one at its start, but for the first look at a long line (LineColumns).
+//
+// Bytes are shown as ISO 8859-1 characters in a fixed-pitch font, one column
+// each; control bytes as a small coloured box with their hex value in one column, and a tab
+// up to the next multiple of 8 columns. Long lines are never wrapped.
+
+#include "editor/EditHistory.h"
+#include "editor/LineColumns.h"
+#include "editor/LinePainter.h"
+#include "editor/ScrollMapping.h"
+#include "text/TextBuffer.h"
+
+#include <QAbstractScrollArea>
+#include <QByteArray>
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QKeySequence>
+#include <QList>
+#include <QTimer>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class QMenu;
+
+class TextView : public QAbstractScrollArea {
+  Q_OBJECT
+public:
+  explicit TextView(QWidget* parent = nullptr);
+  ~TextView() override;
+
+  // The text.
+  const TextBuffer& Text() const { return text_; }
+  int64_t Length() const { return static_cast<int64_t>(text_.Size()); }
+  // The bytes text[from, to), clipped to the text.
+  QByteArray Range(int64_t from, int64_t to) const;
+  int64_t LineOf(int64_t position) const;
+  int64_t LineStart(int64_t line) const;
+  // Where the line's LF is, or Length() for the last line.
+  int64_t LineEnd(int64_t line) const;
+  int64_t LineCount() const { return static_cast<int64_t>(text_.LineCount()); }
+
+  // The view.
+  int64_t FirstVisibleLine() const { return firstLine_; }
+  int64_t FirstVisibleColumn() const { return firstColumn_; }
+  // Lines and columns wholly in view.
+  int64_t VisibleLineCount() const;
+  int64_t VisibleColumnCount() const;
+  bool WrapsLines() const { return false; }
+  QFont TextFont() const { return font(); }
+  // The first line and column in view, kept within the text.
+  void ScrollTo(int64_t line, int64_t column);
+  // The column at which the byte at `position` starts on its line.
+  int64_t ColumnOf(int64_t position) const;
+  // Cell size and the left edge of a column in viewport pixels (columns left
+  // of the view give negative values).
+  qreal ColumnWidth() const;
+  int LineHeight() const;
+  qreal XOfColumn(int64_t column) const;
+  // The position nearest to a point of the viewport.
+  int64_t PositionAt(QPoint point) const;
+  const ScrollMapping& LineScroll() const { return lineScroll_; }
+  const ScrollMapping& ColumnScroll() const { return columnScroll_; }
+
+  // The selection runs from the anchor to the caret.
+  int64_t Caret() const { return static_cast<int64_t>(caret_); }
+  int64_t Anchor() const { return static_cast<int64_t>(anchor_); }
+  int64_t SelectionStart() const { return static_cast<int64_t>(std::min(anchor_, caret_)); }
+  int64_t SelectionEnd() const { return static_cast<int64_t>(std::max(anchor_, caret_)); }
+  bool HasSelection() const { return anchor_ != caret_; }
+  // Sets the selection and scrolls the caret into view.
+  void Select(int64_t anchor, int64_t caret);
+  void GoTo(int64_t position) { Select(position, position); }
+  void SelectAll();
+  // At most the first `limit` bytes of the selection.
+  QByteArray SelectedText(int64_t limit = INT64_MAX) const;
+
+  // Edits. The user's own edits can be undone; a change that is not the
+  // user's (a fill, a replacement) empties the undo history, which no longer
+  // fits the text.
+  enum class Recording { Undoable, NotUndoable };
+  // The caret ends after the bytes put in.
+  void ReplaceSelection(const QByteArray& bytes, Recording recording);
+  // Replaces text[from, to) the same way.
+  void Replace(int64_t from, int64_t to, const QByteArray& bytes, Recording recording);
+  // The clipboard holds the text as ISO 8859-1 characters; a pasted
+  // character outside it becomes "?", CR LF or CR a line break. With no text
+  // on the clipboard Paste changes nothing.
+  void Cut();
+  void Copy();
+  void Paste();
+  void DeleteSelection();
+  void Undo();
+  void Redo();
+  bool CanUndo() const { return history_.CanUndo(); }
+  bool CanRedo() const { return history_.CanRedo(); }
+  // Not undoable: the text is emptied, or added to at its end; the caret
+  // stays where it is.
+  void Clear();
+  void Append(const char* data, std::size_t length);
+
+  // Keys that belong to menu items, which the view must leave alone.
+  void ReserveKeys(const QList<QKeySequence>& keys);
+  // The context menu of the view, its items enabled as they apply.
+  QMenu* CreateContextMenu(QWidget* parent);
+
+signals:
+  // The selection or the caret moved, or the text changed.
+  void SelectionChanged();
+  void TextChanged();
+  // Files dragged over the view are offered here before the view would take
+  // them as text: accept the event to take them.
+  void DropOffered(QDropEvent* event);
+
+protected:
+  bool event(QEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void scrollContentsBy(int dx, int dy) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void inputMethodEvent(QInputMethodEvent* event) override;
+  QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+private:
+  enum class Unit { Byte, Word, Line, Page, Text };
+
+  // Text changes.
+  void Splice(std::size_t from, std::size_t to, const TextPiece& inserted);
+  void Edit(const TextPiece& inserted, bool typed);
+  void Type(const QString& text);
+  void PastePiece(const TextPiece& piece);
+  void PasteFrom(QClipboard::Mode mode);
+  void PutOnClipboard(QClipboard::Mode mode) const;
+  void Restore(std::size_t at, std::size_t removed, const TextPiece& inserted);
+  void TextHasChanged();
+  bool OfferDrop(QDropEvent* event);
+
+  // Moves.
+  bool HandleCommand(const QKeyEvent* event);
+  bool HandleMove(const QKeyEvent* event);
+  bool IsReserved(const QKeyEvent* event) const;
+  bool IsOwnKey(const QKeyEvent* event) const;
+  std::size_t Moved(int key, bool control) const;
+  std::size_t LineMoved(int64_t lines) const;
+  std::size_t WordLeft(std::size_t from) const;
+  std::size_t WordRight(std::size_t from) const;
+  void SelectWordAt(std::size_t position);
+  void SelectLineAt(std::size_t position);
+  void SetSelection(std::size_t anchor, std::size_t caret, bool keepColumn = false);
+  void PlaceAfterChange(std::size_t caret);
+  void EnsureCaretVisible();
+  void AutoScroll();
+
+  // Drawing.
+  LinePainter::Colors Colors() const;
+  // Paints one row of the view; the width of its line in columns.
+  int64_t PaintLine(QPainter& painter, int64_t row, const LinePainter::Colors& colors);
+  void UpdateScrollBars();
+  void NoteWidth(int64_t columns);
+  void RestartBlink();
+  QRect CaretRect() const;
+
+  TextBuffer text_;
+  mutable LineColumns columns_;
+  EditHistory history_;
+  std::unique_ptr<LinePainter> painter_;
+  QElapsedTimer clock_;
+
+  std::size_t anchor_ = 0;
+  std::size_t caret_ = 0;
+  int64_t wantedColumn_ = -1; // kept by Up and Down; -1: the caret's
+
+  int64_t firstLine_ = 0;
+  int64_t firstColumn_ = 0;
+  int64_t widest_ = 0; // the widest line seen, in columns
+  ScrollMapping lineScroll_;
+  ScrollMapping columnScroll_;
+  bool settingBars_ = false;
+
+  QTimer blink_;
+  bool caretShown_ = true;
+  QTimer dragScroll_;
+  bool dragging_ = false;
+  QPoint dragPoint_;
+  QElapsedTimer sinceDoubleClick_;
+  QPoint doubleClickPoint_;
+
+  QList<QKeyCombination> reserved_;
+  int wheelAngle_ = 0;
+  std::string lineBytes_; // one row's bytes while painting
+};

@@ -1,0 +1,862 @@
+// The document editor drawn over the chunked text: what it shows where,
+// keys, editing and undo, the clipboard and the mouse.
+#include "editor/LineColumns.h"
+#include "editor/ScrollMapping.h"
+#include "editor/SnapshotMimeData.h"
+#include "editor/TextView.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QImage>
+#include <QInputMethodEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QtTest>
+#include <memory>
+#include <random>
+#include <string>
+
+namespace {
+
+std::unique_ptr<TextView> MakeView(const std::string& text, QSize size = QSize(400, 300)) {
+  auto view = std::make_unique<TextView>();
+  view->resize(size);
+  view->Append(text.data(), text.size());
+  view->show();
+  view->setFocus();
+  return view;
+}
+
+std::string All(const TextView& view) {
+  return view.Text().Text();
+}
+
+// The centre of a cell of the viewport.
+QPoint Cell(const TextView& view, int64_t column, int64_t row) {
+  return QPoint(static_cast<int>(view.XOfColumn(column) + view.ColumnWidth() * 0.3),
+                static_cast<int>(row * view.LineHeight() + view.LineHeight() / 2));
+}
+
+void Keys(TextView& view, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier, int times = 1) {
+  for (int i = 0; i < times; ++i)
+    QTest::keyClick(&view, key, mods);
+}
+
+// One key press per character, as a keyboard sends them.
+void TypeText(TextView& view, const QString& text) {
+  for (char32_t c : text.toUcs4()) {
+    QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString::fromUcs4(&c, 1));
+    QApplication::sendEvent(&view, &press);
+  }
+}
+
+QImage Shot(TextView& view) {
+  return view.viewport()->grab().toImage();
+}
+
+// The columns of a line counted one byte at a time.
+int64_t NaiveColumn(const std::string& line, std::size_t offset) {
+  int64_t column = 0;
+  for (std::size_t i = 0; i < offset; ++i)
+    column = LineColumns::Advance(line[i], column);
+  return column;
+}
+
+} // namespace
+
+class TestTextView : public QObject {
+  Q_OBJECT
+
+private slots:
+  void init() { QApplication::clipboard()->clear(); }
+
+  // Text and view.
+  void queriesCountBytesAndLines();
+  void tabsRunToMultiplesOfEight();
+  void longLineColumnsFollowEdits();
+  void scrollMappingScalesBeyondInt();
+  void controlByteFillsOneCell();
+  void latinBytesPaintAsTheirCharacters();
+  void farEndOfHugeLinePaintsItsTail();
+  void selectionIsPaintedPalerWithoutFocus();
+  void caretBlinks();
+
+  // Keys.
+  void arrowsHomeAndEndMoveTheCaret();
+  void upAndDownKeepTheColumn();
+  void shiftExtendsTheSelection();
+  void pageKeysMoveByAScreen();
+  void controlArrowsMoveByWords();
+  void caretIsScrolledIntoView();
+  void typedCharactersAreLatin1();
+  void composedTextIsTyped();
+  void tabEnterBackspaceAndDelete();
+  void reservedKeysAreLeftAlone();
+
+  // Editing.
+  void undoTakesBackAWordAtATime();
+  void pauseInTypingStartsAStep();
+  void notUndoableChangesEmptyTheHistory();
+  void randomEditsUndoAndRedoInFull();
+  void copyPutsASnapshotOnTheClipboard();
+  void cutAndPasteKeys();
+  void pasteTurnsTextIntoLatin1Lines();
+  void pasteWithoutTextChangesNothing();
+  void selectAllKey();
+
+  // Mouse.
+  void clickPlacesAndShiftClickExtends();
+  void dragSelectsAndScrollsPastTheEdge();
+  void doubleAndTripleClick();
+  void wheelScrolls();
+  void contextMenuItemsFollowState();
+  void filesAreOfferedTextIsDropped();
+};
+
+// ---------------------------------------------------------------------------
+
+void TestTextView::queriesCountBytesAndLines() {
+  auto view = MakeView("one\ntwo\n\nfour");
+  QCOMPARE(view->Length(), 13);
+  QCOMPARE(view->LineCount(), 4);
+  QCOMPARE(view->LineStart(1), 4);
+  QCOMPARE(view->LineEnd(1), 7);
+  QCOMPARE(view->LineOf(9), 3);
+  QCOMPARE(view->Range(4, 7), QByteArray("two"));
+  QCOMPARE(view->Range(11, 99), QByteArray("ur"));
+  QVERIFY(!view->WrapsLines());
+  QCOMPARE(QFontInfo(view->TextFont()).pixelSize(), 13);
+  QVERIFY(QFontInfo(view->TextFont()).fixedPitch());
+  view->Select(5, 2);
+  QCOMPARE(view->SelectionStart(), 2);
+  QCOMPARE(view->SelectionEnd(), 5);
+  QCOMPARE(view->Caret(), 2);
+  QCOMPARE(view->SelectedText(), QByteArray("e\nt"));
+  QCOMPARE(view->SelectedText(2), QByteArray("e\n"));
+}
+
+void TestTextView::tabsRunToMultiplesOfEight() {
+  auto view = MakeView("a\tb\n12345678\tc\n\t\tx");
+  QCOMPARE(view->ColumnOf(2), 8);
+  QCOMPARE(view->ColumnOf(4 + 9), 16);
+  QCOMPARE(view->ColumnOf(view->LineStart(2) + 2), 16);
+  // A click inside a tab goes to its nearer side.
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, Cell(*view, 2, 0));
+  QCOMPARE(view->Caret(), 1);
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, Cell(*view, 6, 0));
+  QCOMPARE(view->Caret(), 2);
+}
+
+void TestTextView::longLineColumnsFollowEdits() {
+  TextBuffer text(4096);
+  std::mt19937 random(7);
+  std::string line;
+  for (int i = 0; i < 30000; ++i)
+    line += random() % 50 == 0 ? '\t' : 'x';
+  text.Append(line);
+  LineColumns columns(text);
+  for (std::size_t offset : {0ul, 1ul, 4095ul, 4096ul, 4097ul, 12345ul, 29999ul, 30000ul})
+    QCOMPARE(columns.ColumnOf(0, line.size(), offset), NaiveColumn(line, offset));
+  const int64_t wanted = NaiveColumn(line, 20000) + 3;
+  const LineColumns::Cell cell = columns.CellAt(0, line.size(), wanted);
+  QVERIFY(NaiveColumn(line, cell.position) <= wanted);
+  QVERIFY(NaiveColumn(line, cell.position + 1) > wanted);
+  QCOMPARE(cell.column, NaiveColumn(line, cell.position));
+  // An edit early in the line: what lies after it is counted again.
+  text.Insert(5000, "\t\t\t");
+  line.insert(5000, "\t\t\t");
+  columns.Changed(5000);
+  for (std::size_t offset : {4999ul, 5001ul, 9000ul, 30003ul})
+    QCOMPARE(columns.ColumnOf(0, line.size(), offset), NaiveColumn(line, offset));
+  // An edit at the very start of a long line after another.
+  TextBuffer two;
+  std::string second(9000, 'z');
+  second[100] = '\t';
+  two.Append("first\n" + second);
+  LineColumns twoColumns(two);
+  QCOMPARE(twoColumns.ColumnOf(6, 6 + 9000, 6 + 8000), NaiveColumn(second, 8000));
+  two.Insert(6, "\t");
+  second.insert(0, "\t");
+  twoColumns.Changed(6);
+  QCOMPARE(twoColumns.ColumnOf(6, 6 + 9001, 6 + 8000), NaiveColumn(second, 8000));
+  QCOMPARE(twoColumns.ColumnOf(6, 6 + 9001, 6 + 9001), NaiveColumn(second, 9001));
+  // A long line without tabs is plain arithmetic.
+  TextBuffer plain;
+  plain.Append(std::string(100000, 'y'));
+  LineColumns plainColumns(plain);
+  QCOMPARE(plainColumns.ColumnOf(0, 100000, 77777), 77777);
+  QCOMPARE(plainColumns.CellAt(0, 100000, 55555).position, 55555u);
+  QCOMPARE(plainColumns.CellAt(0, 100000, 200000).position, 100000u);
+}
+
+void TestTextView::scrollMappingScalesBeyondInt() {
+  ScrollMapping small;
+  small.SetRange(1000, 50);
+  QVERIFY(!small.Scaled());
+  QCOMPARE(small.BarMaximum(), 1000);
+  QCOMPARE(small.ToBar(400), 400);
+  QCOMPARE(small.FromBar(400), 400);
+  ScrollMapping huge;
+  const int64_t maximum = 200'000'000'000LL;
+  huge.SetRange(maximum, 100);
+  QVERIFY(huge.Scaled());
+  QVERIFY(huge.BarMaximum() > 0);
+  QCOMPARE(huge.ToBar(0), 0);
+  QCOMPARE(huge.ToBar(maximum), huge.BarMaximum());
+  QCOMPARE(huge.FromBar(huge.BarMaximum()), maximum);
+  QVERIFY(std::llabs(huge.FromBar(huge.ToBar(maximum / 3)) - maximum / 3) <= maximum / (1 << 29));
+  QVERIFY(huge.BarPage() >= 1);
+}
+
+void TestTextView::controlByteFillsOneCell() {
+  // The X after two control bytes stands where the X after two letters does.
+  auto controls = MakeView(std::string("\x01\x9FX\x7F", 4));
+  auto letters = MakeView("abX ");
+  controls->clearFocus();
+  letters->clearFocus();
+  const QImage a = Shot(*controls);
+  const QImage b = Shot(*letters);
+  const int w = static_cast<int>(controls->ColumnWidth());
+  const QRect x(static_cast<int>(std::ceil(2 * controls->ColumnWidth())), 0, w - 1,
+                controls->LineHeight());
+  QCOMPARE(a.copy(x), b.copy(x));
+  // The control cells are drawn, in colour, and nothing of them spills over.
+  const QRect first(0, 0, static_cast<int>(controls->ColumnWidth()), controls->LineHeight());
+  QVERIFY(a.copy(first) != b.copy(first));
+  const QRect after(static_cast<int>(std::ceil(4 * controls->ColumnWidth())) + 1, 0, 40,
+                    controls->LineHeight());
+  QCOMPARE(a.copy(after), b.copy(after));
+  QCOMPARE(controls->ColumnOf(3), 3);
+}
+
+void TestTextView::latinBytesPaintAsTheirCharacters() {
+  // The soft hyphen shows as a hyphen; other Latin-1 letters as themselves.
+  auto bytes = MakeView("\xAD\xE9\xFF");
+  auto chars = MakeView("-\xE9\xFF");
+  bytes->clearFocus();
+  chars->clearFocus();
+  QCOMPARE(Shot(*bytes), Shot(*chars));
+  auto blank = MakeView("   ");
+  blank->clearFocus();
+  QVERIFY(Shot(*bytes) != Shot(*blank));
+}
+
+void TestTextView::farEndOfHugeLinePaintsItsTail() {
+  // 20 MB in one line, ending in a row of digits.
+  std::string tail = "the end: 0123456789";
+  auto view = MakeView("");
+  std::string piece(1 << 20, 'w');
+  for (int i = 0; i < 20; ++i)
+    view->Append(piece.data(), piece.size());
+  view->Append(tail.data(), tail.size());
+  view->setFocus();
+  Keys(*view, Qt::Key_End, Qt::ControlModifier);
+  QCOMPARE(view->Caret(), view->Length());
+  const int64_t first = view->FirstVisibleColumn();
+  QVERIFY(first > 20'000'000 - 100);
+  QVERIFY(view->XOfColumn(view->ColumnOf(view->Caret())) < view->viewport()->width());
+  QVERIFY(view->XOfColumn(view->ColumnOf(view->Caret())) >= 0);
+  QVERIFY(view->horizontalScrollBar()->value() == view->horizontalScrollBar()->maximum());
+  // The same bytes shown from column 0 of a short line look the same.
+  const QByteArray shown = view->Range(first, view->Length());
+  auto peer = MakeView(shown.toStdString());
+  view->clearFocus();
+  peer->clearFocus();
+  QCOMPARE(Shot(*view), Shot(*peer));
+}
+
+void TestTextView::selectionIsPaintedPalerWithoutFocus() {
+  auto view = MakeView("select me");
+  view->activateWindow();
+  view->setFocus();
+  QVERIFY(QTest::qWaitForWindowActive(view.get()));
+  view->Select(0, 6);
+  const QPoint inside(1, view->LineHeight() - 2);
+  const QColor focused = Shot(*view).pixelColor(inside);
+  QCOMPARE(focused, view->palette().color(QPalette::Highlight));
+  view->clearFocus();
+  const QColor unfocused = Shot(*view).pixelColor(inside);
+  QVERIFY(unfocused != focused);
+  QVERIFY(unfocused.lightness() > focused.lightness());
+}
+
+void TestTextView::caretBlinks() {
+  QApplication::setCursorFlashTime(200);
+  auto view = MakeView("blink");
+  view->activateWindow();
+  view->setFocus();
+  QVERIFY(QTest::qWaitForWindowActive(view.get()));
+  view->GoTo(2);
+  const QPoint caret(static_cast<int>(std::floor(view->XOfColumn(2))), view->LineHeight() / 2);
+  const QColor text = view->palette().color(QPalette::Text);
+  QTRY_COMPARE(Shot(*view).pixelColor(caret), text);
+  QTRY_VERIFY(Shot(*view).pixelColor(caret) != text);
+  QTRY_COMPARE(Shot(*view).pixelColor(caret), text);
+  view->clearFocus();
+  QTest::qWait(250);
+  QVERIFY(Shot(*view).pixelColor(caret) != text);
+}
+
+// ---------------------------------------------------------------------------
+
+void TestTextView::arrowsHomeAndEndMoveTheCaret() {
+  auto view = MakeView("abc\ndefg\nhi");
+  Keys(*view, Qt::Key_Right, Qt::NoModifier, 2);
+  QCOMPARE(view->Caret(), 2);
+  Keys(*view, Qt::Key_End);
+  QCOMPARE(view->Caret(), 3);
+  Keys(*view, Qt::Key_Right);
+  QCOMPARE(view->Caret(), 4);
+  Keys(*view, Qt::Key_Left, Qt::NoModifier, 2);
+  QCOMPARE(view->Caret(), 2);
+  Keys(*view, Qt::Key_Home);
+  QCOMPARE(view->Caret(), 0);
+  Keys(*view, Qt::Key_Left);
+  QCOMPARE(view->Caret(), 0);
+  Keys(*view, Qt::Key_End, Qt::ControlModifier);
+  QCOMPARE(view->Caret(), view->Length());
+  Keys(*view, Qt::Key_Right);
+  QCOMPARE(view->Caret(), view->Length());
+  Keys(*view, Qt::Key_Home, Qt::ControlModifier);
+  QCOMPARE(view->Caret(), 0);
+  QVERIFY(!view->HasSelection());
+}
+
+void TestTextView::upAndDownKeepTheColumn() {
+  auto view = MakeView("abcdef\nab\nabcdef\n\tx");
+  view->GoTo(5);
+  Keys(*view, Qt::Key_Down);
+  QCOMPARE(view->Caret(), 9); // the short line's end
+  Keys(*view, Qt::Key_Down);
+  QCOMPARE(view->Caret(), 10 + 5);
+  Keys(*view, Qt::Key_Up, Qt::NoModifier, 2);
+  QCOMPARE(view->Caret(), 5);
+  // Column 5 lies inside the tab of the last line, nearer its end.
+  view->GoTo(10 + 5);
+  Keys(*view, Qt::Key_Down);
+  QCOMPARE(view->Caret(), view->LineStart(3) + 1);
+  Keys(*view, Qt::Key_Up);
+  QCOMPARE(view->Caret(), 10 + 5);
+}
+
+void TestTextView::shiftExtendsTheSelection() {
+  auto view = MakeView("abc def\nghi");
+  view->GoTo(1);
+  QSignalSpy moved(view.get(), &TextView::SelectionChanged);
+  Keys(*view, Qt::Key_Right, Qt::ShiftModifier, 2);
+  QCOMPARE(view->SelectedText(), QByteArray("bc"));
+  QVERIFY(moved.count() >= 2);
+  Keys(*view, Qt::Key_End, Qt::ShiftModifier);
+  QCOMPARE(view->SelectedText(), QByteArray("bc def"));
+  Keys(*view, Qt::Key_Down, Qt::ShiftModifier);
+  QCOMPARE(view->SelectedText(), QByteArray("bc def\nghi"));
+  Keys(*view, Qt::Key_Home, Qt::ShiftModifier | Qt::ControlModifier);
+  QCOMPARE(view->SelectionStart(), 0);
+  QCOMPARE(view->SelectionEnd(), 1);
+  Keys(*view, Qt::Key_Right, Qt::ShiftModifier | Qt::ControlModifier);
+  QCOMPARE(view->SelectedText(), QByteArray("bc "));
+  QCOMPARE(view->Caret(), 4);
+  Keys(*view, Qt::Key_Left);
+  QVERIFY(!view->HasSelection());
+}
+
+void TestTextView::pageKeysMoveByAScreen() {
+  std::string text;
+  for (int i = 0; i < 200; ++i)
+    text += "line " + std::to_string(i) + "\n";
+  auto view = MakeView(text);
+  const int64_t page = view->VisibleLineCount();
+  QVERIFY(page > 3);
+  Keys(*view, Qt::Key_PageDown);
+  QCOMPARE(view->LineOf(view->Caret()), page);
+  QCOMPARE(view->FirstVisibleLine(), page);
+  Keys(*view, Qt::Key_PageDown, Qt::ShiftModifier);
+  QCOMPARE(view->LineOf(view->Caret()), 2 * page);
+  QCOMPARE(view->SelectionStart(), view->LineStart(page));
+  Keys(*view, Qt::Key_PageUp);
+  QCOMPARE(view->LineOf(view->Caret()), page);
+  QVERIFY(view->FirstVisibleLine() <= page);
+  QCOMPARE(view->verticalScrollBar()->value(), view->FirstVisibleLine());
+}
+
+void TestTextView::controlArrowsMoveByWords() {
+  auto view = MakeView("foo bar, baz\nqux");
+  Keys(*view, Qt::Key_Right, Qt::ControlModifier);
+  QCOMPARE(view->Caret(), 4);
+  Keys(*view, Qt::Key_Right, Qt::ControlModifier);
+  QCOMPARE(view->Caret(), 7);
+  Keys(*view, Qt::Key_Right, Qt::ControlModifier);
+  QCOMPARE(view->Caret(), 9);
+  Keys(*view, Qt::Key_Right, Qt::ControlModifier);
+  QCOMPARE(view->Caret(), 12);
+  Keys(*view, Qt::Key_Right, Qt::ControlModifier);
+  QCOMPARE(view->Caret(), 13);
+  Keys(*view, Qt::Key_Left, Qt::ControlModifier);
+  QCOMPARE(view->Caret(), 12);
+  Keys(*view, Qt::Key_Left, Qt::ControlModifier);
+  QCOMPARE(view->Caret(), 9);
+  Keys(*view, Qt::Key_Left, Qt::ControlModifier, 2);
+  QCOMPARE(view->Caret(), 4);
+  // Words longer than the blocks they are read in.
+  const std::string word(100000, 'w');
+  const std::string text = "(" + word + "  " + word + ")";
+  auto big = MakeView(text);
+  Keys(*big, Qt::Key_Right, Qt::ControlModifier, 2);
+  QCOMPARE(big->Caret(), 1 + 100000 + 2);
+  Keys(*big, Qt::Key_Right, Qt::ControlModifier);
+  QCOMPARE(big->Caret(), big->Length() - 1);
+  Keys(*big, Qt::Key_Left, Qt::ControlModifier);
+  QCOMPARE(big->Caret(), 1 + 100000 + 2);
+  Keys(*big, Qt::Key_Left, Qt::ControlModifier);
+  QCOMPARE(big->Caret(), 1);
+  QTest::mouseDClick(big->viewport(), Qt::LeftButton, {}, Cell(*big, 3, 0));
+  QCOMPARE(big->SelectionStart(), 1);
+  QCOMPARE(big->SelectionEnd(), 1 + 100000);
+}
+
+void TestTextView::caretIsScrolledIntoView() {
+  std::string text;
+  for (int i = 0; i < 100; ++i)
+    text += std::string(500, 'a' + i % 26) + "\n";
+  auto view = MakeView(text);
+  Keys(*view, Qt::Key_End);
+  QVERIFY(view->FirstVisibleColumn() > 0);
+  QVERIFY(view->ColumnOf(view->Caret()) < view->FirstVisibleColumn() + view->VisibleColumnCount());
+  Keys(*view, Qt::Key_End, Qt::ControlModifier);
+  QCOMPARE(view->FirstVisibleLine(), view->LineCount() - view->VisibleLineCount());
+  QCOMPARE(view->FirstVisibleColumn(), 0);
+  view->GoTo(view->LineStart(40) + 300);
+  QVERIFY(view->FirstVisibleLine() <= 40);
+  QVERIFY(view->FirstVisibleLine() + view->VisibleLineCount() > 40);
+  QVERIFY(view->FirstVisibleColumn() <= 300);
+}
+
+void TestTextView::typedCharactersAreLatin1() {
+  auto view = MakeView("");
+  QSignalSpy changed(view.get(), &TextView::TextChanged);
+  QTest::keyClicks(view.get(), "ab");
+  TypeText(*view, QString::fromUtf8("é€😀ÿ"));
+  QCOMPARE(All(*view), std::string("ab\xE9??\xFF"));
+  QCOMPARE(view->Caret(), 6);
+  QCOMPARE(changed.count(), 6);
+}
+
+void TestTextView::composedTextIsTyped() {
+  auto view = MakeView("cafe");
+  view->GoTo(3);
+  QInputMethodEvent preedit(QStringLiteral("´"), {});
+  QApplication::sendEvent(view.get(), &preedit);
+  QCOMPARE(All(*view), std::string("cafe"));
+  QInputMethodEvent commit;
+  commit.setCommitString(QString::fromUtf8("é"));
+  QApplication::sendEvent(view.get(), &commit);
+  QCOMPARE(All(*view), std::string("caf\xE9"
+                                   "e"));
+  QCOMPARE(view->Caret(), 4);
+}
+
+void TestTextView::tabEnterBackspaceAndDelete() {
+  auto view = MakeView("abcd");
+  view->GoTo(2);
+  Keys(*view, Qt::Key_Tab);
+  Keys(*view, Qt::Key_Return);
+  Keys(*view, Qt::Key_Enter);
+  QCOMPARE(All(*view), std::string("ab\t\n\ncd"));
+  Keys(*view, Qt::Key_Backspace);
+  QCOMPARE(All(*view), std::string("ab\t\ncd"));
+  Keys(*view, Qt::Key_Delete);
+  QCOMPARE(All(*view), std::string("ab\t\nd"));
+  view->Select(0, 2);
+  Keys(*view, Qt::Key_Delete);
+  QCOMPARE(All(*view), std::string("\t\nd"));
+  Keys(*view, Qt::Key_Backspace);
+  QCOMPARE(All(*view), std::string("\t\nd"));
+  Keys(*view, Qt::Key_End, Qt::ControlModifier);
+  Keys(*view, Qt::Key_Delete);
+  QCOMPARE(All(*view), std::string("\t\nd"));
+}
+
+void TestTextView::reservedKeysAreLeftAlone() {
+  auto view = MakeView("abc");
+  view->ReserveKeys({QKeySequence(Qt::CTRL | Qt::Key_A), QKeySequence()});
+  Keys(*view, Qt::Key_A, Qt::ControlModifier);
+  QVERIFY(!view->HasSelection());
+  QKeyEvent reserved(QEvent::ShortcutOverride, Qt::Key_A, Qt::ControlModifier);
+  QApplication::sendEvent(view.get(), &reserved);
+  QVERIFY(!reserved.isAccepted());
+  QKeyEvent own(QEvent::ShortcutOverride, Qt::Key_C, Qt::ControlModifier);
+  QApplication::sendEvent(view.get(), &own);
+  QVERIFY(own.isAccepted());
+  QKeyEvent other(QEvent::ShortcutOverride, Qt::Key_S, Qt::ControlModifier);
+  QApplication::sendEvent(view.get(), &other);
+  QVERIFY(!other.isAccepted());
+}
+
+// ---------------------------------------------------------------------------
+
+void TestTextView::undoTakesBackAWordAtATime() {
+  auto view = MakeView("");
+  QTest::keyClicks(view.get(), "hello world");
+  QVERIFY(view->CanUndo());
+  QVERIFY(!view->CanRedo());
+  Keys(*view, Qt::Key_Z, Qt::ControlModifier);
+  QCOMPARE(All(*view), std::string("hello "));
+  QCOMPARE(view->Caret(), 6);
+  Keys(*view, Qt::Key_Z, Qt::ControlModifier);
+  QCOMPARE(All(*view), std::string(""));
+  QVERIFY(!view->CanUndo());
+  Keys(*view, Qt::Key_Y, Qt::ControlModifier);
+  QCOMPARE(All(*view), std::string("hello "));
+  Keys(*view, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+  QCOMPARE(All(*view), std::string("hello world"));
+  QVERIFY(!view->CanRedo());
+  // A move ends the typed step; deleting is a step of its own.
+  Keys(*view, Qt::Key_Left);
+  QTest::keyClicks(view.get(), "s");
+  Keys(*view, Qt::Key_Backspace, Qt::NoModifier, 3);
+  QCOMPARE(All(*view), std::string("hello wod"));
+  view->Undo();
+  QCOMPARE(All(*view), std::string("hello word"));
+  view->Undo();
+  view->Undo();
+  QCOMPARE(All(*view), std::string("hello worlsd"));
+  view->Undo();
+  QCOMPARE(All(*view), std::string("hello world"));
+  // A new edit drops what could be redone.
+  QTest::keyClicks(view.get(), "!");
+  QVERIFY(!view->CanRedo());
+}
+
+void TestTextView::pauseInTypingStartsAStep() {
+  auto view = MakeView("");
+  QTest::keyClicks(view.get(), "ab");
+  QTest::qWait(static_cast<int>(EditHistory::kPauseMsecs) + 100);
+  QTest::keyClicks(view.get(), "cd");
+  view->Undo();
+  QCOMPARE(All(*view), std::string("ab"));
+}
+
+void TestTextView::randomEditsUndoAndRedoInFull() {
+  // Long lines with tabs, so that the kept columns are put to the test too.
+  std::mt19937 random(11);
+  auto bytes = [&](std::size_t count) {
+    std::string out;
+    for (std::size_t i = 0; i < count; ++i)
+      out += "ab \t\n\x01\xE9"[random() % 7];
+    return out;
+  };
+  std::string start;
+  for (int i = 0; i < 4; ++i)
+    start += std::string(6000 + 997 * i, 'x') + "\t" + std::string(3000, 'y') + "\n";
+  auto view = MakeView(start);
+  std::string model = start;
+  for (int step = 0; step < 300; ++step) {
+    const auto a = random() % (model.size() + 1);
+    const auto b = std::min<std::size_t>(model.size(), a + random() % 50);
+    view->Select(static_cast<int64_t>(a), static_cast<int64_t>(b));
+    const std::string put = random() % 3 == 0 ? std::string() : bytes(random() % 20);
+    if (put.size() == 1 && a == b && put[0] >= ' ') {
+      QTest::keyClicks(view.get(), QString(QLatin1Char(put[0])));
+    } else if (put.empty() && a == b && a > 0) {
+      Keys(*view, Qt::Key_Backspace);
+      model.erase(a - 1, 1);
+      continue;
+    } else {
+      view->ReplaceSelection(QByteArray::fromStdString(put), TextView::Recording::Undoable);
+    }
+    model.replace(a, b - a, put);
+  }
+  QCOMPARE(All(*view), model);
+  for (int probe = 0; probe < 200; ++probe) {
+    const auto at = random() % (model.size() + 1);
+    const std::size_t lineStart = model.rfind('\n', at == 0 ? 0 : at - 1);
+    const std::size_t from = at == 0 || lineStart == std::string::npos ? 0 : lineStart + 1;
+    QCOMPARE(view->ColumnOf(static_cast<int64_t>(at)), NaiveColumn(model.substr(from), at - from));
+  }
+  while (view->CanUndo())
+    view->Undo();
+  QCOMPARE(All(*view), start);
+  while (view->CanRedo())
+    view->Redo();
+  QCOMPARE(All(*view), model);
+}
+
+void TestTextView::notUndoableChangesEmptyTheHistory() {
+  auto view = MakeView("abc");
+  QVERIFY(!view->CanUndo());
+  QCOMPARE(view->Caret(), 0);
+  view->GoTo(3);
+  QTest::keyClicks(view.get(), "x");
+  QVERIFY(view->CanUndo());
+  view->Select(0, 1);
+  view->ReplaceSelection("ZZ", TextView::Recording::NotUndoable);
+  QCOMPARE(All(*view), std::string("ZZbcx"));
+  QCOMPARE(view->Caret(), 2);
+  QVERIFY(!view->CanUndo());
+  view->ReplaceSelection("u", TextView::Recording::Undoable);
+  QVERIFY(view->CanUndo());
+  view->Append("tail", 4);
+  QVERIFY(!view->CanUndo());
+  QCOMPARE(All(*view), std::string("ZZubcxtail"));
+  QCOMPARE(view->Caret(), 3);
+  view->Replace(2, 4, "--", TextView::Recording::Undoable);
+  QCOMPARE(All(*view), std::string("ZZ--cxtail"));
+  QCOMPARE(view->Caret(), 4);
+  view->Undo();
+  QCOMPARE(All(*view), std::string("ZZubcxtail"));
+  view->Clear();
+  QCOMPARE(view->Length(), 0);
+  QCOMPARE(view->Caret(), 0);
+}
+
+void TestTextView::copyPutsASnapshotOnTheClipboard() {
+  auto view = MakeView("caf\xE9 \x01 au lait");
+  view->Select(0, 6);
+  Keys(*view, Qt::Key_C, Qt::ControlModifier);
+  QClipboard* clipboard = QApplication::clipboard();
+  QVERIFY(qobject_cast<const SnapshotMimeData*>(clipboard->mimeData()));
+  QCOMPARE(clipboard->text(), QString::fromUtf8("café \x01"));
+  // The text goes on changing; the copy does not.
+  view->SelectAll();
+  view->ReplaceSelection("other", TextView::Recording::NotUndoable);
+  QCOMPARE(clipboard->text(), QString::fromUtf8("café \x01"));
+  view->Select(1, 3);
+  Keys(*view, Qt::Key_Insert, Qt::ControlModifier);
+  QCOMPARE(clipboard->text(), QStringLiteral("th"));
+  // Nothing selected: the clipboard keeps what it had.
+  view->GoTo(0);
+  Keys(*view, Qt::Key_C, Qt::ControlModifier);
+  QCOMPARE(clipboard->text(), QStringLiteral("th"));
+}
+
+void TestTextView::cutAndPasteKeys() {
+  auto view = MakeView("one two three");
+  view->Select(4, 8);
+  Keys(*view, Qt::Key_X, Qt::ControlModifier);
+  QCOMPARE(All(*view), std::string("one three"));
+  QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("two "));
+  Keys(*view, Qt::Key_End);
+  Keys(*view, Qt::Key_V, Qt::ControlModifier);
+  QCOMPARE(All(*view), std::string("one threetwo "));
+  Keys(*view, Qt::Key_Insert, Qt::ShiftModifier);
+  QCOMPARE(All(*view), std::string("one threetwo two "));
+  view->Select(0, 4);
+  Keys(*view, Qt::Key_Delete, Qt::ShiftModifier);
+  QCOMPARE(All(*view), std::string("threetwo two "));
+  QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("one "));
+  view->Undo();
+  QCOMPARE(All(*view), std::string("one threetwo two "));
+}
+
+void TestTextView::pasteTurnsTextIntoLatin1Lines() {
+  auto view = MakeView("");
+  QApplication::clipboard()->setText(QString::fromUtf8("a\r\nb\rc\nd€é"));
+  view->Paste();
+  QCOMPARE(All(*view), std::string("a\nb\nc\nd?\xE9"));
+  QCOMPARE(view->Caret(), view->Length());
+  // A large copy of the view's own, pasted back.
+  std::string big(300000, 'q');
+  big += "\r\nend";
+  view->SelectAll();
+  view->ReplaceSelection(QByteArray::fromStdString(big), TextView::Recording::NotUndoable);
+  view->SelectAll();
+  view->Copy();
+  view->GoTo(0);
+  view->Paste();
+  QCOMPARE(view->Length(), 2 * static_cast<int64_t>(big.size()) - 1);
+  QCOMPARE(view->Range(300000, 300005), QByteArray("\nendq"));
+  view->Undo();
+  QCOMPARE(All(*view), big);
+}
+
+void TestTextView::pasteWithoutTextChangesNothing() {
+  auto view = MakeView("keep");
+  view->Select(0, 2);
+  QApplication::clipboard()->clear();
+  Keys(*view, Qt::Key_V, Qt::ControlModifier);
+  QCOMPARE(All(*view), std::string("keep"));
+  QCOMPARE(view->SelectedText(), QByteArray("ke"));
+  QApplication::clipboard()->setText(QString());
+  view->Paste();
+  QCOMPARE(All(*view), std::string("keep"));
+  QVERIFY(!view->CanUndo());
+}
+
+void TestTextView::selectAllKey() {
+  auto view = MakeView("ab\ncd");
+  Keys(*view, Qt::Key_A, Qt::ControlModifier);
+  QCOMPARE(view->SelectionStart(), 0);
+  QCOMPARE(view->SelectionEnd(), 5);
+  QCOMPARE(view->Caret(), 5);
+}
+
+// ---------------------------------------------------------------------------
+
+void TestTextView::clickPlacesAndShiftClickExtends() {
+  auto view = MakeView("first line\nsecond line\nthird");
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, Cell(*view, 3, 1));
+  QCOMPARE(view->Caret(), 11 + 3);
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ShiftModifier, Cell(*view, 2, 2));
+  QCOMPARE(view->SelectionStart(), 14);
+  QCOMPARE(view->SelectionEnd(), 23 + 2);
+  // Beyond a line's end, or below the last line, the nearest place.
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, Cell(*view, 30, 0));
+  QCOMPARE(view->Caret(), 10);
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, Cell(*view, 1, 12));
+  QCOMPARE(view->Caret(), 24);
+}
+
+void TestTextView::dragSelectsAndScrollsPastTheEdge() {
+  std::string text;
+  for (int i = 0; i < 300; ++i)
+    text += "row " + std::to_string(i) + "\n";
+  auto view = MakeView(text);
+  QTest::mousePress(view->viewport(), Qt::LeftButton, {}, Cell(*view, 1, 0));
+  QTest::mouseMove(view->viewport(), Cell(*view, 2, 2));
+  QCOMPARE(view->SelectionStart(), 1);
+  QCOMPARE(view->Caret(), view->LineStart(2) + 2);
+  // Held below the bottom edge, the view goes on scrolling.
+  QTest::mouseMove(view->viewport(), QPoint(10, view->viewport()->height() + 20));
+  QTRY_VERIFY(view->FirstVisibleLine() > 3);
+  QTest::mouseRelease(view->viewport(), Qt::LeftButton, {},
+                      QPoint(10, view->viewport()->height() + 20));
+  const int64_t first = view->FirstVisibleLine();
+  QTest::qWait(100);
+  QCOMPARE(view->FirstVisibleLine(), first);
+  QCOMPARE(view->SelectionStart(), 1);
+  QVERIFY(view->LineOf(view->Caret()) >= first + view->VisibleLineCount() - 1);
+  if (QApplication::clipboard()->supportsSelection()) {
+    QCOMPARE(QApplication::clipboard()->text(QClipboard::Selection),
+             QString::fromLatin1(view->SelectedText()));
+    // A middle click pastes the primary selection where it is clicked.
+    view->GoTo(0);
+    QTest::mouseClick(view->viewport(), Qt::MiddleButton, {}, Cell(*view, 0, 0));
+    QVERIFY(view->Length() > static_cast<int64_t>(text.size()));
+  }
+}
+
+void TestTextView::doubleAndTripleClick() {
+  auto view = MakeView("alpha beta-gamma\nnext line");
+  QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, Cell(*view, 7, 0));
+  QCOMPARE(view->SelectedText(), QByteArray("beta"));
+  QTest::mousePress(view->viewport(), Qt::LeftButton, {}, Cell(*view, 7, 0));
+  QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, Cell(*view, 7, 0));
+  QCOMPARE(view->SelectedText(), QByteArray("alpha beta-gamma\n"));
+  QTest::qWait(QApplication::doubleClickInterval() + 50);
+  QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, Cell(*view, 10, 0));
+  QCOMPARE(view->SelectedText(), QByteArray("-"));
+}
+
+void TestTextView::wheelScrolls() {
+  std::string text;
+  for (int i = 0; i < 300; ++i)
+    text += std::string(300, 'w') + "\n";
+  auto view = MakeView(text);
+  // The width of the lines is known once they have been shown.
+  QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+  QTRY_VERIFY(view->horizontalScrollBar()->maximum() > 0);
+  QWheelEvent down(QPointF(10, 10), view->viewport()->mapToGlobal(QPointF(10, 10)), QPoint(),
+                   QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(view->viewport(), &down);
+  QCOMPARE(view->FirstVisibleLine(), QApplication::wheelScrollLines());
+  QCOMPARE(view->FirstVisibleColumn(), 0);
+  QWheelEvent right(QPointF(10, 10), view->viewport()->mapToGlobal(QPointF(10, 10)), QPoint(),
+                    QPoint(0, -120), Qt::NoButton, Qt::ShiftModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(view->viewport(), &right);
+  QCOMPARE(view->FirstVisibleLine(), QApplication::wheelScrollLines());
+  QVERIFY(view->FirstVisibleColumn() > 0);
+  QCOMPARE(view->Caret(), 0);
+  QCOMPARE(view->horizontalScrollBar()->value(), view->FirstVisibleColumn());
+  // Parts of a notch add up.
+  const int64_t line = view->FirstVisibleLine();
+  for (int i = 0; i < 4; ++i) {
+    QWheelEvent part(QPointF(10, 10), view->viewport()->mapToGlobal(QPointF(10, 10)), QPoint(),
+                     QPoint(0, -30), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view->viewport(), &part);
+  }
+  QCOMPARE(view->FirstVisibleLine(), line + QApplication::wheelScrollLines());
+  view->verticalScrollBar()->setValue(50);
+  QCOMPARE(view->FirstVisibleLine(), 50);
+}
+
+void TestTextView::contextMenuItemsFollowState() {
+  auto view = MakeView("menu text");
+  auto enabled = [&](const QString& text) {
+    std::unique_ptr<QMenu> menu(view->CreateContextMenu(nullptr));
+    for (QAction* action : menu->actions())
+      if (action->text() == text)
+        return action->isEnabled();
+    [&] { QFAIL(qPrintable(text)); }();
+    return false;
+  };
+  QVERIFY(!enabled("&Undo"));
+  QVERIFY(!enabled("&Redo"));
+  QVERIFY(!enabled("Cu&t"));
+  QVERIFY(!enabled("&Copy"));
+  QVERIFY(!enabled("&Paste"));
+  QVERIFY(!enabled("&Delete"));
+  QVERIFY(enabled("Select &All"));
+  view->Select(0, 4);
+  QVERIFY(enabled("Cu&t"));
+  QVERIFY(enabled("&Copy"));
+  QVERIFY(enabled("&Delete"));
+  view->Copy();
+  QVERIFY(enabled("&Paste"));
+  view->DeleteSelection();
+  QVERIFY(enabled("&Undo"));
+  view->Undo();
+  QVERIFY(enabled("&Redo"));
+  // The right button opens it, through the window as the platform sends it,
+  // where the click becomes a context menu request; its Select All works.
+  QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+  QTest::mouseClick(view->windowHandle(), Qt::RightButton, {},
+                    view->viewport()->mapTo(view.get(), Cell(*view, 1, 0)));
+  QTRY_VERIFY(qobject_cast<QMenu*>(QApplication::activePopupWidget()));
+  auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+  for (QAction* action : menu->actions())
+    if (action->text() == "Select &All")
+      action->trigger();
+  menu->close();
+  QTRY_COMPARE(view->SelectedText(), QByteArray("menu text"));
+}
+
+namespace {
+
+// Sends a drag's entry and its drop of `data` at `at` to the view.
+bool Drop(TextView& view, const QMimeData& data, QPoint at) {
+  QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(view.viewport(), &enter);
+  if (!enter.isAccepted())
+    return false;
+  QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(view.viewport(), &drop);
+  return drop.isAccepted();
+}
+
+} // namespace
+
+void TestTextView::filesAreOfferedTextIsDropped() {
+  auto view = MakeView("drop here");
+  int offered = 0;
+  QMimeData files;
+  files.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/some file"))});
+  connect(view.get(), &TextView::DropOffered, view.get(), [&](QDropEvent* event) {
+    ++offered;
+    event->acceptProposedAction();
+  });
+  QVERIFY(Drop(*view, files, Cell(*view, 2, 0)));
+  QCOMPARE(offered, 2);
+  QCOMPARE(All(*view), std::string("drop here"));
+  QMimeData text;
+  text.setText(QString::fromUtf8("ü\r\n"));
+  QVERIFY(Drop(*view, text, Cell(*view, 5, 0)));
+  QCOMPARE(offered, 2);
+  QCOMPARE(All(*view), std::string("drop \xFC\nhere"));
+  QVERIFY(view->CanUndo());
+}
+
+QTEST_MAIN(TestTextView)
+#include "test_textview.moc"
