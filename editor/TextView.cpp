@@ -416,9 +416,19 @@ bool TextView::event(QEvent* event) {
   return QAbstractScrollArea::event(event);
 }
 
+// Keys with Alt alone are the menus' mnemonics and Meta's are the desktop's;
+// Control with Alt is AltGr on some keyboards, which types.
+bool TextView::Typing(Qt::KeyboardModifiers mods) {
+  if (mods & Qt::MetaModifier)
+    return false;
+  return !(mods & Qt::AltModifier) || (mods & Qt::ControlModifier);
+}
+
 bool TextView::IsOwnKey(const QKeyEvent* event) const {
   const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
   const int key = event->key();
+  if (!Typing(mods))
+    return false; // Alt+letter opens a menu; Meta belongs to the desktop
   if (mods & Qt::ControlModifier) {
     // The editing keys taken with Control; any others are left to the
     // window's shortcuts.
@@ -537,8 +547,7 @@ void TextView::keyPressEvent(QKeyEvent* event) {
   }
   const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
   const QString text = event->text();
-  // Control with Alt is AltGr on some keyboards, which types.
-  const bool typing = !(mods & Qt::ControlModifier) || (mods & Qt::AltModifier);
+  const bool typing = Typing(mods) && !(mods & Qt::ControlModifier && !(mods & Qt::AltModifier));
   if (typing && !text.isEmpty() && text[0] >= QChar(0x20) && text[0] != QChar(0x7F)) {
     Type(text);
     event->accept();

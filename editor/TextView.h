@@ -156,6 +156,7 @@ private:
   bool HandleMove(const QKeyEvent* event);
   bool IsReserved(const QKeyEvent* event) const;
   bool IsOwnKey(const QKeyEvent* event) const;
+  static bool Typing(Qt::KeyboardModifiers mods);
   std::size_t Moved(int key, bool control) const;
   std::size_t LineMoved(int64_t lines) const;
   std::size_t WordLeft(std::size_t from) const;

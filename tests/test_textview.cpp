@@ -493,6 +493,15 @@ void TestTextView::reservedKeysAreLeftAlone() {
   QKeyEvent other(QEvent::ShortcutOverride, Qt::Key_S, Qt::ControlModifier);
   QApplication::sendEvent(view.get(), &other);
   QVERIFY(!other.isAccepted());
+  // Alt with a letter is a menu's mnemonic: neither claimed nor typed.
+  QKeyEvent mnemonic(QEvent::ShortcutOverride, Qt::Key_F, Qt::AltModifier, QStringLiteral("f"));
+  QApplication::sendEvent(view.get(), &mnemonic);
+  QVERIFY(!mnemonic.isAccepted());
+  QTest::keyClick(view.get(), Qt::Key_F, Qt::AltModifier);
+  QCOMPARE(All(*view), std::string("abc"));
+  // Control with Alt is AltGr, which types.
+  QTest::keyClick(view.get(), Qt::Key_At, Qt::ControlModifier | Qt::AltModifier);
+  QCOMPARE(All(*view).size(), std::size_t(4));
 }
 
 // ---------------------------------------------------------------------------

@@ -1,3 +1,4 @@
+#ifndef SIFTWELL_OWN_EDITOR
 #include "ui/TextEditor.h"
 
 #include "ui/TextPrinter.h"
@@ -394,3 +395,5 @@ void TextEditor::ReserveKeys(const QList<QKeySequence>& keys) {
       command->setAlternateKey(0);
   }
 }
+
+#endif // SIFTWELL_OWN_EDITOR

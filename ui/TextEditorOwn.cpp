@@ -1,0 +1,234 @@
+// The document editor on the program's own view over the chunked text
+// model: nothing here holds or moves the whole text.
+#ifdef SIFTWELL_OWN_EDITOR
+#include "editor/TextView.h"
+#include "ui/TextEditor.h"
+#include "ui/TextPrinter.h"
+#include "ui/TextSearch.h"
+
+#include <QDropEvent>
+#include <QIODevice>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <stdexcept>
+
+namespace {
+// The search reads the text a window at a time: big enough that copying it
+// costs little beside searching it.
+constexpr int64_t kSearchWindow = int64_t(4) << 20;
+
+TextView::Recording Kept(TextEditor::Recording recording) {
+  return recording == TextEditor::Recording::Undoable ? TextView::Recording::Undoable
+                                                      : TextView::Recording::NotUndoable;
+}
+} // namespace
+
+TextEditor::TextEditor(QWidget* parent) : QWidget(parent), view_(new TextView(this)) {
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(view_);
+  setFocusProxy(view_);
+  connect(view_, &TextView::SelectionChanged, this, &TextEditor::SelectionChanged);
+  connect(view_, &TextView::DropOffered, this, &TextEditor::DropOffered);
+}
+
+TextEditor::~TextEditor() = default;
+
+bool TextEditor::event(QEvent* event) {
+  if (event->type() == QEvent::FontChange)
+    view_->setFont(font());
+  return QWidget::event(event);
+}
+
+bool TextEditor::eventFilter(QObject* watched, QEvent* event) {
+  return QWidget::eventFilter(watched, event);
+}
+
+int64_t TextEditor::Length() const {
+  return view_->Length();
+}
+
+QByteArray TextEditor::Range(int64_t from, int64_t to) const {
+  return view_->Range(std::max<int64_t>(0, from), to);
+}
+
+int64_t TextEditor::LineOf(int64_t position) const {
+  return view_->LineOf(position);
+}
+
+int64_t TextEditor::LineStart(int64_t line) const {
+  return view_->LineStart(line);
+}
+
+int64_t TextEditor::LineCount() const {
+  return view_->LineCount();
+}
+
+int64_t TextEditor::FirstVisibleLine() const {
+  return view_->FirstVisibleLine();
+}
+
+int64_t TextEditor::VisibleLineCount() const {
+  return view_->VisibleLineCount();
+}
+
+bool TextEditor::WrapsLines() const {
+  return view_->WrapsLines();
+}
+
+QFont TextEditor::TextFont() const {
+  return view_->TextFont();
+}
+
+int64_t TextEditor::Caret() const {
+  return view_->Caret();
+}
+
+int64_t TextEditor::SelectionStart() const {
+  return view_->SelectionStart();
+}
+
+int64_t TextEditor::SelectionEnd() const {
+  return view_->SelectionEnd();
+}
+
+void TextEditor::Select(int64_t anchor, int64_t caret) {
+  view_->Select(anchor, caret);
+}
+
+void TextEditor::GoTo(int64_t position) {
+  view_->GoTo(position);
+}
+
+void TextEditor::SelectAll() {
+  view_->SelectAll();
+}
+
+QByteArray TextEditor::SelectedText(int64_t limit) const {
+  return view_->SelectedText(limit);
+}
+
+void TextEditor::ReplaceSelection(const QByteArray& bytes, Recording recording) {
+  view_->ReplaceSelection(bytes, Kept(recording));
+}
+
+void TextEditor::Cut() {
+  view_->Cut();
+}
+
+void TextEditor::Copy() {
+  view_->Copy();
+}
+
+void TextEditor::Paste() {
+  view_->Paste();
+}
+
+void TextEditor::DeleteSelection() {
+  view_->DeleteSelection();
+}
+
+void TextEditor::Undo() {
+  view_->Undo();
+}
+
+bool TextEditor::CanUndo() const {
+  return view_->CanUndo();
+}
+
+int64_t TextEditor::Find(const TextSearch& search, int64_t from) const {
+  const int64_t length = Length();
+  const auto needle = static_cast<int64_t>(search.Length());
+  from = std::max<int64_t>(0, from);
+  while (needle > 0 && from < length) {
+    // From one byte before `from`, so that the byte before a match is
+    // judged too.
+    const int64_t first = from > 0 ? from - 1 : 0;
+    const int64_t end = std::min(length, first + kSearchWindow);
+    const QByteArray window = view_->Range(first, end);
+    const int64_t found =
+        search.FindIn(reinterpret_cast<const unsigned char*>(window.constData()), first, end, from);
+    // A match must leave the byte after it in the window, or end the text.
+    if (found >= 0 && (end == length || found + needle < end))
+      return found;
+    if (end == length)
+      return -1;
+    from = std::max(from + 1, end - needle);
+  }
+  return -1;
+}
+
+int64_t TextEditor::ReplaceAll(const TextSearch& search, int64_t from,
+                               const QByteArray& replacement) {
+  int64_t caret = from;
+  for (int64_t found = Find(search, caret); found >= 0; found = Find(search, caret)) {
+    view_->Replace(found, found + static_cast<int64_t>(search.Length()), replacement,
+                   TextView::Recording::NotUndoable);
+    caret = found + replacement.size();
+  }
+  GoTo(caret);
+  emit SelectionChanged();
+  return caret;
+}
+
+void TextEditor::BeginFill() {
+  view_->Clear();
+}
+
+void TextEditor::Append(const char* data, std::size_t length) {
+  view_->Append(data, length);
+}
+
+void TextEditor::TakeBack(int64_t length) {
+  const int64_t total = Length();
+  view_->Replace(std::max<int64_t>(0, total - length), total, QByteArray(),
+                 TextView::Recording::NotUndoable);
+}
+
+int64_t TextEditor::AppendFrom(QIODevice& file, int64_t limit) {
+  loadBuffer_.resize(static_cast<std::size_t>(limit));
+  const qint64 got = file.read(loadBuffer_.data(), limit);
+  if (got < 0)
+    throw std::runtime_error(
+        QStringLiteral("Cannot read file %1").arg(file.errorString()).toStdString());
+  Append(loadBuffer_.data(), static_cast<std::size_t>(got));
+  return got;
+}
+
+// The text grows chunk by chunk and is never moved: no room to make.
+bool TextEditor::RoomNeeded(uint64_t) const {
+  return false;
+}
+
+void TextEditor::MakeRoom(uint64_t) {}
+
+void TextEditor::MakeExactRoom(uint64_t) {}
+
+void TextEditor::EndFill() {
+  loadBuffer_ = std::vector<char>();
+  emit SelectionChanged();
+}
+
+int64_t TextEditor::WriteCrLf(QIODevice& out, int64_t from, int64_t limit, bool& ok) const {
+  const int64_t to = std::min(Length(), from + limit);
+  const QByteArray text = Range(from, to);
+  QByteArray chunk;
+  chunk.reserve(text.size() + text.size() / 8 + 16);
+  for (char c : text) {
+    if (c == '\n')
+      chunk.append('\r');
+    chunk.append(c);
+  }
+  ok = out.write(chunk) == chunk.size();
+  return to;
+}
+
+bool TextEditor::Print(QPrinter& printer) const {
+  return PrintText(*this, printer);
+}
+
+void TextEditor::ReserveKeys(const QList<QKeySequence>& keys) {
+  view_->ReserveKeys(keys);
+}
+
+#endif // SIFTWELL_OWN_EDITOR
