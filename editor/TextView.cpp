@@ -365,6 +365,15 @@ void TextView::Clear() {
   emit SelectionChanged();
 }
 
+void TextView::SetText(TextBuffer text, int64_t caret) {
+  text_ = std::move(text);
+  columns_.Clear();
+  history_.Clear();
+  widest_ = 0;
+  TextHasChanged();
+  PlaceAfterChange(U(caret));
+}
+
 void TextView::Append(const char* data, std::size_t length) {
   if (length == 0)
     return;

@@ -103,6 +103,9 @@ public:
   // stays where it is.
   void Clear();
   void Append(const char* data, std::size_t length);
+  // Not undoable: the whole text replaced by `text` (made elsewhere, say by
+  // Replace All), the caret at `caret`, the view where it was.
+  void SetText(TextBuffer text, int64_t caret);
 
   // Keys that belong to menu items, which the view must leave alone.
   void ReserveKeys(const QList<QKeySequence>& keys);

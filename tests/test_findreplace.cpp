@@ -7,6 +7,7 @@
 #include "ui/TRTFchild.h"
 #include "ui/TReplaceDialog.h"
 #include "ui/TextEditor.h"
+#include "ui/TextSearch.h"
 
 #include <QAction>
 #include <QApplication>
@@ -85,6 +86,7 @@ private slots:
   void replaceAllReplacesTheSelectionFirst();
   void emptyReplacementDeletes();
   void replacementsAreNotUndone();
+  void replaceAllIsReplaceStepByStep();
   void closeIsRefusedWhileADialogIsOpen();
 
 private:
@@ -566,6 +568,62 @@ void TestFindReplace::closeIsRefusedWhileADialogIsOpen() {
   QVERIFY(w->close());
   QCOMPARE(dialogs_->messages.size(), 2);
   QTRY_VERIFY(guard.isNull()); // freed once closed, with its dialogs
+}
+
+void TestFindReplace::replaceAllIsReplaceStepByStep() {
+  // Replace All against its rule written out: find from the caret, replace,
+  // go on after the text put in. Words that touch, replacements that make
+  // or break words, matches across a long text, case and whole word.
+  QRandomGenerator random(42);
+  const char alphabet[] = "aAb_ -\n\xe9\xc9";
+  for (int round = 0; round < 300; ++round) {
+    const int size = round % 10 == 0 ? 200000 : 1 + random.bounded(60);
+    QByteArray text(size, 'a');
+    for (char& c : text)
+      c = alphabet[random.bounded(int(sizeof alphabet) - 1)];
+    QByteArray needle(1 + random.bounded(3), 'a');
+    for (char& c : needle)
+      c = alphabet[random.bounded(int(sizeof alphabet) - 1)];
+    QByteArray replacement(random.bounded(4), 'b');
+    for (char& c : replacement)
+      c = alphabet[random.bounded(int(sizeof alphabet) - 1)];
+    const TextSearch search(needle.toStdString(), random.bounded(2) == 0, random.bounded(2) == 0);
+    const int64_t from = random.bounded(size + 1);
+
+    TextEditor all, steps;
+    for (TextEditor* editor : {&all, &steps}) {
+      editor->BeginFill();
+      editor->Append(text.constData(), static_cast<std::size_t>(text.size()));
+      editor->EndFill();
+    }
+    const int64_t end = all.ReplaceAll(search, from, replacement);
+    int64_t caret = from;
+    for (int64_t found = steps.Find(search, caret); found >= 0; found = steps.Find(search, caret)) {
+      steps.Select(found, found + static_cast<int64_t>(search.Length()));
+      steps.ReplaceSelection(replacement, TextEditor::Recording::NotUndoable);
+      caret = found + replacement.size();
+    }
+    // The rule once more over one contiguous copy of the text.
+    QByteArray plain = text;
+    int64_t at = from;
+    for (;;) {
+      const int64_t found = search.FindIn(reinterpret_cast<const unsigned char*>(plain.constData()),
+                                          0, plain.size(), at);
+      if (found < 0)
+        break;
+      plain.replace(found, static_cast<qsizetype>(search.Length()), replacement);
+      at = found + replacement.size();
+    }
+    QCOMPARE(steps.Range(0, steps.Length()), plain);
+    QCOMPARE(caret, at);
+    if (all.Range(0, all.Length()) != plain || end != caret)
+      QFAIL(qPrintable(QStringLiteral("round %1: needle '%2', replacement '%3', from %4")
+                           .arg(round)
+                           .arg(QString::fromLatin1(needle), QString::fromLatin1(replacement))
+                           .arg(from)));
+    QCOMPARE(all.Caret(), end);
+    QVERIFY(!all.CanUndo());
+  }
 }
 
 QTEST_MAIN(TestFindReplace)

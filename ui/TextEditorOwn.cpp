@@ -13,9 +13,11 @@
 #include <stdexcept>
 
 namespace {
-// The search reads the text a window at a time: big enough that copying it
-// costs little beside searching it.
-constexpr int64_t kSearchWindow = int64_t(4) << 20;
+// The search reads the text a window at a time, from a small one (a match
+// is often near, as in Replace All) doubling up to one big enough that
+// copying it costs little beside searching it.
+constexpr int64_t kFirstWindow = int64_t(16) << 10;
+constexpr int64_t kLargestWindow = int64_t(4) << 20;
 
 TextView::Recording Kept(TextEditor::Recording recording) {
   return recording == TextEditor::Recording::Undoable ? TextView::Recording::Undoable
@@ -140,14 +142,15 @@ int64_t TextEditor::Find(const TextSearch& search, int64_t from) const {
   const int64_t length = Length();
   const auto needle = static_cast<int64_t>(search.Length());
   from = std::max<int64_t>(0, from);
-  while (needle > 0 && from < length) {
+  for (int64_t window = kFirstWindow; needle > 0 && from < length;
+       window = std::min(2 * window, kLargestWindow)) {
     // From one byte before `from`, so that the byte before a match is
     // judged too.
     const int64_t first = from > 0 ? from - 1 : 0;
-    const int64_t end = std::min(length, first + kSearchWindow);
-    const QByteArray window = view_->Range(first, end);
+    const int64_t end = std::min(length, first + std::max(window, 2 * needle + 2));
+    const QByteArray bytes = view_->Range(first, end);
     const int64_t found =
-        search.FindIn(reinterpret_cast<const unsigned char*>(window.constData()), first, end, from);
+        search.FindIn(reinterpret_cast<const unsigned char*>(bytes.constData()), first, end, from);
     // A match must leave the byte after it in the window, or end the text.
     if (found >= 0 && (end == length || found + needle < end))
       return found;
@@ -158,14 +161,65 @@ int64_t TextEditor::Find(const TextSearch& search, int64_t from) const {
   return -1;
 }
 
+// The step-by-step rule (each search goes on after the text put in) on a
+// new text built in one pass: the text after the caret is always the old
+// text from `source` on, and only the byte before the caret, which the
+// whole-word rule reads, may come from a replacement. Splicing each match
+// into the text instead would move half a chunk per match.
 int64_t TextEditor::ReplaceAll(const TextSearch& search, int64_t from,
                                const QByteArray& replacement) {
-  int64_t caret = from;
-  for (int64_t found = Find(search, caret); found >= 0; found = Find(search, caret)) {
-    view_->Replace(found, found + static_cast<int64_t>(search.Length()), replacement,
-                   TextView::Recording::NotUndoable);
-    caret = found + replacement.size();
+  const TextBuffer& old = view_->Text();
+  const auto needle = static_cast<int64_t>(search.Length());
+  const int64_t oldLength = Length();
+  from = std::clamp<int64_t>(from, 0, oldLength);
+  TextBuffer made;
+  std::string window;
+  const auto copyOld = [&](int64_t begin, int64_t end) {
+    old.VisitRange(static_cast<std::size_t>(begin), static_cast<std::size_t>(end),
+                   [&](const char* data, std::size_t length) { made.Append(data, length); });
+  };
+  copyOld(0, from);
+  int64_t caret = from;  // after the last text put in
+  int64_t at = from;     // where the search goes on, in the new text
+  int64_t source = from; // the old text's position at `at`
+  // Matches of a Replace All are mostly near each other: the window starts
+  // small after each one.
+  constexpr int64_t kFirstReplaceWindow = 256;
+  int64_t size = kFirstReplaceWindow;
+  int64_t replaced = 0;
+  while (needle > 0 && source < oldLength) {
+    // The byte before `at`, then the old text from `source`.
+    const bool before = at > 0;
+    const int64_t end = std::min(oldLength, source + std::max(size, 2 * needle + 2));
+    window.assign(before ? 1 : 0, before ? made.At(made.Size() - 1) : '\0');
+    window.resize(static_cast<std::size_t>(end - source) + window.size());
+    old.CopyOut(static_cast<std::size_t>(source), static_cast<std::size_t>(end),
+                window.data() + (before ? 1 : 0));
+    const int64_t first = before ? at - 1 : at;
+    const int64_t shownEnd = at + (end - source);
+    const int64_t found =
+        search.FindIn(reinterpret_cast<const unsigned char*>(window.data()), first, shownEnd, at);
+    if (found >= 0 && (end == oldLength || found + needle < shownEnd)) {
+      copyOld(source, source + (found - at));
+      made.Append(replacement.constData(), static_cast<std::size_t>(replacement.size()));
+      source += found - at + needle;
+      at = caret = found + replacement.size();
+      size = kFirstReplaceWindow;
+      ++replaced;
+      continue;
+    }
+    if (end == oldLength)
+      break;
+    // No match wholly in the window: on from where one may still start.
+    const int64_t next = std::max(at + 1, shownEnd - needle);
+    copyOld(source, source + (next - at));
+    source += next - at;
+    at = next;
+    size = std::min(2 * size, kLargestWindow);
   }
+  copyOld(source, oldLength);
+  if (replaced > 0)
+    view_->SetText(std::move(made), caret);
   GoTo(caret);
   emit SelectionChanged();
   return caret;
