@@ -6,7 +6,6 @@ set -euo pipefail
 PACKAGES=(
   cmake g++ make pkg-config binutils
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
-  libqscintilla2-qt6-dev libqscintilla2-doc
   qt6-tools-dev qt6-tools-dev-tools qt6-documentation-tools libqt6sql6-sqlite
   libbenchmark-dev
   xvfb xauth xdotool imagemagick fonts-dejavu-core fonts-liberation2

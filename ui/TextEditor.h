@@ -19,7 +19,6 @@
 class QDropEvent;
 class QIODevice;
 class QPrinter;
-class QsciScintilla;
 class TextSearch;
 class TextView;
 
@@ -121,17 +120,6 @@ protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-  // Two controls stand behind this interface while the program's own view
-  // takes over from QScintilla; the build chooses one.
-#ifdef SIFTWELL_OWN_EDITOR
   TextView* view_;
-#else
-  class QuietEdit;
-  void PutClipboard(const QByteArray& bytes) const;
-
-  QsciScintilla* edit_;
-  std::unique_ptr<QuietEdit> fill_;
-  uint64_t reserved_ = 0;
-#endif
-  std::vector<char> loadBuffer_;
+  std::vector<char> loadBuffer_; // one buffer for a whole load
 };
