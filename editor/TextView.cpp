@@ -441,9 +441,10 @@ bool TextView::IsOwnKey(const QKeyEvent* event) const {
   if (mods & Qt::ControlModifier) {
     // The editing keys taken with Control; any others are left to the
     // window's shortcuts.
-    static const int kOwn[] = {Qt::Key_Z,   Qt::Key_Y,    Qt::Key_X,      Qt::Key_C,
-                               Qt::Key_V,   Qt::Key_A,    Qt::Key_Insert, Qt::Key_Home,
-                               Qt::Key_End, Qt::Key_Left, Qt::Key_Right};
+    static const int kOwn[] = {Qt::Key_Z,    Qt::Key_Y,         Qt::Key_X,      Qt::Key_C,
+                               Qt::Key_V,    Qt::Key_A,         Qt::Key_Insert, Qt::Key_Home,
+                               Qt::Key_End,  Qt::Key_Left,      Qt::Key_Right,  Qt::Key_Up,
+                               Qt::Key_Down, Qt::Key_Backspace, Qt::Key_Delete};
     return std::find(std::begin(kOwn), std::end(kOwn), key) != std::end(kOwn);
   }
   return !event->text().isEmpty() || key == Qt::Key_Insert || key == Qt::Key_Delete ||
@@ -468,7 +469,15 @@ bool TextView::HandleCommand(const QKeyEvent* event) {
     Paste();
   else if (control && key == Qt::Key_A)
     SelectAll();
-  else if (key == Qt::Key_Backspace && (mods == Qt::NoModifier || shift)) {
+  else if (control && (key == Qt::Key_Backspace || key == Qt::Key_Delete)) {
+    // A word at a time, as Backspace and Delete take a byte.
+    if (!HasSelection())
+      anchor_ = key == Qt::Key_Backspace ? WordLeft(caret_) : WordRight(caret_);
+    DeleteSelection();
+  } else if (control && (key == Qt::Key_Up || key == Qt::Key_Down)) {
+    // The view moves a line; the caret stays where it is.
+    ScrollTo(firstLine_ + (key == Qt::Key_Up ? -1 : 1), firstColumn_);
+  } else if (key == Qt::Key_Backspace && (mods == Qt::NoModifier || shift)) {
     if (!HasSelection() && caret_ > 0)
       anchor_ = caret_ - 1;
     DeleteSelection();

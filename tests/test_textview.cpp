@@ -90,6 +90,7 @@ private slots:
   void shiftExtendsTheSelection();
   void pageKeysMoveByAScreen();
   void controlArrowsMoveByWords();
+  void controlBackspaceDeleteAndScroll();
   void caretIsScrolledIntoView();
   void typedCharactersAreLatin1();
   void composedTextIsTyped();
@@ -380,6 +381,29 @@ void TestTextView::pageKeysMoveByAScreen() {
   QCOMPARE(view->LineOf(view->Caret()), page);
   QVERIFY(view->FirstVisibleLine() <= page);
   QCOMPARE(view->verticalScrollBar()->value(), view->FirstVisibleLine());
+}
+
+void TestTextView::controlBackspaceDeleteAndScroll() {
+  auto view = MakeView("foo bar, baz");
+  view->GoTo(7);
+  Keys(*view, Qt::Key_Backspace, Qt::ControlModifier);
+  QCOMPARE(All(*view), std::string("foo , baz"));
+  QCOMPARE(view->Caret(), 4);
+  Keys(*view, Qt::Key_Delete, Qt::ControlModifier);
+  QCOMPARE(All(*view), std::string("foo baz"));
+  Keys(*view, Qt::Key_Z, Qt::ControlModifier);
+  QCOMPARE(All(*view), std::string("foo , baz"));
+  // Control with Up or Down moves the view, not the caret.
+  std::string lines;
+  for (int i = 0; i < 200; ++i)
+    lines += "line " + std::to_string(i) + "\n";
+  auto tall = MakeView(lines);
+  tall->GoTo(0);
+  Keys(*tall, Qt::Key_Down, Qt::ControlModifier, 3);
+  QCOMPARE(tall->FirstVisibleLine(), 3);
+  QCOMPARE(tall->Caret(), 0);
+  Keys(*tall, Qt::Key_Up, Qt::ControlModifier);
+  QCOMPARE(tall->FirstVisibleLine(), 2);
 }
 
 void TestTextView::controlArrowsMoveByWords() {
