@@ -90,9 +90,8 @@ inline char* PutHexOffset(char* at, uint64_t offset) {
 
 } // namespace
 
-std::string JsonLatin1(const char* data, std::size_t length) {
-  std::string out;
-  out.reserve(length + length / 4);
+void AppendJsonLatin1(const char* data, std::size_t length, std::string& out) {
+  out.reserve(out.size() + length + length / 4);
   for (std::size_t i = 0; i < length; ++i) {
     const auto c = static_cast<unsigned char>(data[i]);
     if (AppendEscape(c, out))
@@ -104,7 +103,6 @@ std::string JsonLatin1(const char* data, std::size_t length) {
       out += static_cast<char>(0x80 | (c & 0x3F));
     }
   }
-  return out;
 }
 
 std::string JsonUtf8(const std::string& text) {
@@ -225,9 +223,13 @@ void LineFormat::Piece(const char* data, std::size_t length, uint64_t offset) {
   if (options_.json) {
     // A UTF-8 run holds its characters' bytes (and comes whole); every other
     // run one byte a character, which is its ISO 8859-1 value.
-    const std::string text = encoding_ == Encoding::Utf8 ? JsonUtf8(std::string(data, length))
-                                                         : JsonLatin1(data, length);
-    out_.Write(text.data(), text.size());
+    if (encoding_ == Encoding::Utf8) {
+      json_ = JsonUtf8(std::string(data, length));
+    } else {
+      json_.clear();
+      AppendJsonLatin1(data, length, json_);
+    }
+    out_.Write(json_.data(), json_.size());
   } else {
     out_.Write(data, length);
   }

@@ -47,10 +47,14 @@ private:
   const Encoding encoding_;
   // What every line of the current file starts with.
   std::string prefix_;
+  // Escaped text of a piece; kept, so that a run of many pieces reuses one
+  // buffer instead of allocating one per piece.
+  std::string json_;
   bool inPieces_ = false;
 };
 
-// `text` as a JSON string's contents, each byte taken as ISO 8859-1.
-std::string JsonLatin1(const char* data, std::size_t length);
+// Appends `data` to `out` as a JSON string's contents, each byte taken as
+// ISO 8859-1.
+void AppendJsonLatin1(const char* data, std::size_t length, std::string& out);
 // `text` as a JSON string's contents, the bytes that are not UTF-8 as U+FFFD.
 std::string JsonUtf8(const std::string& text);
