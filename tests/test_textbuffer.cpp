@@ -104,6 +104,7 @@ private slots:
   void takeBackLargeEnd();
   void latin1CaseFold();
   void searchAcrossSeams();
+  void foldedSearchOverLongText();
 };
 
 void TestTextBuffer::randomEdits_data() {
@@ -357,6 +358,29 @@ void TestTextBuffer::searchAcrossSeams() {
     QCOMPARE(text.FindBackward("abc"), at + 3);
     QCOMPARE(text.Find("abcabcd", at + 1), npos);
     QCOMPARE(text.FindBackward("abcabcd", 0, at + 6), npos);
+  }
+}
+
+void TestTextBuffer::foldedSearchOverLongText() {
+  // Letters of both cases beside the bytes one case bit away that are not
+  // their other case (the signs 0xD7 and 0xF7, '@' and '`'), in chunks long
+  // enough for the sixteen-byte steps, against the plain model.
+  const ByteFold fold = ByteFold::Latin1Case();
+  const char alphabet[] = "aA\xD7\xF7\xE9\xC9@`x\n";
+  std::mt19937_64 rng(99);
+  for (const std::size_t chunkBytes : {std::size_t(61), std::size_t(4096), std::size_t(65536)}) {
+    TextBuffer text(chunkBytes);
+    std::string model(150000, 'x');
+    for (char& c : model)
+      c = alphabet[Below(rng, sizeof alphabet - 1)];
+    text.Append(model);
+    for (int q = 0; q < 60; ++q) {
+      std::string needle(1 + Below(rng, 9), 'x');
+      for (char& c : needle)
+        c = alphabet[Below(rng, sizeof alphabet - 1)];
+      const std::size_t from = Below(rng, model.size());
+      QCOMPARE(text.Find(needle, from, npos, &fold), ModelFind(model, needle, from, npos, &fold));
+    }
   }
 }
 
