@@ -13,12 +13,6 @@
 #include <stdexcept>
 
 namespace {
-// The search reads the text a window at a time, from a small one (a match
-// is often near, as in Replace All) doubling up to one big enough that
-// copying it costs little beside searching it.
-constexpr int64_t kFirstWindow = int64_t(16) << 10;
-constexpr int64_t kLargestWindow = int64_t(4) << 20;
-
 TextView::Recording Kept(TextEditor::Recording recording) {
   return recording == TextEditor::Recording::Undoable ? TextView::Recording::Undoable
                                                       : TextView::Recording::NotUndoable;
@@ -139,26 +133,9 @@ bool TextEditor::CanUndo() const {
 }
 
 int64_t TextEditor::Find(const TextSearch& search, int64_t from) const {
-  const int64_t length = Length();
-  const auto needle = static_cast<int64_t>(search.Length());
-  from = std::max<int64_t>(0, from);
-  for (int64_t window = kFirstWindow; needle > 0 && from < length;
-       window = std::min(2 * window, kLargestWindow)) {
-    // From one byte before `from`, so that the byte before a match is
-    // judged too.
-    const int64_t first = from > 0 ? from - 1 : 0;
-    const int64_t end = std::min(length, first + std::max(window, 2 * needle + 2));
-    const QByteArray bytes = view_->Range(first, end);
-    const int64_t found =
-        search.FindIn(reinterpret_cast<const unsigned char*>(bytes.constData()), first, end, from);
-    // A match must leave the byte after it in the window, or end the text.
-    if (found >= 0 && (end == length || found + needle < end))
-      return found;
-    if (end == length)
-      return -1;
-    from = std::max(from + 1, end - needle);
-  }
-  return -1;
+  from = std::clamp<int64_t>(from, 0, Length());
+  const TextBuffer& text = view_->Text();
+  return search.FindIn(text, from, from > 0 ? static_cast<unsigned char>(text.At(from - 1)) : -1);
 }
 
 // The step-by-step rule (each search goes on after the text put in) on a
@@ -173,49 +150,24 @@ int64_t TextEditor::ReplaceAll(const TextSearch& search, int64_t from,
   const int64_t oldLength = Length();
   from = std::clamp<int64_t>(from, 0, oldLength);
   TextBuffer made;
-  std::string window;
   const auto copyOld = [&](int64_t begin, int64_t end) {
     old.VisitRange(static_cast<std::size_t>(begin), static_cast<std::size_t>(end),
                    [&](const char* data, std::size_t length) { made.Append(data, length); });
   };
   copyOld(0, from);
+  int64_t source = from; // the old text's position at the caret
   int64_t caret = from;  // after the last text put in
-  int64_t at = from;     // where the search goes on, in the new text
-  int64_t source = from; // the old text's position at `at`
-  // Matches of a Replace All are mostly near each other: the window starts
-  // small after each one.
-  constexpr int64_t kFirstReplaceWindow = 256;
-  int64_t size = kFirstReplaceWindow;
   int64_t replaced = 0;
-  while (needle > 0 && source < oldLength) {
-    // The byte before `at`, then the old text from `source`.
-    const bool before = at > 0;
-    const int64_t end = std::min(oldLength, source + std::max(size, 2 * needle + 2));
-    window.assign(before ? 1 : 0, before ? made.At(made.Size() - 1) : '\0');
-    window.resize(static_cast<std::size_t>(end - source) + window.size());
-    old.CopyOut(static_cast<std::size_t>(source), static_cast<std::size_t>(end),
-                window.data() + (before ? 1 : 0));
-    const int64_t first = before ? at - 1 : at;
-    const int64_t shownEnd = at + (end - source);
-    const int64_t found =
-        search.FindIn(reinterpret_cast<const unsigned char*>(window.data()), first, shownEnd, at);
-    if (found >= 0 && (end == oldLength || found + needle < shownEnd)) {
-      copyOld(source, source + (found - at));
-      made.Append(replacement.constData(), static_cast<std::size_t>(replacement.size()));
-      source += found - at + needle;
-      at = caret = found + replacement.size();
-      size = kFirstReplaceWindow;
-      ++replaced;
-      continue;
-    }
-    if (end == oldLength)
+  for (;;) {
+    const int before = made.Empty() ? -1 : static_cast<unsigned char>(made.At(made.Size() - 1));
+    const int64_t found = search.FindIn(old, source, before);
+    if (found < 0)
       break;
-    // No match wholly in the window: on from where one may still start.
-    const int64_t next = std::max(at + 1, shownEnd - needle);
-    copyOld(source, source + (next - at));
-    source += next - at;
-    at = next;
-    size = std::min(2 * size, kLargestWindow);
+    copyOld(source, found);
+    made.Append(replacement.constData(), static_cast<std::size_t>(replacement.size()));
+    source = found + needle;
+    caret = static_cast<int64_t>(made.Size());
+    ++replaced;
   }
   copyOld(source, oldLength);
   if (replaced > 0)
@@ -277,11 +229,10 @@ int64_t TextEditor::WriteCrLf(QIODevice& out, int64_t from, int64_t limit, bool&
   return to;
 }
 
-bool TextEditor::Print(QPrinter& printer) const {
-  return PrintText(*this, printer);
+PrintResult TextEditor::Print(QPrinter& printer, const PrintProgress& progress) const {
+  return PrintText(*this, printer, progress);
 }
 
 void TextEditor::ReserveKeys(const QList<QKeySequence>& keys) {
   view_->ReserveKeys(keys);
 }
-

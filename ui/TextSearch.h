@@ -14,9 +14,13 @@
 // text or where the class of the byte after a word or punctuation byte
 // differs from it.
 
+#include "text/ByteFold.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
+
+class TextBuffer;
 
 class TextSearch {
 public:
@@ -29,13 +33,18 @@ public:
   // `first` is at most from - 1 (or 0), so that the byte before a match can
   // be judged too.
   int64_t FindIn(const unsigned char* bytes, int64_t first, int64_t length, int64_t from) const;
+  // The first match in `text` starting at or after `from`, or -1; searched
+  // where the text is stored, without copying it. `before` is the byte the
+  // word rule sees before `from` (-1 at the text's start): Replace All
+  // searches the old text while the byte before may be a replacement's.
+  int64_t FindIn(const TextBuffer& text, int64_t from, int before) const;
 
 private:
-  // Positions here count from `bytes`.
-  bool WordStart(const unsigned char* bytes, int64_t position) const;
-  bool WordEnd(const unsigned char* bytes, int64_t length, int64_t end) const;
+  // `before` and `after` are -1 at the text's start and end.
+  static bool WordStart(int before, unsigned char first);
+  static bool WordEnd(unsigned char last, int after);
 
-  const std::array<unsigned char, 256>* fold_;
+  ByteFold fold_;
   std::string folded_;               // the pattern's folded bytes
   std::array<int64_t, 256> shift_{}; // Horspool shift by folded byte
   bool wholeWord_;
