@@ -17,9 +17,12 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QPrinter>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 #include <csignal>
 #include <stdexcept>
@@ -50,6 +53,7 @@ private slots:
   void printsToPdfUnderJobTitle();
   void printCancelledPrintsNothing();
   void printsEveryLineInFull();
+  void longPrintShowsProgressAndCancels();
   void editCommandsUseLatin1Clipboard();
   void shortcutsReachTheMenuItems();
   void pasteWithoutTextKeepsTheSelection();
@@ -296,6 +300,42 @@ void TestRtfChild::printsEveryLineInFull() {
   dialogs.printAnswers << true;
   w.FilePrintItemClick();
   QVERIFY2(pages(Path("long.pdf")) > 5, qPrintable(QString::number(pages(Path("long.pdf")))));
+}
+
+void TestRtfChild::longPrintShowsProgressAndCancels() {
+  // A job of thousands of pages shows its progress; Cancel stops it there
+  // and is no error.
+  FakeDialogService dialogs;
+  QPrinter& printer = TRTFchild::SharedPrinter();
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setOutputFileName(Path("cancelled.pdf"));
+  TRTFchild w;
+  w.show();
+  QByteArray text;
+  for (int line = 0; line < 300000; ++line)
+    text += "printed line " + QByteArray::number(line) + "\n";
+  SetEditorText(w, text);
+  QString label;
+  QTimer cancel;
+  QObject::connect(&cancel, &QTimer::timeout, [&] {
+    auto* progress = w.findChild<QProgressDialog*>(QStringLiteral("PrintProgress"));
+    if (!progress || !progress->isVisible())
+      return;
+    label = progress->labelText();
+    auto* button = progress->findChild<QPushButton*>();
+    QVERIFY(button);
+    QTest::mouseClick(button, Qt::LeftButton);
+    cancel.stop();
+  });
+  cancel.start(20);
+  dialogs.printAnswers << true;
+  w.FilePrintItemClick();
+  QVERIFY2(label.startsWith(QStringLiteral("Printing page ")), qPrintable(label));
+  QVERIFY(!cancel.isActive());
+  QCOMPARE(dialogs.messages.size(), 0);
+  // Stopped well before the end: the whole text takes over 3,000 pages.
+  const int pages = ReadAll(Path("cancelled.pdf")).count("/Type /Page\n");
+  QVERIFY2(pages < 2000, qPrintable(QString::number(pages)));
 }
 
 void TestRtfChild::printCancelledPrintsNothing() {

@@ -12,11 +12,13 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFile>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QPointer>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <QSaveFile>
 #include <QStatusBar>
 #include <QVBoxLayout>
@@ -25,6 +27,10 @@
 namespace {
 // A saved document is written this much at a time.
 constexpr int64_t kSaveChunk = 1 << 20;
+// The print progress counts in thousandths of the text.
+constexpr int kPrintSteps = 1000;
+// A job that ends sooner shows no progress at all.
+constexpr int kPrintProgressDelayMs = 500;
 } // namespace
 
 TRTFchild::TRTFchild(QWidget* parent) : QWidget(parent) {
@@ -372,7 +378,20 @@ void TRTFchild::FilePrintItemClick() {
     return;
   printer.setDocName(outputName_.isEmpty() ? inputName_ : outputName_);
   printer.setFullPage(false);
-  if (!edit_->Print(printer))
+  // Shown only when the job runs longer than a moment: many pages.
+  QProgressDialog progress(tr("Printing..."), tr("Cancel"), 0, kPrintSteps, this);
+  progress.setObjectName(QStringLiteral("PrintProgress"));
+  progress.setWindowTitle(tr("Print"));
+  progress.setWindowModality(Qt::WindowModal);
+  progress.setMinimumDuration(kPrintProgressDelayMs);
+  progress.setAutoReset(false);
+  const auto onPage = [&progress](int page, int64_t printed, int64_t total) {
+    progress.setLabelText(tr("Printing page %1...").arg(page));
+    progress.setValue(total > 0 ? static_cast<int>(printed * kPrintSteps / total) : 0);
+    QCoreApplication::processEvents();
+    return !progress.wasCanceled();
+  };
+  if (edit_->Print(printer, onPage) == PrintResult::Failed)
     throw std::runtime_error(
         QStringLiteral("Cannot print %1").arg(printer.docName()).toStdString());
 }

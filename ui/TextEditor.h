@@ -8,6 +8,8 @@
 //
 // The search's case folding and word rule are TextSearch's (TextSearch.h).
 
+#include "ui/TextPrinter.h"
+
 #include <QByteArray>
 #include <QKeySequence>
 #include <QList>
@@ -101,8 +103,9 @@ public:
 
   // Prints the whole text in the editor's font on `printer`, as one job
   // named by printer.docName(): every line in full, a line too long for the
-  // page going on in the next printed line. False when it could not start.
-  bool Print(QPrinter& printer) const;
+  // page going on in the next printed line. `progress` hears of each page
+  // and may cancel the job.
+  PrintResult Print(QPrinter& printer, const PrintProgress& progress) const;
 
   // Keys that belong to menu items, which the control's own key bindings
   // must not take.
