@@ -229,6 +229,12 @@ void TextView::Select(int64_t anchor, int64_t caret) {
 
 void TextView::SelectAll() {
   Select(0, Length());
+  OfferPrimary();
+}
+
+void TextView::OfferPrimary() const {
+  if (HasSelection() && QApplication::clipboard()->supportsSelection())
+    PutOnClipboard(QClipboard::Selection);
 }
 
 QByteArray TextView::SelectedText(int64_t limit) const {
@@ -551,6 +557,8 @@ bool TextView::HandleMove(const QKeyEvent* event) {
     ScrollTo(firstLine_ + lines, firstColumn_);
   }
   SetSelection(extend ? anchor_ : caret, caret, vertical);
+  if (extend)
+    OfferPrimary();
   return true;
 }
 
@@ -658,6 +666,7 @@ void TextView::mousePressEvent(QMouseEvent* event) {
   sinceDoubleClick_.invalidate();
   if (triple) {
     SelectLineAt(position);
+    OfferPrimary();
     return;
   }
   dragging_ = true;
@@ -702,8 +711,7 @@ void TextView::mouseReleaseEvent(QMouseEvent* event) {
     return;
   dragging_ = false;
   dragScroll_.stop();
-  if (HasSelection() && QApplication::clipboard()->supportsSelection())
-    PutOnClipboard(QClipboard::Selection);
+  OfferPrimary();
 }
 
 void TextView::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -715,8 +723,7 @@ void TextView::mouseDoubleClickEvent(QMouseEvent* event) {
   sinceDoubleClick_.start();
   dragging_ = false;
   SelectWordAt(U(PositionAt(doubleClickPoint_)));
-  if (HasSelection() && QApplication::clipboard()->supportsSelection())
-    PutOnClipboard(QClipboard::Selection);
+  OfferPrimary();
 }
 
 void TextView::wheelEvent(QWheelEvent* event) {

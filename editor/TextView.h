@@ -150,6 +150,9 @@ private:
   void PastePiece(const TextPiece& piece);
   void PasteFrom(QClipboard::Mode mode);
   void PutOnClipboard(QClipboard::Mode mode) const;
+  // Where X has a primary selection, a selection the user makes is offered
+  // there (lazily, as Copy does).
+  void OfferPrimary() const;
   void Restore(std::size_t at, std::size_t removed, const TextPiece& inserted);
   void TextHasChanged();
   bool OfferDrop(QDropEvent* event);

@@ -111,6 +111,7 @@ private slots:
   // Mouse.
   void clickPlacesAndShiftClickExtends();
   void dragSelectsAndScrollsPastTheEdge();
+  void primarySelectionUnderX();
   void doubleAndTripleClick();
   void wheelScrolls();
   void contextMenuItemsFollowState();
@@ -769,6 +770,41 @@ void TestTextView::dragSelectsAndScrollsPastTheEdge() {
     QTest::mouseClick(view->viewport(), Qt::MiddleButton, {}, Cell(*view, 0, 0));
     QVERIFY(view->Length() > static_cast<int64_t>(text.size()));
   }
+}
+
+void TestTextView::primarySelectionUnderX() {
+  // Only an X server has a primary selection; the suite runs this once more
+  // under an X server of its own, where it must be there.
+  if (!QApplication::clipboard()->supportsSelection()) {
+    if (qEnvironmentVariableIsSet("SIFTWELL_REQUIRE_PRIMARY"))
+      QFAIL("no primary selection under X");
+    QSKIP("this platform has no primary selection");
+  }
+  auto view = MakeView("alpha beta\ngamma\n");
+  QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+  QTest::mousePress(view->viewport(), Qt::LeftButton, {}, Cell(*view, 6, 0));
+  QTest::mouseMove(view->viewport(), Cell(*view, 10, 0));
+  QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, Cell(*view, 10, 0));
+  QCOMPARE(view->SelectedText(), QByteArray("beta"));
+  QTRY_COMPARE(QApplication::clipboard()->text(QClipboard::Selection), QStringLiteral("beta"));
+  // The clipboard proper is left alone.
+  QCOMPARE(QApplication::clipboard()->text(QClipboard::Clipboard), QString());
+  // A middle click pastes it where it is clicked, not at the caret.
+  QTest::mouseClick(view->viewport(), Qt::MiddleButton, {}, Cell(*view, 0, 1));
+  QCOMPARE(All(*view), std::string("alpha beta\nbetagamma\n"));
+  QCOMPARE(view->Caret(), int64_t(15));
+  // Keys that select set it too.
+  QTest::keyClick(view.get(), Qt::Key_Home, Qt::ShiftModifier);
+  QTRY_COMPARE(QApplication::clipboard()->text(QClipboard::Selection), QStringLiteral("beta"));
+  QTest::keyClick(view.get(), Qt::Key_End, Qt::ShiftModifier);
+  QTRY_COMPARE(QApplication::clipboard()->text(QClipboard::Selection), QStringLiteral("gamma"));
+  // So do a double click (a word) and a triple click (the line).
+  QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, Cell(*view, 1, 0));
+  QTRY_COMPARE(QApplication::clipboard()->text(QClipboard::Selection), QStringLiteral("alpha"));
+  QTest::mousePress(view->viewport(), Qt::LeftButton, {}, Cell(*view, 1, 0));
+  QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, Cell(*view, 1, 0));
+  QTRY_COMPARE(QApplication::clipboard()->text(QClipboard::Selection),
+               QStringLiteral("alpha beta\n"));
 }
 
 void TestTextView::doubleAndTripleClick() {
