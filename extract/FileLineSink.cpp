@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 
@@ -20,6 +21,8 @@ bool FileLineSink::Open(const std::string& path) {
   }
   fd_ = fd;
   owned_ = true;
+  struct stat info {};
+  regular_ = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
   return true;
 }
 
@@ -71,6 +74,34 @@ void FileLineSink::Write(const char* data, std::size_t length) {
   }
   std::memcpy(buffer_.get() + used_, data, length);
   used_ += length;
+}
+
+void FileLineSink::Piece(const char* data, std::size_t length, uint64_t) {
+  pieceBytes_ += length;
+  Write(data, length);
+}
+
+void FileLineSink::EndPieces() {
+  pieceBytes_ = 0;
+  Write("\n", 1);
+}
+
+void FileLineSink::DropPieces() {
+  const uint64_t drop = pieceBytes_;
+  pieceBytes_ = 0;
+  if (drop <= used_) {
+    used_ -= static_cast<std::size_t>(drop);
+    return;
+  }
+  const auto written = static_cast<off_t>(drop - used_);
+  used_ = 0;
+  if (error_ != 0 || !regular_)
+    return;
+  // The sink only ever appends: where it writes next is the file's end.
+  const off_t end = ::lseek(fd_, 0, SEEK_CUR);
+  if (end < written || ::ftruncate(fd_, end - written) != 0 ||
+      ::lseek(fd_, end - written, SEEK_SET) < 0)
+    error_ = errno != 0 ? errno : EIO;
 }
 
 char* FileLineSink::ReserveAfterFlush(std::size_t length) {
@@ -144,6 +175,8 @@ bool FileLineSink::Close() {
   fd_ = -1;
   taker_ = nullptr;
   owned_ = false;
+  regular_ = false;
+  pieceBytes_ = 0;
   buffer_.reset();
   return error_ == 0;
 }

@@ -5,6 +5,7 @@
 #include "extract/LineSink.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -57,13 +58,18 @@ public:
   bool Failed() const override { return error_ != 0; }
   int Error() const { return error_; }
 
-  // Long runs written as they are found, never held whole: only where the
-  // limits cannot change during a pass, since a written piece cannot be
-  // taken back.
+  // Long runs written as they are found, never held whole. A piece already
+  // written can be taken back only from a regular file the sink opened
+  // itself; other outputs take pieces only where the limits cannot change
+  // during a pass (the command line).
   void SetTakesPieces(bool on) { takesPieces_ = on; }
   bool TakesPieces() const override { return takesPieces_; }
-  void Piece(const char* data, std::size_t length, uint64_t) override { Write(data, length); }
-  void EndPieces() override { Write("\n", 1); }
+  bool CanTakeBack() const { return regular_; }
+  void Piece(const char* data, std::size_t length, uint64_t) override;
+  void EndPieces() override;
+  // Takes the open line's pieces back out of the buffer and, when some were
+  // written already, off the end of the file.
+  void DropPieces() override;
 
 private:
   char* ReserveAfterFlush(std::size_t length);
@@ -77,7 +83,9 @@ private:
   bool owned_ = false;
   int error_ = 0;
   bool takesPieces_ = false;
+  bool regular_ = false;           // opened here, and a regular file
   std::unique_ptr<char[]> buffer_; // made at the first line
+  uint64_t pieceBytes_ = 0;        // of the open line
 
   std::size_t used_ = 0;
 };

@@ -70,6 +70,7 @@ private slots:
   void sliceHookSeesEverySliceAndCanStop();
   void standardInputPipe();
   void fileSinkWritesLinesAndLineEnds();
+  void fileSinkTakesPiecesBack();
   void fileSinkReportsFailedWrites();
   void failedSinkEndsThePass();
   void fileLongerThan4GiB();
@@ -213,6 +214,33 @@ void TestFileExtractor::fileSinkWritesLinesAndLineEnds() {
   QCOMPARE(ReadFile(path).size(), std::size_t(0));
   QVERIFY(!sink.Open(Path("no/such/folder/out.txt")));
   QCOMPARE(sink.Error(), ENOENT);
+}
+
+void TestFileExtractor::fileSinkTakesPiecesBack() {
+  // A line in pieces is taken back whether its bytes are still buffered or
+  // already written (a run longer than the buffer); the file goes on after.
+  const std::string path = Path("pieces.txt");
+  FileLineSink sink;
+  QVERIFY(sink.Open(path));
+  QVERIFY(sink.CanTakeBack());
+  sink.Line("kept", 4);
+  for (const std::size_t size : {std::size_t(10), std::size_t(3u << 20)}) {
+    const std::string piece(size / 2, 'p');
+    sink.Piece(piece.data(), piece.size(), 0);
+    sink.Piece(piece.data(), piece.size(), 0);
+    sink.DropPieces();
+    sink.Line("next", 4);
+  }
+  const std::string whole(1500000, 'w');
+  sink.Piece(whole.data(), 1000000, 0);
+  sink.Piece(whole.data() + 1000000, 500000, 0);
+  sink.EndPieces();
+  QVERIFY(sink.Close());
+  QVERIFY(ReadFile(path) == "kept\nnext\nnext\n" + whole + "\n");
+  // Standard output, or any other descriptor, cannot take a piece back.
+  FileLineSink out;
+  out.OpenDescriptor(1);
+  QVERIFY(!out.CanTakeBack());
 }
 
 void TestFileExtractor::fileSinkReportsFailedWrites() {

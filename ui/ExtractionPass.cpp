@@ -234,7 +234,15 @@ void ExtractionPass::Line(const char* data, std::size_t length, uint64_t /*offse
   pending_.append(data, length);
 }
 
-void ExtractionPass::Piece(const char* data, std::size_t length, uint64_t /*offset*/) {
+bool ExtractionPass::TakesPieces() const {
+  return output_ == nullptr || output_->CanTakeBack();
+}
+
+void ExtractionPass::Piece(const char* data, std::size_t length, uint64_t offset) {
+  if (output_) {
+    output_->Piece(data, length, offset);
+    return;
+  }
   if (!inPieces_) {
     inPieces_ = true;
     pieceBytes_ = 0;
@@ -249,10 +257,16 @@ void ExtractionPass::Piece(const char* data, std::size_t length, uint64_t /*offs
 
 void ExtractionPass::EndPieces() {
   inPieces_ = false;
+  if (output_)
+    output_->EndPieces();
 }
 
 void ExtractionPass::DropPieces() {
   inPieces_ = false;
+  if (output_) {
+    output_->DropPieces();
+    return;
+  }
   if (pieceBytes_ <= pending_.size()) {
     pending_.resize(pending_.size() - pieceBytes_);
     return;

@@ -50,7 +50,9 @@ private:
   bool Failed() const override;
   // Into the editor a long run comes in pieces, never held whole by the
   // scanner; a file takes whole lines.
-  bool TakesPieces() const override { return output_ == nullptr; }
+  // An output file takes pieces when it can take them back (limits may
+  // change during a pass).
+  bool TakesPieces() const override;
   void Piece(const char* data, std::size_t length, uint64_t offset) override;
   void EndPieces() override;
   void DropPieces() override;
