@@ -26,6 +26,7 @@ protected:
 
 private:
   QString Text() const;
+  QByteArray Utf8() const;
 
   TextBuffer snapshot_;
   std::size_t begin_;

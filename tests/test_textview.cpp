@@ -653,6 +653,9 @@ void TestTextView::copyPutsASnapshotOnTheClipboard() {
   QClipboard* clipboard = QApplication::clipboard();
   QVERIFY(qobject_cast<const SnapshotMimeData*>(clipboard->mimeData()));
   QCOMPARE(clipboard->text(), QString::fromUtf8("café \x01"));
+  // A program that takes bytes gets UTF-8.
+  QCOMPARE(clipboard->mimeData()->data(QStringLiteral("text/plain")),
+           QByteArray("caf\xC3\xA9 \x01"));
   // The text goes on changing; the copy does not.
   view->SelectAll();
   view->ReplaceSelection("other", TextView::Recording::NotUndoable);
