@@ -18,16 +18,9 @@ tool=$build/bin/siftwell-extract
 work=$build/bench-corpus
 mkdir -p "$work"
 corpus=$work/corpus.bin
-target=$((480 * 1000 * 1000))
 
-if [ ! -f "$corpus" ] || [ "$(stat -c %s "$corpus")" -lt "$target" ]; then
-  : > "$corpus"
-  find /usr/lib /usr/lib64 -xdev -type f -name '*.so*' -size +16k 2>/dev/null | LC_ALL=C sort |
-    while read -r f; do
-      [ "$(stat -c %s "$corpus")" -ge "$target" ] && break
-      cat "$f" >> "$corpus" 2>/dev/null || true
-    done
-fi
+. bench/corpus.sh
+MakeCorpus "$corpus"
 size=$(stat -c %s "$corpus")
 head -c $((size / 10)) "$corpus" > "$work/tenth.bin"
 

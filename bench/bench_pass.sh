@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# The pass into a document window over three inputs, in a real window (an X
+# server of its own), each beside GNU strings and siftwell-extract in the
+# same run (see bench_pass.cpp for what is measured):
+#  - the corpus of about 480 MB of shared libraries,
+#  - eight copies of it (about 3.8 GB),
+#  - one run of 200,000,000 bytes "A".
+# Each ends in a needle that occurs nowhere else, for the Find Next figure.
+#
+#   bench/bench_pass.sh [BUILD_DIR] [INPUT...]   (inputs: 1x 8x run; default all)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+shift || true
+inputs=("$@")
+[ ${#inputs[@]} -gt 0 ] || inputs=(1x 8x run)
+[ -x "$build/bin/bench_pass" ] || { echo "no $build/bin/bench_pass: build it first" >&2; exit 1; }
+work=$build/bench-corpus
+mkdir -p "$work"
+. bench/corpus.sh
+MakeCorpus "$work/corpus.bin"
+needle=SiftWellEndNeedle7319
+mark() { printf '\n%s\n' "$needle"; }
+
+make_input() { # name -> path
+  local path=$work/pass-$1.bin
+  if [ ! -f "$path" ]; then
+    case $1 in
+      1x) { cat "$work/corpus.bin"; mark; } > "$path" ;;
+      8x) { for _ in 1 2 3 4 5 6 7 8; do cat "$work/corpus.bin"; done; mark; } > "$path" ;;
+      run) { head -c 200000000 /dev/zero | tr '\0' A; printf '%s\n' "$needle"; } > "$path" ;;
+      *) echo "unknown input $1" >&2; exit 2 ;;
+    esac
+  fi
+  echo "$path"
+}
+
+export XDG_CONFIG_HOME=$work/xdg # never the user's stored options
+for input in "${inputs[@]}"; do
+  path=$(make_input "$input")
+  bash tests/with-xvfb.sh "$build/bin/bench_pass" "$path" "$needle" "$build/bin/siftwell-extract"
+  echo
+done
