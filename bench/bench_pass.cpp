@@ -8,7 +8,8 @@
 // take; and the peak memory of each mode. Run it in a real window (under X)
 // for the figures that count: bench/bench_pass.sh does, over every input.
 //
-//   bench_pass INPUT NEEDLE [SIFTWELL_EXTRACT]
+//   bench_pass INPUT NEEDLE [SIFTWELL_EXTRACT [editor|file]]
+// Each mode alone (the default is both) has a peak memory of its own.
 #include "editor/TextView.h"
 #include "settings/TextOptions.h"
 #include "ui/DialogService.h"
@@ -202,6 +203,50 @@ void TimeCommands(TRTFchild& window, const QString& needle, double textMiB) {
               textMiB * (1 << 20) / 1e9 / (findMs / 1e3), found ? "yes" : "NO");
 }
 
+void EditorMode(const QString& input, const QString& needle, double inputMB, double stringsNull,
+                double extractNull) {
+  ResetPeak();
+  const long before = StatusMiB("VmRSS:");
+  auto* window = new TRTFchild;
+  window->resize(800, 600);
+  window->show();
+  window->OpenInput(input);
+  const PassFigures editor = TimePass(*window, false);
+  const double textMiB = static_cast<double>(editor.textBytes) / (1 << 20);
+  std::printf("%-44s %8.3f s  (%.0f MB/s; %.2f x siftwell-extract, %.3f x GNU strings)\n",
+              "pass into the editor, ScanFile to caret at 0", editor.seconds,
+              inputMB / editor.seconds, editor.seconds / extractNull, editor.seconds / stringsNull);
+  std::printf("  %-42s %8.1f ms\n", "longest gap between two event pumps", editor.longestGapMs);
+  std::printf("  %-42s %8.1f MiB (caret at 0: %s)\n", "extracted text", textMiB,
+              editor.caretAtStart ? "yes" : "NO");
+  TimeCommands(*window, needle, textMiB);
+  PrintPeak("peak with a paste and the search too", PeakMiB(), textMiB);
+  std::printf("  %-42s %8ld MiB\n", "  resident before the window", before);
+  delete window;
+}
+
+void FileMode(const QString& input, BenchDialogs& dialogs, double inputMB, double stringsFile,
+              double extractFile, const QString& stringsOut, const QString& passOut) {
+  ResetPeak();
+  std::printf("%-44s %8.3f s\n", "GNU strings -a -n 5 > file", stringsFile);
+  std::printf("%-44s %8.3f s\n", "siftwell-extract, same options > file", extractFile);
+  auto* window = new TRTFchild;
+  window->resize(800, 600);
+  window->show();
+  window->OpenInput(input);
+  dialogs.output = passOut;
+  const PassFigures file = TimePass(*window, true);
+  const double textMiB = static_cast<double>(file.textBytes) / (1 << 20);
+  std::printf("%-44s %8.3f s  (%.0f MB/s; %.2f x siftwell-extract, %.3f x GNU strings)\n",
+              "pass into a file, then loaded", file.seconds, inputMB / file.seconds,
+              file.seconds / extractFile, file.seconds / stringsFile);
+  std::printf("  %-42s %8.1f ms\n", "longest gap between two event pumps", file.longestGapMs);
+  std::printf("  %-42s %8s\n", "output file equal to GNU strings' output",
+              SameFiles(stringsOut, passOut) ? "yes" : "NO");
+  PrintPeak("peak resident memory in file mode", PeakMiB(), textMiB);
+  delete window;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -209,7 +254,7 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   if (argc < 3) {
-    std::fprintf(stderr, "usage: bench_pass INPUT NEEDLE [SIFTWELL_EXTRACT]\n");
+    std::fprintf(stderr, "usage: bench_pass INPUT NEEDLE [SIFTWELL_EXTRACT [editor|file]]\n");
     return 2;
   }
   const QString input = QString::fromLocal8Bit(argv[1]);
@@ -217,9 +262,11 @@ int main(int argc, char** argv) {
   const QString extract =
       argc > 3 ? QString::fromLocal8Bit(argv[3])
                : QCoreApplication::applicationDirPath() + QStringLiteral("/siftwell-extract");
+  const QByteArray mode = argc > 4 ? QByteArray(argv[4]) : QByteArray();
   const double inputMB = static_cast<double>(QFileInfo(input).size()) / 1e6;
   const QString stringsOut = input + QStringLiteral(".strings.txt");
   const QString passOut = input + QStringLiteral(".pass.txt");
+  const QString null = QStringLiteral("/dev/null");
   const QStringList stringsArgs{QStringLiteral("-a"), QStringLiteral("-n"), QStringLiteral("5"),
                                 input};
   const QStringList extractArgs{QStringLiteral("-n"),
@@ -236,64 +283,31 @@ int main(int argc, char** argv) {
   options = TextOptions();
   options.Number = options.Space = options.Punct = options.Symbol = true;
   options.Other = "\t";
-
   BenchDialogs dialogs;
   SetDialogs(&dialogs);
 
   // Everyone reads the input from the page cache.
-  Run(QStringLiteral("cat"), {input}, QStringLiteral("/dev/null"));
-  const QString null = QStringLiteral("/dev/null");
-  const double stringsNull = Best(QStringLiteral("strings"), stringsArgs, null);
-  const double extractNull = Best(extract, extractArgs, null);
-  const double stringsFile = Best(QStringLiteral("strings"), stringsArgs, stringsOut);
-  const double extractFile = Best(extract, extractArgs, passOut);
-  QFile::remove(passOut);
+  Run(QStringLiteral("cat"), {input}, null);
   std::printf("input: %s, %.0f MB (platform %s)\n", qPrintable(input), inputMB,
               qPrintable(QGuiApplication::platformName()));
-  std::printf("%-44s %8.3f s\n", "GNU strings -a -n 5 > /dev/null", stringsNull);
-  std::printf("%-44s %8.3f s\n", "siftwell-extract, same options > /dev/null", extractNull);
-
-  ResetPeak();
-  const long before = StatusMiB("VmRSS:");
-  auto* editorWindow = new TRTFchild;
-  editorWindow->resize(800, 600);
-  editorWindow->show();
-  editorWindow->OpenInput(input);
-  const PassFigures editor = TimePass(*editorWindow, false);
-  const double textMiB = static_cast<double>(editor.textBytes) / (1 << 20);
-  std::printf("%-44s %8.3f s  (%.0f MB/s; %.2f x siftwell-extract, %.3f x GNU strings)\n",
-              "pass into the editor, ScanFile to caret at 0", editor.seconds,
-              inputMB / editor.seconds, editor.seconds / extractNull, editor.seconds / stringsNull);
-  std::printf("  %-42s %8.1f ms\n", "longest gap between two event pumps", editor.longestGapMs);
-  std::printf("  %-42s %8.1f MiB (caret at 0: %s)\n", "extracted text", textMiB,
-              editor.caretAtStart ? "yes" : "NO");
-  TimeCommands(*editorWindow, needle, textMiB);
-  PrintPeak("peak with a paste and the search too", PeakMiB(), textMiB);
-  std::printf("  %-42s %8ld MiB\n", "  resident before the window", before);
-  delete editorWindow;
-  QApplication::clipboard()->clear();
-  QApplication::processEvents();
-  // What the editor freed goes back to the system, so that file mode's peak
-  // is its own.
-  malloc_trim(0);
-  ResetPeak();
-  std::printf("  %-42s %8ld MiB\n", "(resident before file mode)", StatusMiB("VmRSS:"));
-  std::printf("%-44s %8.3f s\n", "GNU strings -a -n 5 > file", stringsFile);
-  std::printf("%-44s %8.3f s\n", "siftwell-extract, same options > file", extractFile);
-  auto* fileWindow = new TRTFchild;
-  fileWindow->resize(800, 600);
-  fileWindow->show();
-  fileWindow->OpenInput(input);
-  dialogs.output = passOut;
-  const PassFigures file = TimePass(*fileWindow, true);
-  std::printf("%-44s %8.3f s  (%.0f MB/s; %.2f x siftwell-extract, %.3f x GNU strings)\n",
-              "pass into a file, then loaded", file.seconds, inputMB / file.seconds,
-              file.seconds / extractFile, file.seconds / stringsFile);
-  std::printf("  %-42s %8.1f ms\n", "longest gap between two event pumps", file.longestGapMs);
-  std::printf("  %-42s %8s\n", "output file equal to GNU strings' output",
-              SameFiles(stringsOut, passOut) ? "yes" : "NO");
-  PrintPeak("peak resident memory in file mode", PeakMiB(), textMiB);
-  delete fileWindow;
+  if (mode != "file") {
+    const double stringsNull = Best(QStringLiteral("strings"), stringsArgs, null);
+    const double extractNull = Best(extract, extractArgs, null);
+    std::printf("%-44s %8.3f s\n", "GNU strings -a -n 5 > /dev/null", stringsNull);
+    std::printf("%-44s %8.3f s\n", "siftwell-extract, same options > /dev/null", extractNull);
+    EditorMode(input, needle, inputMB, stringsNull, extractNull);
+  }
+  if (mode != "editor") {
+    // The editor's leftovers would count in file mode's peak otherwise.
+    QApplication::clipboard()->clear(QClipboard::Clipboard);
+    QApplication::clipboard()->clear(QClipboard::Selection);
+    QApplication::processEvents();
+    malloc_trim(0);
+    const double stringsFile = Best(QStringLiteral("strings"), stringsArgs, stringsOut);
+    const double extractFile = Best(extract, extractArgs, passOut);
+    QFile::remove(passOut);
+    FileMode(input, dialogs, inputMB, stringsFile, extractFile, stringsOut, passOut);
+  }
   std::printf("%-44s %8d\n", "messages shown", dialogs.messages);
   QFile::remove(stringsOut);
   QFile::remove(passOut);

@@ -38,6 +38,10 @@ make_input() { # name -> path
 export XDG_CONFIG_HOME=$work/xdg # never the user's stored options
 for input in "${inputs[@]}"; do
   path=$(make_input "$input")
-  bash tests/with-xvfb.sh "$build/bin/bench_pass" "$path" "$needle" "$build/bin/siftwell-extract"
-  echo
+  # Each mode in a process of its own, so that each peak is its own.
+  for mode in editor file; do
+    bash tests/with-xvfb.sh "$build/bin/bench_pass" "$path" "$needle" "$build/bin/siftwell-extract" \
+      "$mode"
+    echo
+  done
 done

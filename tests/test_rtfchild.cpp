@@ -34,6 +34,14 @@ void Select(TRTFchild& w, long anchor, long caret) {
   w.Edit()->Select(anchor, caret);
 }
 
+// The program's one printer, printing into `pdf`.
+QPrinter& PdfPrinter(const QString& pdf) {
+  QPrinter& printer = TRTFchild::SharedPrinter();
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setOutputFileName(pdf);
+  return printer;
+}
+
 } // namespace
 
 class TestRtfChild : public QObject {
@@ -306,9 +314,7 @@ void TestRtfChild::longPrintShowsProgressAndCancels() {
   // A job of thousands of pages shows its progress; Cancel stops it there
   // and is no error.
   FakeDialogService dialogs;
-  QPrinter& printer = TRTFchild::SharedPrinter();
-  printer.setOutputFormat(QPrinter::PdfFormat);
-  printer.setOutputFileName(Path("cancelled.pdf"));
+  PdfPrinter(Path("cancelled.pdf"));
   TRTFchild w;
   w.show();
   QByteArray text;
@@ -340,9 +346,7 @@ void TestRtfChild::longPrintShowsProgressAndCancels() {
 
 void TestRtfChild::printCancelledPrintsNothing() {
   FakeDialogService dialogs;
-  QPrinter& printer = TRTFchild::SharedPrinter();
-  printer.setOutputFormat(QPrinter::PdfFormat);
-  printer.setOutputFileName(Path("never.pdf"));
+  PdfPrinter(Path("never.pdf"));
   TRTFchild w;
   SetEditorText(w, "text");
   w.FilePrintItemClick();

@@ -22,7 +22,8 @@ namespace {
 // Events are pumped as soon as this much work has gone by, and whenever
 // the input has nothing more to give for the moment.
 constexpr qint64 kPumpMs = InputFile::SliceMs;
-// The output file is loaded into the editor this much at a time.
+// The output file is read this much at a time, with events pumped as in
+// the scan.
 constexpr int64_t kLoadChunk = 1 << 20;
 
 std::string NativeName(const QString& name) {
@@ -198,9 +199,14 @@ bool ExtractionPass::LoadOutputFile() {
     return false;
   // The file's bytes as they are, NUL bytes included; a large result keeps
   // the program answering while it comes in.
+  QElapsedTimer clock;
+  clock.start();
   while (editor_.AppendFrom(file, kLoadChunk) > 0) {
+    if (clock.elapsed() < kPumpMs)
+      continue;
     if (!Pump())
       return false;
+    clock.restart();
   }
   return true;
 }
