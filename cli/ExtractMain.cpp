@@ -1,7 +1,6 @@
 // siftwell-extract: writes the kept runs of files to standard output, exactly
 // as the program writes them to an extraction output file.
 
-#include "cli/BlockReader.h"
 #include "cli/EncodingScanners.h"
 #include "cli/LineFormat.h"
 #include "cli/OrderedOutput.h"
@@ -217,7 +216,7 @@ bool ExtractOne(const std::string& name, BlockScanner& scanner, FileLineSink& ou
     return !out.Failed();
   }
   scanner.ResetScanner();
-  const ExtractResult result = ExtractBlocks(input, scanner, out, readAhead);
+  const ExtractResult result = ExtractLines(input, scanner, out, {}, readAhead);
   if (out.Failed())
     return false;
   if (result.readError) {

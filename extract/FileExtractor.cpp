@@ -1,5 +1,6 @@
 #include "extract/FileExtractor.h"
 
+#include "extract/ReadAhead.h"
 #include "extract/RunScanner.h"
 
 #include <algorithm>
@@ -34,12 +35,10 @@ bool ScanBlock(const uint8_t* data, std::size_t length, bool shortRead, BlockSca
 }
 } // namespace
 
-ExtractResult ExtractLines(InputFile& input, BlockScanner& scanner, LineSink& sink,
-                           const SliceHook& hook) {
-  ExtractResult result;
-  result.opened = input.IsOpen();
-  if (!result.opened)
-    return result;
+namespace {
+// Reads on this thread. False when the hook said stop.
+bool ReadHere(InputFile& input, BlockScanner& scanner, LineSink& sink, const SliceHook& hook,
+              ExtractResult& result) {
   std::unique_ptr<uint8_t, FreeDeleter> buffer(
       static_cast<uint8_t*>(std::aligned_alloc(64, kReadBlock)));
   if (!buffer)
@@ -49,25 +48,65 @@ ExtractResult ExtractLines(InputFile& input, BlockScanner& scanner, LineSink& si
     if (n == InputFile::NothingYet) {
       if (hook && !hook(result.bytesRead, true)) {
         result.stopped = true;
-        return result;
+        return false;
       }
       continue;
     }
     if (n == 0)
-      break;
+      return true;
     if (n < 0) {
       result.readError = true;
       result.error = input.Error();
-      break;
+      return true;
     }
     const auto length = static_cast<std::size_t>(n);
-    if (!ScanBlock(buffer.get(), length, length < kReadBlock, scanner, sink, hook, result)) {
-      if (result.stopped)
-        return result;
-      break;
-    }
+    if (!ScanBlock(buffer.get(), length, length < kReadBlock, scanner, sink, hook, result))
+      return !result.stopped;
   }
-  scanner.EmitRun();
+}
+
+// Reads a regular file on a second thread while this one scans; a hook
+// still gets its turn every slice, also while a slow disk keeps the next
+// block waiting. False when the hook said stop.
+bool ReadAheadOfScan(InputFile& input, BlockScanner& scanner, LineSink& sink, const SliceHook& hook,
+                     ExtractResult& result) {
+  ReadAhead reader(input, scanner.CanScanAhead() ? &scanner : nullptr);
+  for (;;) {
+    const uint8_t* data = nullptr;
+    const int64_t n = reader.Next(data, hook ? InputFile::SliceMs : -1);
+    if (n == ReadAhead::kNotYet) {
+      if (!hook(result.bytesRead, true)) {
+        result.stopped = true;
+        return false;
+      }
+      continue;
+    }
+    if (n == 0)
+      return true;
+    if (n < 0) {
+      result.readError = true;
+      result.error = reader.Error();
+      return true;
+    }
+    const auto length = static_cast<std::size_t>(n);
+    if (!ScanBlock(data, length, length < ReadAhead::kBlockSize, scanner, sink, hook, result))
+      return !result.stopped;
+    reader.Release();
+  }
+}
+} // namespace
+
+ExtractResult ExtractLines(InputFile& input, BlockScanner& scanner, LineSink& sink,
+                           const SliceHook& hook, bool readAhead) {
+  ExtractResult result;
+  result.opened = input.IsOpen();
+  if (!result.opened)
+    return result;
+  const bool going = readAhead && input.IsRegular()
+                         ? ReadAheadOfScan(input, scanner, sink, hook, result)
+                         : ReadHere(input, scanner, sink, hook, result);
+  if (going)
+    scanner.EmitRun();
   return result;
 }
 

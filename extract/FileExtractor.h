@@ -35,8 +35,10 @@ constexpr std::size_t kScanSlice = 64 << 10;
 // Reads `input` to its end in large blocks through `scanner`, which must be
 // reset, then flushes the open run; stops early when the sink has failed
 // (a full disk: the rest would be read for nothing) or the hook says so.
+// `readAhead`: a regular file is read on a second thread meanwhile (see
+// ReadAhead.h); off where other files are scanned on the other cores.
 ExtractResult ExtractLines(InputFile& input, BlockScanner& scanner, LineSink& sink,
-                           const SliceHook& hook = {});
+                           const SliceHook& hook = {}, bool readAhead = true);
 // The same with a scanner of its own over `options`.
 ExtractResult ExtractLines(InputFile& input, const TextOptions& options, LineSink& sink);
 ExtractResult ExtractFile(const std::string& path, const TextOptions& options, LineSink& sink);
