@@ -256,8 +256,11 @@ void ExtractionPass::Piece(const char* data, std::size_t length, uint64_t offset
       pending_.push_back('\n');
       pieceBytes_ = 1;
     }
+    AppendPending();
   }
-  pending_.append(data, length);
+  // Straight into the editor: a long run is copied once, not first into
+  // the pending lines (which would grow to its size) and then again.
+  editor_.Append(data, length);
   pieceBytes_ += length;
 }
 
@@ -273,13 +276,8 @@ void ExtractionPass::DropPieces() {
     output_->DropPieces();
     return;
   }
-  if (pieceBytes_ <= pending_.size()) {
-    pending_.resize(pending_.size() - pieceBytes_);
-    return;
-  }
-  const uint64_t appended = pieceBytes_ - pending_.size();
-  pending_.clear();
-  editor_.TakeBack(static_cast<int64_t>(appended));
+  // The pieces, and the line break before them, are all in the editor.
+  editor_.TakeBack(static_cast<int64_t>(pieceBytes_));
 }
 
 bool ExtractionPass::Failed() const {

@@ -68,7 +68,7 @@ private:
   // Lines for the editor, appended at each pump.
   std::string pending_;
   // The bytes of the line that comes in pieces, its line break included;
-  // some of them may be in the editor already.
+  // they go straight into the editor.
   bool inPieces_ = false;
   uint64_t pieceBytes_ = 0;
 };
