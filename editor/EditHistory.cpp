@@ -10,11 +10,16 @@ void EditHistory::Record(EditStep step) {
 }
 
 bool EditHistory::JoinsTyping(const EditStep& step, int64_t atMsecs) const {
-  if (!typing_ || done_ == 0 || done_ != steps_.size() || !step.removed.Empty() ||
-      step.inserted.Empty() || atMsecs - lastTyped_ >= kPauseMsecs)
+  if (!typing_ || done_ == 0 || done_ != steps_.size() || step.inserted.Empty() ||
+      atMsecs - lastTyped_ >= kPauseMsecs)
     return false;
   const EditStep& last = steps_.back();
   if (!last.inserted.CanGrow() || last.position + last.inserted.Size() != step.position)
+    return false;
+  // Typing over text (overtype) joins too: what it took lies right after
+  // what the step before took, so one step can give all of it back.
+  if (!step.removed.Empty() &&
+      (!last.removed.CanGrow() || step.removed.Size() != step.inserted.Size()))
     return false;
   const std::string more = step.inserted.Bytes();
   // A word typed after a blank or punctuation starts a step of its own.
@@ -23,9 +28,10 @@ bool EditHistory::JoinsTyping(const EditStep& step, int64_t atMsecs) const {
 }
 
 void EditHistory::RecordTyping(EditStep step, int64_t atMsecs) {
-  if (JoinsTyping(step, atMsecs))
+  if (JoinsTyping(step, atMsecs)) {
     steps_.back().inserted.Grow(step.inserted.Bytes());
-  else
+    steps_.back().removed.Grow(step.removed.Bytes());
+  } else
     Record(std::move(step));
   typing_ = true;
   lastTyped_ = atMsecs;

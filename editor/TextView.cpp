@@ -295,7 +295,39 @@ void TextView::ReplaceSelection(const QByteArray& bytes, Recording recording) {
 void TextView::Type(const QString& text) {
   PasteFilter filter;
   filter.AddText(text);
-  Edit(TextPiece::Whole(filter.Finish()), true);
+  TextBuffer typed = filter.Finish();
+  if (overtype_ && !HasSelection() && typed.LineCount() == 1) {
+    const std::size_t lineEnd = text_.LineEnd(text_.LineOf(caret_));
+    anchor_ = std::min(caret_ + typed.Size(), lineEnd);
+  }
+  Edit(TextPiece::Whole(std::move(typed)), true);
+}
+
+void TextView::SetZoom(int steps) {
+  constexpr int kMinZoom = -10;
+  constexpr int kMaxZoom = 20;
+  steps = std::clamp(steps, kMinZoom, kMaxZoom);
+  if (steps == zoom_)
+    return;
+  zoom_ = steps;
+  painter_ = std::make_unique<LinePainter>(ShownFont());
+  UpdateScrollBars();
+  EnsureCaretVisible();
+  viewport()->update();
+}
+
+void TextView::SetOvertype(bool on) {
+  overtype_ = on;
+  viewport()->update(CaretRect());
+}
+
+QFont TextView::ShownFont() const {
+  QFont shown = font();
+  if (shown.pixelSize() > 0)
+    shown.setPixelSize(std::max(4, shown.pixelSize() + zoom_));
+  else
+    shown.setPointSizeF(std::max(3.0, shown.pointSizeF() + zoom_));
+  return shown;
 }
 
 void TextView::DeleteSelection() {
@@ -425,7 +457,7 @@ bool TextView::event(QEvent* event) {
     }
   }
   if (event->type() == QEvent::FontChange) {
-    painter_ = std::make_unique<LinePainter>(font());
+    painter_ = std::make_unique<LinePainter>(ShownFont());
     UpdateScrollBars();
   }
   return QAbstractScrollArea::event(event);
@@ -491,6 +523,15 @@ bool TextView::HandleCommand(const QKeyEvent* event) {
     if (!HasSelection() && caret_ < text_.Size())
       anchor_ = caret_ + 1;
     DeleteSelection();
+  } else if ((mods & ~Qt::ShiftModifier) == Qt::ControlModifier &&
+             (key == Qt::Key_Plus || key == Qt::Key_Equal)) {
+    SetZoom(zoom_ + 1);
+  } else if (control && key == Qt::Key_Minus) {
+    SetZoom(zoom_ - 1);
+  } else if (control && (key == Qt::Key_0 || key == Qt::Key_Slash)) {
+    SetZoom(0);
+  } else if (key == Qt::Key_Insert && mods == Qt::NoModifier) {
+    SetOvertype(!overtype_);
   } else if (key == Qt::Key_Tab && mods == Qt::NoModifier)
     Type(QStringLiteral("\t"));
   else if ((key == Qt::Key_Return || key == Qt::Key_Enter) && (mods == Qt::NoModifier || shift))
@@ -595,7 +636,7 @@ QVariant TextView::inputMethodQuery(Qt::InputMethodQuery query) const {
   case Qt::ImCursorRectangle:
     return QRectF(CaretRect().translated(viewport()->pos()));
   case Qt::ImFont:
-    return font();
+    return ShownFont();
   default:
     return QAbstractScrollArea::inputMethodQuery(query);
   }
@@ -733,6 +774,11 @@ void TextView::wheelEvent(QWheelEvent* event) {
   wheelAngle_ += sideways && delta.x() != 0 ? delta.x() : delta.y();
   const int steps = wheelAngle_ / QWheelEvent::DefaultDeltasPerStep;
   wheelAngle_ -= steps * QWheelEvent::DefaultDeltasPerStep;
+  if (event->modifiers() & Qt::ControlModifier) {
+    SetZoom(zoom_ + steps);
+    event->accept();
+    return;
+  }
   const int64_t amount = -static_cast<int64_t>(steps) * QApplication::wheelScrollLines();
   if (sideways)
     ScrollTo(firstLine_, firstColumn_ + amount * 2);
@@ -829,7 +875,10 @@ QRect TextView::CaretRect() const {
       column > firstColumn_ + VisibleColumnCount() + 1)
     return QRect();
   const int x = static_cast<int>(std::floor(XOfColumn(column)));
-  return QRect(x - 1, static_cast<int>(row) * LineHeight(), 3, LineHeight());
+  const int top = static_cast<int>(row) * LineHeight();
+  if (overtype_) // a bar under the cell that typing takes
+    return QRect(x, top + LineHeight() - 3, static_cast<int>(std::ceil(ColumnWidth())) + 2, 3);
+  return QRect(x - 1, top, 3, LineHeight());
 }
 
 LinePainter::Colors TextView::Colors() const {

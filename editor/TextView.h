@@ -53,6 +53,15 @@ public:
   int64_t VisibleColumnCount() const;
   bool WrapsLines() const { return false; }
   QFont TextFont() const { return font(); }
+  // Magnification of the view in steps of one point (or pixel) of its font,
+  // as Ctrl+wheel, Ctrl+Plus and Ctrl+Minus set it (Ctrl+0 undoes it); the
+  // document's font, which printing uses, stays as it is.
+  int Zoom() const { return zoom_; }
+  void SetZoom(int steps);
+  // Typed characters take the place of those after the caret, never of a
+  // line break; the Insert key switches it.
+  bool Overtype() const { return overtype_; }
+  void SetOvertype(bool on);
   // The first line and column in view, kept within the text.
   void ScrollTo(int64_t line, int64_t column);
   // The column at which the byte at `position` starts on its line.
@@ -182,6 +191,7 @@ private:
   void NoteWidth(int64_t columns);
   void RestartBlink();
   QRect CaretRect() const;
+  QFont ShownFont() const;
 
   TextBuffer text_;
   mutable LineColumns columns_;
@@ -202,6 +212,8 @@ private:
 
   QTimer blink_;
   bool caretShown_ = true;
+  int zoom_ = 0;
+  bool overtype_ = false;
   QTimer dragScroll_;
   bool dragging_ = false;
   QPoint dragPoint_;

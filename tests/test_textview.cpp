@@ -114,6 +114,8 @@ private slots:
   void primarySelectionUnderX();
   void doubleAndTripleClick();
   void wheelScrolls();
+  void zoomByKeysAndWheel();
+  void insertKeySwitchesOvertype();
   void contextMenuItemsFollowState();
   void filesAreOfferedTextIsDropped();
 };
@@ -820,6 +822,63 @@ void TestTextView::doubleAndTripleClick() {
   QTest::qWait(QApplication::doubleClickInterval() + 50);
   QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, Cell(*view, 10, 0));
   QCOMPARE(view->SelectedText(), QByteArray("-"));
+}
+
+void TestTextView::zoomByKeysAndWheel() {
+  auto view = MakeView("zoom me\nsecond line\n");
+  const int height = view->LineHeight();
+  const QFont font = view->TextFont();
+  Keys(*view, Qt::Key_Plus, Qt::ControlModifier);
+  QCOMPARE(view->Zoom(), 1);
+  QVERIFY(view->LineHeight() >= height);
+  Keys(*view, Qt::Key_Equal, Qt::ControlModifier, 3);
+  QCOMPARE(view->Zoom(), 4);
+  QVERIFY(view->LineHeight() > height);
+  Keys(*view, Qt::Key_Minus, Qt::ControlModifier, 6);
+  QCOMPARE(view->Zoom(), -2);
+  QVERIFY(view->LineHeight() < height);
+  Keys(*view, Qt::Key_0, Qt::ControlModifier);
+  QCOMPARE(view->Zoom(), 0);
+  QCOMPARE(view->LineHeight(), height);
+  // Control with the wheel zooms and does not scroll; it stays within bounds.
+  for (int i = 0; i < 40; ++i) {
+    QWheelEvent up(QPointF(10, 10), view->viewport()->mapToGlobal(QPointF(10, 10)), QPoint(),
+                   QPoint(0, 120), Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view->viewport(), &up);
+  }
+  QCOMPARE(view->Zoom(), 20);
+  QCOMPARE(view->FirstVisibleLine(), 0);
+  // The document's font, which printing uses, is not touched, nor the text.
+  QCOMPARE(view->TextFont(), font);
+  QCOMPARE(All(*view), std::string("zoom me\nsecond line\n"));
+  // Clicks still land on the cell under the mouse.
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, Cell(*view, 3, 1));
+  QCOMPARE(view->Caret(), int64_t(8 + 3));
+}
+
+void TestTextView::insertKeySwitchesOvertype() {
+  auto view = MakeView("abc\nde");
+  Keys(*view, Qt::Key_Right);
+  Keys(*view, Qt::Key_Insert);
+  QVERIFY(view->Overtype());
+  // Each typed character takes the place of the next one, but never of
+  // the line break: at the line's end it is put in.
+  QTest::keyClicks(view.get(), QStringLiteral("XYZ"));
+  QCOMPARE(All(*view), std::string("aXYZ\nde"));
+  // Enter breaks the line without taking anything.
+  Keys(*view, Qt::Key_Down);
+  Keys(*view, Qt::Key_Home);
+  Keys(*view, Qt::Key_Return);
+  QCOMPARE(All(*view), std::string("aXYZ\n\nde"));
+  // Undo gives back the word typed over in one step.
+  view->Undo();
+  view->Undo();
+  QCOMPARE(All(*view), std::string("abc\nde"));
+  Keys(*view, Qt::Key_Insert);
+  QVERIFY(!view->Overtype());
+  view->GoTo(0);
+  QTest::keyClicks(view.get(), QStringLiteral("Q"));
+  QCOMPARE(All(*view), std::string("Qabc\nde"));
 }
 
 void TestTextView::wheelScrolls() {
