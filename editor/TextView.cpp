@@ -626,6 +626,8 @@ void TextView::keyPressEvent(QKeyEvent* event) {
 void TextView::inputMethodEvent(QInputMethodEvent* event) {
   if (!event->commitString().isEmpty())
     Type(event->commitString());
+  preedit_ = event->preeditString();
+  viewport()->update();
   event->accept();
 }
 
@@ -881,6 +883,24 @@ QRect TextView::CaretRect() const {
   return QRect(x - 1, top, 3, LineHeight());
 }
 
+// Over the text at the caret, underlined as input methods expect; the text
+// itself changes only when the composition is committed.
+void TextView::PaintPreedit(QPainter& painter) const {
+  const QRect caret = CaretRect();
+  if (preedit_.isEmpty() || caret.isNull())
+    return;
+  painter.save();
+  QFont underlined = ShownFont();
+  underlined.setUnderline(true);
+  painter.setFont(underlined);
+  const QRect box(caret.left() + 1, static_cast<int>(caret.bottom()) - LineHeight() + 1,
+                  painter.fontMetrics().horizontalAdvance(preedit_) + 1, LineHeight());
+  painter.fillRect(box, palette().color(QPalette::Base));
+  painter.setPen(palette().color(QPalette::Text));
+  painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, preedit_);
+  painter.restore();
+}
+
 LinePainter::Colors TextView::Colors() const {
   const QPalette& pal = palette();
   LinePainter::Colors colors{pal.color(QPalette::Text), pal.color(QPalette::Highlight),
@@ -928,6 +948,7 @@ void TextView::paintEvent(QPaintEvent*) {
   int64_t widest = 0;
   for (int64_t row = 0; row < rows && firstLine_ + row < LineCount(); ++row)
     widest = std::max(widest, PaintLine(painter, row, colors));
+  PaintPreedit(painter);
   if (caretShown_ && hasFocus())
     painter.fillRect(CaretRect().adjusted(1, 0, -1, 0), colors.text);
   // The scroll bars learn of wider lines once the painting is done.

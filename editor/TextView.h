@@ -62,6 +62,9 @@ public:
   // line break; the Insert key switches it.
   bool Overtype() const { return overtype_; }
   void SetOvertype(bool on);
+  // What an input method is composing, shown at the caret until it is
+  // committed (then typed) or dropped.
+  QString Preedit() const { return preedit_; }
   // The first line and column in view, kept within the text.
   void ScrollTo(int64_t line, int64_t column);
   // The column at which the byte at `position` starts on its line.
@@ -192,6 +195,7 @@ private:
   void RestartBlink();
   QRect CaretRect() const;
   QFont ShownFont() const;
+  void PaintPreedit(QPainter& painter) const;
 
   TextBuffer text_;
   mutable LineColumns columns_;
@@ -214,6 +218,7 @@ private:
   bool caretShown_ = true;
   int zoom_ = 0;
   bool overtype_ = false;
+  QString preedit_;
   QTimer dragScroll_;
   bool dragging_ = false;
   QPoint dragPoint_;

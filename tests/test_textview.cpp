@@ -474,15 +474,21 @@ void TestTextView::typedCharactersAreLatin1() {
 void TestTextView::composedTextIsTyped() {
   auto view = MakeView("cafe");
   view->GoTo(3);
+  view->clearFocus(); // no caret in the pictures
+  const QImage before = view->viewport()->grab().toImage();
   QInputMethodEvent preedit(QStringLiteral("´"), {});
   QApplication::sendEvent(view.get(), &preedit);
   QCOMPARE(All(*view), std::string("cafe"));
+  // The composition shows at the caret before it is committed.
+  QCOMPARE(view->Preedit(), QStringLiteral("´"));
+  QVERIFY(view->viewport()->grab().toImage() != before);
   QInputMethodEvent commit;
   commit.setCommitString(QString::fromUtf8("é"));
   QApplication::sendEvent(view.get(), &commit);
   QCOMPARE(All(*view), std::string("caf\xE9"
                                    "e"));
   QCOMPARE(view->Caret(), 4);
+  QCOMPARE(view->Preedit(), QString());
 }
 
 void TestTextView::tabEnterBackspaceAndDelete() {
