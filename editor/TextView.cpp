@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDrag>
 #include <QDropEvent>
 #include <QKeyEvent>
 #include <QMenu>
@@ -712,13 +713,26 @@ void TextView::mousePressEvent(QMouseEvent* event) {
     OfferPrimary();
     return;
   }
+  const bool extend = event->modifiers() & Qt::ShiftModifier;
+  if (!extend && HasSelection() && position >= U(SelectionStart()) &&
+      position < U(SelectionEnd())) {
+    pressedOnSelection_ = true;
+    pressPoint_ = point;
+    return;
+  }
   dragging_ = true;
   dragPoint_ = point;
-  const bool extend = event->modifiers() & Qt::ShiftModifier;
   SetSelection(extend ? anchor_ : position, position);
 }
 
 void TextView::mouseMoveEvent(QMouseEvent* event) {
+  if (pressedOnSelection_ && (event->buttons() & Qt::LeftButton) &&
+      (event->position().toPoint() - pressPoint_).manhattanLength() >=
+          QApplication::startDragDistance()) {
+    pressedOnSelection_ = false;
+    DragSelection();
+    return;
+  }
   if (!dragging_ || !(event->buttons() & Qt::LeftButton))
     return;
   dragPoint_ = event->position().toPoint();
@@ -750,6 +764,13 @@ void TextView::AutoScroll() {
 }
 
 void TextView::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton && pressedOnSelection_) {
+    // A click on the selection, not a drag: the caret goes there.
+    pressedOnSelection_ = false;
+    const auto position = U(PositionAt(event->position().toPoint()));
+    SetSelection(position, position);
+    return;
+  }
   if (event->button() != Qt::LeftButton || !dragging_)
     return;
   dragging_ = false;
@@ -835,11 +856,54 @@ void TextView::dragMoveEvent(QDragMoveEvent* event) {
     event->acceptProposedAction();
 }
 
+// The selection goes as a snapshot, like a copy. Moved (the default) into
+// another program, it leaves this text; moved within this view, the drop
+// does the moving.
+void TextView::DragSelection() {
+  dragFrom_ = U(SelectionStart());
+  dragTo_ = U(SelectionEnd());
+  droppedHere_ = false;
+  auto* drag = new QDrag(this);
+  drag->setMimeData(new SnapshotMimeData(text_, dragFrom_, dragTo_));
+  const Qt::DropAction action = drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::MoveAction);
+  if (action != Qt::MoveAction || droppedHere_ || dragTo_ > text_.Size())
+    return;
+  history_.Seal();
+  SetSelection(dragFrom_, dragTo_);
+  DeleteSelection();
+}
+
+// Takes the dragged text out and puts it in at `at` (a place in the text
+// before the move), as two steps of the undo history; it stays selected.
+void TextView::MoveDraggedTo(std::size_t at) {
+  const TextPiece moved = TextPiece::Of(text_, dragFrom_, dragTo_);
+  history_.Seal();
+  SetSelection(dragFrom_, dragTo_);
+  DeleteSelection();
+  const std::size_t target = at > dragTo_ ? at - moved.Size() : at;
+  SetSelection(target, target);
+  Edit(moved, false);
+  SetSelection(target, target + moved.Size());
+}
+
 void TextView::dropEvent(QDropEvent* event) {
   if (OfferDrop(event) || !event->mimeData()->hasText())
     return;
   history_.Seal();
   const auto at = U(PositionAt(event->position().toPoint()));
+  if (event->source() == this) {
+    droppedHere_ = true;
+    // Dropped on itself, nothing moves.
+    if (at >= dragFrom_ && at <= dragTo_) {
+      event->acceptProposedAction();
+      return;
+    }
+    if (event->dropAction() == Qt::MoveAction) {
+      MoveDraggedTo(at);
+      event->acceptProposedAction();
+      return;
+    }
+  }
   SetSelection(at, at);
   PasteFilter filter;
   filter.AddText(event->mimeData()->text());

@@ -185,6 +185,8 @@ private:
   void PlaceAfterChange(std::size_t caret);
   void EnsureCaretVisible();
   void AutoScroll();
+  void DragSelection();
+  void MoveDraggedTo(std::size_t at);
 
   // Drawing.
   LinePainter::Colors Colors() const;
@@ -221,6 +223,14 @@ private:
   QString preedit_;
   QTimer dragScroll_;
   bool dragging_ = false;
+  // A press on the selection may start a drag of it: until the mouse has
+  // moved far enough, or is let go (then it was a click).
+  bool pressedOnSelection_ = false;
+  QPoint pressPoint_;
+  // The selection being dragged, and whether it was dropped in this view.
+  std::size_t dragFrom_ = 0;
+  std::size_t dragTo_ = 0;
+  bool droppedHere_ = false;
   QPoint dragPoint_;
   QElapsedTimer sinceDoubleClick_;
   QPoint doubleClickPoint_;

@@ -12,8 +12,10 @@
 #include <QInputMethodEvent>
 #include <QMenu>
 #include <QMimeData>
+#include <QProcess>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QtTest>
 #include <memory>
 #include <random>
@@ -112,7 +114,9 @@ private slots:
   void clickPlacesAndShiftClickExtends();
   void dragSelectsAndScrollsPastTheEdge();
   void primarySelectionUnderX();
+  void dragMovesTextUnderX();
   void doubleAndTripleClick();
+  void pressOnSelectionDragsIt();
   void wheelScrolls();
   void zoomByKeysAndWheel();
   void insertKeySwitchesOvertype();
@@ -816,6 +820,64 @@ void TestTextView::primarySelectionUnderX() {
   QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, Cell(*view, 1, 0));
   QTRY_COMPARE(QApplication::clipboard()->text(QClipboard::Selection),
                QStringLiteral("alpha beta\n"));
+}
+
+void TestTextView::pressOnSelectionDragsIt() {
+  auto view = MakeView("alpha beta gamma\n");
+  view->Select(6, 10);
+  // A click on the selection (no move) places the caret there.
+  QTest::mousePress(view->viewport(), Qt::LeftButton, {}, Cell(*view, 7, 0));
+  QCOMPARE(view->SelectedText(), QByteArray("beta"));
+  QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, Cell(*view, 7, 0));
+  QVERIFY(!view->HasSelection());
+  QCOMPARE(view->Caret(), int64_t(7));
+  // Pressed on it and moved, it is dragged, not selected anew: the drag
+  // goes nowhere here, and the text and the selection stay as they were.
+  view->Select(6, 10);
+  QTest::mousePress(view->viewport(), Qt::LeftButton, {}, Cell(*view, 7, 0));
+  QTest::mouseMove(view->viewport(), Cell(*view, 14, 0));
+  QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, Cell(*view, 14, 0));
+  QCOMPARE(All(*view), std::string("alpha beta gamma\n"));
+  QCOMPARE(view->SelectedText(), QByteArray("beta"));
+  // A press beside the selection still starts a new one.
+  QTest::mousePress(view->viewport(), Qt::LeftButton, {}, Cell(*view, 1, 0));
+  QTest::mouseMove(view->viewport(), Cell(*view, 3, 0));
+  QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, Cell(*view, 3, 0));
+  QCOMPARE(view->SelectedText(), QByteArray("lp"));
+}
+
+void TestTextView::dragMovesTextUnderX() {
+  // A drag runs on the window system's own pointer: this one is made with
+  // xdotool in an X server of the suite's own.
+  const bool required = qEnvironmentVariableIsSet("SIFTWELL_REQUIRE_PRIMARY");
+  if (QGuiApplication::platformName() != QStringLiteral("xcb") ||
+      QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty()) {
+    if (required)
+      QFAIL("needs X and xdotool");
+    QSKIP("needs X and xdotool");
+  }
+  auto view = MakeView("alpha beta gamma\n");
+  QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+  view->Select(6, 10);
+  const QPoint from = view->viewport()->mapToGlobal(Cell(*view, 7, 0));
+  const QPoint to = view->viewport()->mapToGlobal(Cell(*view, 16, 0));
+  QStringList steps{QStringLiteral("mousemove"), QString::number(from.x()),
+                    QString::number(from.y()),   QStringLiteral("sleep"),
+                    QStringLiteral("0.3"),       QStringLiteral("mousedown"),
+                    QStringLiteral("1")};
+  for (int i = 1; i <= 6; ++i)
+    steps << QStringLiteral("mousemove") << QString::number(from.x() + (to.x() - from.x()) * i / 6)
+          << QString::number(to.y()) << QStringLiteral("sleep") << QStringLiteral("0.1");
+  steps << QStringLiteral("mouseup") << QStringLiteral("1");
+  QProcess pointer;
+  pointer.start(QStringLiteral("xdotool"), steps);
+  // Moved within the view: out of its place, in at the drop, selected.
+  QTRY_COMPARE_WITH_TIMEOUT(All(*view), std::string("alpha  gammabeta\n"), 10000);
+  QCOMPARE(view->SelectedText(), QByteArray("beta"));
+  QVERIFY(pointer.waitForFinished(10000));
+  view->Undo();
+  view->Undo();
+  QCOMPARE(All(*view), std::string("alpha beta gamma\n"));
 }
 
 void TestTextView::doubleAndTripleClick() {
