@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -679,6 +680,19 @@ void TestTextView::copyPutsASnapshotOnTheClipboard() {
   view->GoTo(0);
   Keys(*view, Qt::Key_C, Qt::ControlModifier);
   QCOMPARE(clipboard->text(), QStringLiteral("th"));
+  // Bytes of every value over several chunks, as UTF-8 for a program that
+  // takes bytes and as text for one that takes text.
+  std::string bytes(300000, 'a');
+  QRandomGenerator random(7);
+  for (char& c : bytes)
+    c = static_cast<char>(random.bounded(3) == 0 ? 1 + random.bounded(255)
+                                                 : 'a' + random.bounded(26));
+  auto large = MakeView(bytes);
+  large->SelectAll();
+  Keys(*large, Qt::Key_C, Qt::ControlModifier);
+  const QString latin1 = QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+  QCOMPARE(clipboard->mimeData()->data(QStringLiteral("text/plain")), latin1.toUtf8());
+  QCOMPARE(clipboard->text(), latin1);
 }
 
 void TestTextView::cutAndPasteKeys() {
