@@ -36,16 +36,21 @@ bool ScanBlock(const uint8_t* data, std::size_t length, bool shortRead, BlockSca
 } // namespace
 
 namespace {
-// Reads on this thread. False when the hook said stop.
-bool ReadHere(InputFile& input, BlockScanner& scanner, LineSink& sink, const SliceHook& hook,
-              ExtractResult& result) {
-  std::unique_ptr<uint8_t, FreeDeleter> buffer(
-      static_cast<uint8_t*>(std::aligned_alloc(64, kReadBlock)));
-  if (!buffer)
-    throw std::bad_alloc();
+// What a source of blocks gives when nothing came within a time slice.
+constexpr int64_t kWaiting = -2;
+
+// The loop every way of reading shares. `next(data, error)` gives the next
+// block and its length, 0 at the end, -1 on an error (then `error`), or
+// kWaiting; a block shorter than `blockSize` was a short read. False when
+// the hook said stop.
+template <class NextBlock>
+bool ScanAll(NextBlock next, std::size_t blockSize, BlockScanner& scanner, LineSink& sink,
+             const SliceHook& hook, ExtractResult& result) {
   for (;;) {
-    const int64_t n = input.Read(buffer.get(), kReadBlock);
-    if (n == InputFile::NothingYet) {
+    const uint8_t* data = nullptr;
+    int error = 0;
+    const int64_t n = next(data, error);
+    if (n == kWaiting) {
       if (hook && !hook(result.bytesRead, true)) {
         result.stopped = true;
         return false;
@@ -56,43 +61,47 @@ bool ReadHere(InputFile& input, BlockScanner& scanner, LineSink& sink, const Sli
       return true;
     if (n < 0) {
       result.readError = true;
-      result.error = input.Error();
+      result.error = error;
       return true;
     }
     const auto length = static_cast<std::size_t>(n);
-    if (!ScanBlock(buffer.get(), length, length < kReadBlock, scanner, sink, hook, result))
+    if (!ScanBlock(data, length, length < blockSize, scanner, sink, hook, result))
       return !result.stopped;
   }
 }
 
+// Reads on this thread.
+bool ReadHere(InputFile& input, BlockScanner& scanner, LineSink& sink, const SliceHook& hook,
+              ExtractResult& result) {
+  std::unique_ptr<uint8_t, FreeDeleter> buffer(
+      static_cast<uint8_t*>(std::aligned_alloc(64, kReadBlock)));
+  if (!buffer)
+    throw std::bad_alloc();
+  const auto next = [&](const uint8_t*& data, int& error) {
+    const int64_t n = input.Read(buffer.get(), kReadBlock);
+    data = buffer.get();
+    error = input.Error();
+    return n == InputFile::NothingYet ? kWaiting : n;
+  };
+  return ScanAll(next, kReadBlock, scanner, sink, hook, result);
+}
+
 // Reads a regular file on a second thread while this one scans; a hook
 // still gets its turn every slice, also while a slow disk keeps the next
-// block waiting. False when the hook said stop.
+// block waiting.
 bool ReadAheadOfScan(InputFile& input, BlockScanner& scanner, LineSink& sink, const SliceHook& hook,
                      ExtractResult& result) {
   ReadAhead reader(input, scanner.CanScanAhead() ? &scanner : nullptr);
-  for (;;) {
-    const uint8_t* data = nullptr;
+  bool held = false; // the block scanned last is still the reader's to refill
+  const auto next = [&](const uint8_t*& data, int& error) {
+    if (held)
+      reader.Release();
     const int64_t n = reader.Next(data, hook ? InputFile::SliceMs : -1);
-    if (n == ReadAhead::kNotYet) {
-      if (!hook(result.bytesRead, true)) {
-        result.stopped = true;
-        return false;
-      }
-      continue;
-    }
-    if (n == 0)
-      return true;
-    if (n < 0) {
-      result.readError = true;
-      result.error = reader.Error();
-      return true;
-    }
-    const auto length = static_cast<std::size_t>(n);
-    if (!ScanBlock(data, length, length < ReadAhead::kBlockSize, scanner, sink, hook, result))
-      return !result.stopped;
-    reader.Release();
-  }
+    held = n > 0;
+    error = reader.Error();
+    return n == ReadAhead::kNotYet ? kWaiting : n;
+  };
+  return ScanAll(next, ReadAhead::kBlockSize, scanner, sink, hook, result);
 }
 } // namespace
 
