@@ -135,3 +135,40 @@ void LineColumns::Changed(std::size_t position) {
     line.column = line.marks[mark];
   }
 }
+
+void LineColumns::Replaced(std::size_t position, std::size_t removed, std::size_t inserted,
+                           bool plain) {
+  if (!plain) {
+    Changed(position);
+    return;
+  }
+  const std::size_t removedEnd = position + removed;
+  for (Line& line : lines_) {
+    if (line.start > position) {
+      // No line break went or came: the line moved, its columns stay.
+      line.start = line.start - removed + inserted;
+      line.scanned = line.scanned - removed + inserted;
+      continue;
+    }
+    if (line.scanned <= position)
+      continue;
+    if (line.tabs) {
+      // A tab after the edit may now end elsewhere: count again from the
+      // mark before it.
+      const std::size_t mark = (position - line.start) / kStep;
+      line.marks.resize(mark + 1);
+      line.scanned = line.start + mark * kStep;
+      line.column = line.marks[mark];
+      continue;
+    }
+    // Known bytes past the removed ones moved; the inserted ones are known
+    // too, having no tab.
+    line.scanned =
+        line.scanned >= removedEnd ? line.scanned - removed + inserted : position + inserted;
+    line.column = static_cast<int64_t>(line.scanned - line.start);
+    const std::size_t marks = (line.scanned - line.start) / kStep + 1;
+    line.marks.resize(marks);
+    for (std::size_t i = 0; i < marks; ++i)
+      line.marks[i] = static_cast<int64_t>(i * kStep);
+  }
+}

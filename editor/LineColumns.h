@@ -39,6 +39,12 @@ public:
 
   // The bytes from `position` on changed; what is known before it stays.
   void Changed(std::size_t position);
+  // The `removed` bytes at `position` were replaced by `inserted` bytes.
+  // `plain`: neither held a tab or a line break. Then a line without tabs
+  // keeps what is known of it (its columns are its offsets) and the lines
+  // after the edit just move, so typing in a line of hundreds of megabytes
+  // costs no scan of it; any other edit is Changed(position).
+  void Replaced(std::size_t position, std::size_t removed, std::size_t inserted, bool plain);
   void Clear() { lines_.clear(); }
 
   // Column after a byte that starts at `column`.

@@ -15,6 +15,7 @@
 #include <QScrollBar>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -253,10 +254,17 @@ void TextView::TextHasChanged() {
 }
 
 void TextView::Splice(std::size_t from, std::size_t to, const TextPiece& inserted) {
+  // Whether the edit can leave the line's columns as they are known.
+  bool plain = true;
+  const auto check = [&plain](const char* data, std::size_t length) {
+    plain = plain && !std::memchr(data, '\t', length) && !std::memchr(data, '\n', length);
+  };
+  text_.VisitRange(from, to, check);
+  inserted.VisitPieces(check);
   if (to > from)
     text_.Erase(from, to);
   inserted.InsertInto(text_, from);
-  columns_.Changed(from);
+  columns_.Replaced(from, to - from, inserted.Size(), plain);
 }
 
 void TextView::Edit(const TextPiece& inserted, bool typed) {

@@ -80,6 +80,7 @@ private slots:
   void queriesCountBytesAndLines();
   void tabsRunToMultiplesOfEight();
   void longLineColumnsFollowEdits();
+  void columnsFollowRandomEdits();
   void scrollMappingScalesBeyondInt();
   void controlByteFillsOneCell();
   void latinBytesPaintAsTheirCharacters();
@@ -199,6 +200,52 @@ void TestTextView::longLineColumnsFollowEdits() {
   QCOMPARE(plainColumns.ColumnOf(0, 100000, 77777), 77777);
   QCOMPARE(plainColumns.CellAt(0, 100000, 55555).position, 55555u);
   QCOMPARE(plainColumns.CellAt(0, 100000, 200000).position, 100000u);
+}
+
+void TestTextView::columnsFollowRandomEdits() {
+  // Long lines with and without tabs; edits with and without tabs and line
+  // breaks, each told to the columns as the view tells them. After each,
+  // the columns of any place agree with a count from the line's start.
+  std::mt19937 random(11);
+  std::string model;
+  for (int line = 0; line < 6; ++line) {
+    std::string text(5000 + random() % 20000, 'x');
+    if (line % 2 == 1)
+      for (char& c : text)
+        c = random() % 40 == 0 ? '\t' : 'x';
+    model += text + "\n";
+  }
+  TextBuffer text(4096);
+  text.Append(model);
+  LineColumns columns(text);
+  const auto check = [&](int times) {
+    for (int i = 0; i < times; ++i) {
+      const std::size_t line = random() % text.LineCount();
+      const std::size_t start = text.LineStart(line), end = text.LineEnd(line);
+      const std::size_t at = start + random() % (end - start + 1);
+      QCOMPARE(columns.ColumnOf(start, end, at),
+               NaiveColumn(model.substr(start, end - start), at - start));
+    }
+  };
+  for (int round = 0; round < 300; ++round) {
+    check(4);
+    const std::size_t at = random() % (model.size() + 1);
+    const std::size_t removed = std::min<std::size_t>(random() % 4, model.size() - at);
+    std::string inserted(random() % 4, 'i');
+    const unsigned kind = random() % 10;
+    if (kind == 0 && !inserted.empty())
+      inserted[0] = '\t';
+    if (kind == 1 && !inserted.empty())
+      inserted[0] = '\n';
+    const std::string gone = model.substr(at, removed);
+    const bool plain = gone.find_first_of("\t\n") == std::string::npos &&
+                       inserted.find_first_of("\t\n") == std::string::npos;
+    text.Erase(at, at + removed);
+    text.Insert(at, inserted);
+    model.replace(at, removed, inserted);
+    columns.Replaced(at, removed, inserted.size(), plain);
+  }
+  check(200);
 }
 
 void TestTextView::scrollMappingScalesBeyondInt() {
