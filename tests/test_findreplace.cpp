@@ -587,7 +587,9 @@ void TestFindReplace::replaceAllIsReplaceStepByStep() {
     QByteArray replacement(random.bounded(4), 'b');
     for (char& c : replacement)
       c = alphabet[random.bounded(int(sizeof alphabet) - 1)];
-    const TextSearch search(needle.toStdString(), random.bounded(2) == 0, random.bounded(2) == 0);
+    const bool matchCase = random.bounded(2) == 0;
+    const bool wholeWord = random.bounded(2) == 0;
+    const TextSearch search(needle.toStdString(), matchCase, wholeWord);
     const int64_t from = random.bounded(size + 1);
 
     TextEditor all, steps;
@@ -603,12 +605,12 @@ void TestFindReplace::replaceAllIsReplaceStepByStep() {
       steps.ReplaceSelection(replacement, TextEditor::Recording::NotUndoable);
       caret = found + replacement.size();
     }
-    // The rule once more over one contiguous copy of the text.
+    // The rule once more over one contiguous copy of the text, with the
+    // search rules written out plainly.
     QByteArray plain = text;
     int64_t at = from;
     for (;;) {
-      const int64_t found = search.FindIn(reinterpret_cast<const unsigned char*>(plain.constData()),
-                                          0, plain.size(), at);
+      const int64_t found = ReferenceFind(plain, needle, at, matchCase, wholeWord);
       if (found < 0)
         break;
       plain.replace(found, static_cast<qsizetype>(search.Length()), replacement);

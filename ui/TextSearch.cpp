@@ -2,6 +2,8 @@
 
 #include "text/TextBuffer.h"
 
+#include <array>
+
 namespace {
 
 enum ByteClass : unsigned char { LineEnd, Blank, WordChar, Punctuation };
@@ -33,15 +35,9 @@ bool InWord(unsigned char cls) {
 
 TextSearch::TextSearch(const std::string& pattern, bool matchCase, bool wholeWord)
     : fold_(matchCase ? ByteFold::Exact() : ByteFold::Latin1Case()), wholeWord_(wholeWord) {
-  const auto n = static_cast<int64_t>(pattern.size());
-  folded_.resize(pattern.size());
-  shift_.fill(n);
-  for (int64_t i = 0; i < n; ++i) {
-    const auto folded = fold_[static_cast<unsigned char>(pattern[i])];
-    folded_[i] = static_cast<char>(folded);
-    if (i < n - 1)
-      shift_[folded] = n - 1 - i;
-  }
+  folded_.reserve(pattern.size());
+  for (const char c : pattern)
+    folded_.push_back(static_cast<char>(fold_[static_cast<unsigned char>(c)]));
 }
 
 bool TextSearch::WordStart(int before, unsigned char first) {
@@ -56,33 +52,6 @@ bool TextSearch::WordEnd(unsigned char last, int after) {
     return true;
   const unsigned char cls = Classes()[last];
   return InWord(cls) && cls != Classes()[static_cast<unsigned char>(after)];
-}
-
-int64_t TextSearch::FindIn(const unsigned char* bytes, int64_t first, int64_t length,
-                           int64_t from) const {
-  const auto n = static_cast<int64_t>(folded_.size());
-  from = from < 0 ? 0 : from;
-  if (n == 0 || length - from < n)
-    return -1;
-  // From here on positions count from `bytes`.
-  const int64_t end = length - first;
-  const ByteFold& fold = fold_;
-  const auto* folded = reinterpret_cast<const unsigned char*>(folded_.data());
-  const unsigned char last = folded[n - 1];
-  for (int64_t pos = from - first; pos <= end - n;) {
-    const unsigned char c = fold[bytes[pos + n - 1]];
-    if (c == last) {
-      int64_t i = n - 2;
-      while (i >= 0 && fold[bytes[pos + i]] == folded[i])
-        --i;
-      if (i < 0 &&
-          (!wholeWord_ || (WordStart(pos + first == 0 ? -1 : bytes[pos - 1], bytes[pos]) &&
-                           WordEnd(bytes[pos + n - 1], pos + n < end ? bytes[pos + n] : -1))))
-        return pos + first;
-    }
-    pos += shift_[c];
-  }
-  return -1;
 }
 
 int64_t TextSearch::FindIn(const TextBuffer& text, int64_t from, int before) const {

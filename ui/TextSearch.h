@@ -16,7 +16,6 @@
 
 #include "text/ByteFold.h"
 
-#include <array>
 #include <cstdint>
 #include <string>
 
@@ -28,11 +27,6 @@ public:
   TextSearch(const std::string& pattern, bool matchCase, bool wholeWord);
 
   std::size_t Length() const { return folded_.size(); }
-  // The first match lying wholly in [from, length) of a text of `length`
-  // bytes, or -1. `bytes` holds the text from position `first` on, where
-  // `first` is at most from - 1 (or 0), so that the byte before a match can
-  // be judged too.
-  int64_t FindIn(const unsigned char* bytes, int64_t first, int64_t length, int64_t from) const;
   // The first match in `text` starting at or after `from`, or -1; searched
   // where the text is stored, without copying it. `before` is the byte the
   // word rule sees before `from` (-1 at the text's start): Replace All
@@ -45,7 +39,6 @@ private:
   static bool WordEnd(unsigned char last, int after);
 
   ByteFold fold_;
-  std::string folded_;               // the pattern's folded bytes
-  std::array<int64_t, 256> shift_{}; // Horspool shift by folded byte
+  std::string folded_; // the pattern's folded bytes
   bool wholeWord_;
 };
