@@ -4,14 +4,13 @@
 #include "extract/RunScanner.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <memory>
-#include <new>
 
 namespace {
-struct FreeDeleter {
-  void operator()(uint8_t* p) const { std::free(p); }
-};
+static_assert(ReadAhead::kBlockSize == kReadBlock, "both ways of reading take the same blocks");
+
+// What a source of blocks gives when nothing came within a time slice.
+constexpr int64_t kWaiting = -2;
 
 // Scans one block, in slices when there is a hook. False when the pass must
 // end here: the sink failed or the hook said stop.
@@ -33,11 +32,6 @@ bool ScanBlock(const uint8_t* data, std::size_t length, bool shortRead, BlockSca
   }
   return true;
 }
-} // namespace
-
-namespace {
-// What a source of blocks gives when nothing came within a time slice.
-constexpr int64_t kWaiting = -2;
 
 // The loop every way of reading shares. `next(data, error)` gives the next
 // block and its length, 0 at the end, -1 on an error (then `error`), or
@@ -73,14 +67,12 @@ bool ScanAll(NextBlock next, std::size_t blockSize, BlockScanner& scanner, LineS
 // Reads on this thread.
 bool ReadHere(InputFile& input, BlockScanner& scanner, LineSink& sink, const SliceHook& hook,
               ExtractResult& result) {
-  std::unique_ptr<uint8_t, FreeDeleter> buffer(
-      static_cast<uint8_t*>(std::aligned_alloc(64, kReadBlock)));
-  if (!buffer)
-    throw std::bad_alloc();
+  const ReadAhead::Buffer buffer = ReadAhead::NewBuffer(kReadBlock);
   const auto next = [&](const uint8_t*& data, int& error) {
     const int64_t n = input.Read(buffer.get(), kReadBlock);
     data = buffer.get();
-    error = input.Error();
+    if (n == -1)
+      error = input.Error();
     return n == InputFile::NothingYet ? kWaiting : n;
   };
   return ScanAll(next, kReadBlock, scanner, sink, hook, result);
@@ -98,10 +90,11 @@ bool ReadAheadOfScan(InputFile& input, BlockScanner& scanner, LineSink& sink, co
       reader.Release();
     const int64_t n = reader.Next(data, hook ? InputFile::SliceMs : -1);
     held = n > 0;
-    error = reader.Error();
+    if (n == -1)
+      error = reader.Error();
     return n == ReadAhead::kNotYet ? kWaiting : n;
   };
-  return ScanAll(next, ReadAhead::kBlockSize, scanner, sink, hook, result);
+  return ScanAll(next, kReadBlock, scanner, sink, hook, result);
 }
 } // namespace
 

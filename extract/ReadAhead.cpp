@@ -3,14 +3,17 @@
 #include <chrono>
 #include <new>
 
+ReadAhead::Buffer ReadAhead::NewBuffer(std::size_t size) {
+  Buffer buffer(static_cast<uint8_t*>(std::aligned_alloc(64, size)));
+  if (!buffer)
+    throw std::bad_alloc();
+  return buffer;
+}
+
 ReadAhead::ReadAhead(InputFile& input, BlockScanner* ahead)
     : input_(input), ahead_(ahead), lengths_(kRingBlocks) {
-  for (std::size_t i = 0; i < kRingBlocks; ++i) {
-    Buffer buffer(static_cast<uint8_t*>(std::aligned_alloc(64, kBlockSize)));
-    if (!buffer)
-      throw std::bad_alloc();
-    buffers_.push_back(std::move(buffer));
-  }
+  for (std::size_t i = 0; i < kRingBlocks; ++i)
+    buffers_.push_back(NewBuffer(kBlockSize));
   thread_ = std::thread([this] { Run(); });
 }
 

@@ -41,14 +41,18 @@ public:
   // came within that many milliseconds.
   int64_t Next(const uint8_t*& data, int waitMs = -1);
   void Release();
+  // Why the read failed; ask only after Next gave -1 (the reader has
+  // stopped by then).
   int Error() const { return error_; }
 
-private:
   struct FreeDeleter {
     void operator()(uint8_t* p) const { std::free(p); }
   };
   using Buffer = std::unique_ptr<uint8_t, FreeDeleter>;
+  // A block of `size` bytes aligned for the scanner's vector loads.
+  static Buffer NewBuffer(std::size_t size);
 
+private:
   void Run();
 
   InputFile& input_;
