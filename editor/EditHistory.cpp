@@ -30,7 +30,8 @@ bool EditHistory::JoinsTyping(const EditStep& step, int64_t atMsecs) const {
 void EditHistory::RecordTyping(EditStep step, int64_t atMsecs) {
   if (JoinsTyping(step, atMsecs)) {
     steps_.back().inserted.Grow(step.inserted.Bytes());
-    steps_.back().removed.Grow(step.removed.Bytes());
+    if (!step.removed.Empty())
+      steps_.back().removed.Grow(step.removed.Bytes());
   } else
     Record(std::move(step));
   typing_ = true;

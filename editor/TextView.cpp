@@ -254,13 +254,17 @@ void TextView::TextHasChanged() {
 }
 
 void TextView::Splice(std::size_t from, std::size_t to, const TextPiece& inserted) {
-  // Whether the edit can leave the line's columns as they are known.
-  bool plain = true;
+  // Whether the edit can leave the line's columns as they are known. Only
+  // small edits (typing) are looked at: a large one is counted again
+  // anyway, and looking would cost a scan of all it removes.
+  bool plain = to - from + inserted.Size() <= LineColumns::kStep;
   const auto check = [&plain](const char* data, std::size_t length) {
     plain = plain && !std::memchr(data, '\t', length) && !std::memchr(data, '\n', length);
   };
-  text_.VisitRange(from, to, check);
-  inserted.VisitPieces(check);
+  if (plain) {
+    text_.VisitRange(from, to, check);
+    inserted.VisitPieces(check);
+  }
   if (to > from)
     text_.Erase(from, to);
   inserted.InsertInto(text_, from);

@@ -132,8 +132,8 @@ std::size_t NthBreakFromEnd(const char* data, std::size_t length, std::size_t k)
 
 } // namespace
 
-// A needle with its fold: which bytes may start a match, and whether plain
-// byte comparison (memchr, memmem, memcmp) is enough.
+// A needle with its fold: which bytes may start a match, whether plain byte
+// comparison (memchr, memcmp) is enough, and the test of its two ends.
 class TextBuffer::Matcher {
 public:
   Matcher(std::string_view needle, const ByteFold* fold) : needle_(needle), fold_(fold) {
@@ -207,9 +207,7 @@ private:
     bool Build(const ByteFold* fold, unsigned char c) {
       const std::size_t size = fold ? fold->ClassSize(c) : 1;
       const auto other = static_cast<unsigned char>(c ^ 0x20);
-      if (size == 2 && (*fold)[other] != (*fold)[c])
-        return false;
-      if (size > 2)
+      if (size > 2 || (size == 2 && (*fold)[other] != (*fold)[c]))
         return false;
       bit = size == 2 ? 0x20 : 0;
       value = static_cast<unsigned char>(c | bit);
