@@ -22,6 +22,18 @@ void ClassifyScalar(const uint8_t* data, std::size_t words, const Tables& tables
   }
 }
 
+void ClassifyZerosScalar(const uint8_t* data, std::size_t words, const Tables& tables,
+                         uint64_t* out, uint64_t* zeros) {
+  ClassifyScalar(data, words, tables, out);
+  for (std::size_t w = 0; w < words; ++w) {
+    const uint8_t* p = data + 64 * w;
+    uint64_t bits = 0;
+    for (unsigned i = 0; i < 64; ++i)
+      bits |= static_cast<uint64_t>(p[i] == 0) << i;
+    zeros[w] = bits;
+  }
+}
+
 #ifdef SIFTWELL_X86
 
 // The row of the low nibble is picked from one of the two tables by the top
@@ -55,6 +67,32 @@ __attribute__((target("avx2"))) void ClassifyAvx2(const uint8_t* data, std::size
   }
 }
 
+// The zeros come from the same loads at the cost of a compare: the wide
+// scanners need both, and a second pass over the bytes cost as much again.
+__attribute__((target("avx2"))) void ClassifyZerosAvx2(const uint8_t* data, std::size_t words,
+                                                       const Tables& tables, uint64_t* out,
+                                                       uint64_t* zeros) {
+  const __m256i lowRows = _mm256_broadcastsi128_si256(
+      _mm_load_si128(reinterpret_cast<const __m128i*>(tables.lowRows.data())));
+  const __m256i highRows = _mm256_broadcastsi128_si256(
+      _mm_load_si128(reinterpret_cast<const __m128i*>(tables.highRows.data())));
+  const __m256i bitOf =
+      _mm256_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16,
+                       32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128);
+  const __m256i nibble = _mm256_set1_epi8(0x0F);
+  const __m256i zero = _mm256_setzero_si256();
+  for (std::size_t w = 0; w < words; ++w) {
+    const __m256i* p = reinterpret_cast<const __m256i*>(data + 64 * w);
+    const __m256i va = _mm256_loadu_si256(p), vb = _mm256_loadu_si256(p + 1);
+    const uint32_t a = AcceptedAvx2(va, lowRows, highRows, bitOf, nibble);
+    const uint32_t b = AcceptedAvx2(vb, lowRows, highRows, bitOf, nibble);
+    out[w] = a | static_cast<uint64_t>(b) << 32;
+    const auto za = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(va, zero)));
+    const auto zb = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(vb, zero)));
+    zeros[w] = za | static_cast<uint64_t>(zb) << 32;
+  }
+}
+
 // Without a byte blend: an index with its top bit set makes the shuffle give
 // 0, so each table answers only for its own half of the byte values.
 __attribute__((target("ssse3"))) inline uint32_t
@@ -84,6 +122,22 @@ __attribute__((target("ssse3"))) void ClassifySsse3(const uint8_t* data, std::si
                   AcceptedSsse3(_mm_loadu_si128(p + q), lowRows, highRows, bitOf, nibble))
               << (16 * q);
     out[w] = bits;
+  }
+}
+
+__attribute__((target("ssse3"))) void ClassifyZerosSsse3(const uint8_t* data, std::size_t words,
+                                                         const Tables& tables, uint64_t* out,
+                                                         uint64_t* zeros) {
+  ClassifySsse3(data, words, tables, out);
+  const __m128i zero = _mm_setzero_si128();
+  for (std::size_t w = 0; w < words; ++w) {
+    const __m128i* p = reinterpret_cast<const __m128i*>(data + 64 * w);
+    uint64_t bits = 0;
+    for (unsigned q = 0; q < 4; ++q)
+      bits |= static_cast<uint64_t>(static_cast<uint32_t>(
+                  _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(p + q), zero))))
+              << (16 * q);
+    zeros[w] = bits;
   }
 }
 
@@ -173,6 +227,11 @@ void ByteClassifier::Classify(const uint8_t* data, std::size_t words, uint64_t* 
   functions_->classify(data, words, tables_, out);
 }
 
+void ByteClassifier::ClassifyWithZeros(const uint8_t* data, std::size_t words, uint64_t* out,
+                                       uint64_t* zeros) const {
+  functions_->classifyZeros(data, words, tables_, out, zeros);
+}
+
 void ByteClassifier::LongRunStarts(const uint64_t* masks, std::size_t words, unsigned span,
                                    uint64_t* starts, uint64_t* busy) const {
   // Each round doubles the length of the stretch that must be accepted; the
@@ -231,10 +290,10 @@ void ByteClassifier::UseKernel(Kernel kernel) {
 // Only the classification has an SSSE3 body; the long-run rounds below AVX2
 // are the scalar ones.
 const ByteClassifier::Functions& ByteClassifier::FunctionsOf([[maybe_unused]] Kernel kernel) {
-  static const Functions scalar{ClassifyScalar, ShiftRoundScalar, BusyScalar};
+  static const Functions scalar{ClassifyScalar, ClassifyZerosScalar, ShiftRoundScalar, BusyScalar};
 #ifdef SIFTWELL_X86
-  static const Functions ssse3{ClassifySsse3, ShiftRoundScalar, BusyScalar};
-  static const Functions avx2{ClassifyAvx2, ShiftRoundAvx2, BusyAvx2};
+  static const Functions ssse3{ClassifySsse3, ClassifyZerosSsse3, ShiftRoundScalar, BusyScalar};
+  static const Functions avx2{ClassifyAvx2, ClassifyZerosAvx2, ShiftRoundAvx2, BusyAvx2};
   if (kernel == Kernel::Avx2)
     return avx2;
   if (kernel == Kernel::Ssse3)

@@ -30,6 +30,9 @@ public:
   void Build(const std::array<bool, 256>& flags);
   // out[i] describes bytes data[64 * i] to data[64 * i + 63].
   void Classify(const uint8_t* data, std::size_t words, uint64_t* out) const;
+  // The same, and in `zeros` the bytes 0x00, in one pass.
+  void ClassifyWithZeros(const uint8_t* data, std::size_t words, uint64_t* out,
+                         uint64_t* zeros) const;
   // One word from `length` < 64 bytes; the bits from `length` up are set, so
   // that a run reaching the end of the data looks as if it went on.
   uint64_t ClassifyTail(const uint8_t* data, std::size_t length) const;
@@ -54,6 +57,8 @@ private:
   // goes straight to its body instead of testing the kernel every time.
   struct Functions {
     void (*classify)(const uint8_t* data, std::size_t words, const Tables& tables, uint64_t* out);
+    void (*classifyZeros)(const uint8_t* data, std::size_t words, const Tables& tables,
+                          uint64_t* out, uint64_t* zeros);
     // One round of the long-run mask, see ByteClassifier.cpp.
     void (*shiftRound)(const uint64_t* in, std::size_t words, unsigned shift, uint64_t* out);
     void (*busy)(const uint64_t* starts, std::size_t words, uint64_t* busy);

@@ -38,19 +38,19 @@ CharRunScanner::CharRunScanner(const TextOptions& options, Encoding encoding, Li
 // A wide character's verdict is a bit of the masks already made.
 inline CharDecoder::Char CharRunScanner::CharAt(std::size_t at, std::size_t length) const {
   if (width_ == 0) {
-    if (at < length && buffer_[at] < 0x80) {
-      const uint8_t byte = buffer_[at];
+    if (at < length && bytes_[at] < 0x80) {
+      const uint8_t byte = bytes_[at];
       return {decoder_.Table().IsAccepted(byte) ? CharDecoder::Verdict::Accepted
                                                 : CharDecoder::Verdict::Refused,
               1, byte};
     }
-    return decoder_.Decode(buffer_.get() + at, length - at);
+    return decoder_.Decode(bytes_ + at, length - at);
   }
   if (length - at < width_)
     return {CharDecoder::Verdict::Incomplete, 0, 0};
   const bool text = (charStarts_[at / 64] >> (at % 64)) & 1;
   return {text ? CharDecoder::Verdict::Accepted : CharDecoder::Verdict::Refused, width_,
-          buffer_[at + valueByte_]};
+          bytes_[at + valueByte_]};
 }
 
 void CharRunScanner::UseKernel(ByteClassifier::Kernel kernel) {
@@ -122,9 +122,16 @@ void CharRunScanner::ScanBlock(const uint8_t* data, std::size_t length) {
     ascii_->ScanBlock(data, length);
     return;
   }
-  Reserve(carried_ + length);
-  std::memcpy(buffer_.get() + carried_, data, length);
-  const std::size_t size = carried_ + length;
+  // The block is scanned where it lies unless bytes carried from the last
+  // one must come before it.
+  std::size_t size = length;
+  bytes_ = data;
+  if (carried_ != 0) {
+    Reserve(carried_ + length);
+    std::memcpy(buffer_.get() + carried_, data, length);
+    bytes_ = buffer_.get();
+    size = carried_ + length;
+  }
   minChar_ = options_.MinChar;
   maxChar_ = options_.MaxChar;
   MarkTextBytes(size);
@@ -148,8 +155,17 @@ void CharRunScanner::ScanBlock(const uint8_t* data, std::size_t length) {
   if (!held)
     at = WalkCandidates(at, size);
   // What is not decided yet waits for the next block.
-  carried_ = size - at;
-  std::memmove(buffer_.get(), buffer_.get() + at, carried_);
+  const std::size_t carry = size - at;
+  if (bytes_ == data) {
+    carried_ = 0;
+    Reserve(carry);
+    if (carry != 0)
+      std::memcpy(buffer_.get(), data + at, carry);
+  } else {
+    std::memmove(buffer_.get(), buffer_.get() + at, carry);
+  }
+  carried_ = carry;
+  bytes_ = nullptr; // the caller's block is gone after this
   base_ += at;
 }
 
@@ -173,23 +189,36 @@ void CharRunScanner::ClassifyBuffer(const ByteClassifier& classifier, std::size_
   const std::size_t words = (length + 63) / 64;
   const std::size_t full = length / 64, tail = length % 64;
   out.resize(words + 1);
-  classifier.Classify(buffer_.get(), full, out.data());
+  classifier.Classify(bytes_, full, out.data());
   if (tail != 0)
-    out[full] = classifier.ClassifyTail(buffer_.get() + 64 * full, tail);
+    out[full] = classifier.ClassifyTail(bytes_ + 64 * full, tail);
   out[words] = ~uint64_t(0);
+}
+
+void CharRunScanner::ClassifyValuesAndZeros(std::size_t length) {
+  const std::size_t words = (length + 63) / 64;
+  const std::size_t full = length / 64, tail = length % 64;
+  text_.resize(words + 1);
+  zero_.resize(words + 1);
+  values_.ClassifyWithZeros(bytes_, full, text_.data(), zero_.data());
+  if (tail != 0) {
+    text_[full] = values_.ClassifyTail(bytes_ + 64 * full, tail);
+    zero_[full] = zeros_.ClassifyTail(bytes_ + 64 * full, tail);
+  }
+  text_[words] = zero_[words] = ~uint64_t(0);
 }
 
 void CharRunScanner::MarkTextBytes(std::size_t length) {
   const std::size_t words = (length + 63) / 64;
   starts_.resize(words + 1);
   busy_.resize(words / 64 + 1);
-  ClassifyBuffer(values_, length, text_);
   if (encoding_ == Encoding::Utf8) {
+    ClassifyBuffer(values_, length, text_);
     for (int part = 0; part < kUtf8Parts; ++part)
       ClassifyBuffer(utf8Parts_[part], length, utf8Masks_[part]);
     MarkUtf8Text(words);
   } else {
-    ClassifyBuffer(zeros_, length, zero_);
+    ClassifyValuesAndZeros(length);
     MarkWideText(words);
   }
   const uint64_t width = std::max(1u, width_);
@@ -331,9 +360,7 @@ CharRunScanner::Outcome CharRunScanner::Extend(std::size_t& at, std::size_t leng
 CharRunScanner::Outcome CharRunScanner::ExtendUtf8(std::size_t& at, std::size_t length,
                                                    CharDecoder::Char c) {
   const std::size_t from = at;
-  const auto take = [&] {
-    run_.append(reinterpret_cast<const char*>(buffer_.get()) + from, at - from);
-  };
+  const auto take = [&] { run_.append(reinterpret_cast<const char*>(bytes_) + from, at - from); };
   for (;;) {
     ++runChars_;
     at += c.length;

@@ -50,6 +50,8 @@ private:
   // the end set.
   void ClassifyBuffer(const ByteClassifier& classifier, std::size_t length,
                       std::vector<uint64_t>& out) const;
+  // values_ into text_ and the zeros into zero_, in one pass (wide only).
+  void ClassifyValuesAndZeros(std::size_t length);
   // Walks from each place a kept run may start; where the walk stands when
   // it needs bytes the buffer does not hold yet, or the buffer's end.
   std::size_t WalkCandidates(std::size_t from, std::size_t length);
@@ -77,7 +79,9 @@ private:
   std::vector<uint64_t> utf8Masks_[kUtf8Parts];
   uint64_t minChar_ = 0, maxChar_ = 0;
 
-  // The bytes from the first one not yet decided, then the new block.
+  // What a block's scan reads: the block itself, or buffer_ holding the
+  // bytes from the first one not yet decided, then the block.
+  const uint8_t* bytes_ = nullptr;
   std::unique_ptr<uint8_t[]> buffer_;
   std::size_t capacity_ = 0;
   std::size_t carried_ = 0;
