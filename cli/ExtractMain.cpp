@@ -8,10 +8,12 @@
 #include "extract/FileExtractor.h"
 #include "extract/FileLineSink.h"
 #include "extract/MergedScanner.h"
+#include "extract/SplitPoints.h"
 #include "settings/IntegerText.h"
 #include "settings/TextOptionsStore.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -396,11 +398,66 @@ int ExtractAtOnce(const std::vector<std::string>& files, unsigned workers,
   return EndOutput(error, status);
 }
 
+// One large file is cut into parts of about this size, scanned on all cores
+// at once. Over a 498 MB file in the page cache that took 0.86 times the
+// time of wc -l, where one thread reading ahead of one scanning took 1.24.
+constexpr uint64_t kPartSize = 8 << 20;
+
+// Extracts the regular file `whole` in parts cut where no run can cross
+// (see SplitPoints.h), on `workers` threads, the output in order; the exit
+// code. A part that cannot be read is reported once, and the parts that
+// start after that are not scanned.
+int ExtractInParts(const std::string& name, InputFile& whole, unsigned workers,
+                   const TextOptions& options, const EncodingList& encodings,
+                   const LineFormatOptions& formatOptions) {
+  std::vector<TextOptions> chosen;
+  for (const EncodingChoice& choice : encodings)
+    chosen.push_back(OptionsFor(options, choice));
+  std::vector<SplitPoints::Entry> entries;
+  for (std::size_t i = 0; i < encodings.size(); ++i)
+    entries.push_back({encodings[i].encoding, &chosen[i]});
+  SplitPoints cuts(entries, whole.Size(), kPartSize,
+                   [&whole](uint8_t* buffer, std::size_t length, uint64_t offset) {
+                     return whole.ReadAt(buffer, length, offset);
+                   });
+  const std::size_t count = cuts.Count();
+  std::atomic<bool> failed{false};
+  const FileJob job = [&](std::size_t index, FileLineSink& out, const Reporter& post) {
+    const uint64_t start = cuts.Start(index);
+    if (failed.load()) {
+      cuts.EndAt(index, start);
+      return;
+    }
+    EncodingScanners scanners(options, encodings, formatOptions, out);
+    scanners.StartFile(name, start);
+    scanners.Scanner().ResetScanner();
+    const ExtractResult result = ExtractPart(whole, cuts, index, start, scanners.Scanner(), out);
+    if (result.readError && !failed.exchange(true)) {
+      out.Flush();
+      post(name + ": " + std::strerror(result.error));
+    }
+  };
+  int status = kOk;
+  const int error =
+      WriteInOrder(count, workers, STDOUT_FILENO, job, [&](const std::string& message) {
+        Report(message);
+        status = kFailed;
+      });
+  return EndOutput(error, status);
+}
+
 // Several files go to all cores, unless standard input is named more than
-// once: its parts are read in turn.
+// once: its parts are read in turn. One large regular file goes to all
+// cores in parts.
 int ExtractAll(const std::vector<std::string>& files, const TextOptions& options,
                const EncodingList& encodings, const LineFormatOptions& formatOptions) {
   const auto cores = std::max(1u, std::thread::hardware_concurrency());
+  if (cores >= 2 && files.size() == 1 && files[0] != "-") {
+    InputFile whole;
+    if (whole.Open(files[0]) && whole.IsRegular() && whole.Size() >= 2 * kPartSize &&
+        !whole.IsSameFile(STDOUT_FILENO))
+      return ExtractInParts(files[0], whole, cores, options, encodings, formatOptions);
+  }
   const auto workers = static_cast<unsigned>(std::min<std::size_t>(cores, files.size()));
   if (workers < 2 || std::count(files.begin(), files.end(), "-") > 1)
     return ExtractInTurn(files, options, encodings, formatOptions);

@@ -126,7 +126,8 @@ std::string JsonUtf8(const std::string& text) {
 LineFormat::LineFormat(const LineFormatOptions& options, FileLineSink& out, Encoding encoding)
     : options_(options), out_(out), encoding_(encoding) {}
 
-void LineFormat::StartFile(const std::string& name) {
+void LineFormat::StartFile(const std::string& name, uint64_t firstOffset) {
+  firstOffset_ = firstOffset;
   const std::string shown = name == "-" ? kStandardInput : name;
   if (options_.json)
     prefix_ = "{\"file\":\"" + JsonUtf8(shown) + "\",\"offset\":";
@@ -137,8 +138,10 @@ void LineFormat::StartFile(const std::string& name) {
 }
 
 void LineFormat::Line(const char* data, std::size_t length, uint64_t offset) {
+  offset += firstOffset_;
+  // A JSON line costs more than the line anyway: it is written as one piece.
   if (options_.json) {
-    JsonLine(data, length, offset);
+    WholeLine(data, length, offset);
     return;
   }
   // The whole line is built in the output buffer; 24 places hold any offset.
@@ -146,7 +149,7 @@ void LineFormat::Line(const char* data, std::size_t length, uint64_t offset) {
   const std::size_t most = prefix_.size() + 24 + length + separator.size();
   char* const begin = out_.Reserve(most);
   if (begin == nullptr) {
-    WriteLine(data, length, offset);
+    WholeLine(data, length, offset);
     return;
   }
   // The usual parts, an empty prefix and a one-byte separator, cost no
@@ -172,9 +175,8 @@ void LineFormat::Line(const char* data, std::size_t length, uint64_t offset) {
   out_.Commit(static_cast<std::size_t>(at - begin));
 }
 
-// A line too long for the buffer, in parts.
-void LineFormat::WriteLine(const char* data, std::size_t length, uint64_t offset) {
-  Piece(data, length, offset);
+void LineFormat::WholeLine(const char* data, std::size_t length, uint64_t shownOffset) {
+  PieceAt(data, length, shownOffset);
   EndPieces();
 }
 
@@ -199,13 +201,11 @@ char* LineFormat::PutOffset(char* at, uint64_t offset) const {
   return at + digits + 1;
 }
 
-// A JSON line costs more than the line anyway: it is written as one piece.
-void LineFormat::JsonLine(const char* data, std::size_t length, uint64_t offset) {
-  Piece(data, length, offset);
-  EndPieces();
+void LineFormat::Piece(const char* data, std::size_t length, uint64_t offset) {
+  PieceAt(data, length, firstOffset_ + offset);
 }
 
-void LineFormat::Piece(const char* data, std::size_t length, uint64_t offset) {
+void LineFormat::PieceAt(const char* data, std::size_t length, uint64_t offset) {
   if (!inPieces_) {
     inPieces_ = true;
     if (options_.json) {

@@ -27,8 +27,9 @@ public:
   LineFormat(const LineFormatOptions& options, FileLineSink& out,
              Encoding encoding = Encoding::Bytes8);
 
-  // The file the next lines come from, as given ("-" is standard input).
-  void StartFile(const std::string& name);
+  // The file the next lines come from, as given ("-" is standard input),
+  // and where in it the scanner's offset 0 lies (a part of the file).
+  void StartFile(const std::string& name, uint64_t firstOffset = 0);
   void Line(const char* data, std::size_t length, uint64_t offset) override;
   bool Failed() const override { return out_.Failed(); }
   // The limits never change during a pass here, so a long run is written
@@ -38,15 +39,18 @@ public:
   void EndPieces() override;
 
 private:
-  void WriteLine(const char* data, std::size_t length, uint64_t offset);
+  // A line as one piece: JSON, or a line too long for the buffer. The
+  // offset is the one shown, in the file.
+  void WholeLine(const char* data, std::size_t length, uint64_t shownOffset);
+  void PieceAt(const char* data, std::size_t length, uint64_t shownOffset);
   char* PutOffset(char* at, uint64_t offset) const;
-  void JsonLine(const char* data, std::size_t length, uint64_t offset);
 
   const LineFormatOptions& options_;
   FileLineSink& out_;
   const Encoding encoding_;
   // What every line of the current file starts with.
   std::string prefix_;
+  uint64_t firstOffset_ = 0;
   // Escaped text of a piece; kept, so that a run of many pieces reuses one
   // buffer instead of allocating one per piece.
   std::string json_;

@@ -127,3 +127,23 @@ ExtractResult ExtractFile(const std::string& path, const TextOptions& options, L
   }
   return ExtractLines(input, options, sink);
 }
+
+ExtractResult ExtractPart(InputFile& whole, SplitPoints& cuts, std::size_t index, uint64_t start,
+                          BlockScanner& scanner, LineSink& sink) {
+  const bool last = index + 1 == cuts.Count();
+  const uint64_t end = last ? InputFile::kToEnd : cuts.EndNear(index);
+  const bool far = !last && end == SplitPoints::kFar;
+  InputFile part;
+  if (far)
+    part.OpenPart(whole, start, InputFile::kToEnd,
+                  [&cuts, index](const uint8_t* bytes, std::size_t length, uint64_t offset) {
+                    const uint64_t cut = cuts.EndIn(index, bytes, length, offset);
+                    return cut == SplitPoints::kFar ? InputFile::kToEnd : cut;
+                  });
+  else
+    part.OpenPart(whole, start, end);
+  const ExtractResult result = ExtractLines(part, scanner, sink, {}, far);
+  if (far) // where the reading stopped, unless the end was found
+    cuts.EndAt(index, part.PartPosition());
+  return result;
+}

@@ -5,6 +5,7 @@
 #include "extract/BlockScanner.h"
 #include "extract/InputFile.h"
 #include "extract/LineSink.h"
+#include "extract/SplitPoints.h"
 #include "settings/TextOptions.h"
 
 #include <functional>
@@ -42,3 +43,11 @@ ExtractResult ExtractLines(InputFile& input, BlockScanner& scanner, LineSink& si
 // The same with a scanner of its own over `options`.
 ExtractResult ExtractLines(InputFile& input, const TextOptions& options, LineSink& sink);
 ExtractResult ExtractFile(const std::string& path, const TextOptions& options, LineSink& sink);
+
+// Part `index` of the regular file `whole`, cut by `cuts`, through `scanner`
+// (reset; offsets count from `start`, which cuts.Start(index) gave) into
+// `sink`. The last part reads on to the end of the file. A part whose end is
+// far (a long run) reads ahead on a second thread: the parts after it wait
+// for that end anyway. Parts are read on several threads at once.
+ExtractResult ExtractPart(InputFile& whole, SplitPoints& cuts, std::size_t index, uint64_t start,
+                          BlockScanner& scanner, LineSink& sink);

@@ -63,7 +63,50 @@ void InputFile::OpenDescriptor(int fd) {
   size_ = regular_ ? static_cast<uint64_t>(st.st_size) : 0;
 }
 
+void InputFile::OpenPart(const InputFile& whole, uint64_t start, uint64_t end, FindEnd findEnd) {
+  Close();
+  error_ = 0;
+  fd_ = whole.fd_;
+  owned_ = false;
+  waiting_ = Waiting::Block;
+  regular_ = true;
+  part_ = true;
+  partAt_ = start;
+  partEnd_ = std::max(start, end);
+  findEnd_ = std::move(findEnd);
+  size_ = end == kToEnd ? (whole.size_ > start ? whole.size_ - start : 0) : partEnd_ - start;
+}
+
+int64_t InputFile::ReadAt(uint8_t* buffer, std::size_t capacity, uint64_t offset,
+                          int* error) const {
+  for (;;) {
+    const ssize_t n = fd_ < 0 ? -1 : ::pread(fd_, buffer, capacity, static_cast<off_t>(offset));
+    if (n >= 0)
+      return n;
+    if (fd_ >= 0 && errno == EINTR)
+      continue;
+    if (error != nullptr)
+      *error = fd_ < 0 ? EBADF : errno;
+    return -1;
+  }
+}
+
 int64_t InputFile::Read(uint8_t* buffer, std::size_t capacity) {
+  if (part_) {
+    const auto wanted = static_cast<std::size_t>(std::min<uint64_t>(capacity, partEnd_ - partAt_));
+    int64_t n = wanted == 0 ? 0 : ReadAt(buffer, wanted, partAt_, &error_);
+    if (n > 0 && findEnd_) {
+      const uint64_t end = findEnd_(buffer, static_cast<std::size_t>(n), partAt_);
+      if (end != kToEnd) {
+        partEnd_ = std::max(end, partAt_);
+        n = std::min<int64_t>(n, static_cast<int64_t>(partEnd_ - partAt_));
+        findEnd_ = nullptr;
+      }
+    }
+    if (n > 0)
+      partAt_ += static_cast<uint64_t>(n);
+    return n;
+  }
   if (probedAt_ < probed_.size()) {
     const std::size_t count = std::min(capacity, probed_.size() - probedAt_);
     std::memcpy(buffer, probed_.data() + probedAt_, count);
@@ -130,6 +173,8 @@ void InputFile::Close() {
   owned_ = false;
   size_ = 0;
   regular_ = false;
+  part_ = false;
+  findEnd_ = nullptr;
   probed_.clear();
   probedAt_ = 0;
   probedEnd_ = false;

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,18 @@ public:
   bool Open(const std::string& path, Waiting waiting = Waiting::Block);
   // Takes over an open descriptor (standard input); it is not closed.
   void OpenDescriptor(int fd);
+  // Reads the part of `whole`'s regular file from `start` to `end` (or on
+  // to the file's end, with kToEnd), through a descriptor it shares: parts
+  // are read on several threads at once. `whole` must stay open. `findEnd`,
+  // when given, is shown every block read, in order (the bytes and their
+  // offset), and says where the part ends when that lies in them: the
+  // part's end is found as it is read. It gives kToEnd otherwise.
+  static constexpr uint64_t kToEnd = ~uint64_t(0);
+  using FindEnd =
+      std::function<uint64_t(const uint8_t* bytes, std::size_t length, uint64_t offset)>;
+  void OpenPart(const InputFile& whole, uint64_t start, uint64_t end, FindEnd findEnd = {});
+  // Of a part: the offset in the file the next read starts at.
+  uint64_t PartPosition() const { return partAt_; }
   bool IsOpen() const { return fd_ >= 0; }
   // Size of a regular file; 0 for devices, FIFOs and other streams.
   uint64_t Size() const { return size_; }
@@ -37,6 +50,11 @@ public:
   static constexpr int64_t NothingYet = -2;
   static constexpr int SliceMs = 10;
   int64_t Read(uint8_t* buffer, std::size_t capacity);
+  // Reads at `offset` of a regular file, as Read counts, without moving
+  // the file's position; several threads may. A failure is not kept for
+  // Error(): `error`, when given, takes its errno.
+  int64_t ReadAt(uint8_t* buffer, std::size_t capacity, uint64_t offset,
+                 int* error = nullptr) const;
   // Reads the first bytes ahead, without waiting, so that an input that
   // opens but cannot be read is known before anything else is asked; the
   // next Read returns them. False on a read error.
@@ -57,6 +75,9 @@ private:
   uint64_t size_ = 0;
   int error_ = 0;
   bool regular_ = false;
+  bool part_ = false; // a part: read at partAt_ up to partEnd_
+  uint64_t partAt_ = 0, partEnd_ = 0;
+  FindEnd findEnd_;
   Waiting waiting_ = Waiting::Block;
   // What Probe read, handed out by the next Read; `probedEnd_` when the
   // probe found the end already.

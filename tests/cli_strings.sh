@@ -84,6 +84,17 @@ same "runs across blocks, -t x" -t x -- -t x -- "$work/blocks"
 same "runs across blocks, -t o" -t o -- -t o -- "$work/blocks"
 same "runs across blocks, -f -t d" -f -t d -- -f -t d -- "$work/blocks" "$work/blocks"
 
+# One large file is scanned in parts on all cores at once: the same as one
+# pass, in every encoding.
+while [ "$(stat -c %s "$work/large" 2> /dev/null || echo 0)" -lt 40000000 ]; do
+  cat "${binaries[@]}" >> "$work/large"
+done
+same "large file" -- -- "$work/large"
+same "large file, -t x" -t x -- -t x -- "$work/large"
+same "large file, -e l -t d" -e l -t d -- -e l -t d -- "$work/large"
+same "large file, -e B" -e B -- -e B -- "$work/large"
+rm -f "$work/large"
+
 # MaxChar pieces: each starts right after the cut, also across a block.
 head -c $((1048576 - 5)) /dev/zero > "$work/pieces"
 printf 'abcdefghijklmnop' >> "$work/pieces"
