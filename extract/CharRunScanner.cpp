@@ -17,6 +17,11 @@
 namespace {
 
 constexpr std::size_t kKeepCapacity = std::size_t(1) << 22;
+// A block is scanned in slices of this size, whose masks stay in the caches.
+constexpr std::size_t kSlice = 64 << 10;
+// Where bytes are carried from one slice to the next, this many of the next
+// are scanned with them, so that the rest of it needs no copy.
+constexpr std::size_t kSeam = 256;
 
 // Bit i of the result is bit i + k of the bit stream x (0 < k < 64).
 inline uint64_t Down(const uint64_t* x, std::size_t w, unsigned k) {
@@ -122,8 +127,31 @@ void CharRunScanner::ScanBlock(const uint8_t* data, std::size_t length) {
     ascii_->ScanBlock(data, length);
     return;
   }
-  // The block is scanned where it lies unless bytes carried from the last
-  // one must come before it.
+  for (std::size_t done = 0; done < length; done += kSlice)
+    ScanSlice(data + done, std::min(kSlice, length - done));
+}
+
+void CharRunScanner::ScanSlice(const uint8_t* data, std::size_t length) {
+  if (carried_ != 0 && length > kSeam) {
+    // Bytes carried from the last slice come first: only the seam, they and
+    // the slice's first bytes, is put together and scanned; the rest of the
+    // slice is scanned where it lies, from the first byte still undecided.
+    ScanBytes(data, kSeam);
+    const std::size_t back = carried_; // the seam's last bytes, undecided
+    if (back <= kSeam) {
+      carried_ = 0;
+      ScanBytes(data + kSeam - back, length - kSeam + back);
+    } else {
+      ScanBytes(data + kSeam, length - kSeam);
+    }
+    return;
+  }
+  ScanBytes(data, length);
+}
+
+void CharRunScanner::ScanBytes(const uint8_t* data, std::size_t length) {
+  // The bytes are scanned where they lie unless bytes carried from the last
+  // ones must come before them.
   std::size_t size = length;
   bytes_ = data;
   if (carried_ != 0) {

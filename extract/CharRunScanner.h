@@ -41,6 +41,10 @@ public:
 private:
   enum class Outcome { Ended, Cut, Held };
 
+  void ScanSlice(const uint8_t* data, std::size_t length);
+  // The next bytes, after those carried.
+  void ScanBytes(const uint8_t* data, std::size_t length);
+
   // Bytes that may belong to a character that is text, one bit a byte of the
   // buffer, the bits past its end set.
   void MarkTextBytes(std::size_t length);

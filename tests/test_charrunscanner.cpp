@@ -234,8 +234,11 @@ void TestCharRunScanner::blockPathEqualsReference() {
       options.Other += "\xe9\x85";
     if (round % 50 == 0)
       options.MinChar = 60 + rng() % 10; // beyond what one 64-bit word shows
-    const std::string input = Planted(rng, encoding, 1 + rng() % 3000);
-    const std::vector<std::size_t> blocks = {1 + rng() % 200, 1 + rng() % 7, 64, 1 + rng() % 1000};
+    // Now and then blocks larger than the scanner's slices.
+    const bool large = round % 40 == 39;
+    const std::string input = Planted(rng, encoding, large ? 400000 : 1 + rng() % 3000);
+    const std::vector<std::size_t> blocks = {1 + rng() % 200, 1 + rng() % 7, 64,
+                                             large ? 100000 + rng() % 200000 : 1 + rng() % 1000};
     const CollectSink expected = Reference(options, encoding, input);
     for (auto kernel : {ByteClassifier::Kernel::Scalar, ByteClassifier::Kernel::Ssse3,
                         ByteClassifier::Kernel::Avx2}) {
