@@ -64,10 +64,11 @@ bool ScanAll(NextBlock next, std::size_t blockSize, BlockScanner& scanner, LineS
   }
 }
 
-// Reads on this thread.
+// Reads on this thread, into a block the thread keeps: a worker that reads
+// one part of a file after another would otherwise map a new block for each.
 bool ReadHere(InputFile& input, BlockScanner& scanner, LineSink& sink, const SliceHook& hook,
               ExtractResult& result) {
-  const ReadAhead::Buffer buffer = ReadAhead::NewBuffer(kReadBlock);
+  thread_local const ReadAhead::Buffer buffer = ReadAhead::NewBuffer(kReadBlock);
   const auto next = [&](const uint8_t*& data, int& error) {
     const int64_t n = input.Read(buffer.get(), kReadBlock);
     data = buffer.get();

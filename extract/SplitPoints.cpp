@@ -13,6 +13,7 @@ namespace {
 // that look goes: in most inputs a cut is a few bytes away.
 constexpr std::size_t kWindow = 64 << 10;
 constexpr uint64_t kNear = 4 * kWindow;
+constexpr std::size_t kFirstWindow = 4 << 10;
 // What EndIn looks at of each block.
 constexpr std::size_t kEndTail = 4 << 10;
 // The zero rule: zeros before the cut, and zeros after it that complete the
@@ -82,8 +83,11 @@ uint64_t SplitPoints::EndNear(std::size_t index) {
   // Reads overlap by a cut's bytes less one, so that no place is missed.
   const std::size_t overlap = before_ + after_ - 1;
   std::vector<uint8_t> window(kWindow);
-  for (uint64_t offset = from >= before_ ? from - before_ : 0; offset < from + kNear;) {
-    const int64_t n = read_(window.data(), kWindow, offset);
+  // The first read is short: most cuts lie a few bytes on.
+  std::size_t wanted = kFirstWindow;
+  for (uint64_t offset = from >= before_ ? from - before_ : 0; offset < from + kNear;
+       wanted = kWindow) {
+    const int64_t n = read_(window.data(), wanted, offset);
     if (n < 0)
       break; // the part's own reading meets the error and reports it
     const auto length = static_cast<std::size_t>(n);
