@@ -22,15 +22,13 @@ void ClassifyScalar(const uint8_t* data, std::size_t words, const Tables& tables
   }
 }
 
-void ClassifyZerosScalar(const uint8_t* data, std::size_t words, const Tables& tables,
-                         uint64_t* out, uint64_t* zeros) {
-  ClassifyScalar(data, words, tables, out);
+void ZerosScalar(const uint8_t* data, std::size_t words, uint64_t* out) {
   for (std::size_t w = 0; w < words; ++w) {
     const uint8_t* p = data + 64 * w;
     uint64_t bits = 0;
     for (unsigned i = 0; i < 64; ++i)
       bits |= static_cast<uint64_t>(p[i] == 0) << i;
-    zeros[w] = bits;
+    out[w] = bits;
   }
 }
 
@@ -67,29 +65,16 @@ __attribute__((target("avx2"))) void ClassifyAvx2(const uint8_t* data, std::size
   }
 }
 
-// The zeros come from the same loads at the cost of a compare: the wide
-// scanners need both, and a second pass over the bytes cost as much again.
-__attribute__((target("avx2"))) void ClassifyZerosAvx2(const uint8_t* data, std::size_t words,
-                                                       const Tables& tables, uint64_t* out,
-                                                       uint64_t* zeros) {
-  const __m256i lowRows = _mm256_broadcastsi128_si256(
-      _mm_load_si128(reinterpret_cast<const __m128i*>(tables.lowRows.data())));
-  const __m256i highRows = _mm256_broadcastsi128_si256(
-      _mm_load_si128(reinterpret_cast<const __m128i*>(tables.highRows.data())));
-  const __m256i bitOf =
-      _mm256_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16,
-                       32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128);
-  const __m256i nibble = _mm256_set1_epi8(0x0F);
+__attribute__((target("avx2"))) void ZerosAvx2(const uint8_t* data, std::size_t words,
+                                               uint64_t* out) {
   const __m256i zero = _mm256_setzero_si256();
   for (std::size_t w = 0; w < words; ++w) {
     const __m256i* p = reinterpret_cast<const __m256i*>(data + 64 * w);
-    const __m256i va = _mm256_loadu_si256(p), vb = _mm256_loadu_si256(p + 1);
-    const uint32_t a = AcceptedAvx2(va, lowRows, highRows, bitOf, nibble);
-    const uint32_t b = AcceptedAvx2(vb, lowRows, highRows, bitOf, nibble);
+    const auto a =
+        static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_loadu_si256(p), zero)));
+    const auto b = static_cast<uint32_t>(
+        _mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_loadu_si256(p + 1), zero)));
     out[w] = a | static_cast<uint64_t>(b) << 32;
-    const auto za = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(va, zero)));
-    const auto zb = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(vb, zero)));
-    zeros[w] = za | static_cast<uint64_t>(zb) << 32;
   }
 }
 
@@ -125,10 +110,8 @@ __attribute__((target("ssse3"))) void ClassifySsse3(const uint8_t* data, std::si
   }
 }
 
-__attribute__((target("ssse3"))) void ClassifyZerosSsse3(const uint8_t* data, std::size_t words,
-                                                         const Tables& tables, uint64_t* out,
-                                                         uint64_t* zeros) {
-  ClassifySsse3(data, words, tables, out);
+__attribute__((target("ssse3"))) void ZerosSsse3(const uint8_t* data, std::size_t words,
+                                                 uint64_t* out) {
   const __m128i zero = _mm_setzero_si128();
   for (std::size_t w = 0; w < words; ++w) {
     const __m128i* p = reinterpret_cast<const __m128i*>(data + 64 * w);
@@ -137,19 +120,21 @@ __attribute__((target("ssse3"))) void ClassifyZerosSsse3(const uint8_t* data, st
       bits |= static_cast<uint64_t>(static_cast<uint32_t>(
                   _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(p + q), zero))))
               << (16 * q);
-    zeros[w] = bits;
+    out[w] = bits;
   }
 }
 
 #endif // SIFTWELL_X86
 
-// One round of the long-run mask: each word ANDed with itself shifted down by
-// `shift` (1 to 63) bytes, the next word filling in from above. In place is
-// safe, since in[w + 1] is read before it is written.
-void ShiftRoundScalar(const uint64_t* in, std::size_t words, unsigned shift, uint64_t* out) {
+// One round of the long-run masks: each word of `a` ANDed with `b` shifted
+// down by `shift` (0 to 63) bits, the next word of `b` filling in from
+// above. In place (out == a == b) is safe, since b[w + 1] is read before it
+// is written.
+void AndShiftedScalar(const uint64_t* a, const uint64_t* b, std::size_t words, unsigned shift,
+                      uint64_t* out) {
   for (std::size_t w = 0; w < words; ++w)
-    out[w] = in[w] & ((in[w] >> shift) | (in[w + 1] << (64 - shift)));
-  out[words] = in[words] & (in[words] >> shift);
+    out[w] = a[w] & (shift == 0 ? b[w] : (b[w] >> shift) | (b[w + 1] << (64 - shift)));
+  out[words] = a[words] & (b[words] >> shift);
 }
 
 void BusyScalar(const uint64_t* starts, std::size_t words, uint64_t* busy) {
@@ -161,21 +146,27 @@ void BusyScalar(const uint64_t* starts, std::size_t words, uint64_t* busy) {
 
 #ifdef SIFTWELL_X86
 
-__attribute__((target("avx2"))) void ShiftRoundAvx2(const uint64_t* in, std::size_t words,
-                                                    unsigned shift, uint64_t* out) {
+__attribute__((target("avx2"))) void AndShiftedAvx2(const uint64_t* a, const uint64_t* b,
+                                                    std::size_t words, unsigned shift,
+                                                    uint64_t* out) {
+  if (shift == 0) {
+    AndShiftedScalar(a, b, words, shift, out);
+    return;
+  }
   const __m128i down = _mm_cvtsi32_si128(static_cast<int>(shift));
   const __m128i up = _mm_cvtsi32_si128(static_cast<int>(64 - shift));
   std::size_t w = 0;
   for (; w + 4 <= words; w += 4) {
-    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + w));
-    const __m256i n = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + w + 1));
+    const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + w));
+    const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + w));
+    const __m256i n = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + w + 1));
     const __m256i r =
-        _mm256_and_si256(a, _mm256_or_si256(_mm256_srl_epi64(a, down), _mm256_sll_epi64(n, up)));
+        _mm256_and_si256(x, _mm256_or_si256(_mm256_srl_epi64(y, down), _mm256_sll_epi64(n, up)));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + w), r);
   }
   for (; w < words; ++w)
-    out[w] = in[w] & ((in[w] >> shift) | (in[w + 1] << (64 - shift)));
-  out[words] = in[words] & (in[words] >> shift);
+    out[w] = a[w] & ((b[w] >> shift) | (b[w + 1] << (64 - shift)));
+  out[words] = a[words] & (b[words] >> shift);
 }
 
 __attribute__((target("avx2"))) void BusyAvx2(const uint64_t* starts, std::size_t words,
@@ -227,26 +218,34 @@ void ByteClassifier::Classify(const uint8_t* data, std::size_t words, uint64_t* 
   functions_->classify(data, words, tables_, out);
 }
 
-void ByteClassifier::ClassifyWithZeros(const uint8_t* data, std::size_t words, uint64_t* out,
-                                       uint64_t* zeros) const {
-  functions_->classifyZeros(data, words, tables_, out, zeros);
+void ByteClassifier::ClassifyZeros(const uint8_t* data, std::size_t words, uint64_t* out) const {
+  functions_->zeros(data, words, out);
 }
 
 void ByteClassifier::LongRunStarts(const uint64_t* masks, std::size_t words, unsigned span,
                                    uint64_t* starts, uint64_t* busy) const {
-  // Each round doubles the length of the stretch that must be accepted; the
-  // last one tops it up to span + 1 bytes.
+  EveryRun(masks, words, span + 1, 1, starts, busy);
+}
+
+void ByteClassifier::EveryRun(const uint64_t* masks, std::size_t words, unsigned count,
+                              unsigned stride, uint64_t* out, uint64_t* busy) const {
+  // Each round doubles the number of bits that must be set; the last one
+  // tops it up to `count`.
   const uint64_t* in = masks;
-  unsigned covered = 1;
-  while (covered < span + 1) {
-    const unsigned shift = 2 * covered <= span + 1 ? covered : span + 1 - covered;
-    functions_->shiftRound(in, words, shift, starts);
-    in = starts;
-    covered += shift;
+  for (unsigned have = 1; have < count;) {
+    const unsigned add = std::min(have, count - have);
+    functions_->andShifted(in, in, words, add * stride, out);
+    in = out;
+    have += add;
   }
-  if (in != starts)
-    std::copy(in, in + words + 1, starts);
-  functions_->busy(starts, words, busy);
+  if (in != out)
+    std::copy(in, in + words + 1, out);
+  functions_->busy(out, words, busy);
+}
+
+void ByteClassifier::AndShifted(const uint64_t* a, const uint64_t* b, std::size_t words,
+                                unsigned shift, uint64_t* out) const {
+  functions_->andShifted(a, b, words, shift, out);
 }
 
 uint64_t ByteClassifier::ClassifyTail(const uint8_t* data, std::size_t length) const {
@@ -290,10 +289,10 @@ void ByteClassifier::UseKernel(Kernel kernel) {
 // Only the classification has an SSSE3 body; the long-run rounds below AVX2
 // are the scalar ones.
 const ByteClassifier::Functions& ByteClassifier::FunctionsOf([[maybe_unused]] Kernel kernel) {
-  static const Functions scalar{ClassifyScalar, ClassifyZerosScalar, ShiftRoundScalar, BusyScalar};
+  static const Functions scalar{ClassifyScalar, ZerosScalar, AndShiftedScalar, BusyScalar};
 #ifdef SIFTWELL_X86
-  static const Functions ssse3{ClassifySsse3, ClassifyZerosSsse3, ShiftRoundScalar, BusyScalar};
-  static const Functions avx2{ClassifyAvx2, ClassifyZerosAvx2, ShiftRoundAvx2, BusyAvx2};
+  static const Functions ssse3{ClassifySsse3, ZerosSsse3, AndShiftedScalar, BusyScalar};
+  static const Functions avx2{ClassifyAvx2, ZerosAvx2, AndShiftedAvx2, BusyAvx2};
   if (kernel == Kernel::Avx2)
     return avx2;
   if (kernel == Kernel::Ssse3)

@@ -30,9 +30,8 @@ public:
   void Build(const std::array<bool, 256>& flags);
   // out[i] describes bytes data[64 * i] to data[64 * i + 63].
   void Classify(const uint8_t* data, std::size_t words, uint64_t* out) const;
-  // The same, and in `zeros` the bytes 0x00, in one pass.
-  void ClassifyWithZeros(const uint8_t* data, std::size_t words, uint64_t* out,
-                         uint64_t* zeros) const;
+  // The bytes 0x00, whatever the table: a compare, not a look-up.
+  void ClassifyZeros(const uint8_t* data, std::size_t words, uint64_t* out) const;
   // One word from `length` < 64 bytes; the bits from `length` up are set, so
   // that a run reaching the end of the data looks as if it went on.
   uint64_t ClassifyTail(const uint8_t* data, std::size_t length) const;
@@ -44,6 +43,16 @@ public:
   // is not 0. A run of `span` bytes or fewer leaves no bit at all.
   void LongRunStarts(const uint64_t* masks, std::size_t words, unsigned span, uint64_t* starts,
                      uint64_t* busy) const;
+
+  // The same with a stride: bit i of out[w] is set when bits i, i + stride,
+  // ..., i + (count - 1) * stride are (at most 63 bits on), in masks[0] to
+  // masks[words]; out and busy as above. out may be masks.
+  void EveryRun(const uint64_t* masks, std::size_t words, unsigned count, unsigned stride,
+                uint64_t* out, uint64_t* busy) const;
+  // out[w] = a[w] AND the bit stream b shifted down by `shift` (0 to 63)
+  // bits, for w from 0 to words; out may be a or b.
+  void AndShifted(const uint64_t* a, const uint64_t* b, std::size_t words, unsigned shift,
+                  uint64_t* out) const;
 
   static bool KernelSupported(Kernel kernel);
   static Kernel BestKernel();
@@ -57,10 +66,10 @@ private:
   // goes straight to its body instead of testing the kernel every time.
   struct Functions {
     void (*classify)(const uint8_t* data, std::size_t words, const Tables& tables, uint64_t* out);
-    void (*classifyZeros)(const uint8_t* data, std::size_t words, const Tables& tables,
-                          uint64_t* out, uint64_t* zeros);
+    void (*zeros)(const uint8_t* data, std::size_t words, uint64_t* out);
     // One round of the long-run mask, see ByteClassifier.cpp.
-    void (*shiftRound)(const uint64_t* in, std::size_t words, unsigned shift, uint64_t* out);
+    void (*andShifted)(const uint64_t* a, const uint64_t* b, std::size_t words, unsigned shift,
+                       uint64_t* out);
     void (*busy)(const uint64_t* starts, std::size_t words, uint64_t* busy);
   };
   static const Functions& FunctionsOf(Kernel kernel);

@@ -4,15 +4,22 @@
 #include <cstring>
 
 // Why walking only from the candidates gives the lines of a walk over every
-// byte: a candidate is a place where the bytes that may belong to text
-// characters stretch far enough for a kept run (MinChar + 1 characters);
-// every byte of a text character is such a byte. A walk from any other place
-// p keeps nothing, and the run it finds ends before the next candidate c: if
-// it reached past c, the stretch from p would reach past c's stretch, and p
-// would be a candidate itself. So that walk goes on at or before c, or at
-// c + 1 when c's own character is not text, which the walk from c finds too.
-// The bytes past the buffer's end count as text bytes, so a run that may go
-// on in the next block always leaves a candidate.
+// byte. UTF-8: a candidate is a place where the bytes that may belong to
+// text characters stretch far enough for a kept run (MinChar + 1
+// characters); every byte of a text character is such a byte. A walk from
+// any other place p keeps nothing, and the run it finds ends before the next
+// candidate c: if it reached past c, the stretch from p would reach past c's
+// stretch, and p would be a candidate itself. So that walk goes on at or
+// before c, or at c + 1 when c's own character is not text, which the walk
+// from c finds too. Wide characters: a candidate is a place where MinChar + 1
+// text characters follow one another (as far as 63 bytes show). Two text
+// characters that overlap start at the same byte, since the other bytes of
+// one are zeros and a zero is never an accepted value; so a walk from a
+// place that is no candidate keeps nothing and stops, at the latest, at the
+// first character of its own alignment that is not text, before any
+// candidate whose characters it would overlap. Either way the bytes past the
+// buffer's end count as text, so a run that may go on in the next block
+// always leaves a candidate.
 
 namespace {
 
@@ -22,6 +29,8 @@ constexpr std::size_t kSlice = 64 << 10;
 // Where bytes are carried from one slice to the next, this many of the next
 // are scanned with them, so that the rest of it needs no copy.
 constexpr std::size_t kSeam = 256;
+// How many characters' zeros are asked for before a word's bytes are.
+constexpr uint64_t kLiveChars = 8;
 
 // Bit i of the result is bit i + k of the bit stream x (0 < k < 64).
 inline uint64_t Down(const uint64_t* x, std::size_t w, unsigned k) {
@@ -223,34 +232,19 @@ void CharRunScanner::ClassifyBuffer(const ByteClassifier& classifier, std::size_
   out[words] = ~uint64_t(0);
 }
 
-void CharRunScanner::ClassifyValuesAndZeros(std::size_t length) {
-  const std::size_t words = (length + 63) / 64;
-  const std::size_t full = length / 64, tail = length % 64;
-  text_.resize(words + 1);
-  zero_.resize(words + 1);
-  values_.ClassifyWithZeros(bytes_, full, text_.data(), zero_.data());
-  if (tail != 0) {
-    text_[full] = values_.ClassifyTail(bytes_ + 64 * full, tail);
-    zero_[full] = zeros_.ClassifyTail(bytes_ + 64 * full, tail);
-  }
-  text_[words] = zero_[words] = ~uint64_t(0);
-}
-
 void CharRunScanner::MarkTextBytes(std::size_t length) {
   const std::size_t words = (length + 63) / 64;
   starts_.resize(words + 1);
   busy_.resize(words / 64 + 1);
-  if (encoding_ == Encoding::Utf8) {
-    ClassifyBuffer(values_, length, text_);
-    for (int part = 0; part < kUtf8Parts; ++part)
-      ClassifyBuffer(utf8Parts_[part], length, utf8Masks_[part]);
-    MarkUtf8Text(words);
-  } else {
-    ClassifyValuesAndZeros(length);
-    MarkWideText(words);
+  if (encoding_ != Encoding::Utf8) {
+    MarkWideStarts(length);
+    return;
   }
-  const uint64_t width = std::max(1u, width_);
-  const uint64_t span = std::min<uint64_t>(width * (minChar_ + 1) - 1, 63);
+  ClassifyBuffer(values_, length, text_);
+  for (int part = 0; part < kUtf8Parts; ++part)
+    ClassifyBuffer(utf8Parts_[part], length, utf8Masks_[part]);
+  MarkUtf8Text(words);
+  const uint64_t span = std::min<uint64_t>(minChar_, 63);
   values_.LongRunStarts(text_.data(), words, static_cast<unsigned>(span), starts_.data(),
                         busy_.data());
 }
@@ -281,30 +275,79 @@ void CharRunScanner::MarkUtf8Text(std::size_t words) {
   }
 }
 
-// A wide character below 256 is its value's byte and zeros; text_ first
-// marks where such characters start, then every byte they cover.
-void CharRunScanner::MarkWideText(std::size_t words) {
-  uint64_t* value = text_.data();
-  const uint64_t* zero = zero_.data();
-  const unsigned width = width_;
-  const bool big = IsBigEndian(encoding_);
-  uint64_t before = 0; // the starts of the word before
-  charStarts_.resize(words);
-  for (std::size_t w = 0; w < words; ++w) {
-    uint64_t starts;
-    if (width == 2)
-      starts = big ? zero[w] & Down(value, w, 1) : value[w] & Down(zero, w, 1);
-    else if (big)
-      starts = zero[w] & Down(zero, w, 1) & Down(zero, w, 2) & Down(value, w, 3);
-    else
-      starts = value[w] & Down(zero, w, 1) & Down(zero, w, 2) & Down(zero, w, 3);
-    uint64_t covered = starts;
-    for (unsigned k = 1; k < width; ++k)
-      covered |= starts << k | before >> (64 - k);
-    value[w] = covered;
-    charStarts_[w] = starts;
-    before = starts;
+// A wide character below 256 is its value's byte and zeros. The zeros are
+// found everywhere, at the cost of a compare; which bytes are accepted is
+// asked only around the words where the zeros leave room for a kept run, in
+// binaries a quarter of them or less.
+void CharRunScanner::MarkWideStarts(std::size_t length) {
+  const std::size_t words = (length + 63) / 64;
+  const std::size_t full = length / 64, tail = length % 64;
+  zero_.resize(words + 1);
+  text_.resize(words + 1);
+  charStarts_.resize(words + 1);
+  zeros_.ClassifyZeros(bytes_, full, zero_.data());
+  if (tail != 0)
+    zero_[full] = zeros_.ClassifyTail(bytes_ + 64 * full, tail);
+  zero_[words] = ~uint64_t(0);
+
+  // Where the other bytes of a character are zeros: from the character's
+  // second byte (little-endian) or its first (big-endian). Where MinChar + 1
+  // such characters follow one another (some of them) is where a kept run
+  // may start.
+  const bool little = valueByte_ == 0;
+  uint64_t* zeroed = zero_.data();
+  if (width_ > 2) {
+    values_.EveryRun(zero_.data(), words, width_ - 1, 1, starts_.data(), busy_.data());
+    zeroed = starts_.data();
   }
+  const auto live = static_cast<unsigned>(std::min<uint64_t>(minChar_ + 1, kLiveChars));
+  values_.EveryRun(zeroed, words, live, width_, charStarts_.data(), busy_.data());
+  MarkNeededWords(words);
+
+  // The accepted bytes, in the words looked at; none elsewhere.
+  for (std::size_t w = 0; w < words;) {
+    if (!IsNeeded(w)) {
+      text_[w++] = 0;
+      continue;
+    }
+    std::size_t end = w;
+    while (end < full && IsNeeded(end))
+      ++end;
+    values_.Classify(bytes_ + 64 * w, end - w, text_.data() + w);
+    if (end == full && full < words && IsNeeded(full))
+      text_[end++] = values_.ClassifyTail(bytes_ + 64 * full, tail);
+    w = end;
+  }
+  text_[words] = ~uint64_t(0);
+
+  // The text characters: an accepted value and zeros.
+  if (little)
+    values_.AndShifted(text_.data(), zeroed, words, 1, charStarts_.data());
+  else
+    values_.AndShifted(zeroed, text_.data(), words, width_ - 1, charStarts_.data());
+  // Where MinChar + 1 of them follow one another (as far as 63 bytes show).
+  const auto span = static_cast<unsigned>(std::min<uint64_t>(minChar_ + 1, 63 / width_ + 1));
+  values_.EveryRun(charStarts_.data(), words, span, width_, starts_.data(), busy_.data());
+}
+
+// A word is looked at when a place where a run may start lies in it or in
+// a word next to it, since a run reaches at most 63 bytes on, and a place
+// may be a byte or three off a character's first byte. A run open from the
+// last slice goes on in the first words.
+void CharRunScanner::MarkNeededWords(std::size_t words) {
+  const std::size_t count = busy_.size();
+  needed_.assign(count, 0);
+  for (std::size_t i = 0; i < count; ++i) {
+    const uint64_t here = busy_[i];
+    const uint64_t carryIn = i > 0 ? busy_[i - 1] >> 63 : 0;
+    const uint64_t carryOut = i + 1 < count ? busy_[i + 1] << 63 : 0;
+    needed_[i] = here | here << 1 | carryIn | here >> 1 | carryOut;
+  }
+  if (inRun_)
+    needed_[0] |= 3;
+  // The bits past the end count as zeros: a character cut off by the end
+  // may start in the last word, its place beyond it.
+  needed_[(words - 1) / 64] |= uint64_t(1) << ((words - 1) % 64);
 }
 
 std::size_t CharRunScanner::WalkCandidates(std::size_t at, std::size_t length) {

@@ -48,14 +48,15 @@ private:
   // Bytes that may belong to a character that is text, one bit a byte of the
   // buffer, the bits past its end set.
   void MarkTextBytes(std::size_t length);
-  void MarkWideText(std::size_t words);
+  void MarkWideStarts(std::size_t length);
+  // needed_ from the busy bits of the places where a run may start.
+  void MarkNeededWords(std::size_t words);
+  bool IsNeeded(std::size_t w) const { return (needed_[w / 64] >> (w % 64)) & 1; }
   void MarkUtf8Text(std::size_t words);
   // One bit a byte of the buffer by `classifier` into `out`, the bits past
   // the end set.
   void ClassifyBuffer(const ByteClassifier& classifier, std::size_t length,
                       std::vector<uint64_t>& out) const;
-  // values_ into text_ and the zeros into zero_, in one pass (wide only).
-  void ClassifyValuesAndZeros(std::size_t length);
   // Walks from each place a kept run may start; where the walk stands when
   // it needs bytes the buffer does not hold yet, or the buffer's end.
   std::size_t WalkCandidates(std::size_t from, std::size_t length);
@@ -93,8 +94,9 @@ private:
 
   // Where wide characters that are text start (wide encodings only).
   std::vector<uint64_t> text_, zero_, charStarts_, starts_, busy_;
-  unsigned width_ = 0;     // bytes a wide character, 0 for UTF-8
-  unsigned valueByte_ = 0; // where a wide character below 256 keeps its value
+  std::vector<uint64_t> needed_; // bit a word: where a wide run may lie
+  unsigned width_ = 0;           // bytes a wide character, 0 for UTF-8
+  unsigned valueByte_ = 0;       // where a wide character below 256 keeps its value
 
   // UTF-8 when only ASCII can be text: the byte scanner over the ASCII part
   // of the options does the same faster.

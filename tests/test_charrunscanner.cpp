@@ -107,6 +107,7 @@ private slots:
   void rules_data();
   void rules();
   void blockPathEqualsReference();
+  void loneCharacterAcrossBlockEnd();
   void runsCrossBlocksByteByByte();
   void mergedByOffset();
 };
@@ -252,6 +253,28 @@ void TestCharRunScanner::blockPathEqualsReference() {
                              .arg(int(kernel))
                              .arg(got.lines.size())
                              .arg(expected.lines.size())));
+    }
+  }
+}
+
+void TestCharRunScanner::loneCharacterAcrossBlockEnd() {
+  // One wide character among bytes that are neither text nor zeros, split
+  // by a block's end at each of its bytes, in the middle and at the end of
+  // a 64-byte word.
+  TextOptions options = Printable(0);
+  for (const Encoding encoding :
+       {Encoding::Utf16Le, Encoding::Utf16Be, Encoding::Utf32Le, Encoding::Utf32Be}) {
+    const unsigned width = EncodingWidth(encoding);
+    for (const std::size_t at : {std::size_t(100), std::size_t(127), std::size_t(191)}) {
+      std::string input(300, '\x81');
+      input.replace(at, width, Wide("(", width, IsBigEndian(encoding)));
+      const CollectSink expected = Reference(options, encoding, input);
+      QCOMPARE(expected.lines, Lines{"("});
+      for (unsigned split = 1; split <= width; ++split) {
+        const CollectSink got = ByBlocks(options, encoding, input, {at + split, input.size()});
+        QCOMPARE(got.lines, expected.lines);
+        QCOMPARE(got.offsets, expected.offsets);
+      }
     }
   }
 }
