@@ -405,8 +405,9 @@ constexpr uint64_t kPartSize = 8 << 20;
 
 // Extracts the regular file `whole` in parts cut where no run can cross
 // (see SplitPoints.h), on `workers` threads, the output in order; the exit
-// code. A part that cannot be read is reported once, and the parts that
-// start after that are not scanned.
+// code. A part that cannot be read is reported once, at its place; parts
+// after it that were scanned meanwhile are written too, and those that
+// start later are not scanned.
 int ExtractInParts(const std::string& name, InputFile& whole, unsigned workers,
                    const TextOptions& options, const EncodingList& encodings,
                    const LineFormatOptions& formatOptions) {
