@@ -45,8 +45,9 @@ public:
                      uint64_t* busy) const;
 
   // The same with a stride: bit i of out[w] is set when bits i, i + stride,
-  // ..., i + (count - 1) * stride are (at most 63 bits on), in masks[0] to
-  // masks[words]; out and busy as above. out may be masks.
+  // ..., i + (count - 1) * stride of the masks are all set ((count - 1) *
+  // stride at most 63), judged from masks[0] to masks[words]; out and busy
+  // as above. out may be masks.
   void EveryRun(const uint64_t* masks, std::size_t words, unsigned count, unsigned stride,
                 uint64_t* out, uint64_t* busy) const;
   // out[w] = a[w] AND the bit stream b shifted down by `shift` (0 to 63)
