@@ -14,6 +14,9 @@ struct EditStep {
   std::size_t position = 0;
   TextPiece removed;
   TextPiece inserted;
+  // Undone and redone with the step before it, as one (a drag that moves
+  // text takes it out, then puts it in).
+  bool withPrevious = false;
 };
 
 class EditHistory {
@@ -27,12 +30,21 @@ public:
   void RecordTyping(EditStep step, int64_t atMsecs);
   // Ends the current typing step: the next typed character starts a new one.
   void Seal() { typing_ = false; }
+  // The step recorded last goes with the one before it.
+  void JoinLast() {
+    if (done_ > 1 && done_ == steps_.size())
+      steps_.back().withPrevious = true;
+  }
 
   bool CanUndo() const { return done_ > 0; }
   bool CanRedo() const { return done_ < steps_.size(); }
   // The step to take back (or make again); it moves to the other side.
+  // Steps that go together are taken one after another, until these say
+  // the whole edit is back (or made again).
   const EditStep& Undo();
   const EditStep& Redo();
+  bool UndoGoesOn() const { return done_ < steps_.size() && steps_[done_].withPrevious; }
+  bool RedoGoesOn() const { return CanRedo() && steps_[done_].withPrevious; }
   void Clear();
 
 private:

@@ -394,15 +394,19 @@ void TextView::Restore(std::size_t at, std::size_t removed, const TextPiece& ins
 void TextView::Undo() {
   if (!history_.CanUndo())
     return;
-  const EditStep& step = history_.Undo();
-  Restore(step.position, step.inserted.Size(), step.removed);
+  do {
+    const EditStep& step = history_.Undo();
+    Restore(step.position, step.inserted.Size(), step.removed);
+  } while (history_.UndoGoesOn() && history_.CanUndo());
 }
 
 void TextView::Redo() {
   if (!history_.CanRedo())
     return;
-  const EditStep& step = history_.Redo();
-  Restore(step.position, step.removed.Size(), step.inserted);
+  do {
+    const EditStep& step = history_.Redo();
+    Restore(step.position, step.removed.Size(), step.inserted);
+  } while (history_.RedoGoesOn());
 }
 
 void TextView::Clear() {
@@ -895,6 +899,7 @@ void TextView::MoveDraggedTo(std::size_t at) {
   const std::size_t target = at > dragTo_ ? at - moved.Size() : at;
   SetSelection(target, target);
   Edit(moved, false);
+  history_.JoinLast(); // one move, one step to undo
   SetSelection(target, target + moved.Size());
 }
 
