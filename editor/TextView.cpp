@@ -57,6 +57,8 @@ TextView::TextView(QWidget* parent)
   });
   dragScroll_.setInterval(kDragScrollMsecs);
   connect(&dragScroll_, &QTimer::timeout, this, &TextView::AutoScroll);
+  dropScroll_.setInterval(kDragScrollMsecs);
+  connect(&dropScroll_, &QTimer::timeout, this, &TextView::DropScroll);
   connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
     if (!settingBars_)
       firstLine_ = lineScroll_.FromBar(value);
@@ -868,8 +870,60 @@ void TextView::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void TextView::dragMoveEvent(QDragMoveEvent* event) {
-  if (!OfferDrop(event) && event->mimeData()->hasText())
-    event->acceptProposedAction();
+  if (OfferDrop(event) || !event->mimeData()->hasText())
+    return;
+  event->acceptProposedAction();
+  HoverDrop(event->position().toPoint());
+}
+
+void TextView::dragLeaveEvent(QDragLeaveEvent* event) {
+  QAbstractScrollArea::dragLeaveEvent(event);
+  EndHover();
+}
+
+// Near an edge (a line from the top or bottom, two columns from a side) the
+// view scrolls that way while the text hovers there, as a selection being
+// dragged past an edge does, so that text can be dropped anywhere.
+void TextView::HoverDrop(const QPoint& point) {
+  dropPoint_ = point;
+  const QRect area = viewport()->rect();
+  const int down = LineHeight(), across = static_cast<int>(2 * ColumnWidth());
+  const bool nearEdge = point.y() < down || point.y() >= area.height() - down ||
+                        point.x() < across || point.x() >= area.width() - across;
+  if (!nearEdge)
+    dropScroll_.stop();
+  else if (!dropScroll_.isActive())
+    dropScroll_.start();
+  const int64_t at = PositionAt(point);
+  if (at != dropAt_) {
+    viewport()->update(BarAt(U(std::max<int64_t>(dropAt_, 0))));
+    dropAt_ = at;
+    viewport()->update(BarAt(U(dropAt_)));
+  }
+}
+
+void TextView::DropScroll() {
+  const QRect area = viewport()->rect();
+  const int down = LineHeight(), across = static_cast<int>(2 * ColumnWidth());
+  int64_t lines = 0, columns = 0;
+  if (dropPoint_.y() < down)
+    lines = -1;
+  else if (dropPoint_.y() >= area.height() - down)
+    lines = 1;
+  if (dropPoint_.x() < across)
+    columns = -4;
+  else if (dropPoint_.x() >= area.width() - across)
+    columns = 4;
+  ScrollTo(firstLine_ + lines, firstColumn_ + columns);
+  dropAt_ = PositionAt(dropPoint_);
+  viewport()->update();
+}
+
+void TextView::EndHover() {
+  dropScroll_.stop();
+  if (dropAt_ >= 0)
+    viewport()->update(BarAt(U(dropAt_)));
+  dropAt_ = -1;
 }
 
 // The selection goes as a snapshot, like a copy. Moved (the default) into
@@ -904,6 +958,7 @@ void TextView::MoveDraggedTo(std::size_t at) {
 }
 
 void TextView::dropEvent(QDropEvent* event) {
+  EndHover();
   if (OfferDrop(event) || !event->mimeData()->hasText())
     return;
   history_.Seal();
@@ -952,16 +1007,21 @@ void TextView::focusOutEvent(QFocusEvent* event) {
 }
 
 QRect TextView::CaretRect() const {
-  const int64_t row = static_cast<int64_t>(text_.LineOf(caret_)) - firstLine_;
-  const int64_t column = ColumnOf(Caret());
+  const QRect bar = BarAt(caret_);
+  if (overtype_ && !bar.isNull()) // a bar under the cell that typing takes
+    return QRect(bar.left() + 1, bar.bottom() - 2, static_cast<int>(std::ceil(ColumnWidth())) + 2,
+                 3);
+  return bar;
+}
+
+QRect TextView::BarAt(std::size_t position) const {
+  const int64_t row = static_cast<int64_t>(text_.LineOf(position)) - firstLine_;
+  const int64_t column = ColumnOf(static_cast<int64_t>(position));
   if (row < 0 || row > VisibleLineCount() || column < firstColumn_ ||
       column > firstColumn_ + VisibleColumnCount() + 1)
     return QRect();
   const int x = static_cast<int>(std::floor(XOfColumn(column)));
-  const int top = static_cast<int>(row) * LineHeight();
-  if (overtype_) // a bar under the cell that typing takes
-    return QRect(x, top + LineHeight() - 3, static_cast<int>(std::ceil(ColumnWidth())) + 2, 3);
-  return QRect(x - 1, top, 3, LineHeight());
+  return QRect(x - 1, static_cast<int>(row) * LineHeight(), 3, LineHeight());
 }
 
 // Over the text at the caret, underlined as input methods expect; the text
@@ -1032,6 +1092,9 @@ void TextView::paintEvent(QPaintEvent*) {
   PaintPreedit(painter);
   if (caretShown_ && hasFocus())
     painter.fillRect(CaretRect().adjusted(1, 0, -1, 0), colors.text);
+  // Where dragged text would go, shown whatever the focus.
+  if (dropAt_ >= 0)
+    painter.fillRect(BarAt(U(dropAt_)).adjusted(1, 0, -1, 0), colors.text);
   // The scroll bars learn of wider lines once the painting is done.
   if (widest > widest_)
     QMetaObject::invokeMethod(

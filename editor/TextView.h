@@ -46,6 +46,9 @@ public:
   int64_t LineCount() const { return static_cast<int64_t>(text_.LineCount()); }
 
   // The view.
+  // Where text dragged over the view would go if dropped now; -1 when
+  // nothing is dragged over it.
+  int64_t DropPosition() const { return dropAt_; }
   int64_t FirstVisibleLine() const { return firstLine_; }
   int64_t FirstVisibleColumn() const { return firstColumn_; }
   // Lines and columns wholly in view.
@@ -150,6 +153,7 @@ protected:
   void contextMenuEvent(QContextMenuEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
+  void dragLeaveEvent(QDragLeaveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 
 private:
@@ -185,6 +189,11 @@ private:
   void PlaceAfterChange(std::size_t caret);
   void EnsureCaretVisible();
   void AutoScroll();
+  // Text dragged over the view: where it would go, and scrolling while it
+  // hovers near an edge.
+  void HoverDrop(const QPoint& point);
+  void DropScroll();
+  void EndHover();
   void DragSelection();
   void MoveDraggedTo(std::size_t at);
 
@@ -196,6 +205,8 @@ private:
   void NoteWidth(int64_t columns);
   void RestartBlink();
   QRect CaretRect() const;
+  // A caret's bar at `position`; empty when it is not in view.
+  QRect BarAt(std::size_t position) const;
   QFont ShownFont() const;
   void PaintPreedit(QPainter& painter) const;
 
@@ -232,6 +243,10 @@ private:
   std::size_t dragTo_ = 0;
   bool droppedHere_ = false;
   QPoint dragPoint_;
+  // Text dragged over the view: where it would go (-1: none), the pointer.
+  int64_t dropAt_ = -1;
+  QPoint dropPoint_;
+  QTimer dropScroll_;
   QElapsedTimer sinceDoubleClick_;
   QPoint doubleClickPoint_;
 

@@ -117,6 +117,7 @@ private slots:
   void dragSelectsAndScrollsPastTheEdge();
   void primarySelectionUnderX();
   void dragMovesTextUnderX();
+  void draggedTextShowsWhereAndScrolls();
   void doubleAndTripleClick();
   void pressOnSelectionDragsIt();
   void wheelScrolls();
@@ -944,6 +945,49 @@ void TestTextView::dragMovesTextUnderX() {
   QCOMPARE(All(*view), std::string("alpha  gammabeta\n"));
   Keys(*view, Qt::Key_Z, Qt::ControlModifier);
   QCOMPARE(All(*view), std::string("alpha beta gamma\n"));
+}
+
+void TestTextView::draggedTextShowsWhereAndScrolls() {
+  std::string text;
+  for (int i = 0; i < 300; ++i)
+    text += "line " + std::to_string(i) + "\n";
+  auto view = MakeView(text);
+  QWidget* port = view->viewport();
+  QMimeData mime;
+  mime.setText(QStringLiteral("dropped"));
+  const auto send = [&](auto&& event) {
+    QApplication::sendEvent(port, &event);
+    return event.isAccepted();
+  };
+  const QPoint middle = port->rect().center();
+  QVERIFY(send(QDragEnterEvent(middle, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier)));
+  QVERIFY(send(QDragMoveEvent(middle, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier)));
+  QCOMPARE(view->DropPosition(), view->PositionAt(middle));
+  // In the middle nothing scrolls; near the bottom edge the view follows.
+  QTest::qWait(150);
+  QCOMPARE(view->FirstVisibleLine(), 0);
+  const QPoint low(middle.x(), port->height() - 2);
+  send(QDragMoveEvent(low, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier));
+  QTRY_VERIFY(view->FirstVisibleLine() > 3);
+  QCOMPARE(view->DropPosition(), view->PositionAt(low));
+  // Back in the middle it stops, and the drop goes where the bar was.
+  send(QDragMoveEvent(middle, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier));
+  const int64_t line = view->FirstVisibleLine();
+  const int64_t at = view->DropPosition();
+  QTest::qWait(150);
+  QCOMPARE(view->FirstVisibleLine(), line);
+  QVERIFY(send(QDropEvent(middle, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier)));
+  QCOMPARE(view->DropPosition(), int64_t(-1));
+  QCOMPARE(All(*view).substr(static_cast<std::size_t>(at), 7), std::string("dropped"));
+  // Dragged away again: no bar, no scrolling.
+  send(QDragEnterEvent(low, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier));
+  send(QDragMoveEvent(low, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier));
+  QDragLeaveEvent leave;
+  QApplication::sendEvent(port, &leave);
+  QCOMPARE(view->DropPosition(), int64_t(-1));
+  const int64_t after = view->FirstVisibleLine();
+  QTest::qWait(150);
+  QCOMPARE(view->FirstVisibleLine(), after);
 }
 
 void TestTextView::doubleAndTripleClick() {
