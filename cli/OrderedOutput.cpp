@@ -29,16 +29,19 @@ struct FileSlot {
   bool done = false;
 };
 
-// What the workers and the writer share, all under one lock.
+// What the workers and the writer share, all under one lock. Only the files
+// from the one being written to the last one claimed have a slot, in a ring:
+// one large file may be many thousand parts.
 class Schedule {
 public:
-  Schedule(std::size_t count, unsigned workers) : slots_(count), filesAhead_(workers + 1) {}
+  Schedule(std::size_t count, unsigned workers)
+      : count_(count), filesAhead_(workers + 1), slots_(filesAhead_) {}
 
   // The next file to scan, or kNone when none is left or the run is over.
   std::size_t Claim() {
     std::unique_lock<std::mutex> lock(mutex_);
     changed_.wait(lock, [this] { return cancelled_ || next_ < written_ + filesAhead_; });
-    if (cancelled_ || next_ >= slots_.size())
+    if (cancelled_ || next_ >= count_)
       return kNone;
     return next_++;
   }
@@ -46,7 +49,7 @@ public:
   // when the run was cancelled.
   bool Push(std::size_t index, Item item) {
     std::unique_lock<std::mutex> lock(mutex_);
-    std::deque<Item>& items = slots_[index].items;
+    std::deque<Item>& items = Slot(index).items;
     changed_.wait(lock, [&] { return cancelled_ || items.size() < kChunksAhead; });
     if (cancelled_)
       return false;
@@ -67,13 +70,13 @@ public:
   }
   void Finish(std::size_t index) {
     std::lock_guard<std::mutex> lock(mutex_);
-    slots_[index].done = true;
+    Slot(index).done = true;
     changed_.notify_all();
   }
   // The next item of file `index`, waiting for it; false at the file's end.
   bool Pop(std::size_t index, Item& item) {
     std::unique_lock<std::mutex> lock(mutex_);
-    FileSlot& slot = slots_[index];
+    FileSlot& slot = Slot(index);
     changed_.wait(lock, [&] { return slot.done || !slot.items.empty(); });
     if (slot.items.empty())
       return false;
@@ -89,6 +92,7 @@ public:
   }
   void Written(std::size_t index) {
     std::lock_guard<std::mutex> lock(mutex_);
+    Slot(index) = FileSlot(); // for the file filesAhead_ on
     written_ = index + 1;
     changed_.notify_all();
   }
@@ -99,11 +103,13 @@ public:
   }
 
 private:
+  FileSlot& Slot(std::size_t index) { return slots_[index % filesAhead_]; }
+
   std::mutex mutex_;
   std::condition_variable changed_;
+  const std::size_t count_, filesAhead_;
   std::vector<FileSlot> slots_;
   std::vector<std::unique_ptr<char[]>> spare_;
-  const std::size_t filesAhead_;
   std::size_t next_ = 0, written_ = 0;
   bool cancelled_ = false;
 };
@@ -186,12 +192,14 @@ int WriteInOrder(std::size_t count, unsigned workers, int fd, const FileJob& job
   for (unsigned i = 0; i < workers; ++i)
     threads.emplace_back([&] { Work(schedule, job); });
   int error = 0;
-  for (std::size_t index = 0; index < count && error == 0; ++index) {
+  for (std::size_t index = 0; index < count; ++index) {
     error = WriteFile(schedule, index, fd, report);
+    if (error != 0) {
+      schedule.Cancel();
+      break;
+    }
     schedule.Written(index);
   }
-  if (error != 0)
-    schedule.Cancel();
   for (std::thread& thread : threads)
     thread.join();
   return error;

@@ -92,6 +92,13 @@ if [ -x /usr/bin/time ]; then
   [ "$(tail -c 4 "$work/out")" = 'A"}' ] && [ "$(wc -c < "$work/out")" -gt 150000000 ] &&
     pass || fail "the 150 MB run as JSON"
   rm -f "$work/run" "$work/out"
+  # One file of a million parts (15 TB, sparse, read for two seconds): the
+  # memory does not grow with the number of parts.
+  if truncate -s 15T "$work/huge" 2> /dev/null; then
+    peak=$(/usr/bin/time -f %M timeout 2 "$tool" "$work/huge" 2>&1 > /dev/null | tail -1)
+    [ "$peak" -lt 80000 ] && pass || fail "peak memory $peak KB for a file of a million parts"
+    rm -f "$work/huge"
+  fi
 fi
 
 echo "cli_files: $passed passed, $failed failed"
