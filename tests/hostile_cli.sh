@@ -118,6 +118,13 @@ if [ -w /dev/full ]; then
   : > "$work/out"
   check "output on /dev/full" 1 "$work/empty" "write error: No space left on device"
   cmp -s "$work/wide" "$work/wide.copy" && pass || fail "/dev/full: the input changed"
+  # The same for a file scanned in parts on all cores, whichever thread
+  # meets the full device.
+  yes 'Several words of text' | head -c 40000000 > "$work/parts"
+  "$tool" "$work/parts" > /dev/full 2> "$work/err"
+  got=$?
+  check "parts on /dev/full" 1 "$work/empty" "write error: No space left on device"
+  rm -f "$work/parts" "$work/wide.copy"
 else
   skip "/dev/full is missing"
 fi
