@@ -6,6 +6,7 @@
 #include "cli/OrderedOutput.h"
 #include "cli/ReadOnlySettingsStore.h"
 #include "extract/FileExtractor.h"
+#include "extract/FileKind.h"
 #include "extract/FileLineSink.h"
 #include "extract/MergedScanner.h"
 #include "extract/SplitPoints.h"
@@ -454,7 +455,9 @@ int ExtractInParts(const std::string& name, InputFile& whole, unsigned workers,
 int ExtractAll(const std::vector<std::string>& files, const TextOptions& options,
                const EncodingList& encodings, const LineFormatOptions& formatOptions) {
   const auto cores = std::max(1u, std::thread::hardware_concurrency());
-  if (cores >= 2 && files.size() == 1 && files[0] != "-") {
+  // Only a regular file is opened to be looked at: opening a FIFO and
+  // closing it again would lose what its writer wrote meanwhile.
+  if (cores >= 2 && files.size() == 1 && files[0] != "-" && IsRegularFile(files[0])) {
     InputFile whole;
     if (whole.Open(files[0]) && whole.IsRegular() && whole.Size() >= 2 * kPartSize &&
         !whole.IsSameFile(STDOUT_FILENO))
