@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -82,16 +83,17 @@ uint64_t SplitPoints::EndNear(std::size_t index) {
   const uint64_t from = Meant(index + 1);
   // Reads overlap by a cut's bytes less one, so that no place is missed.
   const std::size_t overlap = before_ + after_ - 1;
-  std::vector<uint8_t> window(kWindow);
+  // Kept by the thread: it looks for the end of one part after another.
+  thread_local const std::unique_ptr<uint8_t[]> window(new uint8_t[kWindow]);
   // The first read is short: most cuts lie a few bytes on.
   std::size_t wanted = kFirstWindow;
   for (uint64_t offset = from >= before_ ? from - before_ : 0; offset < from + kNear;
        wanted = kWindow) {
-    const int64_t n = read_(window.data(), wanted, offset);
+    const int64_t n = read_(window.get(), wanted, offset);
     if (n < 0)
       break; // the part's own reading meets the error and reports it
     const auto length = static_cast<std::size_t>(n);
-    const uint64_t cut = FindIn(window.data(), length, offset, from);
+    const uint64_t cut = FindIn(window.get(), length, offset, from);
     if (cut != kFar)
       return Record(index + 1, cut);
     // No cut before the end: the part goes on to it.

@@ -4,21 +4,30 @@
 // the data is repeated, the block sizes, the encoding and a change of the
 // limits in the middle (single bytes only), and whether long runs come in
 // pieces; the rest is the data. Any
-// difference in the lines, or a NUL byte in one, aborts.
+// difference in the lines, or a NUL byte in one, aborts. Some inputs are
+// also cut into parts of a size the input chooses, each scanned apart, as
+// the command line does with one large file: the parts' lines together
+// must be those of one scan of the whole.
 
 #include "extract/ByteClassifier.h"
 #include "extract/CharRunScanner.h"
+#include "extract/FileExtractor.h"
+#include "extract/MergedScanner.h"
 #include "extract/RunScanner.h"
 #include "support/CharReference.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <sanitizer/asan_interface.h>
 #include <string>
+#include <sys/mman.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -204,6 +213,78 @@ void CheckCharRuns(const TextOptions& options, Encoding encoding, const std::str
   }
 }
 
+// Every line of every encoding, in order, with its encoding and offset.
+class Log : public LineSink {
+public:
+  Log(std::string& text, char encoding, uint64_t base)
+      : text_(text), encoding_(encoding), base_(base) {}
+  void Line(const char* data, std::size_t length, uint64_t offset) override {
+    text_ += encoding_;
+    text_ += std::to_string(base_ + offset);
+    text_ += ':';
+    text_.append(data, length);
+    text_ += '\n';
+  }
+
+private:
+  std::string& text_;
+  const char encoding_;
+  const uint64_t base_;
+};
+
+// The lines of `encodings` that `scan` finds (offsets from `base`) into
+// `text`.
+void ScanList(const std::vector<Encoding>& encodings, const TextOptions& options, std::string& text,
+              uint64_t base, const std::function<void(BlockScanner&, LineSink&)>& scan) {
+  std::vector<std::unique_ptr<Log>> logs;
+  std::vector<MergedScanner::Target> targets;
+  for (std::size_t e = 0; e < encodings.size(); ++e) {
+    logs.push_back(std::make_unique<Log>(text, static_cast<char>('a' + e), base));
+    targets.push_back({encodings[e], &options, logs.back().get()});
+  }
+  MergedScanner scanner(targets);
+  scanner.ResetScanner();
+  Log none(text, '?', 0);
+  scan(scanner, none);
+}
+
+// The input in a file of memory, cut into parts of about `partSize` bytes
+// and scanned part by part, against one scan of the whole.
+void CheckParts(const std::string& input, const std::vector<Encoding>& encodings,
+                const TextOptions& options, uint64_t partSize) {
+  // One file for all inputs: a new one would cost fresh pages each time.
+  static const int fd = ::memfd_create("fuzz-parts", 0);
+  if (fd < 0 || ::pwrite(fd, input.data(), input.size(), 0) != static_cast<ssize_t>(input.size()) ||
+      ::ftruncate(fd, static_cast<off_t>(input.size())) != 0)
+    std::abort();
+  InputFile whole;
+  whole.OpenDescriptor(fd);
+  std::string expected, got;
+  ScanList(encodings, options, expected, 0, [&](BlockScanner& scanner, LineSink& sink) {
+    InputFile all;
+    all.OpenPart(whole, 0, InputFile::kToEnd);
+    ExtractLines(all, scanner, sink, {}, false);
+  });
+  std::vector<SplitPoints::Entry> entries;
+  for (Encoding encoding : encodings)
+    entries.push_back({encoding, &options});
+  SplitPoints cuts(entries, input.size(), partSize,
+                   [&whole](uint8_t* buffer, std::size_t length, uint64_t offset) {
+                     return whole.ReadAt(buffer, length, offset);
+                   });
+  for (std::size_t index = 0; index < cuts.Count(); ++index) {
+    const uint64_t start = cuts.Start(index);
+    ScanList(encodings, options, got, start, [&](BlockScanner& scanner, LineSink& sink) {
+      ExtractPart(whole, cuts, index, start, scanner, sink);
+    });
+  }
+  if (expected != got) {
+    std::fprintf(stderr, "parts of %llu bytes differ from the whole\n",
+                 static_cast<unsigned long long>(partSize));
+    std::abort();
+  }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
@@ -263,6 +344,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   }
 
   const Encoding encoding = EncodingOf(change);
+  if ((change & 0xA0) == 0xA0) {
+    // With single bytes too, now and then: a list of two.
+    std::vector<Encoding> encodings{encoding};
+    if ((change & 0x40) && encoding != Encoding::Bytes8)
+      encodings.insert(encodings.begin(), Encoding::Bytes8);
+    // At most 32 parts: each costs a scanner of its own.
+    CheckParts(input, encodings, options,
+               std::max<uint64_t>(input.size() / 32, 1 + rng.Next() % 4096));
+  }
   if (encoding != Encoding::Bytes8) {
     CheckCharRuns(options, encoding, input, blocks, kernel);
     return 0;
