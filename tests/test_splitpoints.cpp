@@ -154,14 +154,18 @@ std::vector<Entry> Whole(InputFile& input, const List& list) {
   return lines;
 }
 
-SplitPoints MakeCuts(InputFile& whole, const List& list, uint64_t partSize) {
+SplitPoints CutsOf(const List& list, uint64_t size, uint64_t partSize, SplitPoints::ReadAt read) {
   std::vector<SplitPoints::Entry> entries;
   for (std::size_t i = 0; i < list.encodings.size(); ++i)
     entries.push_back({list.encodings[i], &list.options[i]});
-  return SplitPoints(entries, whole.Size(), partSize,
-                     [&whole](uint8_t* buffer, std::size_t length, uint64_t offset) {
-                       return whole.ReadAt(buffer, length, offset);
-                     });
+  return SplitPoints(entries, size, partSize, std::move(read));
+}
+
+SplitPoints MakeCuts(InputFile& whole, const List& list, uint64_t partSize) {
+  return CutsOf(list, whole.Size(), partSize,
+                [&whole](uint8_t* buffer, std::size_t length, uint64_t offset) {
+                  return whole.ReadAt(buffer, length, offset);
+                });
 }
 
 // Every part's lines, the parts taken in order by `threads` threads.
@@ -190,17 +194,14 @@ std::vector<Entry> ByParts(InputFile& whole, SplitPoints& cuts, const List& list
 
 // An in-memory file for the cut rules alone.
 SplitPoints CutsOf(const std::string& bytes, const List& list, uint64_t partSize) {
-  std::vector<SplitPoints::Entry> entries;
-  for (std::size_t i = 0; i < list.encodings.size(); ++i)
-    entries.push_back({list.encodings[i], &list.options[i]});
-  return SplitPoints(entries, bytes.size(), partSize,
-                     [bytes](uint8_t* buffer, std::size_t length, uint64_t offset) -> int64_t {
-                       if (offset >= bytes.size())
-                         return 0;
-                       const std::size_t n = std::min<std::size_t>(length, bytes.size() - offset);
-                       std::memcpy(buffer, bytes.data() + offset, n);
-                       return static_cast<int64_t>(n);
-                     });
+  return CutsOf(list, bytes.size(), partSize,
+                [bytes](uint8_t* buffer, std::size_t length, uint64_t offset) -> int64_t {
+                  if (offset >= bytes.size())
+                    return 0;
+                  const std::size_t n = std::min<std::size_t>(length, bytes.size() - offset);
+                  std::memcpy(buffer, bytes.data() + offset, n);
+                  return static_cast<int64_t>(n);
+                });
 }
 
 } // namespace
