@@ -8,8 +8,9 @@
 // take; and the peak memory of each mode. Run it in a real window (under X)
 // for the figures that count: bench/bench_pass.sh does, over every input.
 //
-//   bench_pass INPUT NEEDLE [SIFTWELL_EXTRACT [editor|file]]
-// Each mode alone (the default is both) has a peak memory of its own.
+//   bench_pass INPUT NEEDLE [SIFTWELL_EXTRACT [editor|file|pass]]
+// Each mode alone (the default is both) has a peak memory of its own; "pass"
+// is the editor's pass alone, without peers or commands, for a profiler.
 #include "editor/TextView.h"
 #include "settings/TextOptions.h"
 #include "ui/DialogService.h"
@@ -204,7 +205,7 @@ void TimeCommands(TRTFchild& window, const QString& needle, double textMiB) {
 }
 
 void EditorMode(const QString& input, const QString& needle, double inputMB, double stringsNull,
-                double extractNull) {
+                double extractNull, bool passOnly) {
   ResetPeak();
   const long before = StatusMiB("VmRSS:");
   auto* window = new TRTFchild;
@@ -219,7 +220,8 @@ void EditorMode(const QString& input, const QString& needle, double inputMB, dou
   std::printf("  %-42s %8.1f ms\n", "longest gap between two event pumps", editor.longestGapMs);
   std::printf("  %-42s %8.1f MiB (caret at 0: %s)\n", "extracted text", textMiB,
               editor.caretAtStart ? "yes" : "NO");
-  TimeCommands(*window, needle, textMiB);
+  if (!passOnly)
+    TimeCommands(*window, needle, textMiB);
   PrintPeak("peak with a paste and the search too", PeakMiB(), textMiB);
   std::printf("  %-42s %8ld MiB\n", "  resident before the window", before);
   delete window;
@@ -290,14 +292,16 @@ int main(int argc, char** argv) {
   Run(QStringLiteral("cat"), {input}, null);
   std::printf("input: %s, %.0f MB (platform %s)\n", qPrintable(input), inputMB,
               qPrintable(QGuiApplication::platformName()));
-  if (mode != "file") {
+  if (mode == "pass") {
+    EditorMode(input, needle, inputMB, 1, 1, true);
+  } else if (mode != "file") {
     const double stringsNull = Best(QStringLiteral("strings"), stringsArgs, null);
     const double extractNull = Best(extract, extractArgs, null);
     std::printf("%-44s %8.3f s\n", "GNU strings -a -n 5 > /dev/null", stringsNull);
     std::printf("%-44s %8.3f s\n", "siftwell-extract, same options > /dev/null", extractNull);
-    EditorMode(input, needle, inputMB, stringsNull, extractNull);
+    EditorMode(input, needle, inputMB, stringsNull, extractNull, false);
   }
-  if (mode != "editor") {
+  if (mode != "editor" && mode != "pass") {
     // The editor's leftovers would count in file mode's peak otherwise.
     QApplication::clipboard()->clear(QClipboard::Clipboard);
     QApplication::clipboard()->clear(QClipboard::Selection);
