@@ -445,6 +445,18 @@ void TextView::Append(const char* data, std::size_t length) {
   TextHasChanged();
 }
 
+void TextView::BeginGrowth() {
+  // 64 chunks: 4 MiB ahead, a few milliseconds of a pass.
+  if (!supply_)
+    supply_ = std::make_unique<ChunkSupply>(text_.ChunkBytes(), 64);
+  text_.SetSupply(supply_.get());
+}
+
+void TextView::EndGrowth() {
+  text_.SetSupply(nullptr);
+  supply_.reset();
+}
+
 // ---------------------------------------------------------------------------
 // Keys
 

@@ -118,6 +118,10 @@ public:
   // stays where it is.
   void Clear();
   void Append(const char* data, std::size_t length);
+  // Between these, Append is expected to bring much text quickly: memory
+  // for it is made ready on a thread of its own.
+  void BeginGrowth();
+  void EndGrowth();
   // Not undoable: the whole text replaced by `text` (made elsewhere, say by
   // Replace All), the caret at `caret`, the view where it was.
   void SetText(TextBuffer text, int64_t caret);
@@ -211,6 +215,7 @@ private:
   void PaintPreedit(QPainter& painter) const;
 
   TextBuffer text_;
+  std::unique_ptr<ChunkSupply> supply_; // text_'s, between BeginGrowth and EndGrowth
   mutable LineColumns columns_;
   EditHistory history_;
   std::unique_ptr<LinePainter> painter_;

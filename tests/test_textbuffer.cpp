@@ -6,8 +6,12 @@
 #include "text/TextBuffer.h"
 
 #include <QtTest>
+#include <chrono>
+#include <cstring>
+#include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -101,6 +105,7 @@ private slots:
   void tenMegabyteLine();
   void manyLinesAtDefaultChunkSize();
   void snapshotKeepsBytes();
+  void suppliedChunksStayWithTheirBuffer();
   void takeBackLargeEnd();
   void latin1CaseFold();
   void searchAcrossSeams();
@@ -109,18 +114,28 @@ private slots:
 
 void TestTextBuffer::randomEdits_data() {
   QTest::addColumn<int>("chunkBytes");
-  QTest::newRow("2") << 2;
-  QTest::newRow("5") << 5;
-  QTest::newRow("16") << 16;
-  QTest::newRow("61") << 61;
-  QTest::newRow("4096") << 4096;
+  QTest::addColumn<bool>("supplied");
+  QTest::newRow("2") << 2 << false;
+  QTest::newRow("5") << 5 << false;
+  QTest::newRow("16") << 16 << false;
+  QTest::newRow("61") << 61 << false;
+  QTest::newRow("4096") << 4096 << false;
+  // Chunks made ready on another thread hold whatever bytes they had.
+  QTest::newRow("16, supplied") << 16 << true;
+  QTest::newRow("4096, supplied") << 4096 << true;
 }
 
 void TestTextBuffer::randomEdits() {
   QFETCH(int, chunkBytes);
+  QFETCH(bool, supplied);
   for (uint64_t seed = 1; seed <= 40; ++seed) {
     std::mt19937_64 rng(seed * 7919 + static_cast<uint64_t>(chunkBytes));
     TextBuffer text(static_cast<std::size_t>(chunkBytes));
+    std::unique_ptr<ChunkSupply> supply;
+    if (supplied) {
+      supply = std::make_unique<ChunkSupply>(text.ChunkBytes(), 4);
+      text.SetSupply(supply.get());
+    }
     std::string model;
     std::vector<std::pair<TextBuffer, std::string>> snapshots;
     for (int op = 0; op < 250; ++op) {
@@ -304,6 +319,52 @@ void TestTextBuffer::snapshotKeepsBytes() {
   QCOMPARE(copy.LineCount(), std::size_t(1001));
   QCOMPARE(copy.Find("line 999"), model.rfind("line 999"));
   QVERIFY(text.Text() != model);
+}
+
+// A copy of a buffer, or a buffer it is moved into, never takes chunks from
+// its supply: the supply ends with the fill it serves, while a copy may live
+// on (on the clipboard). Under the sanitizers a chunk taken from a supply
+// that is gone is a use after free.
+void TestTextBuffer::suppliedChunksStayWithTheirBuffer() {
+  TextBuffer text(4096);
+  TextBuffer copy;
+  std::unique_ptr<TextBuffer> moved;
+  std::string model;
+  {
+    ChunkSupply supply(text.ChunkBytes(), 8);
+    // Blocks are made ready without anyone asking.
+    for (int wait = 0; supply.Ready() < 8 && wait < 5000; ++wait)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    QCOMPARE(supply.Ready(), std::size_t(8));
+    text.SetSupply(&supply);
+    for (int l = 0; l < 5000; ++l) {
+      const std::string line = "supplied line " + std::to_string(l);
+      text.AppendLine(line);
+      model += line + '\n';
+    }
+    QVERIFY(supply.Ready() < 8);
+    copy = text.Snapshot();
+    TextBuffer second(4096);
+    second.SetSupply(&supply);
+    second.Append(model);
+    moved = std::make_unique<TextBuffer>(std::move(second));
+    // A block taken is the supply's size and may be written whole.
+    const std::unique_ptr<char[]> block = supply.Take();
+    if (block)
+      std::memset(block.get(), 'x', supply.BlockBytes());
+    text.SetSupply(nullptr);
+  }
+  for (int l = 0; l < 2000; ++l) {
+    copy.AppendLine("after the supply");
+    moved->AppendLine("after the supply");
+    text.AppendLine("after the supply");
+  }
+  QCOMPARE(copy.Text(0, model.size()), model);
+  QCOMPARE(moved->Text(), copy.Text());
+  QCOMPARE(text.Text(), copy.Text());
+  // A supply that keeps nothing ready gives nothing, at once.
+  ChunkSupply none(64, 0);
+  QVERIFY(!none.Take());
 }
 
 void TestTextBuffer::takeBackLargeEnd() {

@@ -228,10 +228,13 @@ private:
 TextBuffer::TextBuffer(std::size_t chunkBytes)
     : chunkBytes_(std::max<std::size_t>(chunkBytes, 2)) {}
 
-std::shared_ptr<TextBuffer::Chunk> TextBuffer::NewChunk(std::size_t capacity) {
+std::shared_ptr<TextBuffer::Chunk> TextBuffer::NewChunk(std::size_t capacity) const {
   auto chunk = std::make_shared<Chunk>();
+  if (supply_.supply && capacity == supply_.supply->BlockBytes())
+    chunk->bytes = supply_.supply->Take();
   // Not value-initialised: the bytes are written before they are read.
-  chunk->bytes.reset(new char[capacity]);
+  if (!chunk->bytes)
+    chunk->bytes.reset(new char[capacity]);
   chunk->capacity = capacity;
   return chunk;
 }

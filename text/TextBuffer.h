@@ -22,6 +22,7 @@
 
 #include "text/ByteFold.h"
 #include "text/ChunkIndex.h"
+#include "text/ChunkSupply.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -59,6 +60,10 @@ public:
   // Takes back the last `count` bytes; costs only the chunks they are in.
   void TakeBack(std::size_t count);
   void Clear();
+  // While set, new chunks of ChunkBytes() come from `supply` when it has one
+  // ready (its blocks must be that size). It stays with this object: a copy
+  // or a buffer moved into starts without one. nullptr ends it.
+  void SetSupply(ChunkSupply* supply) { supply_.supply = supply; }
 
   // Reading.
   char At(std::size_t pos) const;
@@ -98,7 +103,15 @@ private:
   };
   class Matcher;
 
-  static std::shared_ptr<Chunk> NewChunk(std::size_t capacity);
+  // Not copied: see SetSupply.
+  struct SupplyLink {
+    ChunkSupply* supply = nullptr;
+    SupplyLink() = default;
+    SupplyLink(const SupplyLink&) {}
+    SupplyLink& operator=(const SupplyLink&) { return *this; }
+  };
+
+  std::shared_ptr<Chunk> NewChunk(std::size_t capacity) const;
   // Chunk holding byte pos (< Size()) and pos's offset in it.
   Place Locate(std::size_t pos) const;
   void EnsureIndex() const;
@@ -124,6 +137,7 @@ private:
   // than at the end.
   mutable ChunkIndex index_;
   mutable bool indexStale_ = false;
+  SupplyLink supply_;
 };
 
 template <class Visit>

@@ -179,6 +179,7 @@ int64_t TextEditor::ReplaceAll(const TextSearch& search, int64_t from,
 
 void TextEditor::BeginFill() {
   view_->Clear();
+  view_->BeginGrowth();
 }
 
 void TextEditor::Append(const char* data, std::size_t length) {
@@ -211,6 +212,7 @@ void TextEditor::MakeRoom(uint64_t) {}
 void TextEditor::MakeExactRoom(uint64_t) {}
 
 void TextEditor::EndFill() {
+  view_->EndGrowth();
   loadBuffer_ = std::vector<char>();
   emit SelectionChanged();
 }
