@@ -148,6 +148,21 @@ void TestTextBuffer::randomEdits() {
           text.AppendLine(line);
           model += line + '\n';
         }
+      } else if (kind < 35) {
+        // A text made apart (a part of a pass), with smaller, equal or
+        // larger chunks, some of them a snapshot's.
+        TextBuffer other(rng() % 4 ? text.ChunkBytes() : Below(rng, 2 * text.ChunkBytes()) + 2);
+        std::string bytes;
+        for (int piece = static_cast<int>(Below(rng, 4)); piece > 0; --piece) {
+          const std::string more = RandomBytes(rng, Below(rng, 3 * text.ChunkBytes() + 3));
+          other.Append(more);
+          bytes += more;
+        }
+        const TextBuffer kept = other.Snapshot();
+        text.AppendBuffer(std::move(other));
+        model += bytes;
+        QVERIFY(other.Empty());
+        QCOMPARE(kept.Text(), bytes);
       } else if (kind < 40) {
         const std::string bytes = RandomBytes(rng, Below(rng, 3 * text.ChunkBytes() + 3));
         text.Append(bytes);

@@ -318,6 +318,31 @@ void TextBuffer::Append(const char* data, std::size_t length) {
   }
 }
 
+void TextBuffer::AppendBuffer(TextBuffer&& other) {
+  // Chunks of another bound would break the rule that keeps the chunk
+  // count near the size over the bound: those bytes are copied.
+  if (other.chunkBytes_ != chunkBytes_) {
+    other.VisitRange(0, other.size_,
+                     [this](const char* data, std::size_t length) { Append(data, length); });
+    other.Clear();
+    return;
+  }
+  const std::size_t seam = chunks_.size();
+  for (std::shared_ptr<Chunk>& chunk : other.chunks_) {
+    if (chunk->size == 0)
+      continue;
+    if (!indexStale_)
+      index_.PushBack({chunk->size, chunk->breaks});
+    chunks_.push_back(std::move(chunk));
+  }
+  size_ += other.size_;
+  breaks_ += other.breaks_;
+  other.Clear();
+  // Two part-filled chunks either side of the seam become one.
+  if (seam > 0 && seam < chunks_.size())
+    Tidy(seam - 1, seam);
+}
+
 void TextBuffer::AppendLine(const char* data, std::size_t length) {
   // The common case, a line that fits the last chunk, in one step.
   if (!chunks_.empty()) {

@@ -54,6 +54,10 @@ public:
   // data followed by '\n'.
   void AppendLine(const char* data, std::size_t length);
   void AppendLine(std::string_view line) { AppendLine(line.data(), line.size()); }
+  // Appends the text of `other`, which is left empty. With the same chunk
+  // bound its chunks move over as they are: no byte is copied, whatever its
+  // size.
+  void AppendBuffer(TextBuffer&& other);
   void Insert(std::size_t pos, const char* data, std::size_t length);
   void Insert(std::size_t pos, std::string_view text) { Insert(pos, text.data(), text.size()); }
   void Erase(std::size_t begin, std::size_t end);
