@@ -399,12 +399,6 @@ int ExtractAtOnce(const std::vector<std::string>& files, unsigned workers,
   return EndOutput(error, status);
 }
 
-// One large file is cut into parts of about this size, scanned on all cores
-// at once. Over a 498 MB file in the page cache on two cores that took 0.9
-// times the time of wc -l, where one thread reading ahead of one scanning
-// took 1.24; parts of 8 MiB cost a list of encodings a tenth more.
-constexpr uint64_t kPartSize = 16 << 20;
-
 // Extracts the regular file `whole` in parts cut where no run can cross
 // (see SplitPoints.h), on `workers` threads, the output in order; the exit
 // code. A part that cannot be read is reported once, at its place; parts
@@ -419,7 +413,7 @@ int ExtractInParts(const std::string& name, InputFile& whole, unsigned workers,
   std::vector<SplitPoints::Entry> entries;
   for (std::size_t i = 0; i < encodings.size(); ++i)
     entries.push_back({encodings[i].encoding, &chosen[i]});
-  SplitPoints cuts(entries, whole.Size(), kPartSize,
+  SplitPoints cuts(entries, whole.Size(), SplitPoints::kPartSize,
                    [&whole](uint8_t* buffer, std::size_t length, uint64_t offset) {
                      return whole.ReadAt(buffer, length, offset);
                    });
@@ -459,7 +453,7 @@ int ExtractAll(const std::vector<std::string>& files, const TextOptions& options
   // closing it again would lose what its writer wrote meanwhile.
   if (cores >= 2 && files.size() == 1 && files[0] != "-" && IsRegularFile(files[0])) {
     InputFile whole;
-    if (whole.Open(files[0]) && whole.IsRegular() && whole.Size() >= 2 * kPartSize &&
+    if (whole.Open(files[0]) && whole.IsRegular() && whole.Size() >= 2 * SplitPoints::kPartSize &&
         !whole.IsSameFile(STDOUT_FILENO))
       return ExtractInParts(files[0], whole, cores, options, encodings, formatOptions);
   }

@@ -435,6 +435,17 @@ void TextView::Append(const char* data, std::size_t length) {
   if (length == 0)
     return;
   text_.Append(data, length);
+  Appended();
+}
+
+void TextView::AppendText(TextBuffer&& text) {
+  if (text.Empty())
+    return;
+  text_.AppendBuffer(std::move(text));
+  Appended();
+}
+
+void TextView::Appended() {
   history_.Clear();
   // Known columns of a long last line go on from where they were, so that
   // its end is known as soon as the text is in.

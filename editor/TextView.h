@@ -118,6 +118,8 @@ public:
   // stays where it is.
   void Clear();
   void Append(const char* data, std::size_t length);
+  // The same with a text made apart, whose bytes are not copied.
+  void AppendText(TextBuffer&& text);
   // Between these, Append is expected to bring much text quickly: memory
   // for it is made ready on a thread of its own.
   void BeginGrowth();
@@ -208,6 +210,8 @@ private:
   void UpdateScrollBars();
   void NoteWidth(int64_t columns);
   void RestartBlink();
+  // What every way of appending does after the bytes are in.
+  void Appended();
   QRect CaretRect() const;
   // A caret's bar at `position`; empty when it is not in view.
   QRect BarAt(std::size_t position) const;

@@ -130,7 +130,7 @@ ExtractResult ExtractFile(const std::string& path, const TextOptions& options, L
 }
 
 ExtractResult ExtractPart(InputFile& whole, SplitPoints& cuts, std::size_t index, uint64_t start,
-                          BlockScanner& scanner, LineSink& sink) {
+                          BlockScanner& scanner, LineSink& sink, const SliceHook& hook) {
   const bool last = index + 1 == cuts.Count();
   const uint64_t end = last ? InputFile::kToEnd : cuts.EndNear(index);
   const bool far = !last && end == SplitPoints::kFar;
@@ -143,7 +143,7 @@ ExtractResult ExtractPart(InputFile& whole, SplitPoints& cuts, std::size_t index
                   });
   else
     part.OpenPart(whole, start, end);
-  const ExtractResult result = ExtractLines(part, scanner, sink, {}, far);
+  const ExtractResult result = ExtractLines(part, scanner, sink, hook, far);
   if (far) // where the reading stopped, unless the end was found
     cuts.EndAt(index, part.PartPosition());
   return result;

@@ -48,6 +48,7 @@ ExtractResult ExtractFile(const std::string& path, const TextOptions& options, L
 // (reset; offsets count from `start`, which cuts.Start(index) gave) into
 // `sink`. The last part reads on to the end of the file. A part whose end is
 // far (a long run) reads ahead on a second thread: the parts after it wait
-// for that end anyway. Parts are read on several threads at once.
+// for that end anyway. Parts are read on several threads at once. A hook
+// that says stop ends the part where it is, its open run not judged.
 ExtractResult ExtractPart(InputFile& whole, SplitPoints& cuts, std::size_t index, uint64_t start,
-                          BlockScanner& scanner, LineSink& sink);
+                          BlockScanner& scanner, LineSink& sink, const SliceHook& hook = {});

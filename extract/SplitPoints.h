@@ -37,6 +37,12 @@ public:
     Encoding encoding;
     const TextOptions* options;
   };
+  // The size of part a large file is cut into, to be scanned on all cores
+  // at once. Over a 498 MB file in the page cache on two cores that took 0.9
+  // times the time of wc -l, where one thread reading ahead of one scanning
+  // took 1.24; parts of 8 MiB cost a list of encodings a tenth more. Files
+  // under two parts are not worth cutting.
+  static constexpr uint64_t kPartSize = 16 << 20;
   // What EndNear and EndIn give when the end is not there.
   static constexpr uint64_t kFar = ~uint64_t(0);
 

@@ -1,6 +1,7 @@
 // The extraction pass into a document window: editor and file mode, the
 // order of its questions and reports, cancelling, the progress rule, and
 // one pass at a time.
+#include "editor/TextView.h"
 #include "extract/RunScanner.h"
 #include "settings/TextOptions.h"
 #include "support/DocumentTestSupport.h"
@@ -41,6 +42,41 @@ QByteArray RandomText(qsizetype size, quint32 seed) {
   for (qsizetype i = 0; i < size; ++i)
     out[i] = alphabet[random.bounded(static_cast<int>(alphabet.size()))];
   return out;
+}
+
+// The lines of `input` by `options` with the offset of each, through the
+// block path.
+struct OffsetLine {
+  uint64_t offset;
+  QByteArray bytes;
+};
+class OffsetLines : public LineSink {
+public:
+  QList<OffsetLine> lines;
+  void Line(const char* data, std::size_t length, uint64_t offset) override {
+    lines.append({offset, QByteArray(data, static_cast<qsizetype>(length))});
+  }
+};
+QList<OffsetLine> LinesWithOffsets(const QByteArray& input, const TextOptions& options) {
+  OffsetLines sink;
+  RunScanner scanner(options, sink);
+  scanner.ResetScanner();
+  scanner.ScanBlock(reinterpret_cast<const uint8_t*>(input.constData()),
+                    static_cast<std::size_t>(input.size()));
+  scanner.EmitRun();
+  return sink.lines;
+}
+QByteArray Joined(const QList<OffsetLine>& lines, qsizetype from = 0, qsizetype to = -1) {
+  QByteArray out;
+  for (qsizetype i = from; i < (to < 0 ? lines.size() : to); ++i)
+    out += (i > from ? "\n" : "") + lines[i].bytes;
+  return out;
+}
+
+// A file of more than two parts for the cores: random text, a run of 20 MiB
+// across where the first part was meant to end, more text after it.
+QByteArray LargeInput() {
+  return RandomText(12 << 20, 11) + QByteArray(20 << 20, 'x') + RandomText(6 << 20, 12);
 }
 
 void ClickCancel() {
@@ -101,6 +137,8 @@ private slots:
   void passesRunOneAtATime();
   void longRunComesInPieces_data();
   void longRunComesInPieces();
+  void largeFileOnAllCores_data();
+  void largeFileOnAllCores();
 };
 
 void TestScanFile::editorModeGivesLinesAndCaretAtStart() {
@@ -571,6 +609,71 @@ void TestScanFile::longRunComesInPieces() {
   if (toFile)
     QCOMPARE(ReadAll(Path("pieces.txt")), expected);
   QVERIFY(dialogs.messages.isEmpty());
+}
+
+void TestScanFile::largeFileOnAllCores_data() {
+  QTest::addColumn<QString>("event");
+  QTest::addColumn<uint32_t>("maxChar");
+  QTest::newRow("whole") << "none" << 0u;
+  QTest::newRow("whole, MaxChar") << "none" << 40u;
+  QTest::newRow("limits change") << "limits" << 0u;
+  QTest::newRow("cancel") << "cancel" << 0u;
+}
+
+void TestScanFile::largeFileOnAllCores() {
+  // A large file is scanned in parts on all cores and gives the lines of a
+  // pass in one piece. When the limits change, or Cancel is pressed, as the
+  // first part comes in, what follows is as if that happened when a pass in
+  // one piece had reached that part's end.
+  QFETCH(QString, event);
+  QFETCH(uint32_t, maxChar);
+  FakeDialogService dialogs;
+  GlobalTextOptions().MaxChar = maxChar;
+  const QByteArray input = LargeInput();
+  QVERIFY(WriteFile(Path("large-parts.bin"), input));
+  const QList<OffsetLine> before = LinesWithOffsets(input, GlobalTextOptions());
+  TextOptions raised = GlobalTextOptions();
+  raised.MinChar = 6;
+  const QList<OffsetLine> after = LinesWithOffsets(input, raised);
+
+  TRTFchild w;
+  w.OpenInput(Path("large-parts.bin"));
+  QByteArray shownFirst;
+  auto* view = w.Edit()->findChild<TextView*>();
+  QObject::connect(view, &TextView::TextChanged, [&] {
+    if (!shownFirst.isEmpty() || w.Edit()->Length() == 0)
+      return;
+    shownFirst = EditorText(w);
+    if (event == "limits")
+      GlobalTextOptions().MinChar = 6;
+    else if (event == "cancel")
+      ClickCancel();
+  });
+  w.ScanFile(false);
+  const QByteArray text = EditorText(w);
+  QVERIFY(!shownFirst.isEmpty());
+  if (event == "none") {
+    QCOMPARE(text, Joined(before));
+    QVERIFY(shownFirst.size() < text.size());
+    QCOMPARE(ScanDlg->ProgressPosition(), static_cast<uint64_t>(input.size()));
+    QCOMPARE(ScanDlg->ProgressAdvances(), uint64_t(26));
+    return;
+  }
+  // The first part's lines by the limits of the start...
+  const auto shown = static_cast<qsizetype>(shownFirst.count('\n') + 1);
+  QCOMPARE(shownFirst, Joined(before, 0, shown));
+  QVERIFY(shown < before.size());
+  if (event == "cancel") {
+    QVERIFY(ScanCancelled);
+    QCOMPARE(text, shownFirst);
+    return;
+  }
+  // ...and every run after it by the new ones.
+  qsizetype from = 0;
+  while (from < after.size() && after[from].offset <= before[shown - 1].offset)
+    ++from;
+  QVERIFY(from < after.size());
+  QCOMPARE(text, shownFirst + "\n" + Joined(after, from));
 }
 
 QTEST_MAIN(TestScanFile)

@@ -3,8 +3,10 @@
 #include "extract/FileExtractor.h"
 #include "extract/FileKind.h"
 #include "extract/InputFile.h"
+#include "extract/SplitPoints.h"
 #include "settings/TextOptions.h"
 #include "ui/DialogService.h"
+#include "ui/PartsAhead.h"
 #include "ui/TRTFchild.h"
 #include "ui/TScanDlg.h"
 #include "ui/TextEditor.h"
@@ -17,6 +19,7 @@
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
+#include <thread>
 
 namespace {
 // Events are pumped as soon as this much work has gone by, and whenever
@@ -119,9 +122,10 @@ bool ExtractionPass::Scan(InputFile& input) {
   const uint64_t step = size / 25;
   // Under 25 bytes the step would be 0: the bar then moves one byte at a
   // time and still ends full. A stream of unknown size (0) never moves it.
-  const uint64_t barStep = step != 0 ? step : (size != 0 ? 1 : 0);
+  barStep_ = step != 0 ? step : (size != 0 ? 1 : 0);
+  advances_ = 0;
   dialog_.From->setText(window_->InputFileName());
-  dialog_.SetProgress(size, barStep, 0);
+  dialog_.SetProgress(size, barStep_, 0);
   dialog_.show();
 
   ScanCancelled = false;
@@ -130,33 +134,83 @@ bool ExtractionPass::Scan(InputFile& input) {
   scanner_.ResetScanner();
   editor_.BeginFill();
   pending_.clear();
+  gone_ = false;
+  clock_.start();
+  const unsigned cores = std::thread::hardware_concurrency();
+  if (!output_ && cores >= 2 && input.IsRegular() && size >= 2 * SplitPoints::kPartSize)
+    return ScanInParts(input, cores);
+  return ScanFrom(input, 0);
+}
 
-  uint64_t advances = 0;
-  bool gone = false;
-  QElapsedTimer clock;
-  clock.start();
+bool ExtractionPass::ScanFrom(InputFile& input, uint64_t start) {
   const ExtractResult result =
-      ExtractLines(input, scanner_, *this, [&](uint64_t examined, bool idle) {
-        // The bar advances at the first byte and then each time the count
-        // reaches a multiple of the step: min(count, 1 + count / step) times.
-        if (barStep != 0) {
-          for (const uint64_t due = std::min(examined, 1 + examined / barStep); advances < due;
-               ++advances)
-            dialog_.StepIt();
-        }
-        if (!idle && clock.elapsed() < kPumpMs)
-          return true;
-        gone = !Pump();
-        clock.restart();
-        // What is left of the block is never examined after a Cancel.
-        return !gone && !ScanCancelled;
-      });
-  if (gone)
+      ExtractLines(input, scanner_, *this,
+                   [&](uint64_t examined, bool idle) { return Progress(start + examined, idle); });
+  if (gone_)
     return false;
   // A cancelled pass judges its open run as at the end of the input.
   if (result.stopped)
     scanner_.EmitRun();
   return true;
+}
+
+bool ExtractionPass::ScanInParts(InputFile& input, unsigned workers) {
+  PartsAhead parts(input, GlobalTextOptions(), workers);
+  uint64_t at = 0; // where the next part starts
+  for (std::size_t index = 0; index < parts.Count();) {
+    PartsAhead::Part part;
+    if (!parts.Take(index, static_cast<int>(kPumpMs), part)) {
+      if (!Progress(at + parts.Examined(index), true))
+        return !gone_;
+      parts.SetLimits(PartsAhead::LimitsOf(GlobalTextOptions()));
+      continue;
+    }
+    // Limits changed since this part began: the runs from here on are
+    // judged by the new ones, in one piece on this thread.
+    if (part.limits != PartsAhead::LimitsOf(GlobalTextOptions())) {
+      InputFile rest;
+      rest.OpenPart(input, part.start, InputFile::kToEnd);
+      return ScanFrom(rest, part.start);
+    }
+    AppendPart(std::move(part.text));
+    // A pass in one piece stops at a read error too.
+    if (part.readError)
+      return true;
+    at = part.end;
+    ++index;
+    // A cancel ends the pass where a part ends, where no run is open.
+    if (!Progress(at, false))
+      return !gone_;
+    parts.SetLimits(PartsAhead::LimitsOf(GlobalTextOptions()));
+  }
+  return true;
+}
+
+bool ExtractionPass::Progress(uint64_t examined, bool idle) {
+  // The bar advances at the first byte and then each time the count reaches
+  // a multiple of the step: min(count, 1 + count / step) times.
+  if (barStep_ != 0) {
+    for (const uint64_t due = std::min(examined, 1 + examined / barStep_); advances_ < due;
+         ++advances_)
+      dialog_.StepIt();
+  }
+  if (!idle && clock_.elapsed() < kPumpMs)
+    return true;
+  gone_ = !Pump();
+  clock_.restart();
+  // What is left of the block is never examined after a Cancel.
+  return !gone_ && !ScanCancelled;
+}
+
+void ExtractionPass::AppendPart(TextBuffer&& lines) {
+  if (lines.Empty())
+    return;
+  // The editor's lines have a line break between them, not after the last.
+  lines.TakeBack(1);
+  AppendPending();
+  if (editor_.Length() > 0)
+    editor_.Append("\n", 1);
+  editor_.AppendText(std::move(lines));
 }
 
 bool ExtractionPass::EndScan() {
@@ -191,12 +245,6 @@ bool ExtractionPass::LoadOutputFile() {
     throw std::runtime_error(
         QStringLiteral("Cannot open file %1: %2").arg(name, file.errorString()).toStdString());
   editor_.BeginFill();
-  // Room for the whole file at once, then a pump: the move and the loading
-  // are separate stretches of work.
-  const qint64 size = file.size();
-  editor_.MakeExactRoom(static_cast<uint64_t>(std::max<qint64>(size, 0)));
-  if (size > kLoadChunk && !Pump())
-    return false;
   // The file's bytes as they are, NUL bytes included; a large result keeps
   // the program answering while it comes in.
   QElapsedTimer clock;
@@ -212,17 +260,6 @@ bool ExtractionPass::LoadOutputFile() {
 }
 
 bool ExtractionPass::Pump() {
-  // Moving a large buffer takes a while of its own: the events get their
-  // turn just before it and just after it, so that it stands alone.
-  if (editor_.RoomNeeded(pending_.size())) {
-    QCoreApplication::processEvents();
-    if (!Alive())
-      return false;
-    editor_.MakeRoom(pending_.size());
-    QCoreApplication::processEvents();
-    if (!Alive())
-      return false;
-  }
   AppendPending();
   QCoreApplication::processEvents();
   return Alive();

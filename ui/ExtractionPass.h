@@ -8,6 +8,7 @@
 #include "extract/LineSink.h"
 #include "extract/RunScanner.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QString>
 #include <cstdint>
@@ -18,6 +19,7 @@ class InputFile;
 class QWidget;
 class TRTFchild;
 class TScanDlg;
+class TextBuffer;
 class TextEditor;
 
 class ExtractionPass : private LineSink {
@@ -37,6 +39,16 @@ private:
   bool SettleOutput(bool askOutput);
   // Scans the whole input. False when the window was destroyed.
   bool Scan(InputFile& input);
+  // Scans `input`, which starts at `start` of the whole, on this thread.
+  bool ScanFrom(InputFile& input, uint64_t start);
+  // Scans a large regular file in parts on `workers` threads, taking each
+  // part's text over as it is done.
+  bool ScanInParts(InputFile& input, unsigned workers);
+  // The scan's turn: `examined` bytes so far. Moves the bar and, when it is
+  // time or the input has nothing yet (`idle`), lets events run. False when
+  // the scan must stop: cancelled, or the window gone.
+  bool Progress(uint64_t examined, bool idle);
+  void AppendPart(TextBuffer&& lines);
   // Flushes the lines, loads the output file, puts the caret at the start.
   bool EndScan();
   bool LoadOutputFile();
@@ -67,6 +79,12 @@ private:
   FileLineSink* output_ = nullptr;
   // Lines for the editor, appended at each pump.
   std::string pending_;
+  // Progress: the bar's step and how often it moved; the time since events
+  // last ran; whether they destroyed the window.
+  uint64_t barStep_ = 0;
+  uint64_t advances_ = 0;
+  QElapsedTimer clock_;
+  bool gone_ = false;
   // The bytes of the line that comes in pieces, its line break included;
   // they go straight into the editor.
   bool inPieces_ = false;

@@ -186,6 +186,10 @@ void TextEditor::Append(const char* data, std::size_t length) {
   view_->Append(data, length);
 }
 
+void TextEditor::AppendText(TextBuffer&& text) {
+  view_->AppendText(std::move(text));
+}
+
 void TextEditor::TakeBack(int64_t length) {
   const int64_t total = Length();
   view_->Replace(std::max<int64_t>(0, total - length), total, QByteArray(),
@@ -201,15 +205,6 @@ int64_t TextEditor::AppendFrom(QIODevice& file, int64_t limit) {
   Append(loadBuffer_.data(), static_cast<std::size_t>(got));
   return got;
 }
-
-// The text grows chunk by chunk and is never moved: no room to make.
-bool TextEditor::RoomNeeded(uint64_t) const {
-  return false;
-}
-
-void TextEditor::MakeRoom(uint64_t) {}
-
-void TextEditor::MakeExactRoom(uint64_t) {}
 
 void TextEditor::EndFill() {
   view_->EndGrowth();

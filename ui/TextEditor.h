@@ -21,6 +21,7 @@
 class QDropEvent;
 class QIODevice;
 class QPrinter;
+class TextBuffer;
 class TextSearch;
 class TextView;
 
@@ -84,17 +85,14 @@ public:
   // the appended text is neither undoable nor notified piece by piece.
   void BeginFill();
   void Append(const char* data, std::size_t length);
+  // A text made apart, its lines each ended by a line break; its bytes are
+  // not copied.
+  void AppendText(TextBuffer&& text);
   // Takes back the last `length` bytes appended during the fill.
   void TakeBack(int64_t length);
   // Appends up to `limit` bytes read from `file`: the count, 0 at its end.
   // A read error is thrown.
   int64_t AppendFrom(QIODevice& file, int64_t limit);
-  // Whether `more` bytes need the text's room to grow, and the growth, made
-  // ahead of time in large steps: a caller can let events run around it.
-  bool RoomNeeded(uint64_t more) const;
-  void MakeRoom(uint64_t more);
-  // Room for exactly `more` bytes more, when their count is known.
-  void MakeExactRoom(uint64_t more);
   void EndFill();
 
   // Writes text[from, from + limit) with each line break as CR LF; where

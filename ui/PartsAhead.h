@@ -1,0 +1,96 @@
+#pragma once
+// Scans a large regular file for a document window in parts (see
+// SplitPoints.h), on worker threads, a few parts ahead of the window, which
+// takes them in order. Each part's lines become a text of their own, which
+// the window takes over without a copy; the window's thread is left to let
+// events run.
+//
+// The classes are those of the pass's start. The limits are read whenever a
+// part starts (SetLimits), and each part tells which it was scanned by: a
+// part whose limits are no longer the current ones must be scanned again
+// by the taker, as a pass in one piece would have judged its runs by the new
+// ones.
+
+#include "extract/InputFile.h"
+#include "extract/SplitPoints.h"
+#include "settings/TextOptions.h"
+#include "text/ChunkSupply.h"
+#include "text/TextBuffer.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+class PartsAhead {
+public:
+  struct Limits {
+    uint32_t minChar = 0;
+    uint32_t maxChar = 0;
+    bool operator==(const Limits& other) const {
+      return minChar == other.minChar && maxChar == other.maxChar;
+    }
+    bool operator!=(const Limits& other) const { return !(*this == other); }
+  };
+  static Limits LimitsOf(const TextOptions& options) { return {options.MinChar, options.MaxChar}; }
+
+  struct Part {
+    TextBuffer text; // each line followed by '\n'
+    uint64_t start = 0;
+    uint64_t end = 0; // where its scan ended
+    Limits limits;
+    bool readError = false;
+    int error = 0;
+  };
+
+  // `whole`: a regular file, open while this object lives; `options`: as
+  // the pass starts. Starts
+  // `workers` threads at once.
+  PartsAhead(InputFile& whole, const TextOptions& options, unsigned workers,
+             uint64_t partSize = SplitPoints::kPartSize);
+  // Stops the workers where they are and waits for them.
+  ~PartsAhead();
+  PartsAhead(const PartsAhead&) = delete;
+  PartsAhead& operator=(const PartsAhead&) = delete;
+
+  std::size_t Count() const { return cuts_.Count(); }
+  // The limits for parts started from now on.
+  void SetLimits(Limits limits);
+  // Takes part `index` (parts are taken in order, each once) when it is
+  // done within `waitMs` milliseconds; false when it is not.
+  bool Take(std::size_t index, int waitMs, Part& part);
+  // Bytes of part `index` scanned so far, for progress.
+  uint64_t Examined(std::size_t index);
+
+private:
+  struct Slot {
+    std::size_t index = 0;
+    bool done = false;
+    std::atomic<uint64_t> examined{0};
+    Part part;
+  };
+
+  void Work();
+  // The next part to scan and its slot; false when there is none or the
+  // workers must stop. Waits while the parts ahead fill the ring.
+  bool Claim(std::size_t& index, Slot*& slot);
+  void Scan(std::size_t index, Slot& slot);
+  Slot& SlotOf(std::size_t index) { return slots_[index % slots_.size()]; }
+
+  InputFile& whole_; // stays open until this object is gone
+  const TextOptions options_;
+  SplitPoints cuts_;
+  ChunkSupply supply_;
+  std::atomic<uint64_t> limits_;
+  std::atomic<bool> stop_{false};
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<Slot> slots_; // a ring of the parts in flight
+  std::size_t next_ = 0;   // the next part to claim
+  std::size_t taken_ = 0;  // the next part to take
+  std::vector<std::thread> workers_;
+};
