@@ -172,7 +172,8 @@ bool ExtractionPass::ScanInParts(InputFile& input, unsigned workers) {
       rest.OpenPart(input, part.start, InputFile::kToEnd);
       return ScanFrom(rest, part.start);
     }
-    AppendPart(std::move(part.text));
+    if (!AppendPart(part))
+      return false;
     // A pass in one piece stops at a read error too.
     if (part.readError)
       return true;
@@ -194,23 +195,39 @@ bool ExtractionPass::Progress(uint64_t examined, bool idle) {
          ++advances_)
       dialog_.StepIt();
   }
+  // A Cancel may also have come while a part's slices were taken over.
   if (!idle && clock_.elapsed() < kPumpMs)
-    return true;
+    return !ScanCancelled;
   gone_ = !Pump();
   clock_.restart();
   // What is left of the block is never examined after a Cancel.
   return !gone_ && !ScanCancelled;
 }
 
-void ExtractionPass::AppendPart(TextBuffer&& lines) {
-  if (lines.Empty())
-    return;
-  // The editor's lines have a line break between them, not after the last.
-  lines.TakeBack(1);
+bool ExtractionPass::AppendPart(PartsAhead::Part& part) {
   AppendPending();
-  if (editor_.Length() > 0)
-    editor_.Append("\n", 1);
-  editor_.AppendText(std::move(lines));
+  bool first = true;
+  for (std::size_t i = 0; i < part.texts.size(); ++i) {
+    TextBuffer& lines = part.texts[i];
+    if (lines.Empty())
+      continue;
+    // The editor's lines have a line break between them, not after the last.
+    if (first && editor_.Length() > 0)
+      editor_.Append("\n", 1);
+    first = false;
+    if (i + 1 == part.texts.size())
+      lines.TakeBack(1);
+    editor_.AppendText(std::move(lines));
+    // A Cancel takes effect where the part ends, where no run is open; only
+    // a window that is gone stops it here.
+    if (clock_.elapsed() >= kPumpMs) {
+      gone_ = !Pump();
+      clock_.restart();
+      if (gone_)
+        return false;
+    }
+  }
+  return true;
 }
 
 bool ExtractionPass::EndScan() {

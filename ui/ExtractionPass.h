@@ -7,6 +7,7 @@
 
 #include "extract/LineSink.h"
 #include "extract/RunScanner.h"
+#include "ui/PartsAhead.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
@@ -19,7 +20,6 @@ class InputFile;
 class QWidget;
 class TRTFchild;
 class TScanDlg;
-class TextBuffer;
 class TextEditor;
 
 class ExtractionPass : private LineSink {
@@ -48,7 +48,9 @@ private:
   // time or the input has nothing yet (`idle`), lets events run. False when
   // the scan must stop: cancelled, or the window gone.
   bool Progress(uint64_t examined, bool idle);
-  void AppendPart(TextBuffer&& lines);
+  // Takes the part's lines over, letting events run between its slices.
+  // False when the window was destroyed meanwhile.
+  bool AppendPart(PartsAhead::Part& part);
   // Flushes the lines, loads the output file, puts the caret at the start.
   bool EndScan();
   bool LoadOutputFile();

@@ -4,33 +4,56 @@
 #include "extract/LineSink.h"
 #include "extract/RunScanner.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace {
-// The lines of one part into its text, each followed by a line break; a
-// long run comes in pieces, so that it is held once, in the text.
+// The lines of one part into its slices of text, each line followed by a
+// line break; a long run comes in pieces, so that it is held once, in the
+// text.
 class PartSink : public LineSink {
 public:
-  explicit PartSink(TextBuffer& text) : text_(text) {}
+  PartSink(std::vector<TextBuffer>& texts, ChunkSupply& supply) : texts_(texts), supply_(supply) {}
+  ~PartSink() override {
+    if (!texts_.empty())
+      texts_.back().SetSupply(nullptr);
+  }
   void Line(const char* data, std::size_t length, uint64_t) override {
-    text_.AppendLine(data, length);
+    Current().AppendLine(data, length);
   }
   bool TakesPieces() const override { return true; }
   void Piece(const char* data, std::size_t length, uint64_t) override {
-    text_.Append(data, length);
+    Current().Append(data, length);
     pieceBytes_ += length;
   }
   void EndPieces() override {
-    text_.Append("\n", 1);
+    Current().Append("\n", 1);
     pieceBytes_ = 0;
   }
   void DropPieces() override {
-    text_.TakeBack(pieceBytes_);
-    pieceBytes_ = 0;
+    while (pieceBytes_ > 0 && !texts_.empty()) {
+      TextBuffer& last = texts_.back();
+      const std::size_t taken = std::min(pieceBytes_, last.Size());
+      last.TakeBack(taken);
+      pieceBytes_ -= taken;
+      if (last.Empty() && texts_.size() > 1)
+        texts_.pop_back();
+    }
   }
 
 private:
-  TextBuffer& text_;
+  TextBuffer& Current() {
+    if (texts_.empty() || texts_.back().Size() >= PartsAhead::kSliceBytes) {
+      if (!texts_.empty())
+        texts_.back().SetSupply(nullptr);
+      texts_.emplace_back();
+      texts_.back().SetSupply(&supply_);
+    }
+    return texts_.back();
+  }
+
+  std::vector<TextBuffer>& texts_;
+  ChunkSupply& supply_;
   std::size_t pieceBytes_ = 0;
 };
 
@@ -128,16 +151,16 @@ void PartsAhead::Scan(std::size_t index, Slot& slot) {
   TextOptions options = options_;
   options.MinChar = part.limits.minChar;
   options.MaxChar = part.limits.maxChar;
-  part.text.SetSupply(&supply_);
-  PartSink sink(part.text);
-  RunScanner scanner(options, sink);
-  scanner.ResetScanner();
-  const ExtractResult result =
-      ExtractPart(whole_, cuts_, index, start, scanner, sink, [&](uint64_t examined, bool) {
-        slot.examined = examined;
-        return !stop_;
-      });
-  part.text.SetSupply(nullptr);
+  ExtractResult result;
+  {
+    PartSink sink(part.texts, supply_);
+    RunScanner scanner(options, sink);
+    scanner.ResetScanner();
+    result = ExtractPart(whole_, cuts_, index, start, scanner, sink, [&](uint64_t examined, bool) {
+      slot.examined = examined;
+      return !stop_;
+    });
+  }
   part.end = start + result.bytesRead;
   part.readError = result.readError;
   part.error = result.error;

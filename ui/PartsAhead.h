@@ -38,8 +38,14 @@ public:
   };
   static Limits LimitsOf(const TextOptions& options) { return {options.MinChar, options.MaxChar}; }
 
+  // A part's text is kept in slices of about this size, which the window
+  // takes over one at a time, letting events run between them: what it
+  // does with each new slice (learn the width of its last line) then
+  // never keeps the events waiting long, whatever the size of the part.
+  static constexpr std::size_t kSliceBytes = 16 << 20;
+
   struct Part {
-    TextBuffer text; // each line followed by '\n'
+    std::vector<TextBuffer> texts; // its lines, each followed by '\n'
     uint64_t start = 0;
     uint64_t end = 0; // where its scan ended
     Limits limits;
