@@ -134,10 +134,13 @@ bool ExtractionPass::Scan(InputFile& input) {
   scanner_.ResetScanner();
   editor_.BeginFill();
   pending_.clear();
+  kept_.clear();
+  keptWhole_ = false;
+  owedBreak_ = midLine_ = false;
   gone_ = false;
   clock_.start();
   const unsigned cores = std::thread::hardware_concurrency();
-  if (!output_ && cores >= 2 && input.IsRegular() && size >= 2 * SplitPoints::kPartSize)
+  if (cores >= 2 && input.IsRegular() && size >= 2 * SplitPoints::kPartSize)
     return ScanInParts(input, cores);
   return ScanFrom(input, 0);
 }
@@ -156,34 +159,87 @@ bool ExtractionPass::ScanFrom(InputFile& input, uint64_t start) {
 
 bool ExtractionPass::ScanInParts(InputFile& input, unsigned workers) {
   PartsAhead parts(input, GlobalTextOptions(), workers);
-  uint64_t at = 0; // where the next part starts
+  keptWhole_ = output_ != nullptr;
+  // The bar shows how far the lines are taken in, not how far the workers
+  // have read ahead.
+  uint64_t upTo = 0;
+  bool checked = false; // the limits of part `index` were found to be the current ones
   for (std::size_t index = 0; index < parts.Count();) {
-    PartsAhead::Part part;
-    if (!parts.Take(index, static_cast<int>(kPumpMs), part)) {
-      if (!Progress(at + parts.Examined(index), true))
-        return !gone_;
+    PartsAhead::Taken taken;
+    if (!parts.Take(index, static_cast<int>(kPumpMs), taken)) {
+      if (!Progress(upTo, true))
+        return StopInParts();
       parts.SetLimits(PartsAhead::LimitsOf(GlobalTextOptions()));
       continue;
     }
     // Limits changed since this part began: the runs from here on are
     // judged by the new ones, in one piece on this thread.
-    if (part.limits != PartsAhead::LimitsOf(GlobalTextOptions())) {
+    if (!checked && taken.limits != PartsAhead::LimitsOf(GlobalTextOptions())) {
+      kept_.clear();
+      keptWhole_ = false;
       InputFile rest;
-      rest.OpenPart(input, part.start, InputFile::kToEnd);
-      return ScanFrom(rest, part.start);
+      rest.OpenPart(input, taken.start, InputFile::kToEnd);
+      return ScanFrom(rest, taken.start);
     }
-    if (!AppendPart(part))
-      return false;
+    checked = true;
+    if (!taken.end) {
+      TakeSlice(std::move(taken.text));
+      if (output_ && output_->Failed()) {
+        keptWhole_ = false; // what was written is loaded, as in one piece
+        return true;
+      }
+      upTo = taken.upTo;
+      // A Cancel ends the pass after this slice.
+      if (!Progress(upTo, false))
+        return StopInParts();
+      continue;
+    }
     // A pass in one piece stops at a read error too.
-    if (part.readError)
+    if (taken.readError)
       return true;
-    at = part.end;
+    upTo = taken.stop;
     ++index;
-    // A cancel ends the pass where a part ends, where no run is open.
-    if (!Progress(at, false))
-      return !gone_;
+    checked = false;
+    if (!Progress(upTo, false))
+      return StopInParts();
     parts.SetLimits(PartsAhead::LimitsOf(GlobalTextOptions()));
   }
+  return true;
+}
+
+void ExtractionPass::TakeSlice(TextBuffer&& slice) {
+  if (slice.Empty())
+    return;
+  midLine_ = slice.At(slice.Size() - 1) != '\n';
+  if (output_) {
+    slice.VisitRange(0, slice.Size(), [this](const char* data, std::size_t length) {
+      output_->Write(data, length);
+    });
+    kept_.push_back(std::move(slice));
+    return;
+  }
+  // The editor's lines have a line break between them, not after the last:
+  // a slice's last line break is owed to the slice after it.
+  if (owedBreak_)
+    editor_.Append("\n", 1);
+  owedBreak_ = !midLine_;
+  if (owedBreak_)
+    slice.TakeBack(1);
+  editor_.AppendText(std::move(slice));
+}
+
+bool ExtractionPass::StopInParts() {
+  if (gone_)
+    return false;
+  // Stopped after a slice that ends inside a run: the run is judged as at
+  // the end of the input, and it is longer than MinChar, as it came in
+  // pieces. In a file it ends with a line break, as every line does.
+  if (midLine_ && output_) {
+    output_->Write("\n", 1);
+    if (!kept_.empty())
+      kept_.back().Append("\n", 1);
+  }
+  midLine_ = false;
   return true;
 }
 
@@ -204,32 +260,6 @@ bool ExtractionPass::Progress(uint64_t examined, bool idle) {
   return !gone_ && !ScanCancelled;
 }
 
-bool ExtractionPass::AppendPart(PartsAhead::Part& part) {
-  AppendPending();
-  bool first = true;
-  for (std::size_t i = 0; i < part.texts.size(); ++i) {
-    TextBuffer& lines = part.texts[i];
-    if (lines.Empty())
-      continue;
-    // The editor's lines have a line break between them, not after the last.
-    if (first && editor_.Length() > 0)
-      editor_.Append("\n", 1);
-    first = false;
-    if (i + 1 == part.texts.size())
-      lines.TakeBack(1);
-    editor_.AppendText(std::move(lines));
-    // A Cancel takes effect where the part ends, where no run is open; only
-    // a window that is gone stops it here.
-    if (clock_.elapsed() >= kPumpMs) {
-      gone_ = !Pump();
-      clock_.restart();
-      if (gone_)
-        return false;
-    }
-  }
-  return true;
-}
-
 bool ExtractionPass::EndScan() {
   AppendPending();
   int writeError = 0;
@@ -239,8 +269,13 @@ bool ExtractionPass::EndScan() {
       writeError = output.Error() != 0 ? output.Error() : EIO;
     // A device or a pipe chosen as the output has nothing to read back
     // (/dev/full would give zeros without end).
-    if (IsRegularFile(NativeName(window_->OutputFileName())) && !LoadOutputFile())
-      return false;
+    if (IsRegularFile(NativeName(window_->OutputFileName()))) {
+      // The text of a pass in parts is what was written: it is kept, not
+      // read back.
+      if (keptWhole_ && writeError == 0 ? !TakeKept() : !LoadOutputFile())
+        return false;
+    }
+    kept_.clear();
   }
   editor_.EndFill();
   editor_.GoTo(0);
@@ -272,6 +307,19 @@ bool ExtractionPass::LoadOutputFile() {
     if (!Pump())
       return false;
     clock.restart();
+  }
+  return true;
+}
+
+bool ExtractionPass::TakeKept() {
+  editor_.BeginFill();
+  for (TextBuffer& slice : kept_) {
+    editor_.AppendText(std::move(slice));
+    if (clock_.elapsed() >= kPumpMs) {
+      if (!Pump())
+        return false;
+      clock_.restart();
+    }
   }
   return true;
 }

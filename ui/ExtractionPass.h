@@ -14,6 +14,7 @@
 #include <QString>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class FileLineSink;
 class InputFile;
@@ -48,9 +49,14 @@ private:
   // time or the input has nothing yet (`idle`), lets events run. False when
   // the scan must stop: cancelled, or the window gone.
   bool Progress(uint64_t examined, bool idle);
-  // Takes the part's lines over, letting events run between its slices.
-  // False when the window was destroyed meanwhile.
-  bool AppendPart(PartsAhead::Part& part);
+  // A slice of a part's lines: into the editor, or written to the output
+  // file and kept for the editor.
+  void TakeSlice(TextBuffer&& slice);
+  // Where a pass in parts stops early; false when the window is gone.
+  bool StopInParts();
+  // The kept text into the editor, in place of reading the output file
+  // back. False when the window was destroyed meanwhile.
+  bool TakeKept();
   // Flushes the lines, loads the output file, puts the caret at the start.
   bool EndScan();
   bool LoadOutputFile();
@@ -87,6 +93,13 @@ private:
   uint64_t advances_ = 0;
   QElapsedTimer clock_;
   bool gone_ = false;
+  // A pass in parts: the last slice taken ends inside a run; the line break
+  // after the editor's text that the next slice brings; in file mode, what
+  // was written, whole unless the pass went on in one piece.
+  bool midLine_ = false;
+  bool owedBreak_ = false;
+  std::vector<TextBuffer> kept_;
+  bool keptWhole_ = false;
   // The bytes of the line that comes in pieces, its line break included;
   // they go straight into the editor.
   bool inPieces_ = false;

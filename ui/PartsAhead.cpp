@@ -8,55 +8,6 @@
 #include <chrono>
 
 namespace {
-// The lines of one part into its slices of text, each line followed by a
-// line break; a long run comes in pieces, so that it is held once, in the
-// text.
-class PartSink : public LineSink {
-public:
-  PartSink(std::vector<TextBuffer>& texts, ChunkSupply& supply) : texts_(texts), supply_(supply) {}
-  ~PartSink() override {
-    if (!texts_.empty())
-      texts_.back().SetSupply(nullptr);
-  }
-  void Line(const char* data, std::size_t length, uint64_t) override {
-    Current().AppendLine(data, length);
-  }
-  bool TakesPieces() const override { return true; }
-  void Piece(const char* data, std::size_t length, uint64_t) override {
-    Current().Append(data, length);
-    pieceBytes_ += length;
-  }
-  void EndPieces() override {
-    Current().Append("\n", 1);
-    pieceBytes_ = 0;
-  }
-  void DropPieces() override {
-    while (pieceBytes_ > 0 && !texts_.empty()) {
-      TextBuffer& last = texts_.back();
-      const std::size_t taken = std::min(pieceBytes_, last.Size());
-      last.TakeBack(taken);
-      pieceBytes_ -= taken;
-      if (last.Empty() && texts_.size() > 1)
-        texts_.pop_back();
-    }
-  }
-
-private:
-  TextBuffer& Current() {
-    if (texts_.empty() || texts_.back().Size() >= PartsAhead::kSliceBytes) {
-      if (!texts_.empty())
-        texts_.back().SetSupply(nullptr);
-      texts_.emplace_back();
-      texts_.back().SetSupply(&supply_);
-    }
-    return texts_.back();
-  }
-
-  std::vector<TextBuffer>& texts_;
-  ChunkSupply& supply_;
-  std::size_t pieceBytes_ = 0;
-};
-
 uint64_t Pack(PartsAhead::Limits limits) {
   return static_cast<uint64_t>(limits.minChar) << 32 | limits.maxChar;
 }
@@ -65,6 +16,60 @@ PartsAhead::Limits Unpack(uint64_t packed) {
   return {static_cast<uint32_t>(packed >> 32), static_cast<uint32_t>(packed)};
 }
 } // namespace
+
+// The lines of one part into slices of text, each line followed by a line
+// break; a long run comes in pieces, so that it is held once, in the text.
+// Each slice is handed over once it is full.
+class PartsAhead::Sink : public LineSink {
+public:
+  Sink(PartsAhead& owner, Slot& slot, uint64_t start) : owner_(owner), slot_(slot), start_(start) {
+    text_.SetSupply(&owner.supply_);
+  }
+  // The last slice is handed over with the part's end.
+  void HandRest(uint64_t stop) {
+    text_.SetSupply(nullptr);
+    owner_.Hand(slot_, std::move(text_), stop);
+  }
+  void Line(const char* data, std::size_t length, uint64_t offset) override {
+    Room(offset);
+    text_.AppendLine(data, length);
+  }
+  bool TakesPieces() const override { return true; }
+  // `offset` is where the run starts; this piece starts after what came of
+  // it before.
+  void Piece(const char* data, std::size_t length, uint64_t offset) override {
+    Room(offset + pieceBytes_);
+    text_.Append(data, length);
+    pieceBytes_ += length;
+  }
+  void EndPieces() override {
+    text_.Append("\n", 1);
+    pieceBytes_ = 0;
+  }
+  // A part's limits never change while it is scanned, so its runs are
+  // never taken back; were one, only what was not handed over yet could be.
+  void DropPieces() override {
+    text_.TakeBack(std::min<uint64_t>(pieceBytes_, text_.Size()));
+    pieceBytes_ = 0;
+  }
+
+private:
+  // Hands the slice over once it is full; `offset`: where the bytes about
+  // to come lie, from the part's start.
+  void Room(uint64_t offset) {
+    if (text_.Size() < kSliceBytes)
+      return;
+    TextBuffer full(std::move(text_));
+    text_ = TextBuffer();
+    owner_.Hand(slot_, std::move(full), start_ + offset);
+  }
+
+  PartsAhead& owner_;
+  Slot& slot_;
+  const uint64_t start_;
+  TextBuffer text_;
+  uint64_t pieceBytes_ = 0;
+};
 
 PartsAhead::PartsAhead(InputFile& whole, const TextOptions& options, unsigned workers,
                        uint64_t partSize)
@@ -94,15 +99,28 @@ void PartsAhead::SetLimits(Limits limits) {
   limits_.store(Pack(limits));
 }
 
-bool PartsAhead::Take(std::size_t index, int waitMs, Part& part) {
+bool PartsAhead::Take(std::size_t index, int waitMs, Taken& taken) {
   std::unique_lock<std::mutex> lock(mutex_);
   Slot& slot = SlotOf(index);
-  const auto ready = [&] { return slot.done && slot.index == index; };
+  const auto ready = [&] {
+    return slot.index == index && slot.started && (!slot.slices.empty() || slot.done);
+  };
   if (!changed_.wait_for(lock, std::chrono::milliseconds(waitMs), ready))
     return false;
-  part = std::move(slot.part);
-  slot.part = Part();
-  slot.done = false;
+  taken = Taken();
+  taken.start = slot.start;
+  taken.limits = slot.limits;
+  if (!slot.slices.empty()) {
+    taken.text = std::move(slot.slices.front().first);
+    taken.upTo = slot.slices.front().second;
+    slot.slices.pop_front();
+    return true;
+  }
+  taken.end = true;
+  taken.upTo = taken.stop = slot.stop;
+  taken.readError = slot.readError;
+  taken.error = slot.error;
+  slot.started = slot.done = false;
   taken_ = index + 1;
   lock.unlock();
   // A worker may be waiting for this slot.
@@ -110,10 +128,14 @@ bool PartsAhead::Take(std::size_t index, int waitMs, Part& part) {
   return true;
 }
 
-uint64_t PartsAhead::Examined(std::size_t index) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  const Slot& slot = SlotOf(index);
-  return slot.index == index ? slot.examined.load() : 0;
+void PartsAhead::Hand(Slot& slot, TextBuffer&& slice, uint64_t upTo) {
+  if (slice.Empty())
+    return;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    slot.slices.emplace_back(std::move(slice), upTo);
+  }
+  changed_.notify_all();
 }
 
 bool PartsAhead::Claim(std::size_t& index, Slot*& slot) {
@@ -127,8 +149,8 @@ bool PartsAhead::Claim(std::size_t& index, Slot*& slot) {
   index = next_++;
   slot = &SlotOf(index);
   slot->index = index;
-  slot->done = false;
-  slot->examined = 0;
+  slot->started = slot->done = false;
+  slot->slices.clear();
   return true;
 }
 
@@ -141,32 +163,31 @@ void PartsAhead::Work() {
 
 void PartsAhead::Scan(std::size_t index, Slot& slot) {
   const uint64_t start = cuts_.Start(index);
-  Part part;
-  part.start = start;
-  part.limits = Unpack(limits_.load());
   if (stop_) {
     cuts_.EndAt(index, start); // the parts after it must not wait for it
     return;
   }
-  TextOptions options = options_;
-  options.MinChar = part.limits.minChar;
-  options.MaxChar = part.limits.maxChar;
-  ExtractResult result;
-  {
-    PartSink sink(part.texts, supply_);
-    RunScanner scanner(options, sink);
-    scanner.ResetScanner();
-    result = ExtractPart(whole_, cuts_, index, start, scanner, sink, [&](uint64_t examined, bool) {
-      slot.examined = examined;
-      return !stop_;
-    });
-  }
-  part.end = start + result.bytesRead;
-  part.readError = result.readError;
-  part.error = result.error;
+  const Limits limits = Unpack(limits_.load());
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    slot.part = std::move(part);
+    slot.start = start;
+    slot.limits = limits;
+    slot.started = true;
+  }
+  TextOptions options = options_;
+  options.MinChar = limits.minChar;
+  options.MaxChar = limits.maxChar;
+  Sink sink(*this, slot, start);
+  RunScanner scanner(options, sink);
+  scanner.ResetScanner();
+  const ExtractResult result = ExtractPart(whole_, cuts_, index, start, scanner, sink,
+                                           [this](uint64_t, bool) { return !stop_; });
+  sink.HandRest(start + result.bytesRead);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    slot.stop = start + result.bytesRead;
+    slot.readError = result.readError;
+    slot.error = result.error;
     slot.done = true;
   }
   changed_.notify_all();

@@ -24,6 +24,7 @@
 #include <deque>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 class PartsAhead {
@@ -38,17 +39,21 @@ public:
   };
   static Limits LimitsOf(const TextOptions& options) { return {options.MinChar, options.MaxChar}; }
 
-  // A part's text is kept in slices of about this size, which the window
-  // takes over one at a time, letting events run between them: what it
-  // does with each new slice (learn the width of its last line) then
-  // never keeps the events waiting long, whatever the size of the part.
-  static constexpr std::size_t kSliceBytes = 16 << 20;
+  // A part's text comes in slices of about this size, each handed over as
+  // soon as it is full: the window takes a part in as it is scanned, and
+  // what it does with each slice (learn the width of its last line, write
+  // it to a file) never keeps the events waiting long, whatever the size of
+  // the part. A failed write is then also known after a few megabytes.
+  static constexpr std::size_t kSliceBytes = 4 << 20;
 
-  struct Part {
-    std::vector<TextBuffer> texts; // its lines, each followed by '\n'
+  // What Take gives of a part: its next slice, or its end.
+  struct Taken {
+    TextBuffer text;  // lines, each followed by '\n'; the last may go on in the next slice
+    bool end = false; // the part is done: no text comes with this
     uint64_t start = 0;
-    uint64_t end = 0; // where its scan ended
-    Limits limits;
+    Limits limits;     // what the part's runs are judged by
+    uint64_t upTo = 0; // the input before this offset is in the slices so far
+    uint64_t stop = 0; // at the end: where the part's scan ended
     bool readError = false;
     int error = 0;
   };
@@ -66,25 +71,32 @@ public:
   std::size_t Count() const { return cuts_.Count(); }
   // The limits for parts started from now on.
   void SetLimits(Limits limits);
-  // Takes part `index` (parts are taken in order, each once) when it is
-  // done within `waitMs` milliseconds; false when it is not.
-  bool Take(std::size_t index, int waitMs, Part& part);
-  // Bytes of part `index` scanned so far, for progress.
-  uint64_t Examined(std::size_t index);
+  // The next slice of part `index`, or its end, when one comes within
+  // `waitMs` milliseconds; false when none does. Parts are taken in order:
+  // the next index once this one's end was taken.
+  bool Take(std::size_t index, int waitMs, Taken& taken);
 
 private:
   struct Slot {
     std::size_t index = 0;
+    bool started = false;
     bool done = false;
-    std::atomic<uint64_t> examined{0};
-    Part part;
+    uint64_t start = 0;
+    Limits limits;
+    std::deque<std::pair<TextBuffer, uint64_t>>
+        slices; // handed over, not yet taken, and their upTo
+    uint64_t stop = 0;
+    bool readError = false;
+    int error = 0;
   };
+  class Sink;
 
   void Work();
   // The next part to scan and its slot; false when there is none or the
   // workers must stop. Waits while the parts ahead fill the ring.
   bool Claim(std::size_t& index, Slot*& slot);
   void Scan(std::size_t index, Slot& slot);
+  void Hand(Slot& slot, TextBuffer&& slice, uint64_t upTo);
   Slot& SlotOf(std::size_t index) { return slots_[index % slots_.size()]; }
 
   InputFile& whole_; // stays open until this object is gone
