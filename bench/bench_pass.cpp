@@ -34,6 +34,7 @@
 #include <cstring>
 #include <functional>
 #include <malloc.h>
+#include <unistd.h>
 
 namespace {
 
@@ -62,6 +63,10 @@ double Seconds(const QElapsedTimer& t) {
 // Seconds of one run of `program` with its output in `output`; -1 when it
 // failed.
 double Run(const QString& program, const QStringList& arguments, const QString& output) {
+  // Each run starts with no dirty pages of an earlier one still to be
+  // written back: the write-back of the output files before it would
+  // otherwise slow it down.
+  ::sync();
   QProcess process;
   process.setStandardOutputFile(output);
   QElapsedTimer t;
@@ -151,6 +156,7 @@ PassFigures TimePass(TRTFchild& window, bool askOutput) {
     sinceLast.restart();
   });
   pumpProbe.start();
+  ::sync(); // as before each peer's run
   QElapsedTimer t;
   t.start();
   sinceLast.start();
