@@ -71,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   std::string model;
   std::vector<std::pair<TextBuffer, std::string>> snapshots;
   while (!in.Done()) {
-    switch (in.Byte() % 9) {
+    switch (in.Byte() % 10) {
     case 0: {
       std::string line = in.Bytes();
       line.erase(std::remove(line.begin(), line.end(), '\n'), line.end());
@@ -154,6 +154,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
                  std::count(model.begin(), model.begin() + std::min(pos, model.size()), '\n')));
       Expect("bytes", static_cast<unsigned char>(text.At(pos)),
              pos < model.size() ? static_cast<unsigned char>(model[pos]) : 0);
+      break;
+    }
+    case 9: {
+      // A text made apart joins the end: with the same chunk bound its
+      // chunks move over, with another its bytes are copied.
+      const uint8_t how = in.Byte();
+      TextBuffer other(how % 2 ? text.ChunkBytes() : 2 + how % 40);
+      std::string bytes;
+      for (int piece = how / 2 % 4; piece > 0; --piece) {
+        const std::string more = in.Bytes();
+        other.Append(more);
+        bytes += more;
+      }
+      text.AppendBuffer(std::move(other));
+      model += bytes;
+      Expect("bytes left behind", other.Size(), std::size_t(0));
       break;
     }
     }
