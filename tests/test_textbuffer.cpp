@@ -357,7 +357,7 @@ void TestTextBuffer::suppliedChunksStayWithTheirBuffer() {
       text.AppendLine(line);
       model += line + '\n';
     }
-    QVERIFY(supply.Ready() < 8);
+    QVERIFY(supply.Taken() > 0);
     copy = text.Snapshot();
     TextBuffer second(4096);
     second.SetSupply(&supply);

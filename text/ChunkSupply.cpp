@@ -46,6 +46,7 @@ std::unique_ptr<char[]> ChunkSupply::Take() {
   if (!ready_.empty()) {
     block = std::move(ready_.back());
     ready_.pop_back();
+    ++taken_;
   }
   lock.unlock();
   if (wake)
@@ -56,6 +57,11 @@ std::unique_ptr<char[]> ChunkSupply::Take() {
 std::size_t ChunkSupply::Ready() {
   std::lock_guard<std::mutex> lock(mutex_);
   return ready_.size();
+}
+
+std::size_t ChunkSupply::Taken() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return taken_;
 }
 
 void ChunkSupply::Run() {

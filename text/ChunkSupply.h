@@ -26,8 +26,9 @@ public:
   // A block of BlockBytes() bytes, its pages mapped (contents unspecified),
   // or nullptr when none is ready. Any thread may take.
   std::unique_ptr<char[]> Take();
-  // How many blocks are ready now.
+  // How many blocks are ready now, and how many were taken so far.
   std::size_t Ready();
+  std::size_t Taken();
 
 private:
   void Run();
@@ -37,6 +38,7 @@ private:
   std::mutex mutex_;
   std::condition_variable wanted_;
   std::vector<std::unique_ptr<char[]>> ready_;
+  std::size_t taken_ = 0;
   bool stop_ = false;
   std::thread thread_; // last: it starts once the rest exists
 };
