@@ -434,18 +434,20 @@ void TextView::SetText(TextBuffer text, int64_t caret) {
 void TextView::Append(const char* data, std::size_t length) {
   if (length == 0)
     return;
+  const int64_t lastBefore = LineCount() - 1;
   text_.Append(data, length);
-  Appended();
+  Appended(lastBefore);
 }
 
 void TextView::AppendText(TextBuffer&& text) {
   if (text.Empty())
     return;
+  const int64_t lastBefore = LineCount() - 1;
   text_.AppendBuffer(std::move(text));
-  Appended();
+  Appended(lastBefore);
 }
 
-void TextView::Appended() {
+void TextView::Appended(int64_t lastBefore) {
   history_.Clear();
   // Known columns of a long last line go on from where they were, so that
   // its end is known as soon as the text is in.
@@ -453,7 +455,12 @@ void TextView::Appended() {
   const std::size_t start = text_.LineStart(last);
   if (text_.Size() - start > LineColumns::kStep)
     NoteWidth(columns_.ColumnOf(start, text_.Size(), text_.Size()));
-  TextHasChanged();
+  UpdateScrollBars();
+  // Text added below the view changes nothing in it: a pass that fills the
+  // text behind the first screen does not repaint it at every turn.
+  if (lastBefore < firstLine_ + viewport()->height() / LineHeight() + 1)
+    viewport()->update();
+  emit TextChanged();
 }
 
 void TextView::BeginGrowth() {

@@ -210,8 +210,9 @@ private:
   void UpdateScrollBars();
   void NoteWidth(int64_t columns);
   void RestartBlink();
-  // What every way of appending does after the bytes are in.
-  void Appended();
+  // What every way of appending does after the bytes are in; `lastBefore`:
+  // the last line before them.
+  void Appended(int64_t lastBefore);
   QRect CaretRect() const;
   // A caret's bar at `position`; empty when it is not in view.
   QRect BarAt(std::size_t position) const;
