@@ -1,8 +1,8 @@
 #pragma once
 // Scans a large regular file for a document window in parts (see
 // SplitPoints.h), on worker threads, a few parts ahead of the window, which
-// takes them in order. Each part's lines become a text of their own, which
-// the window takes over without a copy; the window's thread is left to let
+// takes them in order. Each part's lines come as slices of text that the
+// window takes over without a copy; the window's thread is left to let
 // events run.
 //
 // The classes are those of the pass's start. The limits are read whenever a
@@ -59,8 +59,7 @@ public:
   };
 
   // `whole`: a regular file, open while this object lives; `options`: as
-  // the pass starts. Starts
-  // `workers` threads at once.
+  // the pass starts. Starts `workers` threads at once.
   PartsAhead(InputFile& whole, const TextOptions& options, unsigned workers,
              uint64_t partSize = SplitPoints::kPartSize);
   // Stops the workers where they are and waits for them.
@@ -83,8 +82,8 @@ private:
     bool done = false;
     uint64_t start = 0;
     Limits limits;
-    std::deque<std::pair<TextBuffer, uint64_t>>
-        slices; // handed over, not yet taken, and their upTo
+    // Handed over, not yet taken, each with its upTo.
+    std::deque<std::pair<TextBuffer, uint64_t>> slices;
     uint64_t stop = 0;
     bool readError = false;
     int error = 0;
