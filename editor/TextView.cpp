@@ -1054,22 +1054,46 @@ QRect TextView::BarAt(std::size_t position) const {
   return QRect(x - 1, static_cast<int>(row) * LineHeight(), 3, LineHeight());
 }
 
-// Over the text at the caret, underlined as input methods expect; the text
-// itself changes only when the composition is committed.
+int TextView::PreeditWidth() const {
+  return QFontMetrics(ShownFont()).horizontalAdvance(preedit_);
+}
+
+// At the caret, in the room its line makes for it, underlined as input
+// methods expect; the text itself changes only when the composition is
+// committed.
 void TextView::PaintPreedit(QPainter& painter) const {
-  const QRect caret = CaretRect();
+  const QRect caret = BarAt(caret_);
   if (preedit_.isEmpty() || caret.isNull())
     return;
   painter.save();
   QFont underlined = ShownFont();
   underlined.setUnderline(true);
   painter.setFont(underlined);
-  const QRect box(caret.left() + 1, static_cast<int>(caret.bottom()) - LineHeight() + 1,
-                  painter.fontMetrics().horizontalAdvance(preedit_) + 1, LineHeight());
+  const QRect box(caret.left() + 1, caret.top(), PreeditWidth(), LineHeight());
   painter.fillRect(box, palette().color(QPalette::Base));
   painter.setPen(palette().color(QPalette::Text));
   painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, preedit_);
   painter.restore();
+}
+
+// The caret's line while a composition shows: the text after the caret
+// moves right to make room for it, as in other editors.
+int64_t TextView::PaintComposingLine(QPainter& painter, int64_t row,
+                                     const LinePainter::Colors& colors) {
+  const QRect caret = BarAt(caret_);
+  if (caret.isNull())
+    return PaintLine(painter, row, colors);
+  const int x = caret.left() + 1;
+  const int y = static_cast<int>(row) * LineHeight();
+  painter.save();
+  painter.setClipRect(QRect(0, y, x, LineHeight()));
+  const int64_t width = PaintLine(painter, row, colors);
+  // The clip is set before the move, in the viewport's own coordinates.
+  painter.setClipRect(QRect(x + PreeditWidth(), y, viewport()->width(), LineHeight()));
+  painter.translate(PreeditWidth(), 0);
+  PaintLine(painter, row, colors);
+  painter.restore();
+  return width;
 }
 
 LinePainter::Colors TextView::Colors() const {
@@ -1117,8 +1141,11 @@ void TextView::paintEvent(QPaintEvent*) {
   const LinePainter::Colors colors = Colors();
   const int64_t rows = viewport()->height() / LineHeight() + 1;
   int64_t widest = 0;
+  const int64_t composingRow =
+      preedit_.isEmpty() ? -1 : static_cast<int64_t>(text_.LineOf(caret_)) - firstLine_;
   for (int64_t row = 0; row < rows && firstLine_ + row < LineCount(); ++row)
-    widest = std::max(widest, PaintLine(painter, row, colors));
+    widest = std::max(widest, row == composingRow ? PaintComposingLine(painter, row, colors)
+                                                  : PaintLine(painter, row, colors));
   PaintPreedit(painter);
   if (caretShown_ && hasFocus())
     painter.fillRect(CaretRect().adjusted(1, 0, -1, 0), colors.text);

@@ -218,6 +218,8 @@ private:
   QRect BarAt(std::size_t position) const;
   QFont ShownFont() const;
   void PaintPreedit(QPainter& painter) const;
+  int PreeditWidth() const;
+  int64_t PaintComposingLine(QPainter& painter, int64_t row, const LinePainter::Colors& colors);
 
   TextBuffer text_;
   std::unique_ptr<ChunkSupply> supply_; // text_'s, between BeginGrowth and EndGrowth

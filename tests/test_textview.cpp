@@ -532,9 +532,23 @@ void TestTextView::composedTextIsTyped() {
   QInputMethodEvent preedit(QStringLiteral("´"), {});
   QApplication::sendEvent(view.get(), &preedit);
   QCOMPARE(All(*view), std::string("cafe"));
-  // The composition shows at the caret before it is committed.
+  // The composition shows at the caret before it is committed, and the
+  // rest of the line makes room for it: "e" moves right by its width,
+  // "caf" stays.
   QCOMPARE(view->Preedit(), QStringLiteral("´"));
-  QVERIFY(view->viewport()->grab().toImage() != before);
+  const QImage composing = view->viewport()->grab().toImage();
+  QVERIFY(composing != before);
+  const QWidget& widget = *view; // as an input method asks
+  const int x = widget.inputMethodQuery(Qt::ImCursorRectangle).toRect().left() + 1 -
+                view->viewport()->pos().x();
+  const QFontMetrics metrics(widget.inputMethodQuery(Qt::ImFont).value<QFont>());
+  const int room = metrics.horizontalAdvance(QStringLiteral("´"));
+  const int cell = metrics.horizontalAdvance(QLatin1Char('e'));
+  const int height = metrics.height();
+  QVERIFY(room > 0 && x > 0);
+  QCOMPARE(composing.copy(0, 0, x, height), before.copy(0, 0, x, height));
+  QCOMPARE(composing.copy(x + room, 0, cell, height), before.copy(x, 0, cell, height));
+  QVERIFY(composing.copy(x, 0, cell, height) != before.copy(x, 0, cell, height));
   QInputMethodEvent commit;
   commit.setCommitString(QString::fromUtf8("é"));
   QApplication::sendEvent(view.get(), &commit);
