@@ -362,17 +362,22 @@ void TestHostile::sparseFileOver4GiB() {
 }
 
 void TestHostile::fileTruncatedWhileRead_data() {
+  QTest::addColumn<int>("size");
   QTest::addColumn<qint64>("keep");
   // Cut ahead of the reader: it meets the new end; cut to nothing: the
   // block already read is all there is.
-  QTest::newRow("cut ahead of the reader") << qint64(3 << 20);
-  QTest::newRow("cut to nothing") << qint64(0);
+  QTest::newRow("cut ahead of the reader") << (8 << 20) << qint64(3 << 20);
+  QTest::newRow("cut to nothing") << (8 << 20) << qint64(0);
+  // A file large enough to be read in parts, cut inside a word: the parts
+  // past the new end find nothing, and the cut word is too short to keep.
+  QTest::newRow("cut ahead of the parts") << (40 << 20) << qint64((20 << 20) + 3);
 }
 
 void TestHostile::fileTruncatedWhileRead() {
+  QFETCH(int, size);
   QFETCH(qint64, keep);
   FakeDialogService dialogs;
-  const QByteArray content = QByteArray("Wordy\x01").repeated((8 << 20) / 6);
+  const QByteArray content = QByteArray("Wordy\x01").repeated(size / 6);
   QVERIFY(WriteFile(Path("shrinking.bin"), content));
   // The cut comes while the save dialog stands, when the first block has
   // been read and the rest has not: the same moment on any machine.
