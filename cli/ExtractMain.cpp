@@ -413,10 +413,7 @@ int ExtractInParts(const std::string& name, InputFile& whole, unsigned workers,
   std::vector<SplitPoints::Entry> entries;
   for (std::size_t i = 0; i < encodings.size(); ++i)
     entries.push_back({encodings[i].encoding, &chosen[i]});
-  SplitPoints cuts(entries, whole.Size(), SplitPoints::kPartSize,
-                   [&whole](uint8_t* buffer, std::size_t length, uint64_t offset) {
-                     return whole.ReadAt(buffer, length, offset);
-                   });
+  SplitPoints cuts(entries, whole);
   const std::size_t count = cuts.Count();
   std::atomic<bool> failed{false};
   const FileJob job = [&](std::size_t index, FileLineSink& out, const Reporter& post) {
@@ -453,7 +450,7 @@ int ExtractAll(const std::vector<std::string>& files, const TextOptions& options
   // closing it again would lose what its writer wrote meanwhile.
   if (cores >= 2 && files.size() == 1 && files[0] != "-" && IsRegularFile(files[0])) {
     InputFile whole;
-    if (whole.Open(files[0]) && whole.IsRegular() && whole.Size() >= 2 * SplitPoints::kPartSize &&
+    if (whole.Open(files[0]) && SplitPoints::WorthCutting(whole, cores) &&
         !whole.IsSameFile(STDOUT_FILENO))
       return ExtractInParts(files[0], whole, cores, options, encodings, formatOptions);
   }

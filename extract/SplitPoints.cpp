@@ -68,6 +68,13 @@ SplitPoints::SplitPoints(const std::vector<Entry>& entries, uint64_t size, uint6
   cuts_.back() = size;
 }
 
+SplitPoints::SplitPoints(const std::vector<Entry>& entries, const InputFile& whole,
+                         uint64_t partSize)
+    : SplitPoints(entries, whole.Size(), partSize,
+                  [&whole](uint8_t* buffer, std::size_t length, uint64_t offset) {
+                    return whole.ReadAt(buffer, length, offset);
+                  }) {}
+
 uint64_t SplitPoints::Start(std::size_t index) {
   std::unique_lock<std::mutex> lock(mutex_);
   found_.wait(lock, [&] { return cuts_[index] != kFar; });

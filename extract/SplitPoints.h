@@ -18,6 +18,7 @@
 
 #include "extract/ByteClassifier.h"
 #include "extract/Encoding.h"
+#include "extract/InputFile.h"
 #include "settings/TextOptions.h"
 
 #include <condition_variable>
@@ -48,6 +49,14 @@ public:
 
   // `entries`: the encodings asked for, each with the options it is read by.
   SplitPoints(const std::vector<Entry>& entries, uint64_t size, uint64_t partSize, ReadAt read);
+  // The same over the regular file `whole`, which must stay open.
+  SplitPoints(const std::vector<Entry>& entries, const InputFile& whole,
+              uint64_t partSize = kPartSize);
+  // Whether `file` is worth cutting into parts on `cores` cores: a regular
+  // file of two parts or more, on more than one core.
+  static bool WorthCutting(const InputFile& file, unsigned cores) {
+    return cores >= 2 && file.IsRegular() && file.Size() >= 2 * kPartSize;
+  }
 
   std::size_t Count() const { return cuts_.size() - 1; }
   // Where part `index` starts: waits until the part before has found it.

@@ -140,7 +140,7 @@ bool ExtractionPass::Scan(InputFile& input) {
   gone_ = false;
   clock_.start();
   const unsigned cores = std::thread::hardware_concurrency();
-  if (cores >= 2 && input.IsRegular() && size >= 2 * SplitPoints::kPartSize)
+  if (SplitPoints::WorthCutting(input, cores))
     return ScanInParts(input, cores);
   return ScanFrom(input, 0);
 }
@@ -251,12 +251,9 @@ bool ExtractionPass::Progress(uint64_t examined, bool idle) {
          ++advances_)
       dialog_.StepIt();
   }
-  // A Cancel may also have come while a part's slices were taken over.
-  if (!idle && clock_.elapsed() < kPumpMs)
-    return !ScanCancelled;
-  gone_ = !Pump();
-  clock_.restart();
-  // What is left of the block is never examined after a Cancel.
+  gone_ = !(idle ? PumpNow() : PumpWhenDue());
+  // What is left of the block is never examined after a Cancel, which may
+  // also have come while a part's slices were taken over.
   return !gone_ && !ScanCancelled;
 }
 
@@ -299,14 +296,9 @@ bool ExtractionPass::LoadOutputFile() {
   editor_.BeginFill();
   // The file's bytes as they are, NUL bytes included; a large result keeps
   // the program answering while it comes in.
-  QElapsedTimer clock;
-  clock.start();
   while (editor_.AppendFrom(file, kLoadChunk) > 0) {
-    if (clock.elapsed() < kPumpMs)
-      continue;
-    if (!Pump())
+    if (!PumpWhenDue())
       return false;
-    clock.restart();
   }
   return true;
 }
@@ -315,13 +307,19 @@ bool ExtractionPass::TakeKept() {
   editor_.BeginFill();
   for (TextBuffer& slice : kept_) {
     editor_.AppendText(std::move(slice));
-    if (clock_.elapsed() >= kPumpMs) {
-      if (!Pump())
-        return false;
-      clock_.restart();
-    }
+    if (!PumpWhenDue())
+      return false;
   }
   return true;
+}
+
+bool ExtractionPass::PumpWhenDue() {
+  return clock_.elapsed() < kPumpMs || PumpNow();
+}
+
+bool ExtractionPass::PumpNow() {
+  clock_.restart();
+  return Pump();
 }
 
 bool ExtractionPass::Pump() {

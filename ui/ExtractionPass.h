@@ -63,6 +63,10 @@ private:
   // Appends the lines collected since the last pump, then lets events run.
   // False when an event destroyed the window.
   bool Pump();
+  // Pump once kPumpMs have gone by since the last one, or now; the same
+  // result.
+  bool PumpWhenDue();
+  bool PumpNow();
   bool Alive() const { return !window_.isNull(); }
 
   // The scanner's line sink: the output file, or the editor.

@@ -73,11 +73,7 @@ private:
 
 PartsAhead::PartsAhead(InputFile& whole, const TextOptions& options, unsigned workers,
                        uint64_t partSize)
-    : whole_(whole), options_(options),
-      cuts_({{Encoding::Bytes8, &options_}}, whole.Size(), partSize,
-            [&whole](uint8_t* buffer, std::size_t length, uint64_t offset) {
-              return whole.ReadAt(buffer, length, offset);
-            }),
+    : whole_(whole), options_(options), cuts_({{Encoding::Bytes8, &options_}}, whole, partSize),
       // 64 chunks: 4 MiB of the parts' texts mapped ahead.
       supply_(TextBuffer::kDefaultChunkBytes, 64), limits_(Pack(LimitsOf(options))),
       slots_(workers + 1) {
