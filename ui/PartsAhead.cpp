@@ -115,7 +115,6 @@ bool PartsAhead::Take(std::size_t index, int waitMs, Taken& taken) {
   taken.end = true;
   taken.upTo = taken.stop = slot.stop;
   taken.readError = slot.readError;
-  taken.error = slot.error;
   slot.started = slot.done = false;
   taken_ = index + 1;
   lock.unlock();
@@ -183,7 +182,6 @@ void PartsAhead::Scan(std::size_t index, Slot& slot) {
     std::lock_guard<std::mutex> lock(mutex_);
     slot.stop = start + result.bytesRead;
     slot.readError = result.readError;
-    slot.error = result.error;
     slot.done = true;
   }
   changed_.notify_all();

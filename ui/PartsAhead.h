@@ -55,7 +55,6 @@ public:
     uint64_t upTo = 0; // the input before this offset is in the slices so far
     uint64_t stop = 0; // at the end: where the part's scan ended
     bool readError = false;
-    int error = 0;
   };
 
   // `whole`: a regular file, open while this object lives; `options`: as
@@ -86,7 +85,6 @@ private:
     std::deque<std::pair<TextBuffer, uint64_t>> slices;
     uint64_t stop = 0;
     bool readError = false;
-    int error = 0;
   };
   class Sink;
 
