@@ -74,8 +74,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     switch (in.Byte() % 10) {
     case 0: {
       std::string line = in.Bytes();
-      line.erase(std::remove(line.begin(), line.end(), '\n'), line.end());
-      text.AppendLine(line);
+      // Half the lines hold no break, as their caller says.
+      if (line.size() % 2) {
+        line.erase(std::remove(line.begin(), line.end(), '\n'), line.end());
+        text.AppendBreaklessLine(line.data(), line.size());
+      } else {
+        text.AppendLine(line);
+      }
       model += line + '\n';
       break;
     }

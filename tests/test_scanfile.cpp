@@ -616,12 +616,15 @@ void TestScanFile::largeFileOnAllCores_data() {
   QTest::addColumn<QString>("event");
   QTest::addColumn<uint32_t>("maxChar");
   QTest::addColumn<bool>("toFile");
-  QTest::newRow("whole") << "none" << 0u << false;
-  QTest::newRow("whole, MaxChar") << "none" << 40u << false;
-  QTest::newRow("limits change") << "limits" << 0u << false;
-  QTest::newRow("cancel") << "cancel" << 0u << false;
-  QTest::newRow("whole, file") << "none" << 0u << true;
-  QTest::newRow("cancel, file") << "cancel" << 0u << true;
+  QTest::addColumn<QByteArray>("other");
+  QTest::newRow("whole") << "none" << 0u << false << QByteArray();
+  QTest::newRow("whole, MaxChar") << "none" << 40u << false << QByteArray();
+  QTest::newRow("limits change") << "limits" << 0u << false << QByteArray();
+  QTest::newRow("cancel") << "cancel" << 0u << false << QByteArray();
+  QTest::newRow("whole, file") << "none" << 0u << true << QByteArray();
+  QTest::newRow("cancel, file") << "cancel" << 0u << true << QByteArray();
+  // Runs that hold line breaks: each counts as a line of the text.
+  QTest::newRow("whole, breaks in runs") << "none" << 0u << false << QByteArray("\n");
 }
 
 void TestScanFile::largeFileOnAllCores() {
@@ -635,8 +638,10 @@ void TestScanFile::largeFileOnAllCores() {
   QFETCH(QString, event);
   QFETCH(uint32_t, maxChar);
   QFETCH(bool, toFile);
+  QFETCH(QByteArray, other);
   FakeDialogService dialogs;
   GlobalTextOptions().MaxChar = maxChar;
+  GlobalTextOptions().Other = other.toStdString();
   const QByteArray input = LargeInput();
   QVERIFY(WriteFile(Path("large-parts.bin"), input));
   const QList<OffsetLine> before = LinesWithOffsets(input, GlobalTextOptions());
@@ -675,6 +680,7 @@ void TestScanFile::largeFileOnAllCores() {
   }
   w.ScanFile(toFile);
   QByteArray text = EditorText(w);
+  QCOMPARE(w.Edit()->LineCount(), static_cast<int64_t>(text.count('\n')) + 1);
   QVERIFY(acted || event == "none");
   if (toFile) {
     // The editor holds what was written, every line ended by a line break.

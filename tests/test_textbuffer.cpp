@@ -144,8 +144,13 @@ void TestTextBuffer::randomEdits() {
         const int lines = 1 + static_cast<int>(rng() % 5);
         for (int l = 0; l < lines; ++l) {
           std::string line = RandomBytes(rng, Below(rng, 12));
-          line.erase(std::remove(line.begin(), line.end(), '\n'), line.end());
-          text.AppendLine(line);
+          // A line may hold breaks of its own, unless its caller says not.
+          if (rng() % 2) {
+            line.erase(std::remove(line.begin(), line.end(), '\n'), line.end());
+            text.AppendBreaklessLine(line.data(), line.size());
+          } else {
+            text.AppendLine(line);
+          }
           model += line + '\n';
         }
       } else if (kind < 35) {

@@ -343,30 +343,6 @@ void TextBuffer::AppendBuffer(TextBuffer&& other) {
     Tidy(seam - 1, seam);
 }
 
-void TextBuffer::AppendLine(const char* data, std::size_t length) {
-  // The common case, a line that fits the last chunk, in one step.
-  if (!chunks_.empty()) {
-    Chunk& last = *chunks_.back();
-    if (last.size + length < last.capacity && chunks_.back().use_count() == 1) {
-      std::atomic_thread_fence(std::memory_order_acquire);
-      char* to = last.bytes.get() + last.size;
-      std::memcpy(to, data, length);
-      to[length] = '\n';
-      // Lines appended rarely hold a break of their own.
-      const std::size_t breaks =
-          (std::memchr(data, '\n', length) ? CountBreaks(data, length) : 0) + 1;
-      last.size += length + 1;
-      last.breaks += breaks;
-      size_ += length + 1;
-      breaks_ += breaks;
-      IndexAdd(chunks_.size() - 1, static_cast<int64_t>(length + 1), static_cast<int64_t>(breaks));
-      return;
-    }
-  }
-  Append(data, length);
-  Append("\n", 1);
-}
-
 void TextBuffer::Insert(std::size_t pos, const char* data, std::size_t length) {
   if (length == 0)
     return;
@@ -565,7 +541,7 @@ void TextBuffer::TakeBack(std::size_t count) {
 void TextBuffer::Clear() {
   chunks_.clear();
   index_.Clear();
-  indexStale_ = false;
+  indexStale_ = true;
   size_ = 0;
   breaks_ = 0;
 }

@@ -25,7 +25,9 @@
 #include "text/ChunkSupply.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -51,8 +53,23 @@ public:
   // Changes.
   void Append(const char* data, std::size_t length);
   void Append(std::string_view text) { Append(text.data(), text.size()); }
-  // data followed by '\n'.
-  void AppendLine(const char* data, std::size_t length);
+  // data followed by '\n'. Inline: a pass appends millions of short lines.
+  void AppendLine(const char* data, std::size_t length) {
+    // Lines rarely hold a break of their own; those take the general path,
+    // which counts them.
+    if (std::memchr(data, '\n', length) || !AppendLineInPlace(data, length)) {
+      Append(data, length);
+      Append("\n", 1);
+    }
+  }
+  // The same for a line its caller knows holds no '\n' (a run of bytes that
+  // exclude it), without looking.
+  void AppendBreaklessLine(const char* data, std::size_t length) {
+    if (!AppendLineInPlace(data, length)) {
+      Append(data, length);
+      Append("\n", 1);
+    }
+  }
   void AppendLine(std::string_view line) { AppendLine(line.data(), line.size()); }
   // Appends the text of `other`, which is left empty. With the same chunk
   // bound its chunks move over as they are: no byte is copied, whatever its
@@ -115,6 +132,9 @@ private:
     SupplyLink& operator=(const SupplyLink&) { return *this; }
   };
 
+  // The common case of AppendLine: a line without a break of its own fits
+  // the last chunk, which is ours alone.
+  bool AppendLineInPlace(const char* data, std::size_t length);
   std::shared_ptr<Chunk> NewChunk(std::size_t capacity) const;
   // Chunk holding byte pos (< Size()) and pos's offset in it.
   Place Locate(std::size_t pos) const;
@@ -137,12 +157,34 @@ private:
   std::vector<std::shared_ptr<Chunk>> chunks_;
   std::size_t size_ = 0;
   std::size_t breaks_ = 0;
-  // Built again on the next query after chunks were added or removed other
-  // than at the end.
+  // Built on the first query that needs it, and again after chunks were
+  // added or removed other than at the end; a text that is only appended to
+  // and handed on (a worker's slice) never builds one.
   mutable ChunkIndex index_;
-  mutable bool indexStale_ = false;
+  mutable bool indexStale_ = true;
   SupplyLink supply_;
 };
+
+inline bool TextBuffer::AppendLineInPlace(const char* data, std::size_t length) {
+  if (chunks_.empty())
+    return false;
+  Chunk& last = *chunks_.back();
+  if (last.size + length >= last.capacity || chunks_.back().use_count() != 1)
+    return false;
+  // The last other owner let go, maybe on another thread; its reads come
+  // before our writes.
+  std::atomic_thread_fence(std::memory_order_acquire);
+  char* to = last.bytes.get() + last.size;
+  std::memcpy(to, data, length);
+  to[length] = '\n';
+  last.size += length + 1;
+  ++last.breaks;
+  size_ += length + 1;
+  ++breaks_;
+  if (!indexStale_)
+    index_.Add(chunks_.size() - 1, static_cast<int64_t>(length + 1), 1);
+  return true;
+}
 
 template <class Visit>
 void TextBuffer::VisitRange(std::size_t begin, std::size_t end, Visit visit) const {

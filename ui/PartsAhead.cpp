@@ -1,5 +1,6 @@
 #include "ui/PartsAhead.h"
 
+#include "extract/AcceptTable.h"
 #include "extract/FileExtractor.h"
 #include "extract/LineSink.h"
 #include "extract/RunScanner.h"
@@ -14,6 +15,12 @@ uint64_t Pack(PartsAhead::Limits limits) {
 
 PartsAhead::Limits Unpack(uint64_t packed) {
   return {static_cast<uint32_t>(packed >> 32), static_cast<uint32_t>(packed)};
+}
+
+bool Accepts(const TextOptions& options, unsigned char byte) {
+  AcceptTable table;
+  BuildAcceptTable(options, table);
+  return table.IsAccepted(byte);
 }
 } // namespace
 
@@ -32,7 +39,10 @@ public:
   }
   void Line(const char* data, std::size_t length, uint64_t offset) override {
     Room(offset);
-    text_.AppendLine(data, length);
+    if (owner_.breaklessRuns_)
+      text_.AppendBreaklessLine(data, length);
+    else
+      text_.AppendLine(data, length);
   }
   bool TakesPieces() const override { return true; }
   // `offset` is where the run starts; this piece starts after what came of
@@ -73,7 +83,8 @@ private:
 
 PartsAhead::PartsAhead(InputFile& whole, const TextOptions& options, unsigned workers,
                        uint64_t partSize)
-    : whole_(whole), options_(options), cuts_({{Encoding::Bytes8, &options_}}, whole, partSize),
+    : whole_(whole), options_(options), breaklessRuns_(!Accepts(options, '\n')),
+      cuts_({{Encoding::Bytes8, &options_}}, whole, partSize),
       // 64 chunks: 4 MiB of the parts' texts mapped ahead.
       supply_(TextBuffer::kDefaultChunkBytes, 64), limits_(Pack(LimitsOf(options))),
       slots_(workers + 1) {

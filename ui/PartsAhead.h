@@ -98,6 +98,9 @@ private:
 
   InputFile& whole_; // stays open until this object is gone
   const TextOptions options_;
+  // No run holds a line break unless the options let one in; the slices
+  // then need not look for breaks in each line.
+  const bool breaklessRuns_;
   SplitPoints cuts_;
   ChunkSupply supply_;
   std::atomic<uint64_t> limits_;
