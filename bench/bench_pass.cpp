@@ -1,6 +1,7 @@
 // One extraction pass into a document window, timed from ScanFile to the
 // caret at the start, next to GNU strings and siftwell-extract with the same
-// options (those of GNU strings -a -n 5) over the same file in the same run.
+// options (those of GNU strings -a -n 5) over the same file in the same run;
+// each the best of three.
 // Also the longest gap between two event pumps, in editor and in file mode;
 // then, with the result in the window, the keys and commands a user reaches
 // for first (each with its repaint), a Find Next of a needle that occurs
@@ -34,6 +35,7 @@
 #include <cstring>
 #include <functional>
 #include <malloc.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -139,6 +141,7 @@ bool SameFiles(const QString& one, const QString& other) {
 struct PassFigures {
   double seconds = 0;
   double longestGapMs = 0;
+  double cpuSeconds = 0;
   long textBytes = 0;
   bool caretAtStart = false;
 };
@@ -160,14 +163,36 @@ PassFigures TimePass(TRTFchild& window, bool askOutput) {
   QElapsedTimer t;
   t.start();
   sinceLast.start();
+  rusage before{};
+  getrusage(RUSAGE_SELF, &before);
   window.ScanFile(askOutput);
   figures.seconds = Seconds(t);
+  rusage after{};
+  getrusage(RUSAGE_SELF, &after);
+  const auto cpu = [](const rusage& r) {
+    return r.ru_utime.tv_sec + r.ru_stime.tv_sec + (r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
+  };
+  figures.cpuSeconds = cpu(after) - cpu(before);
   figures.longestGapMs =
       std::max(figures.longestGapMs, static_cast<double>(sinceLast.nsecsElapsed()) / 1e6);
   pumpProbe.stop();
   figures.textBytes = window.Edit()->Length();
   figures.caretAtStart = window.Edit()->Caret() == 0;
   return figures;
+}
+
+// The pass timed as its peers are, the best of three; the longest gap is the
+// longest of all three.
+PassFigures BestPass(TRTFchild& window, bool askOutput) {
+  PassFigures best = TimePass(window, askOutput);
+  for (int i = 1; i < 3; ++i) {
+    const PassFigures next = TimePass(window, askOutput);
+    const double longestGapMs = std::max(best.longestGapMs, next.longestGapMs);
+    if (next.seconds < best.seconds)
+      best = next;
+    best.longestGapMs = longestGapMs;
+  }
+  return best;
 }
 
 void PrintPeak(const char* what, long peak, double textMiB) {
@@ -218,12 +243,13 @@ void EditorMode(const QString& input, const QString& needle, double inputMB, dou
   window->resize(800, 600);
   window->show();
   window->OpenInput(input);
-  const PassFigures editor = TimePass(*window, false);
+  const PassFigures editor = BestPass(*window, false);
   const double textMiB = static_cast<double>(editor.textBytes) / (1 << 20);
   std::printf("%-44s %8.3f s  (%.0f MB/s; %.2f x siftwell-extract, %.3f x GNU strings)\n",
               "pass into the editor, ScanFile to caret at 0", editor.seconds,
               inputMB / editor.seconds, editor.seconds / extractNull, editor.seconds / stringsNull);
   std::printf("  %-42s %8.1f ms\n", "longest gap between two event pumps", editor.longestGapMs);
+  std::printf("  %-42s %8.3f s\n", "CPU time of the pass, all threads", editor.cpuSeconds);
   std::printf("  %-42s %8.1f MiB (caret at 0: %s)\n", "extracted text", textMiB,
               editor.caretAtStart ? "yes" : "NO");
   if (!passOnly)
@@ -243,12 +269,13 @@ void FileMode(const QString& input, BenchDialogs& dialogs, double inputMB, doubl
   window->show();
   window->OpenInput(input);
   dialogs.output = passOut;
-  const PassFigures file = TimePass(*window, true);
+  const PassFigures file = BestPass(*window, true);
   const double textMiB = static_cast<double>(file.textBytes) / (1 << 20);
   std::printf("%-44s %8.3f s  (%.0f MB/s; %.2f x siftwell-extract, %.3f x GNU strings)\n",
               "pass into a file, then loaded", file.seconds, inputMB / file.seconds,
               file.seconds / extractFile, file.seconds / stringsFile);
   std::printf("  %-42s %8.1f ms\n", "longest gap between two event pumps", file.longestGapMs);
+  std::printf("  %-42s %8.3f s\n", "CPU time of the pass, all threads", file.cpuSeconds);
   std::printf("  %-42s %8s\n", "output file equal to GNU strings' output",
               SameFiles(stringsOut, passOut) ? "yes" : "NO");
   PrintPeak("peak resident memory in file mode", PeakMiB(), textMiB);
