@@ -14,16 +14,26 @@ FileLineSink::~FileLineSink() {
 bool FileLineSink::Open(const std::string& path) {
   Close();
   error_ = 0;
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
-  if (fd < 0) {
-    error_ = errno;
+  const int fd = OpenFile(path, error_);
+  if (fd < 0)
     return false;
-  }
+  Adopt(fd);
+  return true;
+}
+
+int FileLineSink::OpenFile(const std::string& path, int& error) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
+  error = fd < 0 ? errno : 0;
+  return fd;
+}
+
+void FileLineSink::Adopt(int fd) {
+  Close();
+  error_ = 0;
   fd_ = fd;
   owned_ = true;
   struct stat info {};
   regular_ = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-  return true;
 }
 
 void FileLineSink::OpenDescriptor(int fd) {
@@ -167,16 +177,22 @@ bool FileLineSink::Flush() {
 }
 
 bool FileLineSink::Close() {
-  if (!IsOpen())
-    return error_ == 0;
-  Flush();
-  if (owned_ && ::close(fd_) != 0 && error_ == 0)
+  const int fd = Release();
+  if (fd >= 0 && ::close(fd) != 0 && error_ == 0)
     error_ = errno;
+  return error_ == 0;
+}
+
+int FileLineSink::Release() {
+  if (!IsOpen())
+    return -1;
+  Flush();
+  const int fd = owned_ ? fd_ : -1;
   fd_ = -1;
   taker_ = nullptr;
   owned_ = false;
   regular_ = false;
   pieceBytes_ = 0;
   buffer_.reset();
-  return error_ == 0;
+  return fd;
 }

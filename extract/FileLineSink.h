@@ -31,6 +31,12 @@ public:
 
   // Creates the file or empties it. False when it cannot be opened.
   bool Open(const std::string& path);
+  // Open in two steps, for a caller that must keep answering meanwhile:
+  // emptying a large file takes the file system a while. OpenFile only
+  // opens (any thread): the descriptor, or -1 with the error in `error`.
+  // Adopt then writes to that descriptor and closes it at the end.
+  static int OpenFile(const std::string& path, int& error);
+  void Adopt(int fd);
   // Writes to an open descriptor (standard output); it is not closed.
   void OpenDescriptor(int fd);
   // Hands each full buffer to `taker` instead of writing it.
@@ -55,6 +61,11 @@ public:
   bool Flush();
   // Flushes and closes. False when any write or the close failed.
   bool Close();
+  // Flushes and closes all but the descriptor, which the caller closes (on
+  // any thread: closing a file that was emptied and written again makes
+  // ext4 write it back). -1 when there is none to close. Error() keeps
+  // the writes' outcome.
+  int Release();
   bool Failed() const override { return error_ != 0; }
   int Error() const { return error_; }
 

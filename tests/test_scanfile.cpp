@@ -19,11 +19,14 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <fcntl.h>
 #include <functional>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -130,6 +133,7 @@ private slots:
   void directoryIsUnreadable();
   void unwritableOutputIsReported();
   void fullDiskIsReported();
+  void outputSlowToOpenLetsEventsRun();
   void partialOutputIsLoadedAndReported();
   void outputEqualToInputIsRefused();
   void loadAgainRepeatsAndDropsOutput();
@@ -418,6 +422,45 @@ void TestScanFile::fullDiskIsReported() {
   QCOMPARE(dialogs.messages[0].buttons, DialogService::Buttons::OkCancel);
   QCOMPARE(dialogs.messages[0].icon, DialogService::Icon::None);
   QCOMPARE(EditorText(w), QByteArray());
+  QVERIFY(!w.OutputFile().IsOpen());
+}
+
+void TestScanFile::outputSlowToOpenLetsEventsRun() {
+  // Opening the output can take a while (emptying a large file, or a pipe
+  // that waits for its reader); events keep coming meanwhile. Here only an
+  // event opens the pipe's reading end, which lets the open return; a
+  // thread does it after 3 s in case events stop, so the test never hangs.
+  FakeDialogService dialogs;
+  QVERIFY(WriteFile(Path("words.bin"), QByteArray("\x01Hello\x02World\x03")));
+  const QByteArray pipe = QFile::encodeName(Path("slow.out"));
+  QVERIFY(::mkfifo(pipe.constData(), 0600) == 0);
+  std::atomic<int> reader{-1};
+  std::atomic<bool> byEvent{false};
+  const auto openReader = [&](bool event) {
+    int none = -1;
+    const int fd = ::open(pipe.constData(), O_RDONLY | O_NONBLOCK);
+    if (!reader.compare_exchange_strong(none, fd))
+      ::close(fd);
+    else
+      byEvent = event;
+  };
+  QTimer::singleShot(50, [&] { openReader(true); });
+  std::thread fallback([&] {
+    for (int i = 0; i < 300 && reader < 0; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    openReader(false);
+  });
+  TRTFchild w;
+  w.OpenInput(Path("words.bin"));
+  dialogs.saveAnswers << Path("slow.out");
+  w.ScanFile(true);
+  fallback.join();
+  QVERIFY(byEvent);
+  char got[64] = {};
+  QCOMPARE(::read(reader, got, sizeof got), ssize_t(12));
+  QCOMPARE(QByteArray(got), QByteArray("Hello\nWorld\n"));
+  ::close(reader);
+  QVERIFY(dialogs.messages.isEmpty());
   QVERIFY(!w.OutputFile().IsOpen());
 }
 

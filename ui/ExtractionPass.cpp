@@ -18,8 +18,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <future>
 #include <stdexcept>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 // Events are pumped as soon as this much work has gone by, and whenever
@@ -109,10 +111,19 @@ bool ExtractionPass::SettleOutput(bool askOutput) {
     return false;
   }
   window_->SetOutputFileName(chosen);
-  if (!window_->OutputFile().Open(NativeName(chosen))) {
+  int error = 0;
+  const std::string path = NativeName(chosen);
+  const int fd = WhilePumping([path, &error] { return FileLineSink::OpenFile(path, error); });
+  if (!Alive()) {
+    if (fd >= 0)
+      ::close(fd);
+    return false;
+  }
+  if (fd < 0) {
     ReportPassFailure(window_, CouldntOpen(chosen), QStringLiteral("Error writing file"));
     return false;
   }
+  window_->OutputFile().Adopt(fd);
   window_->SetWriteToFile(true);
   return true;
 }
@@ -262,8 +273,11 @@ bool ExtractionPass::EndScan() {
   int writeError = 0;
   if (window_->WriteToFile()) {
     FileLineSink& output = window_->OutputFile();
-    if (!output.Close())
-      writeError = output.Error() != 0 ? output.Error() : EIO;
+    const int fd = output.Release();
+    const int closeError = fd < 0 ? 0 : WhilePumping([fd] { return ::close(fd) == 0 ? 0 : errno; });
+    if (!Alive())
+      return false;
+    writeError = output.Error() != 0 ? output.Error() : closeError;
     // A device or a pipe chosen as the output has nothing to read back
     // (/dev/full would give zeros without end).
     if (IsRegularFile(NativeName(window_->OutputFileName()))) {
@@ -311,6 +325,13 @@ bool ExtractionPass::TakeKept() {
       return false;
   }
   return true;
+}
+
+int ExtractionPass::WhilePumping(const std::function<int()>& call) {
+  std::future<int> done = std::async(std::launch::async, call);
+  while (done.wait_for(std::chrono::milliseconds(kPumpMs)) != std::future_status::ready)
+    PumpNow();
+  return done.get();
 }
 
 bool ExtractionPass::PumpWhenDue() {

@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,10 @@ private:
   bool PumpWhenDue();
   bool PumpNow();
   bool Alive() const { return !window_.isNull(); }
+  // Runs a file-system call that may take long (emptying or closing a large
+  // output file) on a thread of its own, with events pumped until it
+  // returns. `call` must not touch the window, which an event may destroy.
+  int WhilePumping(const std::function<int()>& call);
 
   // The scanner's line sink: the output file, or the editor.
   void Line(const char* data, std::size_t length, uint64_t offset) override;
