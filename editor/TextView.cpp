@@ -422,6 +422,12 @@ void TextView::Clear() {
   emit SelectionChanged();
 }
 
+TextBuffer TextView::TakeText() {
+  TextBuffer text(std::move(text_));
+  Clear(); // a moved-from buffer keeps its counts
+  return text;
+}
+
 void TextView::SetText(TextBuffer text, int64_t caret) {
   text_ = std::move(text);
   columns_.Clear();

@@ -117,6 +117,8 @@ public:
   // Not undoable: the text is emptied, or added to at its end; the caret
   // stays where it is.
   void Clear();
+  // Clear, with the text handed to the caller (to be freed elsewhere).
+  TextBuffer TakeText();
   void Append(const char* data, std::size_t length);
   // The same with a text made apart, whose bytes are not copied.
   void AppendText(TextBuffer&& text);

@@ -10,8 +10,11 @@
 #include "ui/TScanDlg.h"
 #include "ui/TextEditor.h"
 
+#include <QClipboard>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <QPointer>
 #include <QPushButton>
 #include <QRandomGenerator>
@@ -137,6 +140,7 @@ private slots:
   void partialOutputIsLoadedAndReported();
   void outputEqualToInputIsRefused();
   void loadAgainRepeatsAndDropsOutput();
+  void reloadLeavesWhatWasCopied();
   void progressAdvances_data();
   void progressAdvances();
   void passesRunOneAtATime();
@@ -535,6 +539,30 @@ void TestScanFile::loadAgainRepeatsAndDropsOutput() {
   QCOMPARE(dialogs.saveProposals.last(), Path("first.txt"));
   QCOMPARE(ReadAll(Path("second.txt")), QByteArray("Lines\r\nwords\r\nrepeat"));
   QCOMPARE(ReadAll(Path("first.txt")), QByteArray("Lines\nwords\nrepeat\n"));
+}
+
+void TestScanFile::reloadLeavesWhatWasCopied() {
+  // A new pass lets go of the last result elsewhere; the copy on the
+  // clipboard, which shares its bytes, keeps them, and the editor starts
+  // empty, its undo history gone.
+  FakeDialogService dialogs;
+  QVERIFY(WriteFile(Path("again.bin"), "Hello\x01World"));
+  TRTFchild w;
+  w.show();
+  w.OpenInput(Path("again.bin"));
+  w.ScanFile(false);
+  w.Edit()->setFocus();
+  QTest::keyClicks(w.Edit()->focusProxy(), "X");
+  w.EditSelectAllItemClick();
+  w.EditCopyItemClick();
+  QVERIFY(WriteFile(Path("again.bin"), "Other\x01Words\x02!"));
+  Item(&w, "Reload")->trigger();
+  QCOMPARE(EditorText(w), QByteArray("Other\nWords"));
+  QCOMPARE(w.Edit()->LineCount(), int64_t(2));
+  QCOMPARE(QGuiApplication::clipboard()->mimeData()->data(QStringLiteral("text/plain")),
+           QByteArray("XHello\nWorld"));
+  w.EditUndoItemClick();
+  QCOMPARE(EditorText(w), QByteArray("Other\nWords"));
 }
 
 void TestScanFile::progressAdvances_data() {

@@ -719,6 +719,18 @@ void TestTextView::notUndoableChangesEmptyTheHistory() {
   view->Clear();
   QCOMPARE(view->Length(), 0);
   QCOMPARE(view->Caret(), 0);
+  // Taking the text empties the view as Clear does.
+  view->Append("kept", 4);
+  QTest::keyClicks(view.get(), "y");
+  QVERIFY(view->CanUndo());
+  const TextBuffer taken = view->TakeText();
+  QCOMPARE(taken.Text(), std::string("ykept"));
+  QCOMPARE(view->Length(), 0);
+  QCOMPARE(view->LineCount(), 1);
+  QVERIFY(!view->CanUndo());
+  view->Append("new\nline", 8);
+  QCOMPARE(All(*view), std::string("new\nline"));
+  QCOMPARE(view->LineCount(), 2);
 }
 
 void TestTextView::copyPutsASnapshotOnTheClipboard() {

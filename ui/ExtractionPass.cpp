@@ -140,6 +140,16 @@ bool ExtractionPass::Scan(InputFile& input) {
   dialog_.show();
 
   ScanCancelled = false;
+  // The last result is let go of before this pass makes its own, so that
+  // its memory serves again, and on a thread of its own: handing 354 MiB
+  // back to the system took 40 ms.
+  TextBuffer last = editor_.TakeText();
+  WhilePumping([&last] {
+    last.Clear();
+    return 0;
+  });
+  if (!Alive())
+    return false;
   output_ = window_->WriteToFile() ? &window_->OutputFile() : nullptr;
   inPieces_ = false;
   scanner_.ResetScanner();

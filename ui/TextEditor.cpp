@@ -177,6 +177,10 @@ int64_t TextEditor::ReplaceAll(const TextSearch& search, int64_t from,
   return caret;
 }
 
+TextBuffer TextEditor::TakeText() {
+  return view_->TakeText();
+}
+
 void TextEditor::BeginFill() {
   view_->Clear();
   view_->BeginGrowth();

@@ -81,6 +81,9 @@ public:
   // (`from` when there was none).
   int64_t ReplaceAll(const TextSearch& search, int64_t from, const QByteArray& replacement);
 
+  // Empties the editor, undo history included, and hands its text over, to
+  // be freed elsewhere.
+  TextBuffer TakeText();
   // A fill by an extraction pass: the text is cleared, and until EndFill
   // the appended text is neither undoable nor notified piece by piece.
   void BeginFill();
