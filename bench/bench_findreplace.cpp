@@ -1,6 +1,6 @@
 // Find and replace in a real document window, each beside a plain in-memory
 // peer over the same bytes in the same run:
-// - Replace All over a document with 100,000 matches (target: at most 2 s),
+// - Replace All over a document with 100,000 matches (target: under 1 s),
 //   beside QByteArray::replace;
 // - one Find Next over a 40 MB document whose only match is at its end
 //   (target: at most 100 ms), beside QByteArray::indexOf and a
