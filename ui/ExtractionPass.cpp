@@ -64,6 +64,10 @@ ExtractionPass::~ExtractionPass() {
 }
 
 bool ExtractionPass::Run(bool askOutput) {
+  // From here on, events are pumped at least every kPumpMs; what the pass
+  // does before its scan (opening the output, freeing the last result)
+  // counts too.
+  clock_.start();
   // The input is opened first, but an unreadable one is reported only after
   // the output file has been settled. A pipe or device is opened and read
   // without blocking, so that the program never waits on it unanswering. A
@@ -159,7 +163,6 @@ bool ExtractionPass::Scan(InputFile& input) {
   keptWhole_ = false;
   owedBreak_ = midLine_ = false;
   gone_ = false;
-  clock_.start();
   const unsigned cores = std::thread::hardware_concurrency();
   if (SplitPoints::WorthCutting(input, cores))
     return ScanInParts(input, cores);
