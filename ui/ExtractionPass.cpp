@@ -115,9 +115,11 @@ bool ExtractionPass::SettleOutput(bool askOutput) {
     return false;
   }
   window_->SetOutputFileName(chosen);
-  int error = 0;
   const std::string path = NativeName(chosen);
-  const int fd = WhilePumping([path, &error] { return FileLineSink::OpenFile(path, error); });
+  const int fd = WhilePumping([path] {
+    int error = 0;
+    return FileLineSink::OpenFile(path, error);
+  });
   if (!Alive()) {
     if (fd >= 0)
       ::close(fd);

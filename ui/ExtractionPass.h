@@ -69,9 +69,10 @@ private:
   bool PumpWhenDue();
   bool PumpNow();
   bool Alive() const { return !window_.isNull(); }
-  // Runs a file-system call that may take long (emptying or closing a large
-  // output file) on a thread of its own, with events pumped until it
-  // returns. `call` must not touch the window, which an event may destroy.
+  // Runs work that may take long (emptying or closing a large output file,
+  // freeing the last result) on a thread of its own, with events pumped
+  // until it returns. `call` must not touch the window, which an event may
+  // destroy.
   int WhilePumping(const std::function<int()>& call);
 
   // The scanner's line sink: the output file, or the editor.
