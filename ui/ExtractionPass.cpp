@@ -355,10 +355,6 @@ bool ExtractionPass::PumpWhenDue() {
 
 bool ExtractionPass::PumpNow() {
   clock_.restart();
-  return Pump();
-}
-
-bool ExtractionPass::Pump() {
   AppendPending();
   QCoreApplication::processEvents();
   return Alive();

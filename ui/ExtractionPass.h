@@ -63,11 +63,9 @@ private:
   bool LoadOutputFile();
   // Appends the lines collected since the last pump, then lets events run.
   // False when an event destroyed the window.
-  bool Pump();
-  // Pump once kPumpMs have gone by since the last one, or now; the same
-  // result.
-  bool PumpWhenDue();
   bool PumpNow();
+  // The same once kPumpMs have gone by since the last pump; true before.
+  bool PumpWhenDue();
   bool Alive() const { return !window_.isNull(); }
   // Runs work that may take long (emptying or closing a large output file,
   // freeing the last result) on a thread of its own, with events pumped
