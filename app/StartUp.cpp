@@ -27,7 +27,12 @@ void StartUp(const QList<QByteArray>& commandLineFiles) {
   ScanDlg = new TScanDlg;
   Options = new TOptions;
   const std::unique_ptr<VersionRecord> record = TextVersionRecord::Program();
-  MyAboutBox = new TMyAboutBox(record.get(), [] { MainForm->PostInit(); });
+  // The box is known by its name before the command-line passes run, so
+  // that About works during them as during any other pass.
+  MyAboutBox = new TMyAboutBox(record.get(), [](TMyAboutBox& box) {
+    MyAboutBox = &box;
+    MainForm->PostInit();
+  });
 }
 
 void ShutDown() {

@@ -27,7 +27,7 @@ struct Made {
 Made MakeBox(const VersionRecord* record) {
   Made made;
   int* counter = &made.postInits;
-  made.box = std::make_unique<TMyAboutBox>(record, [counter] { ++*counter; });
+  made.box = std::make_unique<TMyAboutBox>(record, [counter](TMyAboutBox&) { ++*counter; });
   return made;
 }
 
@@ -111,7 +111,7 @@ private slots:
     FakeDialogService dialogs;
     const TextVersionRecord record(QByteArray("\\VarFileInfo\\Translation=040904E4\n"
                                               "\\StringFileInfo\\040904E4\\ProductName=X\n"));
-    TMyAboutBox box(&record, [] { throw std::runtime_error("Cannot open file"); });
+    TMyAboutBox box(&record, [](TMyAboutBox&) { throw std::runtime_error("Cannot open file"); });
     QCOMPARE(box.windowTitle(), QStringLiteral("About X"));
     QCOMPARE(dialogs.messages.size(), 1);
     QCOMPARE(dialogs.messages.at(0).text, QStringLiteral("Cannot open file."));

@@ -14,15 +14,19 @@
 #include "ui/TRTFchild.h"
 #include "ui/TScanDlg.h"
 #include "ui/TextEditor.h"
+#include "ui/TextVersionRecord.h"
 
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <QtTest>
 #include <fcntl.h>
 #include <stdexcept>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -149,6 +153,51 @@ private slots:
     QCOMPARE(child->Caption(), shown);
     QCOMPARE(ScanDlg->From->text(), shown);
     ::unlink(name.constData());
+  }
+
+  void aboutWorksDuringACommandLinePass() {
+    // A pipe whose writer sends a line and stays open keeps the command-line
+    // pass running; About must show the box, with its texts and font as
+    // they are after start-up, in its middle.
+    FakeDialogService dialogs;
+    const QByteArray fifo = QFile::encodeName(dir.filePath(QStringLiteral("about.fifo")));
+    ::unlink(fifo.constData());
+    QVERIFY(::mkfifo(fifo.constData(), 0600) == 0);
+    const int writer = ::open(fifo.constData(), O_RDWR | O_NONBLOCK);
+    QVERIFY(writer >= 0);
+    QVERIFY(::write(writer, "hello\n", 6) == 6);
+    bool passShown = false;
+    bool boxShown = false;
+    QString title;
+    QList<QFont> fonts;
+    QTimer::singleShot(300, [&] {
+      passShown = ScanDlg && ScanDlg->isVisible();
+      QTimer::singleShot(100, [&] {
+        if (!MyAboutBox)
+          return;
+        boxShown = MyAboutBox->isVisible();
+        title = MyAboutBox->windowTitle();
+        for (const QLabel* label :
+             {MyAboutBox->Name, MyAboutBox->Version, MyAboutBox->Copyright, MyAboutBox->email})
+          fonts.append(label->font());
+        MyAboutBox->accept();
+      });
+      QTest::mouseClick(MainForm->AboutBtn(), Qt::LeftButton);
+      ScanCancelled = true;
+    });
+    QTimer::singleShot(10000, [] { ScanCancelled = true; });
+    StartUp({fifo});
+    ::close(writer);
+    QVERIFY(passShown);
+    QVERIFY(boxShown);
+    QCOMPARE(title, QStringLiteral("About Sift Well"));
+    const std::unique_ptr<VersionRecord> record = TextVersionRecord::Program();
+    const TMyAboutBox fitted(record.get(), {});
+    QCOMPARE(fonts, QList<QFont>({fitted.Name->font(), fitted.Version->font(),
+                                  fitted.Copyright->font(), fitted.email->font()}));
+    QCOMPARE(EditorText(*MainForm->Children().at(0)), QByteArray("hello"));
+    QVERIFY(dialogs.messages.isEmpty());
+    ::unlink(fifo.constData());
   }
 
   void errorsEscapingAHandlerAreShownAndTheLoopGoesOn() {

@@ -33,8 +33,7 @@ QLabel* MakeLabel(QWidget* parent, const QRect& geometry, const QString& text,
 }
 } // namespace
 
-TMyAboutBox::TMyAboutBox(const VersionRecord* record, const std::function<void()>& postInit,
-                         QWidget* parent)
+TMyAboutBox::TMyAboutBox(const VersionRecord* record, const PostInit& postInit, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
   createControls();
   // As with any window's creation handler, an error in it is shown and ends
@@ -44,8 +43,8 @@ TMyAboutBox::TMyAboutBox(const VersionRecord* record, const std::function<void()
   } catch (const std::exception& e) {
     ShowErrorBox(QString::fromStdString(e.what()));
   }
-  // Once the record's texts are in, since they are captions too.
-  fitFont();
+  if (!fitted_)
+    fitFont();
 }
 
 void TMyAboutBox::createControls() {
@@ -106,9 +105,22 @@ void TMyAboutBox::fitFont() {
   fitter.Add(email, link);
   fitter.Add(homepage, link);
   fitter.Fit();
+  fitted_ = true;
 }
 
-void TMyAboutBox::FormCreate(const VersionRecord* record, const std::function<void()>& postInit) {
+void TMyAboutBox::FormCreate(const VersionRecord* record, const PostInit& postInit) {
+  readRecord(record);
+  Icon->setPixmap(QApplication::windowIcon().pixmap(32, 32));
+  email->setCursor(Qt::PointingHandCursor);
+  homepage->setCursor(Qt::PointingHandCursor);
+  // Once the record's texts are in, since they are captions too; and before
+  // the command-line passes, during which the box may be shown.
+  fitFont();
+  if (postInit)
+    postInit(*this);
+}
+
+void TMyAboutBox::readRecord(const VersionRecord* record) {
   QList<VersionRecord::Translation> translations;
   if (record && record->QueryTranslations(translations) && !translations.isEmpty()) {
     // Only the first language and code page pair is read.
@@ -130,13 +142,6 @@ void TMyAboutBox::FormCreate(const VersionRecord* record, const std::function<vo
     if (record->QueryString(table + QStringLiteral("Comments"), value) && !value.isEmpty())
       Freeware->setText(value);
   }
-
-  Icon->setPixmap(QApplication::windowIcon().pixmap(32, 32));
-  email->setCursor(Qt::PointingHandCursor);
-  homepage->setCursor(Qt::PointingHandCursor);
-
-  if (postInit)
-    postInit();
 }
 
 void TMyAboutBox::emailClick() {

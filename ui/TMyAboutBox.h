@@ -14,10 +14,14 @@ class VersionRecord;
 class TMyAboutBox : public QDialog {
   Q_OBJECT
 public:
+  // Runs last in the box's creation and is handed the box, whose texts and
+  // font are final by then: what it starts (the command-line passes) may
+  // already show the box.
+  using PostInit = std::function<void(TMyAboutBox&)>;
+
   // `record` may be nullptr (no record); `postInit` runs last, whether or not
   // a record was found. Neither is kept.
-  TMyAboutBox(const VersionRecord* record, const std::function<void()>& postInit,
-              QWidget* parent = nullptr);
+  TMyAboutBox(const VersionRecord* record, const PostInit& postInit, QWidget* parent = nullptr);
 
   static const char* const EmailAddress;
   static const char* const HomePageAddress;
@@ -44,7 +48,10 @@ protected:
 private:
   void createControls();
   void fitFont();
-  void FormCreate(const VersionRecord* record, const std::function<void()>& postInit);
+  void readRecord(const VersionRecord* record);
+  void FormCreate(const VersionRecord* record, const PostInit& postInit);
+
+  bool fitted_ = false;
 };
 
 // The one about box of the program, made at start-up.
