@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QtTest>
 #include <climits>
 
@@ -23,6 +24,8 @@ private slots:
   void cancelByClickEnterAndEsc();
   void titleBarCloseOnlyHides();
   void takesTheFocusBackWhileShown();
+  void takesTheFocusWhenShown();
+  void takesTheFocusBackWhenAModalBoxCloses();
   void progressKeepsAdvancesBeyondIntRange();
   void captionsFitInOneFont();
 };
@@ -127,6 +130,53 @@ void TestScanDlg::takesTheFocusBackWhileShown() {
   QVERIFY(QTest::qWaitForWindowActive(&other));
   QCoreApplication::processEvents();
   QCOMPARE(QApplication::activeWindow(), &other);
+}
+
+void TestScanDlg::takesTheFocusWhenShown() {
+  // Keys typed right after a pass starts go to the dialog, not to the
+  // window that was active.
+  QWidget other;
+  QLineEdit* typing = new QLineEdit(&other);
+  other.setGeometry(600, 600, 200, 100);
+  other.show();
+  other.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&other));
+  typing->setFocus();
+  TScanDlg dlg;
+  dlg.show();
+  QTRY_COMPARE(QApplication::activeWindow(), &dlg);
+  QCOMPARE(QApplication::focusWidget(), dlg.CancelOp);
+  QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("abc"));
+  QVERIFY(typing->text().isEmpty());
+}
+
+void TestScanDlg::takesTheFocusBackWhenAModalBoxCloses() {
+  // A modal box opened during a pass keeps the focus while it is up; once
+  // it closes, the window the focus falls back to hands it on to the dialog.
+  TScanDlg dlg;
+  QWidget other;
+  other.setGeometry(600, 600, 200, 100);
+  other.show();
+  dlg.show();
+  QVERIFY(QTest::qWaitForWindowActive(&dlg));
+  bool boxHadIt = false;
+  QTimer::singleShot(0, [&] {
+    QDialog* box = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    QVERIFY(box);
+    QTRY_COMPARE(QApplication::activeWindow(), box);
+    QTest::qWait(50);
+    boxHadIt = QApplication::activeWindow() == box;
+    box->accept();
+  });
+  QDialog modal;
+  modal.setGeometry(300, 300, 100, 50);
+  modal.exec();
+  QVERIFY(boxHadIt);
+  // As the window system does when a box closes: its parent, or the window
+  // under it, becomes active.
+  other.activateWindow();
+  QTRY_COMPARE(QApplication::activeWindow(), &dlg);
+  QCOMPARE(QApplication::focusWidget(), dlg.CancelOp);
 }
 
 void TestScanDlg::progressKeepsAdvancesBeyondIntRange() {

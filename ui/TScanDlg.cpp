@@ -11,6 +11,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
+#include <QWindow>
 #include <climits>
 
 bool ScanCancelled = false;
@@ -54,6 +55,13 @@ TScanDlg::TScanDlg(QWidget* parent)
   setTabOrder(Progress, CancelOp);
   SetProgress(10, 1, 0);
   fitFont();
+  // A modal box opened during a pass keeps the focus while it is up; when it
+  // closes, the window system activates another window of the program, and
+  // the dialog never hears of it, as it was not the active one.
+  connect(qApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow* now) {
+    if (now && isVisible() && now != windowHandle())
+      TakeFocusBackLater();
+  });
 }
 
 void TScanDlg::fitFont() {
@@ -113,6 +121,10 @@ void TScanDlg::FormDeactivate() {
 void TScanDlg::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   FormShow();
+  // Keys typed right after a pass starts belong to the dialog, not to the
+  // window that was active.
+  activateWindow();
+  raise();
   CancelOp->setFocus();
 }
 
@@ -123,14 +135,17 @@ void TScanDlg::hideEvent(QHideEvent* event) {
 
 void TScanDlg::changeEvent(QEvent* event) {
   QDialog::changeEvent(event);
-  if (event->type() == QEvent::ActivationChange && !isActiveWindow() && isVisible()) {
-    // Taken back once the activation change has settled, or the window
-    // system may hand the focus on again right after.
-    QTimer::singleShot(0, this, [this] {
-      if (!isActiveWindow())
-        FormDeactivate();
-    });
-  }
+  if (event->type() == QEvent::ActivationChange && !isActiveWindow() && isVisible())
+    TakeFocusBackLater();
+}
+
+void TScanDlg::TakeFocusBackLater() {
+  // Once the activation change has settled, or the window system may hand
+  // the focus on again right after.
+  QTimer::singleShot(0, this, [this] {
+    if (!isActiveWindow())
+      FormDeactivate();
+  });
 }
 
 void TScanDlg::closeEvent(QCloseEvent* event) {

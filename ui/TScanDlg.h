@@ -48,6 +48,8 @@ private:
   void FormShow();
   void FormHide();
   void FormDeactivate();
+  void TakeFocusBackLater();
+
   void ShowPosition();
   void fitFont();
 
