@@ -271,6 +271,7 @@ void TextView::Splice(std::size_t from, std::size_t to, const TextPiece& inserte
     text_.Erase(from, to);
   inserted.InsertInto(text_, from);
   columns_.Replaced(from, to - from, inserted.Size(), plain);
+  pieces_.Replaced(from, to - from, inserted.Size());
 }
 
 void TextView::Edit(const TextPiece& inserted, bool typed) {
@@ -413,6 +414,7 @@ void TextView::Redo() {
 
 void TextView::Clear() {
   text_.Clear();
+  pieces_.Clear();
   columns_.Clear();
   history_.Clear();
   widest_ = 0;
@@ -430,6 +432,9 @@ TextBuffer TextView::TakeText() {
 
 void TextView::SetText(TextBuffer text, int64_t caret) {
   text_ = std::move(text);
+  // Where a run's pieces went in a text made elsewhere is not known; none
+  // of the user's text is ever taken for them.
+  pieces_.Clear();
   columns_.Clear();
   history_.Clear();
   widest_ = 0;
@@ -451,6 +456,28 @@ void TextView::AppendText(TextBuffer&& text) {
   const int64_t lastBefore = LineCount() - 1;
   text_.AppendBuffer(std::move(text));
   Appended(lastBefore);
+}
+
+void TextView::AppendPiece(const char* data, std::size_t length) {
+  pieces_.Add(text_.Size(), length);
+  Append(data, length);
+}
+
+void TextView::DropPieces() {
+  const std::vector<TrackedRanges::Range> ranges = pieces_.Ranges();
+  if (ranges.empty())
+    return;
+  for (auto range = ranges.rbegin(); range != ranges.rend(); ++range) {
+    Splice(range->from, range->to, TextPiece());
+    anchor_ = TrackedRanges::AfterRemoving(anchor_, *range);
+    caret_ = TrackedRanges::AfterRemoving(caret_, *range);
+  }
+  pieces_.Clear();
+  history_.Clear();
+  TextHasChanged();
+  // The text changed under the caret, which is news even where it stays;
+  // the view stays where the user has it.
+  emit SelectionChanged();
 }
 
 void TextView::Appended(int64_t lastBefore) {

@@ -14,6 +14,7 @@
 #include "editor/LinePainter.h"
 #include "editor/ScrollMapping.h"
 #include "text/TextBuffer.h"
+#include "text/TrackedRanges.h"
 
 #include <QAbstractScrollArea>
 #include <QByteArray>
@@ -129,6 +130,12 @@ public:
   // Not undoable: the whole text replaced by `text` (made elsewhere, say by
   // Replace All), the caret at `caret`, the view where it was.
   void SetText(TextBuffer text, int64_t caret);
+  // A run that may yet be rejected comes in pieces, appended as Append
+  // does; they are followed through the user's edits until they are kept
+  // or dropped, wherever they then stand. Dropping is not undoable.
+  void AppendPiece(const char* data, std::size_t length);
+  void DropPieces();
+  void KeepPieces() { pieces_.Clear(); }
 
   // Keys that belong to menu items, which the view must leave alone.
   void ReserveKeys(const QList<QKeySequence>& keys);
@@ -224,6 +231,7 @@ private:
   int64_t PaintComposingLine(QPainter& painter, int64_t row, const LinePainter::Colors& colors);
 
   TextBuffer text_;
+  TrackedRanges pieces_; // of a run that may yet be dropped
   std::unique_ptr<ChunkSupply> supply_; // text_'s, between BeginGrowth and EndGrowth
   mutable LineColumns columns_;
   EditHistory history_;

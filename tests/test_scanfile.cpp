@@ -146,8 +146,11 @@ private slots:
   void passesRunOneAtATime();
   void longRunComesInPieces_data();
   void longRunComesInPieces();
+  void rejectedRunLeavesTheUsersEdits();
   void largeFileOnAllCores_data();
   void largeFileOnAllCores();
+  void cancelInPartsKeepsTheRunsLineBreak_data();
+  void cancelInPartsKeepsTheRunsLineBreak();
 };
 
 void TestScanFile::editorModeGivesLinesAndCaretAtStart() {
@@ -683,6 +686,49 @@ void TestScanFile::longRunComesInPieces() {
   QVERIFY(dialogs.messages.isEmpty());
 }
 
+void TestScanFile::rejectedRunLeavesTheUsersEdits() {
+  // A long run is shown as it comes; the user edits the document meanwhile,
+  // at its end (after the run's first pieces) and at its start, and then
+  // raises MinChar past the run, which more pieces follow. When the run
+  // ends and is rejected, its pieces go wherever they stand, and the
+  // user's text stays.
+  FakeDialogService dialogs;
+  const QByteArray first = "Keeper\x01" + QByteArray(32 << 10, 'A');
+  const int fd = MakeFifo(QStringLiteral("rejected"), first);
+  QVERIFY(fd >= 0);
+  TRTFchild w;
+  w.show();
+  w.OpenInput(Path("rejected"));
+  TextEditor& editor = *w.Edit();
+  int pumps = 0;
+  bool edited = false;
+  std::function<void()> act = [&] {
+    if (!edited && editor.Length() < first.size() && ++pumps < 500) {
+      QTimer::singleShot(1, act);
+      return;
+    }
+    if (edited) {
+      ::close(fd);
+      return;
+    }
+    edited = true;
+    editor.GoTo(editor.Length());
+    editor.ReplaceSelection("zz", TextEditor::Recording::Undoable);
+    editor.GoTo(0);
+    editor.ReplaceSelection("hello", TextEditor::Recording::Undoable);
+    GlobalTextOptions().MinChar = UINT32_MAX;
+    const QByteArray more(16 << 10, 'A');
+    QCOMPARE(::write(fd, more.constData(), more.size()), ssize_t(more.size()));
+    // The pass takes the new pieces in before the pipe closes.
+    QTimer::singleShot(200, act);
+  };
+  QTimer::singleShot(0, act);
+  w.ScanFile(false);
+  QVERIFY(edited);
+  QCOMPARE(EditorText(w), QByteArray("helloKeeperzz"));
+  QVERIFY(dialogs.messages.isEmpty());
+}
+
 void TestScanFile::largeFileOnAllCores_data() {
   QTest::addColumn<QString>("event");
   QTest::addColumn<uint32_t>("maxChar");
@@ -791,6 +837,52 @@ void TestScanFile::largeFileOnAllCores() {
     ++from;
   QVERIFY(from < after.size());
   QCOMPARE(text, whole + "\n" + Joined(after, from));
+}
+
+void TestScanFile::cancelInPartsKeepsTheRunsLineBreak_data() {
+  QTest::addColumn<bool>("toFile");
+  QTest::newRow("editor") << false;
+  QTest::newRow("file") << true;
+}
+
+void TestScanFile::cancelInPartsKeepsTheRunsLineBreak() {
+  // One run of 40 MiB whose every fourth byte is a line break of its own
+  // (Other holds it): it comes in slices that end at block bounds, each
+  // after such a break. A Cancel keeps exactly the bytes scanned up to it,
+  // that last break included.
+  QFETCH(bool, toFile);
+  FakeDialogService dialogs;
+  GlobalTextOptions().Other = "\n";
+  const QByteArray input = QByteArray("aaa\n").repeated(10 << 20);
+  QVERIFY(WriteFile(Path("breaks.bin"), input));
+  TRTFchild w;
+  w.OpenInput(Path("breaks.bin"));
+  auto* view = w.Edit()->findChild<TextView*>();
+  QObject::connect(view, &TextView::TextChanged, [&] {
+    if (!toFile && w.Edit()->Length() >= (20 << 20) - 1)
+      ScanCancelled = true;
+  });
+  QTimer written;
+  QObject::connect(&written, &QTimer::timeout, [&] {
+    if (QFileInfo(Path("breaks.txt")).size() >= (20 << 20) - 1)
+      ScanCancelled = true;
+  });
+  if (toFile) {
+    dialogs.saveAnswers << Path("breaks.txt");
+    written.start(1);
+  }
+  w.ScanFile(toFile);
+  QVERIFY(ScanCancelled);
+  QByteArray text = EditorText(w);
+  if (toFile) {
+    QCOMPARE(ReadAll(Path("breaks.txt")), text);
+    // The run, and the line break that ends every line of a file.
+    QVERIFY(text.endsWith('\n'));
+    text.chop(1);
+  }
+  QVERIFY(text.size() >= (20 << 20) - 1 && text.size() < input.size());
+  QCOMPARE(text.size() % 4, 0);
+  QVERIFY(text == input.left(text.size()));
 }
 
 QTEST_MAIN(TestScanFile)

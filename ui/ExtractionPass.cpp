@@ -209,7 +209,7 @@ bool ExtractionPass::ScanInParts(InputFile& input, unsigned workers) {
     }
     checked = true;
     if (!taken.end) {
-      TakeSlice(std::move(taken.text));
+      TakeSlice(std::move(taken.text), taken.midRun);
       if (output_ && output_->Failed()) {
         keptWhole_ = false; // what was written is loaded, as in one piece
         return true;
@@ -233,10 +233,11 @@ bool ExtractionPass::ScanInParts(InputFile& input, unsigned workers) {
   return true;
 }
 
-void ExtractionPass::TakeSlice(TextBuffer&& slice) {
+void ExtractionPass::TakeSlice(TextBuffer&& slice, bool midRun) {
   if (slice.Empty())
     return;
-  midLine_ = slice.At(slice.Size() - 1) != '\n';
+  // Told, not guessed from the last byte: a run may hold line breaks.
+  midLine_ = midRun;
   if (output_) {
     slice.VisitRange(0, slice.Size(), [this](const char* data, std::size_t length) {
       output_->Write(data, length);
@@ -383,33 +384,30 @@ void ExtractionPass::Piece(const char* data, std::size_t length, uint64_t offset
   }
   if (!inPieces_) {
     inPieces_ = true;
-    pieceBytes_ = 0;
-    if (!pending_.empty() || editor_.Length() > 0) {
-      pending_.push_back('\n');
-      pieceBytes_ = 1;
-    }
     AppendPending();
+    // The line break before the run goes with it, should it be dropped.
+    if (editor_.Length() > 0)
+      editor_.AppendPiece("\n", 1);
   }
   // Straight into the editor: a long run is copied once, not first into
   // the pending lines (which would grow to its size) and then again.
-  editor_.Append(data, length);
-  pieceBytes_ += length;
+  editor_.AppendPiece(data, length);
 }
 
 void ExtractionPass::EndPieces() {
   inPieces_ = false;
   if (output_)
     output_->EndPieces();
+  else
+    editor_.KeepPieces();
 }
 
 void ExtractionPass::DropPieces() {
   inPieces_ = false;
-  if (output_) {
+  if (output_)
     output_->DropPieces();
-    return;
-  }
-  // The pieces, and the line break before them, are all in the editor.
-  editor_.TakeBack(static_cast<int64_t>(pieceBytes_));
+  else
+    editor_.DropPieces(); // wherever the user's edits have moved them
 }
 
 bool ExtractionPass::Failed() const {

@@ -51,8 +51,8 @@ private:
   // the scan must stop: cancelled, or the window gone.
   bool Progress(uint64_t examined, bool idle);
   // A slice of a part's lines: into the editor, or written to the output
-  // file and kept for the editor.
-  void TakeSlice(TextBuffer&& slice);
+  // file and kept for the editor. `midRun`: it ends inside a run.
+  void TakeSlice(TextBuffer&& slice, bool midRun);
   // Where a pass in parts stops early; false when the window is gone.
   bool StopInParts();
   // The kept text into the editor, in place of reading the output file
@@ -108,10 +108,8 @@ private:
   bool owedBreak_ = false;
   std::vector<TextBuffer> kept_;
   bool keptWhole_ = false;
-  // The bytes of the line that comes in pieces, its line break included;
-  // they go straight into the editor.
+  // A line comes in pieces, straight into the editor.
   bool inPieces_ = false;
-  uint64_t pieceBytes_ = 0;
 };
 
 // The two open failures of a pass: a message box with OK and Cancel whose

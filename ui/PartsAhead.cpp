@@ -35,10 +35,10 @@ public:
   // The last slice is handed over with the part's end.
   void HandRest(uint64_t stop) {
     text_.SetSupply(nullptr);
-    owner_.Hand(slot_, std::move(text_), stop);
+    owner_.Hand(slot_, {std::move(text_), stop, pieceBytes_ > 0});
   }
   void Line(const char* data, std::size_t length, uint64_t offset) override {
-    Room(offset);
+    Room(offset, false);
     if (owner_.breaklessRuns_)
       text_.AppendBreaklessLine(data, length);
     else
@@ -48,7 +48,7 @@ public:
   // `offset` is where the run starts; this piece starts after what came of
   // it before.
   void Piece(const char* data, std::size_t length, uint64_t offset) override {
-    Room(offset + pieceBytes_);
+    Room(offset + pieceBytes_, pieceBytes_ > 0);
     text_.Append(data, length);
     pieceBytes_ += length;
   }
@@ -65,13 +65,13 @@ public:
 
 private:
   // Hands the slice over once it is full; `offset`: where the bytes about
-  // to come lie, from the part's start.
-  void Room(uint64_t offset) {
+  // to come lie, from the part's start; `midRun`: they go on a run.
+  void Room(uint64_t offset, bool midRun) {
     if (text_.Size() < kSliceBytes)
       return;
     TextBuffer full(std::move(text_));
     text_ = TextBuffer();
-    owner_.Hand(slot_, std::move(full), start_ + offset);
+    owner_.Hand(slot_, {std::move(full), start_ + offset, midRun});
   }
 
   PartsAhead& owner_;
@@ -118,8 +118,9 @@ bool PartsAhead::Take(std::size_t index, int waitMs, Taken& taken) {
   taken.start = slot.start;
   taken.limits = slot.limits;
   if (!slot.slices.empty()) {
-    taken.text = std::move(slot.slices.front().first);
-    taken.upTo = slot.slices.front().second;
+    taken.text = std::move(slot.slices.front().text);
+    taken.upTo = slot.slices.front().upTo;
+    taken.midRun = slot.slices.front().midRun;
     slot.slices.pop_front();
     return true;
   }
@@ -134,12 +135,12 @@ bool PartsAhead::Take(std::size_t index, int waitMs, Taken& taken) {
   return true;
 }
 
-void PartsAhead::Hand(Slot& slot, TextBuffer&& slice, uint64_t upTo) {
-  if (slice.Empty())
+void PartsAhead::Hand(Slot& slot, Slot::Slice&& slice) {
+  if (slice.text.Empty())
     return;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    slot.slices.emplace_back(std::move(slice), upTo);
+    slot.slices.push_back(std::move(slice));
   }
   changed_.notify_all();
 }

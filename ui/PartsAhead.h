@@ -24,7 +24,6 @@
 #include <deque>
 #include <mutex>
 #include <thread>
-#include <utility>
 #include <vector>
 
 class PartsAhead {
@@ -48,8 +47,9 @@ public:
 
   // What Take gives of a part: its next slice, or its end.
   struct Taken {
-    TextBuffer text;  // lines, each followed by '\n'; the last may go on in the next slice
-    bool end = false; // the part is done: no text comes with this
+    TextBuffer text;     // lines, each followed by '\n'; the last may go on in the next slice
+    bool midRun = false; // the text ends inside a run, whose last byte may be a '\n' of its own
+    bool end = false;    // the part is done: no text comes with this
     uint64_t start = 0;
     Limits limits;     // what the part's runs are judged by
     uint64_t upTo = 0; // the input before this offset is in the slices so far
@@ -81,8 +81,13 @@ private:
     bool done = false;
     uint64_t start = 0;
     Limits limits;
-    // Handed over, not yet taken, each with its upTo.
-    std::deque<std::pair<TextBuffer, uint64_t>> slices;
+    // Handed over, not yet taken.
+    struct Slice {
+      TextBuffer text;
+      uint64_t upTo = 0;
+      bool midRun = false;
+    };
+    std::deque<Slice> slices;
     uint64_t stop = 0;
     bool readError = false;
   };
@@ -93,7 +98,7 @@ private:
   // workers must stop. Waits while the parts ahead fill the ring.
   bool Claim(std::size_t& index, Slot*& slot);
   void Scan(std::size_t index, Slot& slot);
-  void Hand(Slot& slot, TextBuffer&& slice, uint64_t upTo);
+  void Hand(Slot& slot, Slot::Slice&& slice);
   Slot& SlotOf(std::size_t index) { return slots_[index % slots_.size()]; }
 
   InputFile& whole_; // stays open until this object is gone

@@ -194,10 +194,16 @@ void TextEditor::AppendText(TextBuffer&& text) {
   view_->AppendText(std::move(text));
 }
 
-void TextEditor::TakeBack(int64_t length) {
-  const int64_t total = Length();
-  view_->Replace(std::max<int64_t>(0, total - length), total, QByteArray(),
-                 TextView::Recording::NotUndoable);
+void TextEditor::AppendPiece(const char* data, std::size_t length) {
+  view_->AppendPiece(data, length);
+}
+
+void TextEditor::DropPieces() {
+  view_->DropPieces();
+}
+
+void TextEditor::KeepPieces() {
+  view_->KeepPieces();
 }
 
 int64_t TextEditor::AppendFrom(QIODevice& file, int64_t limit) {

@@ -91,8 +91,12 @@ public:
   // A text made apart, its lines each ended by a line break; its bytes are
   // not copied.
   void AppendText(TextBuffer&& text);
-  // Takes back the last `length` bytes appended during the fill.
-  void TakeBack(int64_t length);
+  // A run that may yet be rejected: its pieces are appended as Append does
+  // and followed through the user's edits, until they are kept or dropped
+  // wherever they then stand.
+  void AppendPiece(const char* data, std::size_t length);
+  void DropPieces();
+  void KeepPieces();
   // Appends up to `limit` bytes read from `file`: the count, 0 at its end.
   // A read error is thrown.
   int64_t AppendFrom(QIODevice& file, int64_t limit);
