@@ -3,11 +3,13 @@
 #include "app/StartUp.h"
 #include "app/TApplication.h"
 #include "app/TMainForm.h"
+#include "memory/MemoryHeadroom.h"
 #include "ui/DialogService.h"
 
 #include <stdexcept>
 
 int main(int argc, char* argv[]) {
+  MemoryHeadroom::FitHeapsToLimit();
   TApplication app(argc, argv);
   try {
     // Names as the bytes the system gave: a file name need not be UTF-8.

@@ -4,6 +4,7 @@
 #include "editor/PasteFilter.h"
 #include "editor/SnapshotMimeData.h"
 #include "editor/WordRule.h"
+#include "memory/MemoryHeadroom.h"
 
 #include <QAction>
 #include <QApplication>
@@ -256,6 +257,10 @@ void TextView::TextHasChanged() {
 }
 
 void TextView::Splice(std::size_t from, std::size_t to, const TextPiece& inserted) {
+  // A large insertion that the memory left cannot hold is refused before
+  // anything changes; the system would not refuse it before it is too late.
+  if (inserted.Size() > kCheckedInsert)
+    MemoryHeadroom::Require(inserted.Size() + inserted.Size() / 8);
   // Whether the edit can leave the line's columns as they are known. Only
   // small edits (typing) are looked at: a large one is counted again
   // anyway, and looking would cost a scan of all it removes.
@@ -279,14 +284,36 @@ void TextView::Edit(const TextPiece& inserted, bool typed) {
   const std::size_t to = U(SelectionEnd());
   if (from == to && inserted.Empty())
     return;
-  EditStep step{from, TextPiece::Of(text_, from, to), inserted};
-  Splice(from, to, inserted);
-  if (typed)
-    history_.RecordTyping(std::move(step), clock_.elapsed());
-  else
-    history_.Record(std::move(step));
+  AllOrNothing([&] {
+    EditStep step{from, TextPiece::Of(text_, from, to), inserted};
+    Splice(from, to, inserted);
+    if (typed)
+      history_.RecordTyping(std::move(step), clock_.elapsed());
+    else
+      history_.Record(std::move(step));
+  });
   TextHasChanged();
   PlaceAfterChange(from + inserted.Size());
+}
+
+template <class Change> void TextView::AllOrNothing(Change change) {
+  // The text as it was shares every chunk with the text: keeping it costs
+  // its index, not its bytes.
+  const TextBuffer before = text_.Snapshot();
+  const TrackedRanges piecesBefore = pieces_;
+  const std::size_t anchor = anchor_;
+  const std::size_t caret = caret_;
+  try {
+    change();
+  } catch (const std::bad_alloc&) {
+    text_ = before;
+    pieces_ = piecesBefore;
+    columns_.Clear();
+    anchor_ = anchor;
+    caret_ = caret;
+    TextHasChanged();
+    throw;
+  }
 }
 
 void TextView::Replace(int64_t from, int64_t to, const QByteArray& bytes, Recording recording) {
@@ -373,7 +400,12 @@ void TextView::PasteFrom(QClipboard::Mode mode) {
   if (!mime || !mime->hasText())
     return;
   PasteFilter filter;
-  if (const auto* own = qobject_cast<const SnapshotMimeData*>(mime))
+  const auto* own = qobject_cast<const SnapshotMimeData*>(mime);
+  // The pasted text is made before it goes in: a large one is checked first.
+  const std::size_t size = own ? own->End() - own->Begin() : std::size_t(mime->text().size());
+  if (size > kCheckedInsert)
+    MemoryHeadroom::Require(size);
+  if (own)
     own->Snapshot().VisitRange(own->Begin(), own->End(), [&](const char* data, std::size_t length) {
       filter.AddBytes(data, length);
     });
@@ -397,19 +429,39 @@ void TextView::Restore(std::size_t at, std::size_t removed, const TextPiece& ins
 void TextView::Undo() {
   if (!history_.CanUndo())
     return;
-  do {
-    const EditStep& step = history_.Undo();
-    Restore(step.position, step.inserted.Size(), step.removed);
-  } while (history_.UndoGoesOn() && history_.CanUndo());
+  std::size_t undone = 0;
+  try {
+    AllOrNothing([&] {
+      do {
+        ++undone;
+        const EditStep& step = history_.Undo();
+        Restore(step.position, step.inserted.Size(), step.removed);
+      } while (history_.UndoGoesOn() && history_.CanUndo());
+    });
+  } catch (const std::bad_alloc&) {
+    while (undone-- > 0)
+      history_.Redo(); // the steps stay to be undone
+    throw;
+  }
 }
 
 void TextView::Redo() {
   if (!history_.CanRedo())
     return;
-  do {
-    const EditStep& step = history_.Redo();
-    Restore(step.position, step.removed.Size(), step.inserted);
-  } while (history_.RedoGoesOn());
+  std::size_t redone = 0;
+  try {
+    AllOrNothing([&] {
+      do {
+        ++redone;
+        const EditStep& step = history_.Redo();
+        Restore(step.position, step.removed.Size(), step.inserted);
+      } while (history_.RedoGoesOn());
+    });
+  } catch (const std::bad_alloc&) {
+    while (redone-- > 0)
+      history_.Undo(); // the steps stay to be redone
+    throw;
+  }
 }
 
 void TextView::Clear() {

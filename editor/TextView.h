@@ -175,7 +175,12 @@ private:
   enum class Unit { Byte, Word, Line, Page, Text };
 
   // Text changes.
+  // Insertions larger than this are checked against the memory left first.
+  static constexpr std::size_t kCheckedInsert = std::size_t(1) << 20;
   void Splice(std::size_t from, std::size_t to, const TextPiece& inserted);
+  // Runs `change`; should it run out of memory, the text, the selection and
+  // the pieces followed are as they were, and std::bad_alloc goes on.
+  template <class Change> void AllOrNothing(Change change);
   void Edit(const TextPiece& inserted, bool typed);
   void Type(const QString& text);
   void PastePiece(const TextPiece& piece);
@@ -231,7 +236,7 @@ private:
   int64_t PaintComposingLine(QPainter& painter, int64_t row, const LinePainter::Colors& colors);
 
   TextBuffer text_;
-  TrackedRanges pieces_; // of a run that may yet be dropped
+  TrackedRanges pieces_;                // of a run that may yet be dropped
   std::unique_ptr<ChunkSupply> supply_; // text_'s, between BeginGrowth and EndGrowth
   mutable LineColumns columns_;
   EditHistory history_;

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <new>
 
 namespace {
 // Maps every page of [data, data + length) for writing. The kernel does it
@@ -72,7 +73,11 @@ void ChunkSupply::Run() {
       return;
     // Made outside the lock, so that a take never waits for a block's pages.
     lock.unlock();
-    std::unique_ptr<char[]> block(new char[blockBytes_]);
+    std::unique_ptr<char[]> block(new (std::nothrow) char[blockBytes_]);
+    // Out of memory: the takers make their own blocks, and learn of it
+    // where they can say so.
+    if (!block)
+      return;
     MapPages(block.get(), blockBytes_);
     lock.lock();
     ready_.push_back(std::move(block));

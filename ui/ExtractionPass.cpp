@@ -19,6 +19,7 @@
 #include <cerrno>
 #include <cstring>
 #include <future>
+#include <new>
 #include <stdexcept>
 #include <thread>
 #include <unistd.h>
@@ -89,11 +90,44 @@ bool ExtractionPass::Run(bool askOutput) {
                       QStringLiteral("Error reading file"));
     return Alive();
   }
-  if (!Scan(input))
+  bool alive = false;
+  try {
+    alive = Scan(input);
+  } catch (const std::bad_alloc&) {
+    // Stopped as a Cancel stops it, with the lines it has.
+    outOfMemory_ = true;
+    alive = Alive();
+  }
+  if (!alive)
     return false;
   input.Close();
   dialog_.hide();
-  return EndScan();
+  if (!EndScan())
+    return false;
+  if (outOfMemory_)
+    ReportOutOfMemory();
+  return Alive();
+}
+
+void ExtractionPass::ReportOutOfMemory() {
+  if (window_->WriteToFile()) {
+    // The output file holds more than the editor: Save must never write
+    // the part over the whole.
+    window_->SetOutputFileName(QString());
+    window_->SetWriteToFile(false);
+    window_->RefreshCaption();
+  }
+  Dialogs().MessageBox(
+      window_,
+      QStringLiteral("Not enough memory to hold the text of:\n") + window_->InputFileName() +
+          QStringLiteral("\nThe lines extracted so far are kept."),
+      QStringLiteral("Not enough memory"), DialogService::Buttons::Ok, DialogService::Icon::None);
+}
+
+bool ExtractionPass::Holds(uint64_t bytes) {
+  if (!outOfMemory_ && !growth_.Allows(bytes))
+    outOfMemory_ = true;
+  return !outOfMemory_;
 }
 
 bool ExtractionPass::SettleOutput(bool askOutput) {
@@ -162,7 +196,7 @@ bool ExtractionPass::Scan(InputFile& input) {
   editor_.BeginFill();
   pending_.clear();
   kept_.clear();
-  keptWhole_ = false;
+  keptWhole_ = keptPart_ = false;
   owedBreak_ = midLine_ = false;
   gone_ = false;
   const unsigned cores = std::thread::hardware_concurrency();
@@ -202,7 +236,7 @@ bool ExtractionPass::ScanInParts(InputFile& input, unsigned workers) {
     // judged by the new ones, in one piece on this thread.
     if (!checked && taken.limits != PartsAhead::LimitsOf(GlobalTextOptions())) {
       kept_.clear();
-      keptWhole_ = false;
+      keptWhole_ = keptPart_ = false;
       InputFile rest;
       rest.OpenPart(input, taken.start, InputFile::kToEnd);
       return ScanFrom(rest, taken.start);
@@ -223,6 +257,10 @@ bool ExtractionPass::ScanInParts(InputFile& input, unsigned workers) {
     // A pass in one piece stops at a read error too.
     if (taken.readError)
       return true;
+    if (taken.outOfMemory) {
+      outOfMemory_ = true;
+      return StopInParts();
+    }
     upTo = taken.stop;
     ++index;
     checked = false;
@@ -236,15 +274,24 @@ bool ExtractionPass::ScanInParts(InputFile& input, unsigned workers) {
 void ExtractionPass::TakeSlice(TextBuffer&& slice, bool midRun) {
   if (slice.Empty())
     return;
-  // Told, not guessed from the last byte: a run may hold line breaks.
-  midLine_ = midRun;
   if (output_) {
     slice.VisitRange(0, slice.Size(), [this](const char* data, std::size_t length) {
       output_->Write(data, length);
     });
-    kept_.push_back(std::move(slice));
+    // The file goes on to its end when the editor can hold no more of it.
+    if (keptWhole_ && Holds(slice.Size())) {
+      kept_.push_back(std::move(slice));
+    } else if (keptWhole_) {
+      keptWhole_ = false;
+      keptPart_ = true;
+    }
+    // Told, not guessed from the last byte: a run may hold line breaks.
+    midLine_ = midRun;
     return;
   }
+  if (!Holds(slice.Size()))
+    return;
+  midLine_ = midRun;
   // The editor's lines have a line break between them, not after the last:
   // a slice's last line break is owed to the slice after it.
   if (owedBreak_)
@@ -263,7 +310,7 @@ bool ExtractionPass::StopInParts() {
   // pieces. In a file it ends with a line break, as every line does.
   if (midLine_ && output_) {
     output_->Write("\n", 1);
-    if (!kept_.empty())
+    if (keptWhole_ && !kept_.empty())
       kept_.back().Append("\n", 1);
   }
   midLine_ = false;
@@ -280,8 +327,9 @@ bool ExtractionPass::Progress(uint64_t examined, bool idle) {
   }
   gone_ = !(idle ? PumpNow() : PumpWhenDue());
   // What is left of the block is never examined after a Cancel, which may
-  // also have come while a part's slices were taken over.
-  return !gone_ && !ScanCancelled;
+  // also have come while a part's slices were taken over. Short of memory,
+  // a pass into the editor stops; one into a file writes it to its end.
+  return !gone_ && !ScanCancelled && !(outOfMemory_ && !output_);
 }
 
 bool ExtractionPass::EndScan() {
@@ -299,7 +347,8 @@ bool ExtractionPass::EndScan() {
     if (IsRegularFile(NativeName(window_->OutputFileName()))) {
       // The text of a pass in parts is what was written: it is kept, not
       // read back.
-      if (keptWhole_ && writeError == 0 ? !TakeKept() : !LoadOutputFile())
+      // Short of memory, what was kept is what the editor can hold.
+      if ((keptWhole_ || keptPart_) && writeError == 0 ? !TakeKept() : !LoadOutputFile())
         return false;
     }
     kept_.clear();
@@ -325,10 +374,15 @@ bool ExtractionPass::LoadOutputFile() {
         QStringLiteral("Cannot open file %1: %2").arg(name, file.errorString()).toStdString());
   editor_.BeginFill();
   // The file's bytes as they are, NUL bytes included; a large result keeps
-  // the program answering while it comes in.
-  while (editor_.AppendFrom(file, kLoadChunk) > 0) {
-    if (!PumpWhenDue())
-      return false;
+  // the program answering while it comes in, and stops where the memory
+  // left would not hold more.
+  try {
+    while (Holds(kLoadChunk) && editor_.AppendFrom(file, kLoadChunk) > 0) {
+      if (!PumpWhenDue())
+        return false;
+    }
+  } catch (const std::bad_alloc&) {
+    outOfMemory_ = true;
   }
   return true;
 }
@@ -366,6 +420,8 @@ void ExtractionPass::Line(const char* data, std::size_t length, uint64_t /*offse
     output_->Line(data, length);
     return;
   }
+  if (outOfMemory_)
+    return;
   // As lines appended to the editor one by one: the first line of an empty
   // editor has no line break before it, every later line has one.
   if (!pending_.empty() || editor_.Length() > 0)
@@ -382,6 +438,8 @@ void ExtractionPass::Piece(const char* data, std::size_t length, uint64_t offset
     output_->Piece(data, length, offset);
     return;
   }
+  if (!Holds(length))
+    return;
   if (!inPieces_) {
     inPieces_ = true;
     AppendPending();
@@ -415,6 +473,7 @@ bool ExtractionPass::Failed() const {
 }
 
 void ExtractionPass::AppendPending() {
-  editor_.Append(pending_.data(), pending_.size());
+  if (!pending_.empty() && Holds(pending_.size()))
+    editor_.Append(pending_.data(), pending_.size());
   pending_.clear();
 }

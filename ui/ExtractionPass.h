@@ -7,6 +7,7 @@
 
 #include "extract/LineSink.h"
 #include "extract/RunScanner.h"
+#include "memory/MemoryGrowth.h"
 #include "ui/PartsAhead.h"
 
 #include <QElapsedTimer>
@@ -61,6 +62,12 @@ private:
   // Flushes the lines, loads the output file, puts the caret at the start.
   bool EndScan();
   bool LoadOutputFile();
+  // Whether `bytes` more of text fit in the memory left; once they do not,
+  // no more text is taken in.
+  bool Holds(uint64_t bytes);
+  // The pass ran short of memory: the message, and in file mode a document
+  // that no longer names the output file it holds only part of.
+  void ReportOutOfMemory();
   // Appends the lines collected since the last pump, then lets events run.
   // False when an event destroyed the window.
   bool PumpNow();
@@ -101,6 +108,8 @@ private:
   uint64_t advances_ = 0;
   QElapsedTimer clock_;
   bool gone_ = false;
+  MemoryGrowth growth_;
+  bool outOfMemory_ = false;
   // A pass in parts: the last slice taken ends inside a run; the line break
   // after the editor's text that the next slice brings; in file mode, what
   // was written, whole unless the pass went on in one piece.
@@ -108,6 +117,8 @@ private:
   bool owedBreak_ = false;
   std::vector<TextBuffer> kept_;
   bool keptWhole_ = false;
+  // Short of memory, kept_ holds only the first of what was written.
+  bool keptPart_ = false;
   // A line comes in pieces, straight into the editor.
   bool inPieces_ = false;
 };

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <new>
 
 namespace {
 uint64_t Pack(PartsAhead::Limits limits) {
@@ -127,6 +128,7 @@ bool PartsAhead::Take(std::size_t index, int waitMs, Taken& taken) {
   taken.end = true;
   taken.upTo = taken.stop = slot.stop;
   taken.readError = slot.readError;
+  taken.outOfMemory = slot.outOfMemory;
   slot.started = slot.done = false;
   taken_ = index + 1;
   lock.unlock();
@@ -184,16 +186,26 @@ void PartsAhead::Scan(std::size_t index, Slot& slot) {
   TextOptions options = options_;
   options.MinChar = limits.minChar;
   options.MaxChar = limits.maxChar;
-  Sink sink(*this, slot, start);
-  RunScanner scanner(options, sink);
-  scanner.ResetScanner();
-  const ExtractResult result = ExtractPart(whole_, cuts_, index, start, scanner, sink,
-                                           [this](uint64_t, bool) { return !stop_; });
-  sink.HandRest(start + result.bytesRead);
+  ExtractResult result;
+  bool outOfMemory = false;
+  // A worker that cannot get memory for its text ends its part there, and
+  // the taker hears of it; the exception must not end the program.
+  try {
+    Sink sink(*this, slot, start);
+    RunScanner scanner(options, sink);
+    scanner.ResetScanner();
+    result = ExtractPart(whole_, cuts_, index, start, scanner, sink,
+                         [this](uint64_t, bool) { return !stop_; });
+    sink.HandRest(start + result.bytesRead);
+  } catch (const std::bad_alloc&) {
+    outOfMemory = true;
+    cuts_.EndAt(index, start); // the parts after it must not wait for it
+  }
   {
     std::lock_guard<std::mutex> lock(mutex_);
     slot.stop = start + result.bytesRead;
     slot.readError = result.readError;
+    slot.outOfMemory = outOfMemory;
     slot.done = true;
   }
   changed_.notify_all();

@@ -55,6 +55,7 @@ public:
     uint64_t upTo = 0; // the input before this offset is in the slices so far
     uint64_t stop = 0; // at the end: where the part's scan ended
     bool readError = false;
+    bool outOfMemory = false; // the part's text could not be held: it ends early
   };
 
   // `whole`: a regular file, open while this object lives; `options`: as
@@ -90,6 +91,7 @@ private:
     std::deque<Slice> slices;
     uint64_t stop = 0;
     bool readError = false;
+    bool outOfMemory = false;
   };
   class Sink;
 

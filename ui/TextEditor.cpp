@@ -3,6 +3,7 @@
 #include "ui/TextEditor.h"
 
 #include "editor/TextView.h"
+#include "memory/MemoryGrowth.h"
 #include "ui/TextPrinter.h"
 #include "ui/TextSearch.h"
 
@@ -10,9 +11,13 @@
 #include <QIODevice>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <new>
 #include <stdexcept>
 
 namespace {
+// Replace All checks its new text against the memory left this often.
+constexpr std::size_t kGrowthCheck = std::size_t(16) << 20;
+
 TextView::Recording Kept(TextEditor::Recording recording) {
   return recording == TextEditor::Recording::Undoable ? TextView::Recording::Undoable
                                                       : TextView::Recording::NotUndoable;
@@ -150,9 +155,23 @@ int64_t TextEditor::ReplaceAll(const TextSearch& search, int64_t from,
   const int64_t oldLength = Length();
   from = std::clamp<int64_t>(from, 0, oldLength);
   TextBuffer made;
+  // The new text is made beside the old one: it must fit in the memory
+  // left, or nothing is replaced. It is checked as large as the old one
+  // first, then as it outgrows that.
+  MemoryGrowth growth;
+  auto allowed = static_cast<std::size_t>(oldLength);
+  if (!growth.Allows(allowed))
+    throw std::bad_alloc();
+  const auto grow = [&](const char* data, std::size_t length) {
+    if (made.Size() + length > allowed) {
+      if (!growth.Allows(kGrowthCheck))
+        throw std::bad_alloc();
+      allowed += kGrowthCheck;
+    }
+    made.Append(data, length);
+  };
   const auto copyOld = [&](int64_t begin, int64_t end) {
-    old.VisitRange(static_cast<std::size_t>(begin), static_cast<std::size_t>(end),
-                   [&](const char* data, std::size_t length) { made.Append(data, length); });
+    old.VisitRange(static_cast<std::size_t>(begin), static_cast<std::size_t>(end), grow);
   };
   copyOld(0, from);
   int64_t source = from; // the old text's position at the caret
@@ -164,7 +183,7 @@ int64_t TextEditor::ReplaceAll(const TextSearch& search, int64_t from,
     if (found < 0)
       break;
     copyOld(source, found);
-    made.Append(replacement.constData(), static_cast<std::size_t>(replacement.size()));
+    grow(replacement.constData(), static_cast<std::size_t>(replacement.size()));
     source = found + needle;
     caret = static_cast<int64_t>(made.Size());
     ++replaced;
