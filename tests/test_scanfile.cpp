@@ -862,9 +862,11 @@ void TestScanFile::cancelInPartsKeepsTheRunsLineBreak() {
     if (!toFile && w.Edit()->Length() >= (20 << 20) - 1)
       ScanCancelled = true;
   });
+  // A file's pass is seen only by what it has written, at a turn of events:
+  // the first one after a slice is written cancels it.
   QTimer written;
   QObject::connect(&written, &QTimer::timeout, [&] {
-    if (QFileInfo(Path("breaks.txt")).size() >= (20 << 20) - 1)
+    if (QFileInfo(Path("breaks.txt")).size() > 0)
       ScanCancelled = true;
   });
   if (toFile) {
@@ -880,7 +882,7 @@ void TestScanFile::cancelInPartsKeepsTheRunsLineBreak() {
     QVERIFY(text.endsWith('\n'));
     text.chop(1);
   }
-  QVERIFY(text.size() >= (20 << 20) - 1 && text.size() < input.size());
+  QVERIFY(text.size() >= (toFile ? 1 : (20 << 20) - 1) && text.size() < input.size());
   QCOMPARE(text.size() % 4, 0);
   QVERIFY(text == input.left(text.size()));
 }
