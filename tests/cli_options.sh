@@ -107,7 +107,7 @@ refused "--max-chars empty" "max-chars" --max-chars= "$work/example"
 refused "-c unknown class" "digits" -c upper,digits "$work/example"
 refused "-c trailing comma" "--classes" -c upper, "$work/example"
 refused "unknown short option" "-z" -z "$work/example"
-refused "unknown long option" "--bytes" --bytes=4 "$work/example"
+refused "unknown long option" "--bogus" --bogus=4 "$work/example"
 refused "missing value" "-n" -n
 refused "-t unknown radix" "radix" -t b "$work/example"
 refused "--radix empty" "radix" --radix= "$work/example"
