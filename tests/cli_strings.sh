@@ -98,6 +98,24 @@ printf -- "-6 -f -t x\n'%s' \"%s\"" "$work/a b" "${binaries[1]}" > "$work/option
 same_spelling "@FILE" @"$work/options" --
 printf -- '@%s -w' "$work/options" > "$work/outer"
 same_spelling "@FILE naming another" -o @"$work/outer" --
+# The recipe --help gives for GNU strings' lines, run as a user copies it,
+# over stored options that cut runs at a maximum.
+private_settings
+mkdir -p "$XDG_CONFIG_HOME/Maelbrook"
+printf '[Options]\nMinChar=2\nMaxChar=80\nOther=_\n' > "$XDG_CONFIG_HOME/Maelbrook/Siftwell.conf"
+recipe=$("$tool" --help | sed -n '/What GNU strings -a -n 5 -t x FILE gives:/,/FILE$/p' |
+  tail -n +2 | sed 's/\\$//' | tr -d '\n')
+for f in "${binaries[@]}"; do
+  strings -a -n 5 -t x "$f" > "$work/gnu.txt"
+  eval "$(sed -e 's/siftwell-extract/"$tool"/' -e 's/FILE/"$f"/' <<< "$recipe")" > "$work/ours.txt"
+  if [ -n "$recipe" ] && cmp -s "$work/gnu.txt" "$work/ours.txt"; then
+    pass
+  else
+    fail "the recipe of --help ($recipe) on $f"
+  fi
+done
+rm -rf "${XDG_CONFIG_HOME:?}/Maelbrook"
+
 # Runs across the 1 MiB read block, and offsets past seven digits (after a
 # hole, so that the file takes no room).
 {
