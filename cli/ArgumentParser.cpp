@@ -4,8 +4,10 @@
 #include "settings/IntegerText.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 namespace {
 
