@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2034 # what is set here is read by the scripts
 # Sourced by every test script of siftwell-extract, with the script's own
 # arguments: the tool under test, a work folder removed on exit, the pass,
 # fail and skip counters and their report.
