@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QInputMethodEvent>
 #include <QMenu>
@@ -119,6 +120,7 @@ private slots:
   void inputMethodsReplaceAroundTheCaret();
   void tabEnterBackspaceAndDelete();
   void reservedKeysAreLeftAlone();
+  void keysUnderX();
 
   // Editing.
   void undoTakesBackAWordAtATime();
@@ -743,6 +745,66 @@ void TestTextView::reservedKeysAreLeftAlone() {
   // Control with Alt is AltGr, which types.
   QTest::keyClick(view.get(), Qt::Key_At, Qt::ControlModifier | Qt::AltModifier);
   QCOMPARE(All(*view).size(), std::size_t(4));
+}
+
+namespace {
+
+// Runs xdotool with `args` while the view goes on taking events.
+bool Xdotool(const QStringList& args) {
+  QProcess tool;
+  tool.start(QStringLiteral("xdotool"), args);
+  QElapsedTimer waited;
+  waited.start();
+  while (!tool.waitForFinished(10) && waited.elapsed() < 20000)
+    QCoreApplication::processEvents();
+  QCoreApplication::processEvents();
+  return tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
+}
+
+} // namespace
+
+void TestTextView::keysUnderX() {
+  // Keys as a keyboard sends them, through an X server of the suite's own
+  // (xdotool), with the window system's own key events and timing.
+  const bool required = qEnvironmentVariableIsSet("SIFTWELL_REQUIRE_PRIMARY");
+  if (QGuiApplication::platformName() != QStringLiteral("xcb") ||
+      QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty()) {
+    if (required)
+      QFAIL("needs X and xdotool");
+    QSKIP("needs X and xdotool");
+  }
+  auto view = MakeView("");
+  view->activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(view.get()));
+  QVERIFY(Xdotool({"type", "--delay", "20", "hello world foo"}));
+  QTRY_COMPARE(All(*view), std::string("hello world foo"));
+  // Five Backspaces come back with one Control+Z.
+  QVERIFY(Xdotool(
+      {"key", "--delay", "20", "BackSpace", "BackSpace", "BackSpace", "BackSpace", "BackSpace"}));
+  QTRY_COMPARE(All(*view), std::string("hello worl"));
+  QVERIFY(Xdotool({"key", "ctrl+z"}));
+  QTRY_COMPARE(All(*view), std::string("hello world foo"));
+  // Right after Shift+Home ends at the selection's end, where it began.
+  QVERIFY(Xdotool({"key", "--delay", "20", "Left", "Left", "shift+Home", "Right"}));
+  QTRY_VERIFY(!view->HasSelection());
+  QCOMPARE(view->Caret(), 13);
+  // Delete run from the start, one step too.
+  QVERIFY(Xdotool({"key", "--delay", "20", "ctrl+Home", "Delete", "Delete", "Delete", "Delete",
+                   "Delete", "Delete"}));
+  QTRY_COMPARE(All(*view), std::string("world foo"));
+  QVERIFY(Xdotool({"key", "ctrl+z"}));
+  QTRY_COMPARE(All(*view), std::string("hello world foo"));
+  // Zoom by keys keeps the view where it is.
+  std::string lines;
+  for (int i = 0; i < 300; ++i)
+    lines += "line " + std::to_string(i) + "\n";
+  view->SetText(TextBuffer(), 0);
+  view->Append(lines.data(), lines.size());
+  view->GoTo(0);
+  view->ScrollTo(100, 0);
+  QVERIFY(Xdotool({"key", "--delay", "20", "ctrl+equal", "ctrl+minus", "ctrl+minus"}));
+  QTRY_COMPARE(view->Zoom(), -1);
+  QCOMPARE(view->FirstVisibleLine(), 100);
 }
 
 // ---------------------------------------------------------------------------
