@@ -3,6 +3,7 @@
 #include "editor/LinePainter.h"
 #include "editor/PasteFilter.h"
 #include "editor/SnapshotMimeData.h"
+#include "editor/TextViewAccessible.h"
 #include "editor/WordRule.h"
 
 #include <QAction>
@@ -51,6 +52,8 @@ TextView::TextView(QWidget* parent)
   viewport()->setBackgroundRole(QPalette::Base);
   viewport()->setAcceptDrops(true);
   clock_.start();
+  connect(this, &TextView::SelectionChanged, this,
+          [this] { TextViewAccessible::NoteSelection(this); });
   connect(&blink_, &QTimer::timeout, this, [this] {
     caretShown_ = !caretShown_;
     viewport()->update(CaretRect());
@@ -267,9 +270,12 @@ void TextView::Splice(std::size_t from, std::size_t to, const TextPiece& inserte
     text_.VisitRange(from, to, check);
     inserted.VisitPieces(check);
   }
+  TextViewAccessible::NoteRemoval(this, static_cast<int64_t>(from), static_cast<int64_t>(to));
   if (to > from)
     text_.Erase(from, to);
   inserted.InsertInto(text_, from);
+  TextViewAccessible::NoteInsertion(this, static_cast<int64_t>(from),
+                                    static_cast<int64_t>(from + inserted.Size()));
   columns_.Replaced(from, to - from, inserted.Size(), plain);
 }
 
@@ -412,6 +418,7 @@ void TextView::Redo() {
 }
 
 void TextView::Clear() {
+  TextViewAccessible::NoteRemoval(this, 0, Length());
   text_.Clear();
   columns_.Clear();
   history_.Clear();
@@ -423,13 +430,17 @@ void TextView::Clear() {
 }
 
 TextBuffer TextView::TakeText() {
+  TextViewAccessible::NoteRemoval(this, 0, Length());
   TextBuffer text(std::move(text_));
-  Clear(); // a moved-from buffer keeps its counts
+  text_.Clear(); // a moved-from buffer keeps its counts
+  Clear();
   return text;
 }
 
 void TextView::SetText(TextBuffer text, int64_t caret) {
+  TextViewAccessible::NoteRemoval(this, 0, Length());
   text_ = std::move(text);
+  TextViewAccessible::NoteInsertion(this, 0, Length());
   columns_.Clear();
   history_.Clear();
   widest_ = 0;
@@ -441,19 +452,22 @@ void TextView::Append(const char* data, std::size_t length) {
   if (length == 0)
     return;
   const int64_t lastBefore = LineCount() - 1;
+  const int64_t sizeBefore = Length();
   text_.Append(data, length);
-  Appended(lastBefore);
+  Appended(lastBefore, sizeBefore);
 }
 
 void TextView::AppendText(TextBuffer&& text) {
   if (text.Empty())
     return;
   const int64_t lastBefore = LineCount() - 1;
+  const int64_t sizeBefore = Length();
   text_.AppendBuffer(std::move(text));
-  Appended(lastBefore);
+  Appended(lastBefore, sizeBefore);
 }
 
-void TextView::Appended(int64_t lastBefore) {
+void TextView::Appended(int64_t lastBefore, int64_t sizeBefore) {
+  TextViewAccessible::NoteInsertion(this, sizeBefore, Length());
   history_.Clear();
   // Known columns of a long last line go on from where they were, so that
   // its end is known as soon as the text is in.
