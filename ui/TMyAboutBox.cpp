@@ -1,5 +1,6 @@
 #include "ui/TMyAboutBox.h"
 
+#include "ui/ControlNames.h"
 #include "ui/DialogFont.h"
 #include "ui/DialogService.h"
 #include "ui/VersionRecord.h"
@@ -46,6 +47,7 @@ TMyAboutBox::TMyAboutBox(const VersionRecord* record, const std::function<void()
   }
   // Once the record's texts are in, since they are captions too.
   fitFont();
+  NameControls(this);
 }
 
 void TMyAboutBox::createControls() {

@@ -1,5 +1,6 @@
 #include "ui/TScanDlg.h"
 
+#include "ui/ControlNames.h"
 #include "ui/DialogFont.h"
 #include "ui/TAnimate.h"
 
@@ -36,6 +37,8 @@ TScanDlg::TScanDlg(QWidget* parent)
   face.setColor(QPalette::Base, face.color(QPalette::Window));
   From->setPalette(face);
   From->setFocusPolicy(Qt::TabFocus);
+  // Not for a mnemonic (it has none): the label is the edit's caption.
+  FromLabel->setBuddy(From);
 
   AnimateComp = new TAnimate(this);
   AnimateComp->setGeometry(8, 29, 48, 50);
@@ -54,6 +57,7 @@ TScanDlg::TScanDlg(QWidget* parent)
   setTabOrder(Progress, CancelOp);
   SetProgress(10, 1, 0);
   fitFont();
+  NameControls(this);
 }
 
 void TScanDlg::fitFont() {
