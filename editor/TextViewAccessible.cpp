@@ -133,8 +133,8 @@ void TextViewAccessible::setCursorPosition(int position) {
 // ---------------------------------------------------------------------------
 // Text
 
-QString TextViewAccessible::Read(const TextView& view, int64_t from, int64_t to) {
-  to = std::min<int64_t>(to, from + kMaxAnswer);
+QString TextViewAccessible::Read(const TextView& view, int64_t from, int64_t to, int limit) {
+  to = std::min<int64_t>(to, from + limit);
   QString text;
   if (to <= from)
     return text;
@@ -315,14 +315,14 @@ TextViewAccessible* TextViewAccessible::Listening(TextView* view) {
 void TextViewAccessible::NoteRemoval(TextView* view, int64_t from, int64_t to) {
   if (from >= std::min<int64_t>(to, INT_MAX) || !Listening(view))
     return;
-  QAccessibleTextRemoveEvent event(view, ToInt(from), Read(*view, from, to));
+  QAccessibleTextRemoveEvent event(view, ToInt(from), Read(*view, from, to, kMaxNotice));
   QAccessible::updateAccessibility(&event);
 }
 
 void TextViewAccessible::NoteInsertion(TextView* view, int64_t from, int64_t to) {
   if (from >= std::min<int64_t>(to, INT_MAX) || !Listening(view))
     return;
-  QAccessibleTextInsertEvent event(view, ToInt(from), Read(*view, from, to));
+  QAccessibleTextInsertEvent event(view, ToInt(from), Read(*view, from, to, kMaxNotice));
   // The text told may be cut short; the caret is after all of it.
   event.setCursorPosition(ToInt(to));
   QAccessible::updateAccessibility(&event);

@@ -4,7 +4,7 @@
 // caret, the selection and where characters are on screen; and edits made
 // through it. The text may be hundreds of megabytes, so an answer reads only
 // the bytes it returns and those of the piece around its offset, never the
-// whole text, and no answer or notice holds more than kMaxAnswer characters.
+// whole text, and no answer holds more than kMaxAnswer characters.
 //
 // Offsets are int, as the interfaces have them: of a text longer than
 // INT_MAX bytes the first INT_MAX are offered. A byte is the ISO 8859-1
@@ -20,6 +20,10 @@ class TextViewAccessible : public QAccessibleWidget,
                            public QAccessibleEditableTextInterface {
 public:
   static constexpr int kMaxAnswer = 1 << 20;
+  // A change notice holds at most the first kMaxNotice characters of what
+  // changed: a screen reader speaks no more of it, and a pass appending a
+  // megabyte at a time would otherwise send each megabyte over D-Bus.
+  static constexpr int kMaxNotice = 4096;
 
   explicit TextViewAccessible(TextView* view);
 
@@ -86,8 +90,8 @@ private:
   Piece LineAt(int64_t offset) const;
   // The piece's text, with its bounds put out.
   QString Answer(Piece piece, int* startOffset, int* endOffset) const;
-  // At most kMaxAnswer characters of [from, to).
-  static QString Read(const TextView& view, int64_t from, int64_t to);
+  // At most `limit` characters of [from, to).
+  static QString Read(const TextView& view, int64_t from, int64_t to, int limit = kMaxAnswer);
   static TextViewAccessible* Listening(TextView* view);
 
   // The caret and selection last told (-1: no selection), so that a notice
