@@ -274,9 +274,9 @@ void TextView::Splice(std::size_t from, std::size_t to, const TextPiece& inserte
   if (to > from)
     text_.Erase(from, to);
   inserted.InsertInto(text_, from);
+  columns_.Replaced(from, to - from, inserted.Size(), plain);
   TextViewAccessible::NoteInsertion(this, static_cast<int64_t>(from),
                                     static_cast<int64_t>(from + inserted.Size()));
-  columns_.Replaced(from, to - from, inserted.Size(), plain);
 }
 
 void TextView::Edit(const TextPiece& inserted, bool typed) {
@@ -440,8 +440,8 @@ TextBuffer TextView::TakeText() {
 void TextView::SetText(TextBuffer text, int64_t caret) {
   TextViewAccessible::NoteRemoval(this, 0, Length());
   text_ = std::move(text);
-  TextViewAccessible::NoteInsertion(this, 0, Length());
   columns_.Clear();
+  TextViewAccessible::NoteInsertion(this, 0, Length());
   history_.Clear();
   widest_ = 0;
   TextHasChanged();
