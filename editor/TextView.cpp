@@ -3,6 +3,7 @@
 #include "editor/LinePainter.h"
 #include "editor/PasteFilter.h"
 #include "editor/SnapshotMimeData.h"
+#include "editor/TextViewAccessible.h"
 #include "editor/WordRule.h"
 #include "memory/MemoryHeadroom.h"
 
@@ -63,6 +64,8 @@ TextView::TextView(QWidget* parent)
   viewport()->setBackgroundRole(QPalette::Base);
   viewport()->setAcceptDrops(true);
   clock_.start();
+  connect(this, &TextView::SelectionChanged, this,
+          [this] { TextViewAccessible::NoteSelection(this); });
   connect(&blink_, &QTimer::timeout, this, [this] {
     caretShown_ = !caretShown_;
     viewport()->update(CaretRect());
@@ -283,11 +286,14 @@ void TextView::Splice(std::size_t from, std::size_t to, const TextPiece& inserte
     text_.VisitRange(from, to, check);
     inserted.VisitPieces(check);
   }
+  TextViewAccessible::NoteRemoval(this, static_cast<int64_t>(from), static_cast<int64_t>(to));
   if (to > from)
     text_.Erase(from, to);
   inserted.InsertInto(text_, from);
   columns_.Replaced(from, to - from, inserted.Size(), plain);
   pieces_.Replaced(from, to - from, inserted.Size());
+  TextViewAccessible::NoteInsertion(this, static_cast<int64_t>(from),
+                                    static_cast<int64_t>(from + inserted.Size()));
 }
 
 void TextView::Edit(const TextPiece& inserted, bool typed) {
@@ -398,9 +404,11 @@ void TextView::DeleteByKey(EditHistory::Direction direction) {
   if (back ? caret_ == 0 : caret_ >= text_.Size())
     return;
   const std::size_t from = back ? caret_ - 1 : caret_;
-  EditStep step{from, TextPiece::Of(text_, from, from + 1), TextPiece()};
-  Splice(from, from + 1, TextPiece());
-  history_.RecordDeletion(std::move(step), direction, clock_.elapsed());
+  AllOrNothing([&] {
+    EditStep step{from, TextPiece::Of(text_, from, from + 1), TextPiece()};
+    Splice(from, from + 1, TextPiece());
+    history_.RecordDeletion(std::move(step), direction, clock_.elapsed());
+  });
   TextHasChanged();
   PlaceAfterChange(from);
 }
@@ -492,6 +500,7 @@ void TextView::Redo() {
 }
 
 void TextView::Clear() {
+  TextViewAccessible::NoteRemoval(this, 0, Length());
   text_.Clear();
   pieces_.Clear();
   columns_.Clear();
@@ -504,17 +513,21 @@ void TextView::Clear() {
 }
 
 TextBuffer TextView::TakeText() {
+  TextViewAccessible::NoteRemoval(this, 0, Length());
   TextBuffer text(std::move(text_));
-  Clear(); // a moved-from buffer keeps its counts
+  text_.Clear(); // a moved-from buffer keeps its counts
+  Clear();
   return text;
 }
 
 void TextView::SetText(TextBuffer text, int64_t caret) {
+  TextViewAccessible::NoteRemoval(this, 0, Length());
   text_ = std::move(text);
   // Where a run's pieces went in a text made elsewhere is not known; none
   // of the user's text is ever taken for them.
   pieces_.Clear();
   columns_.Clear();
+  TextViewAccessible::NoteInsertion(this, 0, Length());
   history_.Clear();
   widest_ = 0;
   TextHasChanged();
@@ -525,16 +538,18 @@ void TextView::Append(const char* data, std::size_t length) {
   if (length == 0)
     return;
   const int64_t lastBefore = LineCount() - 1;
+  const int64_t sizeBefore = Length();
   text_.Append(data, length);
-  Appended(lastBefore);
+  Appended(lastBefore, sizeBefore);
 }
 
 void TextView::AppendText(TextBuffer&& text) {
   if (text.Empty())
     return;
   const int64_t lastBefore = LineCount() - 1;
+  const int64_t sizeBefore = Length();
   text_.AppendBuffer(std::move(text));
-  Appended(lastBefore);
+  Appended(lastBefore, sizeBefore);
 }
 
 void TextView::AppendPiece(const char* data, std::size_t length) {
@@ -559,7 +574,8 @@ void TextView::DropPieces() {
   emit SelectionChanged();
 }
 
-void TextView::Appended(int64_t lastBefore) {
+void TextView::Appended(int64_t lastBefore, int64_t sizeBefore) {
+  TextViewAccessible::NoteInsertion(this, sizeBefore, Length());
   history_.Clear();
   // Known columns of a long last line go on from where they were, so that
   // its end is known as soon as the text is in.

@@ -242,8 +242,8 @@ private:
   void NoteWidth(int64_t columns);
   void RestartBlink();
   // What every way of appending does after the bytes are in; `lastBefore`:
-  // the last line before them.
-  void Appended(int64_t lastBefore);
+  // the last line before them, `sizeBefore` the length.
+  void Appended(int64_t lastBefore, int64_t sizeBefore);
   QRect CaretRect() const;
   // A caret's bar at `position`; empty when it is not in view.
   QRect BarAt(std::size_t position) const;
