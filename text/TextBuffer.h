@@ -122,7 +122,7 @@ private:
     std::size_t chunk;
     std::size_t rest;
   };
-  // Walks the chunks in place.
+  // The search reads the chunks in place, without copying them.
   friend class ChunkFinder;
 
   // Not copied: see SetSupply.
@@ -146,15 +146,15 @@ private:
   // the index move together, so that none can drift from the others.
   void Account(std::size_t i, int64_t bytes, int64_t breaks);
   // Chunks joining or leaving the text bring or take their counts, through
-  // these two alone; the index follows at the end and is rebuilt when needed
-  // after a change elsewhere.
-  void InsertChunks(std::size_t at, std::vector<std::shared_ptr<Chunk>> fresh);
+  // these three alone; the index follows a change at the end and is rebuilt
+  // when needed after one elsewhere.
   void PushChunk(std::shared_ptr<Chunk> chunk);
+  void InsertChunks(std::size_t at, std::vector<std::shared_ptr<Chunk>> fresh);
+  void RemoveChunks(std::size_t first, std::size_t last);
   // Chunk i, unshared and with room for `capacity` bytes.
   Chunk& Writable(std::size_t i, std::size_t capacity);
   // The last chunk, unshared and with room for at least one more byte.
   Chunk& AppendTarget(std::size_t wanted);
-  void RemoveChunks(std::size_t first, std::size_t last);
   // Merges neighbours among chunks [first, last] that fit in one chunk
   // together and drops empty ones, which keeps the chunk count at most about
   // twice the size over the bound.
