@@ -2,6 +2,7 @@
 
 #include "app/AppResources.h"
 #include "app/TMainForm.h"
+#include "editor/TextViewAccessible.h"
 #include "ui/THelpViewer.h"
 #include "ui/TMyAboutBox.h"
 #include "ui/TOptions.h"
@@ -21,6 +22,8 @@ void StartUp(const QList<QByteArray>& commandLineFiles) {
   // program's windows.
   QGuiApplication::setDesktopFileName(QStringLiteral("org.example.maelbrook.SiftWell"));
   QApplication::setWindowIcon(ApplicationIcon());
+  // Before any editor exists, so that a screen reader finds its text.
+  TextViewAccessible::Install();
 
   MainForm = new TMainForm(commandLineFiles);
   MainForm->show();

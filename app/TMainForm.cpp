@@ -170,6 +170,8 @@ QToolButton* TMainForm::createButton(const QString& picture, int left, const QSt
   auto* action =
       new QAction(ButtonPicture(QStringLiteral(":/%1.xpm").arg(picture)), QString(), button);
   SetHint(action, hint);
+  // A picture says nothing to a screen reader: the short hint names it.
+  button->setAccessibleName(action->toolTip());
   connect(action, &QAction::triggered, this, command);
   button->setDefaultAction(action);
   return button;

@@ -3,6 +3,8 @@
 // `removed` at `position` with `inserted`. Typed characters join the step
 // before them while they go on from where it ended, without a pause and
 // without starting a new word, so that undo takes back a word at a time.
+// Bytes taken one by one with Backspace, or with Delete, join the same way,
+// but across words: a run of either is taken back whole.
 
 #include "editor/TextPiece.h"
 
@@ -23,13 +25,19 @@ class EditHistory {
 public:
   // Typing that waits this long starts a new step.
   static constexpr int64_t kPauseMsecs = 1000;
+  // Which way a key deletes: Backspace the byte before the caret, Delete
+  // the one after it.
+  enum class Direction { Backward, Forward };
 
   // A new step; the steps undone before it can no longer be redone.
   void Record(EditStep step);
   // A typed insertion at `atMsecs` (a monotonic clock).
   void RecordTyping(EditStep step, int64_t atMsecs);
+  // A deletion by a key at `atMsecs`, which joins the step before it when
+  // that was a deletion in the same direction right beside it.
+  void RecordDeletion(EditStep step, Direction direction, int64_t atMsecs);
   // Ends the current typing step: the next typed character starts a new one.
-  void Seal() { typing_ = false; }
+  void Seal() { run_ = Run::None; }
   // The step recorded last goes with the one before it.
   void JoinLast() {
     if (done_ > 1 && done_ == steps_.size())
@@ -48,10 +56,14 @@ public:
   void Clear();
 
 private:
+  // What the last step was made by, while later keys may still join it.
+  enum class Run { None, Typing, Backward, Forward };
+
   bool JoinsTyping(const EditStep& step, int64_t atMsecs) const;
+  bool JoinsDeletion(const EditStep& step, Direction direction, int64_t atMsecs) const;
 
   std::vector<EditStep> steps_;
   std::size_t done_ = 0;
-  bool typing_ = false;
+  Run run_ = Run::None;
   int64_t lastTyped_ = 0;
 };

@@ -3,6 +3,7 @@
 // fixed-pitch grid, glyphs placed at exact cell positions (so no font's
 // advance can drift across a long line), selected cells highlighted, control
 // bytes as a coloured box holding their hex value, two tiny digits stacked.
+// Printing draws its rows with it too, so paper shows what the screen shows.
 
 #include <QColor>
 #include <QFont>

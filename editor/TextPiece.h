@@ -28,6 +28,7 @@ public:
   // Only a piece held as bytes grows.
   bool CanGrow() const { return !shared_; }
   void Grow(const std::string& more) { bytes_ += more; }
+  void GrowFront(const std::string& more) { bytes_.insert(0, more); }
 
   template <class Visit> void VisitPieces(Visit visit) const {
     if (shared_)

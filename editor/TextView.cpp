@@ -3,6 +3,7 @@
 #include "editor/LinePainter.h"
 #include "editor/PasteFilter.h"
 #include "editor/SnapshotMimeData.h"
+#include "editor/TextViewAccessible.h"
 #include "editor/WordRule.h"
 #include "memory/MemoryHeadroom.h"
 
@@ -28,6 +29,17 @@ std::size_t U(int64_t value) {
 constexpr int kClickSlop = 4;
 // Dragging past an edge scrolls this often, in milliseconds.
 constexpr int kDragScrollMsecs = 40;
+// An input method is told of this many bytes of the caret's line on either
+// side of it, and of the selection's first ones.
+constexpr std::size_t kImContext = 4096;
+
+// How far a selection dragged `distance` pixels past an edge scrolls in a
+// tick: a step, and a step more for each `stepPixels` further, so that a
+// long way is soon covered; `most` at most.
+int64_t EdgeScroll(int distance, qreal stepPixels, int64_t step, int64_t most) {
+  const auto steps = 1 + static_cast<int64_t>(distance / std::max<qreal>(1, stepPixels));
+  return std::min(step * steps, std::max(step, most));
+}
 
 QFont DefaultFont() {
   // The document font of the program: Courier, 13 pixels high at 96 dpi.
@@ -52,6 +64,8 @@ TextView::TextView(QWidget* parent)
   viewport()->setBackgroundRole(QPalette::Base);
   viewport()->setAcceptDrops(true);
   clock_.start();
+  connect(this, &TextView::SelectionChanged, this,
+          [this] { TextViewAccessible::NoteSelection(this); });
   connect(&blink_, &QTimer::timeout, this, [this] {
     caretShown_ = !caretShown_;
     viewport()->update(CaretRect());
@@ -272,11 +286,14 @@ void TextView::Splice(std::size_t from, std::size_t to, const TextPiece& inserte
     text_.VisitRange(from, to, check);
     inserted.VisitPieces(check);
   }
+  TextViewAccessible::NoteRemoval(this, static_cast<int64_t>(from), static_cast<int64_t>(to));
   if (to > from)
     text_.Erase(from, to);
   inserted.InsertInto(text_, from);
   columns_.Replaced(from, to - from, inserted.Size(), plain);
   pieces_.Replaced(from, to - from, inserted.Size());
+  TextViewAccessible::NoteInsertion(this, static_cast<int64_t>(from),
+                                    static_cast<int64_t>(from + inserted.Size()));
 }
 
 void TextView::Edit(const TextPiece& inserted, bool typed) {
@@ -354,8 +371,8 @@ void TextView::SetZoom(int steps) {
     return;
   zoom_ = steps;
   painter_ = std::make_unique<LinePainter>(ShownFont());
+  // The view stays on the lines it shows, wherever the caret is.
   UpdateScrollBars();
-  EnsureCaretVisible();
   viewport()->update();
 }
 
@@ -376,6 +393,24 @@ QFont TextView::ShownFont() const {
 void TextView::DeleteSelection() {
   if (HasSelection())
     Edit(TextPiece(), false);
+}
+
+void TextView::DeleteByKey(EditHistory::Direction direction) {
+  if (HasSelection()) {
+    DeleteSelection();
+    return;
+  }
+  const bool back = direction == EditHistory::Direction::Backward;
+  if (back ? caret_ == 0 : caret_ >= text_.Size())
+    return;
+  const std::size_t from = back ? caret_ - 1 : caret_;
+  AllOrNothing([&] {
+    EditStep step{from, TextPiece::Of(text_, from, from + 1), TextPiece()};
+    Splice(from, from + 1, TextPiece());
+    history_.RecordDeletion(std::move(step), direction, clock_.elapsed());
+  });
+  TextHasChanged();
+  PlaceAfterChange(from);
 }
 
 void TextView::Cut() {
@@ -465,6 +500,7 @@ void TextView::Redo() {
 }
 
 void TextView::Clear() {
+  TextViewAccessible::NoteRemoval(this, 0, Length());
   text_.Clear();
   pieces_.Clear();
   columns_.Clear();
@@ -477,17 +513,21 @@ void TextView::Clear() {
 }
 
 TextBuffer TextView::TakeText() {
+  TextViewAccessible::NoteRemoval(this, 0, Length());
   TextBuffer text(std::move(text_));
-  Clear(); // a moved-from buffer keeps its counts
+  text_.Clear(); // a moved-from buffer keeps its counts
+  Clear();
   return text;
 }
 
 void TextView::SetText(TextBuffer text, int64_t caret) {
+  TextViewAccessible::NoteRemoval(this, 0, Length());
   text_ = std::move(text);
   // Where a run's pieces went in a text made elsewhere is not known; none
   // of the user's text is ever taken for them.
   pieces_.Clear();
   columns_.Clear();
+  TextViewAccessible::NoteInsertion(this, 0, Length());
   history_.Clear();
   widest_ = 0;
   TextHasChanged();
@@ -498,16 +538,18 @@ void TextView::Append(const char* data, std::size_t length) {
   if (length == 0)
     return;
   const int64_t lastBefore = LineCount() - 1;
+  const int64_t sizeBefore = Length();
   text_.Append(data, length);
-  Appended(lastBefore);
+  Appended(lastBefore, sizeBefore);
 }
 
 void TextView::AppendText(TextBuffer&& text) {
   if (text.Empty())
     return;
   const int64_t lastBefore = LineCount() - 1;
+  const int64_t sizeBefore = Length();
   text_.AppendBuffer(std::move(text));
-  Appended(lastBefore);
+  Appended(lastBefore, sizeBefore);
 }
 
 void TextView::AppendPiece(const char* data, std::size_t length) {
@@ -532,7 +574,8 @@ void TextView::DropPieces() {
   emit SelectionChanged();
 }
 
-void TextView::Appended(int64_t lastBefore) {
+void TextView::Appended(int64_t lastBefore, int64_t sizeBefore) {
+  TextViewAccessible::NoteInsertion(this, sizeBefore, Length());
   history_.Clear();
   // Known columns of a long last line go on from where they were, so that
   // its end is known as soon as the text is in.
@@ -650,13 +693,9 @@ bool TextView::HandleCommand(const QKeyEvent* event) {
     // The view moves a line; the caret stays where it is.
     ScrollTo(firstLine_ + (key == Qt::Key_Up ? -1 : 1), firstColumn_);
   } else if (key == Qt::Key_Backspace && (mods == Qt::NoModifier || shift)) {
-    if (!HasSelection() && caret_ > 0)
-      anchor_ = caret_ - 1;
-    DeleteSelection();
+    DeleteByKey(EditHistory::Direction::Backward);
   } else if (key == Qt::Key_Delete && mods == Qt::NoModifier) {
-    if (!HasSelection() && caret_ < text_.Size())
-      anchor_ = caret_ + 1;
-    DeleteSelection();
+    DeleteByKey(EditHistory::Direction::Forward);
   } else if ((mods & ~Qt::ShiftModifier) == Qt::ControlModifier &&
              (key == Qt::Key_Plus || key == Qt::Key_Equal)) {
     SetZoom(zoom_ + 1);
@@ -723,8 +762,11 @@ bool TextView::HandleMove(const QKeyEvent* event) {
       key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_PageUp || key == Qt::Key_PageDown;
   if (vertical && wantedColumn_ < 0)
     wantedColumn_ = ColumnOf(Caret());
-  const std::size_t caret = Moved(key, mods & Qt::ControlModifier);
   const bool extend = mods & Qt::ShiftModifier;
+  std::size_t caret = Moved(key, mods & Qt::ControlModifier);
+  // With a selection, Left and Right only go to its edge.
+  if (mods == Qt::NoModifier && HasSelection() && (key == Qt::Key_Left || key == Qt::Key_Right))
+    caret = U(key == Qt::Key_Left ? SelectionStart() : SelectionEnd());
   history_.Seal();
   // A page move takes the view along with the caret.
   if (key == Qt::Key_PageUp || key == Qt::Key_PageDown) {
@@ -758,17 +800,78 @@ void TextView::keyPressEvent(QKeyEvent* event) {
 }
 
 void TextView::inputMethodEvent(QInputMethodEvent* event) {
-  if (!event->commitString().isEmpty())
+  if (event->replacementStart() != 0 || event->replacementLength() > 0)
+    CommitReplacing(event->commitString(), event->replacementStart(), event->replacementLength());
+  else if (!event->commitString().isEmpty())
     Type(event->commitString());
   preedit_ = event->preeditString();
   viewport()->update();
   event->accept();
 }
 
+// The input method names the bytes to replace from the caret, in
+// characters, which here are bytes; a selection goes first, as in Qt's own
+// editors, and all of it is one step to undo.
+void TextView::CommitReplacing(const QString& text, int start, int length) {
+  history_.Seal();
+  const bool hadSelection = HasSelection();
+  DeleteSelection();
+  // What of the range named lies in the text.
+  const int64_t at = Caret() + start;
+  const int64_t from = std::clamp<int64_t>(at, 0, Length());
+  anchor_ = U(from);
+  caret_ = U(std::clamp<int64_t>(at + std::max(0, length), from, Length()));
+  const bool changes = !text.isEmpty() || HasSelection();
+  Type(text);
+  if (hadSelection && changes)
+    history_.JoinLast();
+}
+
+// The caret's line around the caret, kImContext bytes either way at most,
+// so that a huge line costs no more than a short one.
+TextView::Span TextView::ImContext() const {
+  const std::size_t line = text_.LineOf(caret_);
+  const std::size_t start = text_.LineStart(line);
+  const std::size_t end = text_.LineEnd(line);
+  return {caret_ - std::min(caret_ - start, kImContext), std::min(end, caret_ + kImContext)};
+}
+
+QVariant TextView::ImText(Qt::InputMethodQuery query) const {
+  const Span around = ImContext();
+  const auto offset = [&](std::size_t at) { return static_cast<int>(at - around.first); };
+  const auto text = [this](std::size_t from, std::size_t to) {
+    return QString::fromLatin1(Range(static_cast<int64_t>(from), static_cast<int64_t>(to)));
+  };
+  switch (query) {
+  case Qt::ImSurroundingText:
+    return text(around.first, around.second);
+  case Qt::ImTextBeforeCursor:
+    return text(around.first, caret_);
+  case Qt::ImTextAfterCursor:
+    return text(caret_, around.second);
+  case Qt::ImCursorPosition:
+    return offset(caret_);
+  case Qt::ImAnchorPosition: // an anchor beyond the bytes told is at their end
+    return offset(std::clamp(anchor_, around.first, around.second));
+  case Qt::ImAbsolutePosition:
+    return QVariant::fromValue<qlonglong>(Caret());
+  default: // Qt::ImCurrentSelection
+    return QString::fromLatin1(SelectedText(static_cast<int64_t>(kImContext)));
+  }
+}
+
 QVariant TextView::inputMethodQuery(Qt::InputMethodQuery query) const {
   switch (query) {
   case Qt::ImEnabled:
     return true;
+  case Qt::ImSurroundingText:
+  case Qt::ImTextBeforeCursor:
+  case Qt::ImTextAfterCursor:
+  case Qt::ImCursorPosition:
+  case Qt::ImAnchorPosition:
+  case Qt::ImAbsolutePosition:
+  case Qt::ImCurrentSelection:
+    return ImText(query);
   case Qt::ImCursorRectangle:
     return QRectF(CaretRect().translated(viewport()->pos()));
   case Qt::ImFont:
@@ -799,26 +902,36 @@ std::size_t TextView::WordLeft(std::size_t from) const {
   return kind == ByteClass::LineEnd ? at - 1 : WordRule::RunStart(text_, at - 1, kind);
 }
 
-void TextView::SelectWordAt(std::size_t position) {
+TextView::Span TextView::WordAt(std::size_t position) const {
   const std::size_t size = text_.Size();
   if (size == 0)
-    return;
+    return {0, 0};
   // At a line's end the word before is meant.
   std::size_t at = std::min(position, size - 1);
   if (at > 0 && WordRule::ClassOf(text_.At(at)) == ByteClass::LineEnd)
     --at;
   const ByteClass kind = WordRule::ClassOf(text_.At(at));
-  if (kind == ByteClass::LineEnd) {
-    SetSelection(at, at);
+  if (kind == ByteClass::LineEnd)
+    return {at, at};
+  return {WordRule::RunStart(text_, at, kind), WordRule::RunEnd(text_, at + 1, kind)};
+}
+
+TextView::Span TextView::LineAt(std::size_t position) const {
+  const std::size_t line = text_.LineOf(position);
+  const std::size_t end = text_.LineEnd(line);
+  return {text_.LineStart(line), std::min(end + 1, text_.Size())};
+}
+
+void TextView::SelectWordAt(std::size_t position) {
+  if (text_.Empty())
     return;
-  }
-  SetSelection(WordRule::RunStart(text_, at, kind), WordRule::RunEnd(text_, at + 1, kind));
+  const Span word = WordAt(position);
+  SetSelection(word.first, word.second);
 }
 
 void TextView::SelectLineAt(std::size_t position) {
-  const std::size_t line = text_.LineOf(position);
-  const std::size_t end = text_.LineEnd(line);
-  SetSelection(text_.LineStart(line), std::min(end + 1, text_.Size()));
+  const Span line = LineAt(position);
+  SetSelection(line.first, line.second);
 }
 
 // ---------------------------------------------------------------------------
@@ -844,6 +957,7 @@ void TextView::mousePressEvent(QMouseEvent* event) {
   if (triple) {
     SelectLineAt(position);
     OfferPrimary();
+    StartUnitDrag(Unit::Line, point);
     return;
   }
   const bool extend = event->modifiers() & Qt::ShiftModifier;
@@ -854,8 +968,36 @@ void TextView::mousePressEvent(QMouseEvent* event) {
     return;
   }
   dragging_ = true;
+  dragUnit_ = Unit::Byte;
   dragPoint_ = point;
   SetSelection(extend ? anchor_ : position, position);
+}
+
+void TextView::StartUnitDrag(Unit unit, QPoint point) {
+  dragging_ = true;
+  dragUnit_ = unit;
+  dragPoint_ = point;
+  unitFrom_ = U(SelectionStart());
+  unitTo_ = U(SelectionEnd());
+}
+
+// After a double or triple click the selection grows a word or a line at a
+// time, and keeps the first one whichever way it goes.
+void TextView::DragTo(std::size_t position) {
+  if (dragUnit_ == Unit::Byte) {
+    SetSelection(anchor_, position);
+    return;
+  }
+  const bool words = dragUnit_ == Unit::Word;
+  // Ahead, the word of the last byte the pointer has passed.
+  const auto ahead = words ? WordAt(position > 0 ? position - 1 : 0) : LineAt(position);
+  const auto behind = words ? WordAt(position) : LineAt(position);
+  if (ahead.second > unitTo_)
+    SetSelection(unitFrom_, ahead.second);
+  else if (behind.first < unitFrom_)
+    SetSelection(unitTo_, behind.first);
+  else
+    SetSelection(unitFrom_, unitTo_);
 }
 
 void TextView::mouseMoveEvent(QMouseEvent* event) {
@@ -871,7 +1013,7 @@ void TextView::mouseMoveEvent(QMouseEvent* event) {
   dragPoint_ = event->position().toPoint();
   if (viewport()->rect().contains(dragPoint_)) {
     dragScroll_.stop();
-    SetSelection(anchor_, U(PositionAt(dragPoint_)));
+    DragTo(U(PositionAt(dragPoint_)));
   } else if (!dragScroll_.isActive()) {
     AutoScroll();
     dragScroll_.start();
@@ -880,20 +1022,23 @@ void TextView::mouseMoveEvent(QMouseEvent* event) {
 
 void TextView::AutoScroll() {
   const QRect area = viewport()->rect();
+  const qreal across = 4 * ColumnWidth();
   int64_t lines = 0;
   int64_t columns = 0;
   if (dragPoint_.y() < 0)
-    lines = -1;
+    lines = -EdgeScroll(-dragPoint_.y() - 1, LineHeight(), 1, VisibleLineCount());
   else if (dragPoint_.y() >= area.height())
-    lines = 1;
+    lines = EdgeScroll(dragPoint_.y() - area.height(), LineHeight(), 1, VisibleLineCount());
   if (dragPoint_.x() < 0)
-    columns = -4;
+    columns = -EdgeScroll(-dragPoint_.x() - 1, across, 4, VisibleColumnCount());
   else if (dragPoint_.x() >= area.width())
-    columns = 4;
+    columns = EdgeScroll(dragPoint_.x() - area.width(), across, 4, VisibleColumnCount());
   ScrollTo(firstLine_ + lines, firstColumn_ + columns);
+  // The caret goes to the last whole row, which needs no more scrolling.
+  const int bottom = std::min(area.height(), static_cast<int>(VisibleLineCount()) * LineHeight());
   const QPoint inside(std::clamp(dragPoint_.x(), 0, area.width() - 1),
-                      std::clamp(dragPoint_.y(), 0, area.height() - 1));
-  SetSelection(anchor_, U(PositionAt(inside)));
+                      std::clamp(dragPoint_.y(), 0, bottom - 1));
+  DragTo(U(PositionAt(inside)));
 }
 
 void TextView::mouseReleaseEvent(QMouseEvent* event) {
@@ -918,9 +1063,9 @@ void TextView::mouseDoubleClickEvent(QMouseEvent* event) {
   }
   doubleClickPoint_ = event->position().toPoint();
   sinceDoubleClick_.start();
-  dragging_ = false;
   SelectWordAt(U(PositionAt(doubleClickPoint_)));
   OfferPrimary();
+  StartUnitDrag(Unit::Word, doubleClickPoint_);
 }
 
 void TextView::wheelEvent(QWheelEvent* event) {
@@ -945,21 +1090,25 @@ void TextView::wheelEvent(QWheelEvent* event) {
 
 QMenu* TextView::CreateContextMenu(QWidget* parent) {
   auto* menu = new QMenu(parent);
-  auto add = [&](const QString& text, bool enabled, void (TextView::*slot)()) {
+  auto add = [&](const QString& text, QKeyCombination key, bool enabled, void (TextView::*slot)()) {
     QAction* action = menu->addAction(text, this, slot);
     action->setEnabled(enabled);
+    // Shown beside the item; while the menu is closed the view and the
+    // window's Edit menu answer the key.
+    action->setShortcut(QKeySequence(key));
+    action->setShortcutContext(Qt::WidgetShortcut);
   };
   const bool hasText =
       QApplication::clipboard()->mimeData() && QApplication::clipboard()->mimeData()->hasText();
-  add(tr("&Undo"), CanUndo(), &TextView::Undo);
-  add(tr("&Redo"), CanRedo(), &TextView::Redo);
+  add(tr("&Undo"), Qt::CTRL | Qt::Key_Z, CanUndo(), &TextView::Undo);
+  add(tr("&Redo"), Qt::CTRL | Qt::Key_Y, CanRedo(), &TextView::Redo);
   menu->addSeparator();
-  add(tr("Cu&t"), HasSelection(), &TextView::Cut);
-  add(tr("&Copy"), HasSelection(), &TextView::Copy);
-  add(tr("&Paste"), hasText, &TextView::Paste);
-  add(tr("&Delete"), HasSelection(), &TextView::DeleteSelection);
+  add(tr("Cu&t"), Qt::CTRL | Qt::Key_X, HasSelection(), &TextView::Cut);
+  add(tr("&Copy"), Qt::CTRL | Qt::Key_C, HasSelection(), &TextView::Copy);
+  add(tr("&Paste"), Qt::CTRL | Qt::Key_V, hasText, &TextView::Paste);
+  add(tr("&Delete"), Qt::CTRL | Qt::Key_D, HasSelection(), &TextView::DeleteSelection);
   menu->addSeparator();
-  add(tr("Select &All"), !text_.Empty(), &TextView::SelectAll);
+  add(tr("Select &All"), Qt::CTRL | Qt::Key_A, !text_.Empty(), &TextView::SelectAll);
   return menu;
 }
 

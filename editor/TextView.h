@@ -26,6 +26,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 
 class QMenu;
 
@@ -173,6 +174,8 @@ protected:
 
 private:
   enum class Unit { Byte, Word, Line, Page, Text };
+  // Bytes [first, second) of the text.
+  using Span = std::pair<std::size_t, std::size_t>;
 
   // Text changes.
   // Insertions larger than this are checked against the memory left first.
@@ -183,6 +186,12 @@ private:
   template <class Change> void AllOrNothing(Change change);
   void Edit(const TextPiece& inserted, bool typed);
   void Type(const QString& text);
+  void CommitReplacing(const QString& text, int start, int length);
+  Span ImContext() const;
+  QVariant ImText(Qt::InputMethodQuery query) const;
+  // Backspace and Delete: the selection, or else one byte; a run of either
+  // is one step to undo.
+  void DeleteByKey(EditHistory::Direction direction);
   void PastePiece(const TextPiece& piece);
   void PasteFrom(QClipboard::Mode mode);
   void PutOnClipboard(QClipboard::Mode mode) const;
@@ -203,12 +212,20 @@ private:
   std::size_t LineMoved(int64_t lines) const;
   std::size_t WordLeft(std::size_t from) const;
   std::size_t WordRight(std::size_t from) const;
+  // The word (or run of blanks or punctuation) at `position`, and its line
+  // with the line break.
+  Span WordAt(std::size_t position) const;
+  Span LineAt(std::size_t position) const;
   void SelectWordAt(std::size_t position);
   void SelectLineAt(std::size_t position);
   void SetSelection(std::size_t anchor, std::size_t caret, bool keepColumn = false);
   void PlaceAfterChange(std::size_t caret);
   void EnsureCaretVisible();
   void AutoScroll();
+  // A press that selected a word or a line goes on selecting by that unit
+  // while the mouse is held.
+  void StartUnitDrag(Unit unit, QPoint point);
+  void DragTo(std::size_t position);
   // Text dragged over the view: where it would go, and scrolling while it
   // hovers near an edge.
   void HoverDrop(const QPoint& point);
@@ -225,8 +242,8 @@ private:
   void NoteWidth(int64_t columns);
   void RestartBlink();
   // What every way of appending does after the bytes are in; `lastBefore`:
-  // the last line before them.
-  void Appended(int64_t lastBefore);
+  // the last line before them, `sizeBefore` the length.
+  void Appended(int64_t lastBefore, int64_t sizeBefore);
   QRect CaretRect() const;
   // A caret's bar at `position`; empty when it is not in view.
   QRect BarAt(std::size_t position) const;
@@ -261,6 +278,10 @@ private:
   QString preedit_;
   QTimer dragScroll_;
   bool dragging_ = false;
+  // What a drag selects by, and the word or line it started from.
+  Unit dragUnit_ = Unit::Byte;
+  std::size_t unitFrom_ = 0;
+  std::size_t unitTo_ = 0;
   // A press on the selection may start a drag of it: until the mouse has
   // moved far enough, or is let go (then it was a click).
   bool pressedOnSelection_ = false;

@@ -8,7 +8,8 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
   qt6-tools-dev qt6-tools-dev-tools qt6-documentation-tools libqt6sql6-sqlite
   libbenchmark-dev
-  xvfb xauth xdotool imagemagick fonts-dejavu-core fonts-liberation2
+  xvfb xauth xdotool imagemagick fonts-dejavu-core fonts-liberation2 poppler-utils
+  python3-pyatspi at-spi2-core dbus-x11
   dpkg-dev file lintian desktop-file-utils appstream man-db time
   clang libclang-rt-14-dev llvm
 )

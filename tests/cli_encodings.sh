@@ -2,14 +2,10 @@
 # Wide and UTF-8 runs: byte for byte what GNU strings -e gives on real
 # binaries and on a file planted with UTF-16 and UTF-32 text at every
 # alignment; several encodings in one pass merged by offset; UTF-8 runs.
-set -u
-tool=${1:?usage: cli_encodings.sh SIFTWELL_EXTRACT}
-command -v strings > /dev/null || { echo "GNU strings is not installed"; exit 77; }
-command -v iconv > /dev/null || { echo "iconv is not installed"; exit 77; }
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+. "$(dirname "$0")/cli_preamble.sh" "$@"
+needs strings "GNU strings"
+needs iconv iconv
 classes=(-c upper,lower,number,space,punct,symbol -x $'\t')
-failed=0 passed=0
 
 check() { # NAME EXPECTED-FILE GOT-FILE
   if cmp -s "$2" "$3"; then
@@ -112,5 +108,4 @@ else
   failed=$((failed + 1))
 fi
 
-echo "$passed passed, $failed failed"
-[ $failed -eq 0 ]
+report

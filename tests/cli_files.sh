@@ -3,17 +3,9 @@
 # time: the output must be what calls on one file at a time give, in the
 # same order, each message at its place among the lines, and the memory
 # bounded however much is written.
-set -u
-tool=${1:?usage: cli_files.sh SIFTWELL_EXTRACT}
-: "${XDG_CONFIG_HOME:?a private settings folder is needed}"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-rm -rf "$XDG_CONFIG_HOME"
-mkdir -p "$XDG_CONFIG_HOME"
+. "$(dirname "$0")/cli_preamble.sh" "$@"
+private_settings
 
-passed=0 failed=0
-pass() { passed=$((passed + 1)); }
-fail() { echo "FAIL: $*"; failed=$((failed + 1)); }
 
 mapfile -t libraries < <(find /usr/lib /usr/lib64 -xdev -type f -name '*.so*' -size +16k \
   2> /dev/null | LC_ALL=C sort | head -20)
@@ -101,5 +93,4 @@ if [ -x /usr/bin/time ]; then
   fi
 fi
 
-echo "cli_files: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+report

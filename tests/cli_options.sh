@@ -1,18 +1,10 @@
 #!/usr/bin/env bash
 # siftwell-extract as a user runs it: its flags over the stored options, its
 # messages and exit statuses, standard input, missing files, failed writes.
-set -u
-tool=${1:?usage: cli_options.sh SIFTWELL_EXTRACT}
-: "${XDG_CONFIG_HOME:?a private settings folder is needed}"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-rm -rf "$XDG_CONFIG_HOME"
-mkdir -p "$XDG_CONFIG_HOME"
+. "$(dirname "$0")/cli_preamble.sh" "$@"
+private_settings
 conf=$XDG_CONFIG_HOME/Maelbrook/Siftwell.conf
 
-passed=0 failed=0
-pass() { passed=$((passed + 1)); }
-fail() { echo "FAIL: $*"; failed=$((failed + 1)); }
 
 # expect NAME STATUS STDOUT [ARGS...] < input: runs the tool, compares the
 # exit status and the exact bytes of standard output.
@@ -107,7 +99,7 @@ refused "--max-chars empty" "max-chars" --max-chars= "$work/example"
 refused "-c unknown class" "digits" -c upper,digits "$work/example"
 refused "-c trailing comma" "--classes" -c upper, "$work/example"
 refused "unknown short option" "-z" -z "$work/example"
-refused "unknown long option" "--bytes" --bytes=4 "$work/example"
+refused "unknown long option" "--bogus" --bogus=4 "$work/example"
 refused "missing value" "-n" -n
 refused "-t unknown radix" "radix" -t b "$work/example"
 refused "--radix empty" "radix" --radix= "$work/example"
@@ -118,10 +110,39 @@ refused "-f with --json" "-f" -f --json "$work/example"
 refused "--json with -s" "-s" --json -s , "$work/example"
 refused "--json with -o" "-o" -o --json "$work/example"
 
+# GNU strings' spellings: the ones kept are accepted, the others refused as
+# not supported, never as unknown.
+expect "-n 4294967295 in decimal keeps nothing" 0 '' -n 4294967295 "$work/example"
+expect "-n 4294967294 in decimal" 0 '' -n 4294967294 "$work/example"
+expect "-NUMBER" 0 'Extraction\nabcdefghijklmnopqrstuvwxy\n' -10 "$work/example"
+expect "--bytes" 0 'abcdefghijklmnopqrstuvwxy\n' --bytes=11 "$work/example"
+expect "-w" 0 'a\tb\nc\n' -w --bytes=1 - < <(printf 'a\tb\nc')
+refused "-NUMBER zero" "0" -0 "$work/example"
+refused "--bytes not a number" "x1" --bytes=x1 "$work/example"
+for flag in -d --data "-T elf64-x86-64" --target=elf64-x86-64 "-U d" --unicode=show; do
+  # shellcheck disable=SC2086 # the flag and its value are two words
+  refused "$flag" "not supported" $flag "$work/example"
+done
+for flag in -v -V; do
+  "$tool" $flag > "$work/out" 2>&1
+  [ $? -eq 0 ] && [ "$(cat "$work/out")" = "siftwell-extract 1.03.2" ] && pass || fail "$flag"
+done
+printf -- "-n 10 -f" > "$work/opts"
+expect "@FILE" 0 "$work/example: abcdefghijklmnopqrstuvwxy\n" @"$work/opts" "$work/example"
+"$tool" @"$work/missing" > "$work/out" 2> "$work/err"
+[ $? -eq 1 ] && grep -qF "@$work/missing" "$work/err" && pass || fail "@FILE missing: $(cat "$work/err")"
+printf -- "-a @%s" "$work/loop" > "$work/loop"
+refused "@FILE naming itself" "$work/loop" @"$work/loop"
+refused "@FILE a folder" "$work" @"$work"
+
 "$tool" --version > "$work/out" 2>&1
 [ "$(cat "$work/out")" = "siftwell-extract 1.03.2" ] && pass || fail "--version: $(cat "$work/out")"
 if "$tool" --help > "$work/out" 2>&1 && grep -q '^Usage: siftwell-extract \[OPTION\]\.\.\. \[FILE\]\.\.\.' "$work/out" &&
-  grep -q 'GNU strings' "$work/out"; then pass; else fail "--help"; fi
+  grep -q 'GNU strings' "$work/out" && grep -qF -- '-n 4 -m 0 -c upper' "$work/out"; then
+  pass
+else
+  fail "--help"
+fi
 "$tool" -h > "$work/out2" 2>&1 && cmp -s "$work/out" "$work/out2" && pass || fail "-h"
 
 # A file that cannot be opened is reported; the others are still done.
@@ -221,5 +242,4 @@ else
 fi
 set +m
 
-echo "$passed passed, $failed failed"
-[ $failed -eq 0 ]
+report

@@ -1,15 +1,11 @@
 #!/usr/bin/env bash
 # siftwell-extract gives byte for byte what GNU strings -a -n 5 gives, on
 # real binaries of this machine.
-set -u
-tool=${1:?usage: cli_strings.sh SIFTWELL_EXTRACT}
-command -v strings > /dev/null || { echo "GNU strings is not installed"; exit 77; }
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+. "$(dirname "$0")/cli_preamble.sh" "$@"
+needs strings "GNU strings"
 
 candidates=(/usr/bin/cmake /usr/bin/bash /usr/bin/strings /usr/lib/x86_64-linux-gnu/libc.so.6
   /usr/lib/x86_64-linux-gnu/libQt6Core.so.6 /usr/lib/x86_64-linux-gnu/libstdc++.so.6 "$tool")
-failed=0 passed=0
 for f in "${candidates[@]}"; do
   f=$(readlink -f "$f" 2> /dev/null) || continue
   [ -f "$f" ] || continue
@@ -72,6 +68,54 @@ same "-f -t x" -f -t x -- -f -t x -- "${binaries[@]}"
 same "-s" -s '|' -- -s '|' -- "${binaries[0]}"
 same "-w is every blank in Other" -w -- -x $'\t\n\v\f\r' -- "${binaries[@]}"
 
+# GNU strings' own spellings, given to both programs alike: ours starts from
+# the classes that are GNU's text, and the spelling sets the length.
+gnu_classes=(-m 0 -c upper,lower,number,space,punct,symbol -x $'\t')
+same_spelling() { # NAME FLAGS... -- FILES...
+  local name=$1 flags=()
+  shift
+  while [ "$1" != -- ]; do flags+=("$1"); shift; done
+  shift
+  strings -a "${flags[@]}" "$@" > "$work/gnu.txt" 2>&1
+  "$tool" "${gnu_classes[@]}" "${flags[@]}" "$@" > "$work/ours.txt" 2>&1
+  if cmp -s "$work/gnu.txt" "$work/ours.txt"; then
+    pass
+  else
+    fail "$name"
+    cmp "$work/gnu.txt" "$work/ours.txt"
+  fi
+}
+same_spelling "-NUMBER" -8 -- "${binaries[@]}"
+same_spelling "-NUMBER in octal" -010 -t x -- "${binaries[0]}"
+same_spelling "--bytes=NUMBER" --bytes=3 -- "${binaries[@]}"
+same_spelling "--bytes NUMBER in hexadecimal" --bytes 0x10 -f -- "${binaries[@]}"
+same_spelling "-w" -w -5 -- "${binaries[@]}"
+same_spelling "--include-all-whitespace" --include-all-whitespace --bytes=6 -t d -- "${binaries[0]}"
+same_spelling "grouped flags and -NUMBER" -fw -7 -- "${binaries[@]}"
+cp "${binaries[0]}" "$work/a b"
+# GNU reads -NUMBER wrongly after a file name, so it comes first.
+printf -- "-6 -f -t x\n'%s' \"%s\"" "$work/a b" "${binaries[1]}" > "$work/options"
+same_spelling "@FILE" @"$work/options" --
+printf -- '@%s -w' "$work/options" > "$work/outer"
+same_spelling "@FILE naming another" -o @"$work/outer" --
+# The recipe --help gives for GNU strings' lines, run as a user copies it,
+# over stored options that cut runs at a maximum.
+private_settings
+mkdir -p "$XDG_CONFIG_HOME/Maelbrook"
+printf '[Options]\nMinChar=2\nMaxChar=80\nOther=_\n' > "$XDG_CONFIG_HOME/Maelbrook/Siftwell.conf"
+recipe=$("$tool" --help | sed -n '/What GNU strings -a -n 5 -t x FILE gives:/,/FILE$/p' |
+  tail -n +2 | sed 's/\\$//' | tr -d '\n')
+for f in "${binaries[@]}"; do
+  strings -a -n 5 -t x "$f" > "$work/gnu.txt"
+  eval "$(sed -e 's/siftwell-extract/"$tool"/' -e 's/FILE/"$f"/' <<< "$recipe")" > "$work/ours.txt"
+  if [ -n "$recipe" ] && cmp -s "$work/gnu.txt" "$work/ours.txt"; then
+    pass
+  else
+    fail "the recipe of --help ($recipe) on $f"
+  fi
+done
+rm -rf "${XDG_CONFIG_HOME:?}/Maelbrook"
+
 # Runs across the 1 MiB read block, and offsets past seven digits (after a
 # hole, so that the file takes no room).
 {
@@ -107,5 +151,4 @@ else
   failed=$((failed + 1))
 fi
 
-echo "$passed passed, $failed failed"
-[ $failed -eq 0 ]
+report

@@ -4,21 +4,14 @@
 # input itself or closed; settings that are unreadable, junk or of the wrong
 # types. Each case checks the exit status, the message and that nothing was
 # lost: the output of the good files, and the input files untouched.
-set -u
-tool=${1:?usage: hostile_cli.sh SIFTWELL_EXTRACT}
-: "${XDG_CONFIG_HOME:?a private settings folder is needed}"
-work=$(mktemp -d)
+. "$(dirname "$0")/cli_preamble.sh" "$@"
+private_settings
 writer=
-trap '[ -n "$writer" ] && kill "$writer" 2>/dev/null; chmod -R u+rwx "$work" "$XDG_CONFIG_HOME" 2>/dev/null; rm -rf "$work"' EXIT
-rm -rf "$XDG_CONFIG_HOME"
-mkdir -p "$XDG_CONFIG_HOME"
+on_exit '[ -n "$writer" ] && kill "$writer" 2>/dev/null'
+on_exit 'chmod -R u+rwx "$work" "$XDG_CONFIG_HOME" 2>/dev/null'
 conf_dir=$XDG_CONFIG_HOME/Maelbrook
 conf=$conf_dir/Siftwell.conf
 
-passed=0 failed=0 skipped=0
-pass() { passed=$((passed + 1)); }
-fail() { echo "FAIL: $*"; failed=$((failed + 1)); }
-skip() { echo "SKIP: $*"; skipped=$((skipped + 1)); }
 
 # Root reads and writes whatever the permission bits say; as_user runs a
 # command without that override, so that it meets the bits as a user does.
@@ -243,5 +236,4 @@ else
   skip "unreadable settings: running as root without a way to drop the permission override"
 fi
 
-echo "hostile_cli: $passed passed, $failed failed, $skipped skipped"
-[ "$failed" -eq 0 ]
+report

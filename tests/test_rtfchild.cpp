@@ -17,6 +17,7 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QPrinter>
+#include <QProcess>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -32,6 +33,57 @@ namespace {
 
 void Select(TRTFchild& w, long anchor, long caret) {
   w.Edit()->Select(anchor, caret);
+}
+
+// What a line's cells hold, as fractions of each cell's pixels: the two box
+// colours of control bytes and dark ink. Found from the boxes, which must
+// stand first and last in the line, wherever the line lies in the image.
+struct CellInk {
+  double lowBox = 0;
+  double highBox = 0;
+  double ink = 0;
+};
+
+bool Near(QRgb pixel, const QColor& colour) {
+  return std::abs(qRed(pixel) - colour.red()) < 24 &&
+         std::abs(qGreen(pixel) - colour.green()) < 24 &&
+         std::abs(qBlue(pixel) - colour.blue()) < 24;
+}
+
+// The screen's box colours: C0 and DEL on orange, C1 on violet.
+const QColor kLowBox(255, 214, 170);
+const QColor kHighBox(225, 205, 255);
+
+std::vector<CellInk> InkOfCells(const QImage& picture, int cells) {
+  const QImage image = picture.convertToFormat(QImage::Format_RGB32);
+  QRect boxes;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      if (Near(image.pixel(x, y), kLowBox) || Near(image.pixel(x, y), kHighBox))
+        boxes |= QRect(x, y, 1, 1);
+  std::vector<CellInk> ink;
+  if (boxes.isEmpty())
+    return ink;
+  const double width = static_cast<double>(boxes.width()) / cells;
+  for (int cell = 0; cell < cells; ++cell) {
+    CellInk c;
+    int pixels = 0;
+    // The middle of the cell: its edges may take a neighbour's pixels.
+    const int left = boxes.left() + static_cast<int>((cell + 0.2) * width);
+    const int right = boxes.left() + static_cast<int>((cell + 0.8) * width);
+    for (int y = boxes.top(); y <= boxes.bottom(); ++y)
+      for (int x = left; x < right; ++x, ++pixels) {
+        const QRgb pixel = image.pixel(x, y);
+        c.lowBox += Near(pixel, kLowBox);
+        c.highBox += Near(pixel, kHighBox);
+        c.ink += qGray(pixel) < 128;
+      }
+    c.lowBox /= pixels;
+    c.highBox /= pixels;
+    c.ink /= pixels;
+    ink.push_back(c);
+  }
+  return ink;
 }
 
 // The program's one printer, printing into `pdf`.
@@ -61,6 +113,7 @@ private slots:
   void printsToPdfUnderJobTitle();
   void printCancelledPrintsNothing();
   void printsEveryLineInFull();
+  void printsBytesAsTheScreenShowsThem();
   void longPrintShowsProgressAndCancels();
   void editCommandsUseLatin1Clipboard();
   void shortcutsReachTheMenuItems();
@@ -308,6 +361,50 @@ void TestRtfChild::printsEveryLineInFull() {
   dialogs.printAnswers << true;
   w.FilePrintItemClick();
   QVERIFY2(pages(Path("long.pdf")) > 5, qPrintable(QString::number(pages(Path("long.pdf")))));
+}
+
+void TestRtfChild::printsBytesAsTheScreenShowsThem() {
+  // Control bytes print as the screen draws them, boxes holding their hex
+  // value, and the soft hyphen as "-": cell by cell, the printed line shows
+  // what the view shows.
+  FakeDialogService dialogs;
+  QPrinter& printer = PdfPrinter(Path("controls.pdf"));
+  TRTFchild w;
+  w.resize(500, 200);
+  w.show();
+  // 01 a 1B b 7F c AD d 85
+  const QByteArray line = QByteArray::fromHex("01 61 1b 62 7f 63 ad 64 85");
+  SetEditorText(w, line + "\n");
+  // The caret away from the line's cells.
+  Select(w, line.size() + 1, line.size() + 1);
+  dialogs.printAnswers << true;
+  w.FilePrintItemClick();
+  QVERIFY(QFile::exists(printer.outputFileName()));
+
+  // The page at the screen's resolution: a printed cell as large as a shown
+  // one.
+  const QString page = Path("controls");
+  QCOMPARE(QProcess::execute(QStringLiteral("pdftoppm"),
+                             {QStringLiteral("-r"), QString::number(w.Edit()->logicalDpiY()),
+                              QStringLiteral("-png"), QStringLiteral("-singlefile"),
+                              printer.outputFileName(), page}),
+           0);
+  const std::vector<CellInk> printed = InkOfCells(QImage(page + ".png"), line.size());
+  const std::vector<CellInk> shown = InkOfCells(w.Edit()->grab().toImage(), line.size());
+  QCOMPARE(shown.size(), static_cast<std::size_t>(line.size()));
+  QCOMPARE(printed.size(), shown.size());
+  for (std::size_t cell = 0; cell < shown.size(); ++cell) {
+    const CellInk& p = printed[cell];
+    const CellInk& s = shown[cell];
+    const QByteArray what = "cell " + QByteArray::number(static_cast<int>(cell)) + ": printed " +
+                            QByteArray::number(p.lowBox) + "/" + QByteArray::number(p.highBox) +
+                            "/" + QByteArray::number(p.ink) + ", shown " +
+                            QByteArray::number(s.lowBox) + "/" + QByteArray::number(s.highBox) +
+                            "/" + QByteArray::number(s.ink);
+    QVERIFY2((p.lowBox > 0.1) == (s.lowBox > 0.1), what);
+    QVERIFY2((p.highBox > 0.1) == (s.highBox > 0.1), what);
+    QVERIFY2((p.ink > 0.01) == (s.ink > 0.01), what);
+  }
 }
 
 void TestRtfChild::longPrintShowsProgressAndCancels() {

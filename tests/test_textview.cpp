@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QInputMethodEvent>
 #include <QMenu>
@@ -56,6 +57,22 @@ void TypeText(TextView& view, const QString& text) {
   }
 }
 
+// Mouse events one by one, as the window system sends them; the button is
+// the left one, `held` the buttons down after the event.
+void SendMouse(TextView& view, QEvent::Type type, QPoint at, Qt::MouseButtons held) {
+  const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+  QMouseEvent event(type, QPointF(at), QPointF(view.viewport()->mapToGlobal(at)), button, held,
+                    Qt::NoModifier);
+  QApplication::sendEvent(view.viewport(), &event);
+}
+
+// A double click held down at `at`.
+void DoubleClickHeld(TextView& view, QPoint at) {
+  SendMouse(view, QEvent::MouseButtonPress, at, Qt::LeftButton);
+  SendMouse(view, QEvent::MouseButtonRelease, at, Qt::NoButton);
+  SendMouse(view, QEvent::MouseButtonDblClick, at, Qt::LeftButton);
+}
+
 QImage Shot(TextView& view) {
   return view.viewport()->grab().toImage();
 }
@@ -92,18 +109,24 @@ private slots:
   void arrowsHomeAndEndMoveTheCaret();
   void upAndDownKeepTheColumn();
   void shiftExtendsTheSelection();
+  void arrowsWithASelectionLeaveItAtItsEdges();
   void pageKeysMoveByAScreen();
   void controlArrowsMoveByWords();
   void controlBackspaceDeleteAndScroll();
   void caretIsScrolledIntoView();
   void typedCharactersAreLatin1();
   void composedTextIsTyped();
+  void inputMethodsReadAroundTheCaret();
+  void inputMethodsReplaceAroundTheCaret();
   void tabEnterBackspaceAndDelete();
   void reservedKeysAreLeftAlone();
+  void keysUnderX();
 
   // Editing.
   void undoTakesBackAWordAtATime();
   void pauseInTypingStartsAStep();
+  void backspaceAndDeleteRunsUndoAsOne();
+  void deletionsInTwoDirectionsAreTwoSteps();
   void notUndoableChangesEmptyTheHistory();
   void randomEditsUndoAndRedoInFull();
   void copyPutsASnapshotOnTheClipboard();
@@ -115,15 +138,20 @@ private slots:
   // Mouse.
   void clickPlacesAndShiftClickExtends();
   void dragSelectsAndScrollsPastTheEdge();
+  void dragFurtherPastTheEdgeScrollsFaster();
   void primarySelectionUnderX();
   void dragMovesTextUnderX();
   void draggedTextShowsWhereAndScrolls();
   void doubleAndTripleClick();
+  void doubleClickDragSelectsByWords();
+  void tripleClickDragSelectsByLines();
   void pressOnSelectionDragsIt();
   void wheelScrolls();
   void zoomByKeysAndWheel();
+  void zoomKeepsTheFirstVisibleLine();
   void insertKeySwitchesOvertype();
   void contextMenuItemsFollowState();
+  void contextMenuShowsTheEditKeys();
   void filesAreOfferedTextIsDropped();
 };
 
@@ -420,6 +448,47 @@ void TestTextView::shiftExtendsTheSelection() {
   QVERIFY(!view->HasSelection());
 }
 
+void TestTextView::arrowsWithASelectionLeaveItAtItsEdges() {
+  auto view = MakeView("abc def\nghi jkl\nmno pqr");
+  // Made backwards (the caret at its start) and forwards.
+  view->GoTo(6);
+  Keys(*view, Qt::Key_Home, Qt::ShiftModifier);
+  Keys(*view, Qt::Key_Right);
+  QVERIFY(!view->HasSelection());
+  QCOMPARE(view->Caret(), 6);
+  Keys(*view, Qt::Key_Home, Qt::ShiftModifier);
+  Keys(*view, Qt::Key_Left);
+  QCOMPARE(view->Caret(), 0);
+  view->GoTo(1);
+  Keys(*view, Qt::Key_Right, Qt::ShiftModifier, 3);
+  Keys(*view, Qt::Key_Left);
+  QVERIFY(!view->HasSelection());
+  QCOMPARE(view->Caret(), 1);
+  view->Select(1, 4);
+  Keys(*view, Qt::Key_Right);
+  QCOMPARE(view->Caret(), 4);
+  // Up and Down drop it and go a line from the caret, not from its edge.
+  view->Select(2, 12);
+  Keys(*view, Qt::Key_Down);
+  QVERIFY(!view->HasSelection());
+  QCOMPARE(view->Caret(), 16 + 4);
+  view->Select(12, 2);
+  Keys(*view, Qt::Key_Down);
+  QCOMPARE(view->Caret(), 8 + 2);
+  view->Select(2, 12);
+  Keys(*view, Qt::Key_Up);
+  QCOMPARE(view->Caret(), 4);
+  // With Shift it grows from the caret; with Control it goes a word on.
+  view->Select(4, 6);
+  Keys(*view, Qt::Key_Right, Qt::ShiftModifier);
+  QCOMPARE(view->SelectionStart(), 4);
+  QCOMPARE(view->SelectionEnd(), 7);
+  view->Select(0, 1);
+  Keys(*view, Qt::Key_Right, Qt::ControlModifier);
+  QVERIFY(!view->HasSelection());
+  QCOMPARE(view->Caret(), 4);
+}
+
 void TestTextView::pageKeysMoveByAScreen() {
   std::string text;
   for (int i = 0; i < 200; ++i)
@@ -558,6 +627,80 @@ void TestTextView::composedTextIsTyped() {
   QCOMPARE(view->Preedit(), QString());
 }
 
+void TestTextView::inputMethodsReadAroundTheCaret() {
+  auto view = MakeView("first line\nsecond \xE9line\nthird");
+  // As an input method asks, through the widget.
+  const auto query = [](const QWidget& widget, Qt::InputMethodQuery what) {
+    return widget.inputMethodQuery(what);
+  };
+  const auto ask = [&](Qt::InputMethodQuery what) { return query(*view, what); };
+  view->Select(13, 18);
+  QCOMPARE(ask(Qt::ImSurroundingText).toString(), QString::fromLatin1("second \xE9line"));
+  QCOMPARE(ask(Qt::ImCursorPosition).toInt(), 7);
+  QCOMPARE(ask(Qt::ImAnchorPosition).toInt(), 2);
+  QCOMPARE(ask(Qt::ImCurrentSelection).toString(), QStringLiteral("cond "));
+  QCOMPARE(ask(Qt::ImTextBeforeCursor).toString(), QStringLiteral("second "));
+  QCOMPARE(ask(Qt::ImTextAfterCursor).toString(), QString::fromLatin1("\xE9line"));
+  QCOMPARE(ask(Qt::ImAbsolutePosition).toLongLong(), 18);
+  // An anchor on another line is told as the nearer end of this one.
+  view->Select(2, 15);
+  QCOMPARE(ask(Qt::ImAnchorPosition).toInt(), 0);
+  QCOMPARE(ask(Qt::ImCurrentSelection).toString(), QStringLiteral("rst line\nseco"));
+  view->Select(30, 15);
+  QCOMPARE(ask(Qt::ImAnchorPosition).toInt(), 12);
+  // On a line of 4 MB only the bytes near the caret are told, the caret
+  // where it is among them, and only the start of a large selection.
+  std::string line(4'000'000, 'a');
+  line[2'000'000] = 'X';
+  auto wide = MakeView("top\n" + line);
+  wide->Select(4 + 1'000'000, 4 + 2'000'000);
+  const QString around = query(*wide, Qt::ImSurroundingText).toString();
+  QVERIFY(!around.isEmpty() && around.size() <= 10'000);
+  const int at = query(*wide, Qt::ImCursorPosition).toInt();
+  QCOMPARE(around.mid(at, 1), QStringLiteral("X"));
+  const int anchor = query(*wide, Qt::ImAnchorPosition).toInt();
+  QVERIFY(anchor >= 0 && anchor < at);
+  QCOMPARE(around.left(at), query(*wide, Qt::ImTextBeforeCursor).toString());
+  const int selected = query(*wide, Qt::ImCurrentSelection).toString().size();
+  QVERIFY(selected > 0 && selected <= 10'000);
+  // An empty text answers too.
+  auto empty = MakeView("");
+  QCOMPARE(query(*empty, Qt::ImSurroundingText).toString(), QString());
+  QCOMPARE(query(*empty, Qt::ImCursorPosition).toInt(), 0);
+}
+
+void TestTextView::inputMethodsReplaceAroundTheCaret() {
+  auto view = MakeView("hello wrold");
+  view->GoTo(11);
+  const auto commit = [&](const QString& text, int start, int length) {
+    QInputMethodEvent event;
+    event.setCommitString(text, start, length);
+    QApplication::sendEvent(view.get(), &event);
+  };
+  // A correction of the word before the caret, as one step.
+  commit(QStringLiteral("world"), -5, 5);
+  QCOMPARE(All(*view), std::string("hello world"));
+  QCOMPARE(view->Caret(), 11);
+  view->Undo();
+  QCOMPARE(All(*view), std::string("hello wrold"));
+  // Nothing committed: the bytes named are taken out.
+  view->GoTo(5);
+  commit(QString(), -2, 1);
+  QCOMPARE(All(*view), std::string("helo wrold"));
+  QCOMPARE(view->Caret(), 3);
+  // A selection goes first; then the place is counted from where it was.
+  view->Select(0, 4);
+  commit(QStringLiteral("X"), 1, 2);
+  QCOMPARE(All(*view), std::string(" Xold"));
+  view->Undo();
+  QCOMPARE(All(*view), std::string("helo wrold"));
+  // Places outside the text are kept to it.
+  view->GoTo(2);
+  commit(QStringLiteral("<"), -1000, 997);
+  commit(QStringLiteral(">"), 1000, 5);
+  QCOMPARE(All(*view), std::string("<helo wrold>"));
+}
+
 void TestTextView::tabEnterBackspaceAndDelete() {
   auto view = MakeView("abcd");
   view->GoTo(2);
@@ -604,6 +747,66 @@ void TestTextView::reservedKeysAreLeftAlone() {
   QCOMPARE(All(*view).size(), std::size_t(4));
 }
 
+namespace {
+
+// Runs xdotool with `args` while the view goes on taking events.
+bool Xdotool(const QStringList& args) {
+  QProcess tool;
+  tool.start(QStringLiteral("xdotool"), args);
+  QElapsedTimer waited;
+  waited.start();
+  while (!tool.waitForFinished(10) && waited.elapsed() < 20000)
+    QCoreApplication::processEvents();
+  QCoreApplication::processEvents();
+  return tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
+}
+
+} // namespace
+
+void TestTextView::keysUnderX() {
+  // Keys as a keyboard sends them, through an X server of the suite's own
+  // (xdotool), with the window system's own key events and timing.
+  const bool required = qEnvironmentVariableIsSet("SIFTWELL_REQUIRE_PRIMARY");
+  if (QGuiApplication::platformName() != QStringLiteral("xcb") ||
+      QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty()) {
+    if (required)
+      QFAIL("needs X and xdotool");
+    QSKIP("needs X and xdotool");
+  }
+  auto view = MakeView("");
+  view->activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(view.get()));
+  QVERIFY(Xdotool({"type", "--delay", "20", "hello world foo"}));
+  QTRY_COMPARE(All(*view), std::string("hello world foo"));
+  // Five Backspaces come back with one Control+Z.
+  QVERIFY(Xdotool(
+      {"key", "--delay", "20", "BackSpace", "BackSpace", "BackSpace", "BackSpace", "BackSpace"}));
+  QTRY_COMPARE(All(*view), std::string("hello worl"));
+  QVERIFY(Xdotool({"key", "ctrl+z"}));
+  QTRY_COMPARE(All(*view), std::string("hello world foo"));
+  // Right after Shift+Home ends at the selection's end, where it began.
+  QVERIFY(Xdotool({"key", "--delay", "20", "Left", "Left", "shift+Home", "Right"}));
+  QTRY_VERIFY(!view->HasSelection());
+  QCOMPARE(view->Caret(), 13);
+  // Delete run from the start, one step too.
+  QVERIFY(Xdotool({"key", "--delay", "20", "ctrl+Home", "Delete", "Delete", "Delete", "Delete",
+                   "Delete", "Delete"}));
+  QTRY_COMPARE(All(*view), std::string("world foo"));
+  QVERIFY(Xdotool({"key", "ctrl+z"}));
+  QTRY_COMPARE(All(*view), std::string("hello world foo"));
+  // Zoom by keys keeps the view where it is.
+  std::string lines;
+  for (int i = 0; i < 300; ++i)
+    lines += "line " + std::to_string(i) + "\n";
+  view->SetText(TextBuffer(), 0);
+  view->Append(lines.data(), lines.size());
+  view->GoTo(0);
+  view->ScrollTo(100, 0);
+  QVERIFY(Xdotool({"key", "--delay", "20", "ctrl+equal", "ctrl+minus", "ctrl+minus"}));
+  QTRY_COMPARE(view->Zoom(), -1);
+  QCOMPARE(view->FirstVisibleLine(), 100);
+}
+
 // ---------------------------------------------------------------------------
 
 void TestTextView::undoTakesBackAWordAtATime() {
@@ -628,9 +831,6 @@ void TestTextView::undoTakesBackAWordAtATime() {
   Keys(*view, Qt::Key_Backspace, Qt::NoModifier, 3);
   QCOMPARE(All(*view), std::string("hello wod"));
   view->Undo();
-  QCOMPARE(All(*view), std::string("hello word"));
-  view->Undo();
-  view->Undo();
   QCOMPARE(All(*view), std::string("hello worlsd"));
   view->Undo();
   QCOMPARE(All(*view), std::string("hello world"));
@@ -646,6 +846,93 @@ void TestTextView::pauseInTypingStartsAStep() {
   QTest::keyClicks(view.get(), "cd");
   view->Undo();
   QCOMPARE(All(*view), std::string("ab"));
+}
+
+void TestTextView::backspaceAndDeleteRunsUndoAsOne() {
+  auto view = MakeView("");
+  QTest::keyClicks(view.get(), "hello world foo");
+  Keys(*view, Qt::Key_Backspace, Qt::NoModifier, 5);
+  QCOMPARE(All(*view), std::string("hello worl"));
+  // Across the blank and the word before it, all five come back at once.
+  Keys(*view, Qt::Key_Z, Qt::ControlModifier);
+  QCOMPARE(All(*view), std::string("hello world foo"));
+  QCOMPARE(view->Caret(), 15);
+  Keys(*view, Qt::Key_Z, Qt::ControlModifier);
+  QCOMPARE(All(*view), std::string("hello world "));
+  Keys(*view, Qt::Key_Y, Qt::ControlModifier, 2);
+  QCOMPARE(All(*view), std::string("hello worl"));
+  QVERIFY(!view->CanRedo());
+  // Delete the same way, the caret staying where it is.
+  auto ahead = MakeView("one two three");
+  ahead->GoTo(2);
+  Keys(*ahead, Qt::Key_Delete, Qt::NoModifier, 6);
+  QCOMPARE(All(*ahead), std::string("onthree"));
+  QCOMPARE(ahead->Caret(), 2);
+  ahead->Undo();
+  QCOMPARE(All(*ahead), std::string("one two three"));
+  QVERIFY(!ahead->CanUndo());
+  ahead->Redo();
+  QCOMPARE(All(*ahead), std::string("onthree"));
+  // A run at either end of the text stops there and stays one step.
+  ahead->GoTo(0);
+  Keys(*ahead, Qt::Key_Backspace, Qt::NoModifier, 3);
+  ahead->GoTo(ahead->Length() - 2);
+  Keys(*ahead, Qt::Key_Delete, Qt::NoModifier, 5);
+  QCOMPARE(All(*ahead), std::string("onthr"));
+  ahead->Undo();
+  QCOMPARE(All(*ahead), std::string("onthree"));
+  ahead->Undo();
+  QCOMPARE(All(*ahead), std::string("one two three"));
+}
+
+void TestTextView::deletionsInTwoDirectionsAreTwoSteps() {
+  auto view = MakeView("0123456789");
+  view->GoTo(5);
+  Keys(*view, Qt::Key_Backspace, Qt::NoModifier, 2);
+  Keys(*view, Qt::Key_Delete, Qt::NoModifier, 2);
+  QCOMPARE(All(*view), std::string("012789"));
+  view->Undo();
+  QCOMPARE(All(*view), std::string("0125678"
+                                   "9"));
+  view->Undo();
+  QCOMPARE(All(*view), std::string("0123456789"));
+  // Typing between deletions, a move, or a deleted selection part them.
+  view->GoTo(5);
+  Keys(*view, Qt::Key_Backspace);
+  QTest::keyClicks(view.get(), "x");
+  Keys(*view, Qt::Key_Backspace, Qt::NoModifier, 2);
+  QCOMPARE(All(*view), std::string("01256789"));
+  view->Undo();
+  QCOMPARE(All(*view), std::string("0123x56789"));
+  view->Undo();
+  QCOMPARE(All(*view), std::string("012356789"));
+  view->Undo();
+  QCOMPARE(All(*view), std::string("0123456789"));
+  view->GoTo(9);
+  Keys(*view, Qt::Key_Backspace);
+  Keys(*view, Qt::Key_Left);
+  Keys(*view, Qt::Key_Backspace);
+  view->Select(0, 2);
+  Keys(*view, Qt::Key_Backspace);
+  Keys(*view, Qt::Key_Backspace); // at the start: nothing
+  Keys(*view, Qt::Key_Delete);
+  QCOMPARE(All(*view), std::string("34579"));
+  view->Undo();
+  QCOMPARE(All(*view), std::string("234579"));
+  view->Undo();
+  QCOMPARE(All(*view), std::string("01234579"));
+  view->Undo();
+  QCOMPARE(All(*view), std::string("012345679"));
+  view->Undo();
+  QCOMPARE(All(*view), std::string("0123456789"));
+  QVERIFY(!view->CanUndo());
+  // So does a pause, as in typing.
+  view->GoTo(10);
+  Keys(*view, Qt::Key_Backspace);
+  QTest::qWait(static_cast<int>(EditHistory::kPauseMsecs) + 100);
+  Keys(*view, Qt::Key_Backspace);
+  view->Undo();
+  QCOMPARE(All(*view), std::string("012345678"));
 }
 
 void TestTextView::randomEditsUndoAndRedoInFull() {
@@ -875,6 +1162,35 @@ void TestTextView::dragSelectsAndScrollsPastTheEdge() {
   }
 }
 
+void TestTextView::dragFurtherPastTheEdgeScrollsFaster() {
+  std::string text;
+  for (int i = 0; i < 3000; ++i)
+    text += "row " + std::to_string(i) + "\n";
+  auto view = MakeView(text);
+  const int height = view->viewport()->height();
+  const int line = view->LineHeight();
+  const int64_t page = view->VisibleLineCount();
+  // The first tick comes as the pointer leaves: how far it scrolls at once.
+  const auto scrolledBy = [&](int64_t from, int y) {
+    view->GoTo(0); // a press on a selection would drag it
+    view->ScrollTo(from, 0);
+    SendMouse(*view, QEvent::MouseButtonPress, Cell(*view, 1, 2), Qt::LeftButton);
+    SendMouse(*view, QEvent::MouseMove, QPoint(10, y), Qt::LeftButton);
+    const int64_t moved = view->FirstVisibleLine() - from;
+    SendMouse(*view, QEvent::MouseButtonRelease, QPoint(10, y), Qt::NoButton);
+    return moved;
+  };
+  QCOMPARE(scrolledBy(0, height + 1), 1);
+  QCOMPARE(scrolledBy(0, height + 5 * line + 1), 6);
+  QCOMPARE(scrolledBy(0, height + 1000 * line), page);
+  QCOMPARE(scrolledBy(500, -1), -1);
+  QCOMPARE(scrolledBy(500, -3 * line - 1), -4);
+  QCOMPARE(scrolledBy(500, -1000 * line), -page);
+  // The selection follows to the row at the edge.
+  QCOMPARE(view->LineOf(view->Caret()), view->FirstVisibleLine());
+  QCOMPARE(view->SelectionEnd(), view->LineStart(502) + 1);
+}
+
 void TestTextView::primarySelectionUnderX() {
   // Only an X server has a primary selection; the suite runs this once more
   // under an X server of its own, where it must be there.
@@ -1028,6 +1344,78 @@ void TestTextView::doubleAndTripleClick() {
   QCOMPARE(view->SelectedText(), QByteArray("-"));
 }
 
+void TestTextView::doubleClickDragSelectsByWords() {
+  auto view = MakeView("alpha beta-gamma delta\nnext line here\n");
+  DoubleClickHeld(*view, Cell(*view, 7, 0));
+  QCOMPARE(view->SelectedText(), QByteArray("beta"));
+  // Onto the first letter of a word ahead takes all of it.
+  SendMouse(*view, QEvent::MouseMove, Cell(*view, 18, 0), Qt::LeftButton);
+  QCOMPARE(view->SelectedText(), QByteArray("beta-gamma delta"));
+  QCOMPARE(view->Caret(), 22);
+  // Back before the word, it keeps the word and grows the other way.
+  SendMouse(*view, QEvent::MouseMove, Cell(*view, 2, 0), Qt::LeftButton);
+  QCOMPARE(view->SelectedText(), QByteArray("alpha beta"));
+  QCOMPARE(view->Caret(), 0);
+  SendMouse(*view, QEvent::MouseMove, Cell(*view, 8, 0), Qt::LeftButton);
+  QCOMPARE(view->SelectedText(), QByteArray("beta"));
+  SendMouse(*view, QEvent::MouseMove, Cell(*view, 1, 1), Qt::LeftButton);
+  QCOMPARE(view->SelectedText(), QByteArray("beta-gamma delta\nnext"));
+  SendMouse(*view, QEvent::MouseButtonRelease, Cell(*view, 1, 1), Qt::NoButton);
+  // Once let go, moving changes nothing.
+  SendMouse(*view, QEvent::MouseMove, Cell(*view, 3, 0), Qt::NoButton);
+  QCOMPARE(view->SelectedText(), QByteArray("beta-gamma delta\nnext"));
+  // A press after the double click's time is a plain one again.
+  QTest::qWait(QApplication::doubleClickInterval() + 50);
+  SendMouse(*view, QEvent::MouseButtonPress, Cell(*view, 1, 0), Qt::LeftButton);
+  SendMouse(*view, QEvent::MouseMove, Cell(*view, 3, 0), Qt::LeftButton);
+  SendMouse(*view, QEvent::MouseButtonRelease, Cell(*view, 3, 0), Qt::NoButton);
+  QCOMPARE(view->SelectedText(), QByteArray("lp"));
+}
+
+void TestTextView::tripleClickDragSelectsByLines() {
+  auto view = MakeView("one\ntwo two\nthree\nfour");
+  DoubleClickHeld(*view, Cell(*view, 1, 1));
+  SendMouse(*view, QEvent::MouseButtonRelease, Cell(*view, 1, 1), Qt::NoButton);
+  SendMouse(*view, QEvent::MouseButtonPress, Cell(*view, 1, 1), Qt::LeftButton);
+  QCOMPARE(view->SelectedText(), QByteArray("two two\n"));
+  SendMouse(*view, QEvent::MouseMove, Cell(*view, 0, 2), Qt::LeftButton);
+  QCOMPARE(view->SelectedText(), QByteArray("two two\nthree\n"));
+  // The last line has no line break to take.
+  SendMouse(*view, QEvent::MouseMove, Cell(*view, 2, 3), Qt::LeftButton);
+  QCOMPARE(view->SelectedText(), QByteArray("two two\nthree\nfour"));
+  SendMouse(*view, QEvent::MouseMove, Cell(*view, 2, 0), Qt::LeftButton);
+  QCOMPARE(view->SelectedText(), QByteArray("one\ntwo two\n"));
+  QCOMPARE(view->Caret(), 0);
+  SendMouse(*view, QEvent::MouseButtonRelease, Cell(*view, 2, 0), Qt::NoButton);
+  QCOMPARE(view->SelectedText(), QByteArray("one\ntwo two\n"));
+}
+
+void TestTextView::zoomKeepsTheFirstVisibleLine() {
+  std::string text;
+  for (int i = 0; i < 500; ++i)
+    text += "line " + std::to_string(i) + "\n";
+  auto view = MakeView(text);
+  view->GoTo(0);
+  view->ScrollTo(200, 0);
+  QWheelEvent up(QPointF(10, 10), view->viewport()->mapToGlobal(QPointF(10, 10)), QPoint(),
+                 QPoint(0, 120), Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(view->viewport(), &up);
+  QCOMPARE(view->Zoom(), 1);
+  QCOMPARE(view->FirstVisibleLine(), 200);
+  Keys(*view, Qt::Key_Minus, Qt::ControlModifier, 3);
+  QCOMPARE(view->FirstVisibleLine(), 200);
+  Keys(*view, Qt::Key_0, Qt::ControlModifier);
+  QCOMPARE(view->FirstVisibleLine(), 200);
+  QCOMPARE(view->verticalScrollBar()->value(), 200);
+  QCOMPARE(view->Caret(), 0);
+  // Near the end, a smaller font shows more lines and the view stays full.
+  view->ScrollTo(view->LineCount(), 0);
+  const int64_t last = view->FirstVisibleLine();
+  Keys(*view, Qt::Key_Minus, Qt::ControlModifier, 4);
+  QVERIFY(view->FirstVisibleLine() < last);
+  QCOMPARE(view->FirstVisibleLine() + view->VisibleLineCount(), view->LineCount());
+}
+
 void TestTextView::zoomByKeysAndWheel() {
   auto view = MakeView("zoom me\nsecond line\n");
   const int height = view->LineHeight();
@@ -1156,6 +1544,26 @@ void TestTextView::contextMenuItemsFollowState() {
       action->trigger();
   menu->close();
   QTRY_COMPARE(view->SelectedText(), QByteArray("menu text"));
+}
+
+void TestTextView::contextMenuShowsTheEditKeys() {
+  auto view = MakeView("menu text");
+  std::unique_ptr<QMenu> menu(view->CreateContextMenu(nullptr));
+  QMap<QString, QKeySequence> keys;
+  for (QAction* action : menu->actions())
+    if (!action->isSeparator())
+      keys[action->text()] = action->shortcut();
+  const QMap<QString, QKeySequence> expected{
+      {"&Undo", QKeySequence("Ctrl+Z")},      {"&Redo", QKeySequence("Ctrl+Y")},
+      {"Cu&t", QKeySequence("Ctrl+X")},       {"&Copy", QKeySequence("Ctrl+C")},
+      {"&Paste", QKeySequence("Ctrl+V")},     {"&Delete", QKeySequence("Ctrl+D")},
+      {"Select &All", QKeySequence("Ctrl+A")}};
+  QCOMPARE(keys, expected);
+  // A menu made and not shown leaves the keys to the view: no ambiguous
+  // shortcut, and Control+A still selects all through the view.
+  view->setFocus();
+  Keys(*view, Qt::Key_A, Qt::ControlModifier);
+  QCOMPARE(view->SelectedText(), QByteArray("menu text"));
 }
 
 namespace {

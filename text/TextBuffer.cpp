@@ -1,5 +1,7 @@
 #include "text/TextBuffer.h"
 
+#include "text/ChunkFinder.h"
+
 #include <atomic>
 #include <cstring>
 
@@ -132,99 +134,6 @@ std::size_t NthBreakFromEnd(const char* data, std::size_t length, std::size_t k)
 
 } // namespace
 
-// A needle with its fold: which bytes may start a match, whether plain byte
-// comparison (memchr, memcmp) is enough, and the test of its two ends.
-class TextBuffer::Matcher {
-public:
-  Matcher(std::string_view needle, const ByteFold* fold) : needle_(needle), fold_(fold) {
-    exact_ = true;
-    if (fold)
-      for (char c : needle)
-        if (fold->ClassSize(static_cast<unsigned char>(c)) > 1)
-          exact_ = false;
-    if (!exact_) {
-      const unsigned char first = (*fold)[static_cast<unsigned char>(needle[0])];
-      for (std::size_t c = 0; c < 256; ++c)
-        starts_[c] = (*fold)[static_cast<unsigned char>(c)] == first;
-    }
-    filtered_ = first_.Build(fold, static_cast<unsigned char>(needle.front())) &&
-                last_.Build(fold, static_cast<unsigned char>(needle.back()));
-  }
-
-  bool exact() const { return exact_; }
-  // Whether NextCandidate may be used.
-  bool filtered() const { return filtered_; }
-  std::size_t size() const { return needle_.size(); }
-  const char* data() const { return needle_.data(); }
-  char first() const { return needle_[0]; }
-  bool Starts(char c) const { return starts_[static_cast<unsigned char>(c)]; }
-
-  // Whether needle bytes [k, k + n) equal data[0, n).
-  bool Equal(const char* data, std::size_t k, std::size_t n) const {
-    if (exact_)
-      return std::memcmp(data, needle_.data() + k, n) == 0;
-    const ByteFold& fold = *fold_;
-    for (std::size_t j = 0; j < n; ++j)
-      if (fold[static_cast<unsigned char>(data[j])] !=
-          fold[static_cast<unsigned char>(needle_[k + j])])
-        return false;
-    return true;
-  }
-
-  // The first s in [s, end) whose bytes s and s + size() - 1 may be the
-  // needle's first and last, or end; bytes[end + size() - 2] must be
-  // readable. Testing both ends at once lets a folded search skip most of a
-  // text sixteen bytes at a time, whatever the fold.
-  std::size_t NextCandidate(const char* bytes, std::size_t s, std::size_t end) const {
-    const std::size_t back = needle_.size() - 1;
-#ifdef __SSE2__
-    const __m128i firstBit = _mm_set1_epi8(static_cast<char>(first_.bit));
-    const __m128i firstValue = _mm_set1_epi8(static_cast<char>(first_.value));
-    const __m128i lastBit = _mm_set1_epi8(static_cast<char>(last_.bit));
-    const __m128i lastValue = _mm_set1_epi8(static_cast<char>(last_.value));
-    for (; end - s >= 16; s += 16) {
-      const auto* at = reinterpret_cast<const __m128i*>(bytes + s);
-      const auto* atBack = reinterpret_cast<const __m128i*>(bytes + s + back);
-      const __m128i a = _mm_cmpeq_epi8(_mm_or_si128(_mm_loadu_si128(at), firstBit), firstValue);
-      const __m128i b = _mm_cmpeq_epi8(_mm_or_si128(_mm_loadu_si128(atBack), lastBit), lastValue);
-      if (const int hits = _mm_movemask_epi8(_mm_and_si128(a, b)))
-        return s + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(hits)));
-    }
-#endif
-    for (; s < end; ++s)
-      if (first_.May(bytes[s]) && last_.May(bytes[s + back]))
-        return s;
-    return end;
-  }
-
-private:
-  // The bytes a fold class may hold, tested as (byte | bit) == value: a
-  // class of one byte, or of two that differ only in bit 0x20 (the case bit
-  // of ISO 8859-1 letters). Bytes it lets through are checked in full.
-  struct ClassTest {
-    unsigned char bit = 0;
-    unsigned char value = 0;
-    bool Build(const ByteFold* fold, unsigned char c) {
-      const std::size_t size = fold ? fold->ClassSize(c) : 1;
-      const auto other = static_cast<unsigned char>(c ^ 0x20);
-      if (size > 2 || (size == 2 && (*fold)[other] != (*fold)[c]))
-        return false;
-      bit = size == 2 ? 0x20 : 0;
-      value = static_cast<unsigned char>(c | bit);
-      return true;
-    }
-    bool May(char c) const { return (static_cast<unsigned char>(c) | bit) == value; }
-  };
-
-  std::string_view needle_;
-  const ByteFold* fold_;
-  bool exact_;
-  bool filtered_ = false;
-  bool starts_[256] = {};
-  ClassTest first_;
-  ClassTest last_;
-};
-
 TextBuffer::TextBuffer(std::size_t chunkBytes)
     : chunkBytes_(std::max<std::size_t>(chunkBytes, 2)) {}
 
@@ -249,16 +158,52 @@ void TextBuffer::EnsureIndex() const {
   indexStale_ = false;
 }
 
-void TextBuffer::IndexAdd(std::size_t i, int64_t bytes, int64_t breaks) {
+void TextBuffer::PushChunk(std::shared_ptr<Chunk> chunk) {
+  total_.bytes += chunk->size;
+  total_.breaks += chunk->breaks;
   if (!indexStale_)
-    index_.Add(i, bytes, breaks);
+    index_.PushBack({chunk->size, chunk->breaks});
+  chunks_.push_back(std::move(chunk));
+}
+
+void TextBuffer::InsertChunks(std::size_t at, std::vector<std::shared_ptr<Chunk>> fresh) {
+  if (at == chunks_.size()) {
+    for (std::shared_ptr<Chunk>& chunk : fresh)
+      PushChunk(std::move(chunk));
+    return;
+  }
+  for (const std::shared_ptr<Chunk>& chunk : fresh) {
+    total_.bytes += chunk->size;
+    total_.breaks += chunk->breaks;
+  }
+  chunks_.insert(chunks_.begin() + static_cast<std::ptrdiff_t>(at),
+                 std::make_move_iterator(fresh.begin()), std::make_move_iterator(fresh.end()));
+  indexStale_ = true;
+}
+
+void TextBuffer::RemoveChunks(std::size_t first, std::size_t last) {
+  if (first >= last)
+    return;
+  for (std::size_t i = first; i < last; ++i) {
+    total_.bytes -= chunks_[i]->size;
+    total_.breaks -= chunks_[i]->breaks;
+  }
+  // Chunks taken from the end leave the index valid.
+  if (last == chunks_.size() && !indexStale_)
+    for (std::size_t i = first; i < last; ++i)
+      index_.PopBack();
+  else
+    indexStale_ = true;
+  chunks_.erase(chunks_.begin() + static_cast<std::ptrdiff_t>(first),
+                chunks_.begin() + static_cast<std::ptrdiff_t>(last));
 }
 
 TextBuffer::Place TextBuffer::Locate(std::size_t pos) const {
   // Near the end, where appends and take-backs work, the index is not needed.
   const Chunk& last = *chunks_.back();
-  if (pos >= size_ - last.size)
-    return {chunks_.size() - 1, pos - (size_ - last.size)};
+  const std::size_t lastStart = Size() - last.size;
+  if (pos >= lastStart)
+    return {chunks_.size() - 1, pos - lastStart};
   EnsureIndex();
   const ChunkIndex::Hit hit = index_.FindByte(pos);
   return {hit.chunk, static_cast<std::size_t>(hit.rest)};
@@ -290,9 +235,7 @@ TextBuffer::Chunk& TextBuffer::AppendTarget(std::size_t wanted) {
   if (chunks_.empty() || chunks_.back()->size >= chunkBytes_) {
     const std::size_t capacity =
         chunks_.empty() ? std::min(chunkBytes_, std::max(wanted, kFirstCapacity)) : chunkBytes_;
-    chunks_.push_back(NewChunk(capacity));
-    if (!indexStale_)
-      index_.PushBack({});
+    PushChunk(NewChunk(capacity));
     return *chunks_.back();
   }
   const Chunk& last = *chunks_.back();
@@ -307,12 +250,8 @@ void TextBuffer::Append(const char* data, std::size_t length) {
     Chunk& last = AppendTarget(length);
     const std::size_t n = std::min(last.capacity - last.size, length);
     std::memcpy(last.bytes.get() + last.size, data, n);
-    const std::size_t breaks = CountBreaks(data, n);
-    last.size += n;
-    last.breaks += breaks;
-    size_ += n;
-    breaks_ += breaks;
-    IndexAdd(chunks_.size() - 1, static_cast<int64_t>(n), static_cast<int64_t>(breaks));
+    Account(chunks_.size() - 1, static_cast<int64_t>(n),
+            static_cast<int64_t>(CountBreaks(data, n)));
     data += n;
     length -= n;
   }
@@ -322,21 +261,15 @@ void TextBuffer::AppendBuffer(TextBuffer&& other) {
   // Chunks of another bound would break the rule that keeps the chunk
   // count near the size over the bound: those bytes are copied.
   if (other.chunkBytes_ != chunkBytes_) {
-    other.VisitRange(0, other.size_,
+    other.VisitRange(0, other.Size(),
                      [this](const char* data, std::size_t length) { Append(data, length); });
     other.Clear();
     return;
   }
   const std::size_t seam = chunks_.size();
-  for (std::shared_ptr<Chunk>& chunk : other.chunks_) {
-    if (chunk->size == 0)
-      continue;
-    if (!indexStale_)
-      index_.PushBack({chunk->size, chunk->breaks});
-    chunks_.push_back(std::move(chunk));
-  }
-  size_ += other.size_;
-  breaks_ += other.breaks_;
+  for (std::shared_ptr<Chunk>& chunk : other.chunks_)
+    if (chunk->size > 0)
+      PushChunk(std::move(chunk));
   other.Clear();
   // Two part-filled chunks either side of the seam become one.
   if (seam > 0 && seam < chunks_.size())
@@ -346,7 +279,7 @@ void TextBuffer::AppendBuffer(TextBuffer&& other) {
 void TextBuffer::Insert(std::size_t pos, const char* data, std::size_t length) {
   if (length == 0)
     return;
-  if (pos >= size_) {
+  if (pos >= Size()) {
     Append(data, length);
     return;
   }
@@ -368,11 +301,7 @@ void TextBuffer::Insert(std::size_t pos, const char* data, std::size_t length) {
     char* bytes = c.bytes.get();
     std::memmove(bytes + at.rest + length, bytes + at.rest, c.size - at.rest);
     std::memcpy(bytes + at.rest, data, length);
-    c.size += length;
-    c.breaks += breaks;
-    size_ += length;
-    breaks_ += breaks;
-    IndexAdd(at.chunk, static_cast<int64_t>(length), static_cast<int64_t>(breaks));
+    Account(at.chunk, static_cast<int64_t>(length), static_cast<int64_t>(breaks));
     return;
   }
 
@@ -404,20 +333,16 @@ void TextBuffer::Insert(std::size_t pos, const char* data, std::size_t length) {
     chunk->breaks = CountBreaks(chunk->bytes.get(), chunk->size);
     fresh.push_back(std::move(chunk));
   }
-  chunks_[at.chunk] = std::move(fresh[0]);
-  chunks_.insert(chunks_.begin() + static_cast<std::ptrdiff_t>(at.chunk) + 1,
-                 std::make_move_iterator(fresh.begin() + 1), std::make_move_iterator(fresh.end()));
-  indexStale_ = true;
-  size_ += length;
-  breaks_ += breaks;
+  RemoveChunks(at.chunk, at.chunk + 1);
+  InsertChunks(at.chunk, std::move(fresh));
   Tidy(at.chunk == 0 ? 0 : at.chunk - 1, at.chunk + count);
 }
 
 void TextBuffer::Erase(std::size_t begin, std::size_t end) {
-  end = std::min(end, size_);
+  end = std::min(end, Size());
   if (begin >= end)
     return;
-  if (end == size_) {
+  if (end == Size()) {
     TakeBack(end - begin);
     return;
   }
@@ -430,11 +355,7 @@ void TextBuffer::Erase(std::size_t begin, std::size_t end) {
     const std::size_t n = lastEnd - first.rest;
     const std::size_t breaks = CountBreaks(bytes + first.rest, n);
     std::memmove(bytes + first.rest, bytes + lastEnd, c.size - lastEnd);
-    c.size -= n;
-    c.breaks -= breaks;
-    size_ -= n;
-    breaks_ -= breaks;
-    IndexAdd(first.chunk, -static_cast<int64_t>(n), -static_cast<int64_t>(breaks));
+    Account(first.chunk, -static_cast<int64_t>(n), -static_cast<int64_t>(breaks));
     Tidy(first.chunk == 0 ? 0 : first.chunk - 1, first.chunk + 1);
     return;
   }
@@ -443,37 +364,17 @@ void TextBuffer::Erase(std::size_t begin, std::size_t end) {
     Chunk& c = Writable(first.chunk, 0);
     const std::size_t n = c.size - first.rest;
     const std::size_t breaks = CountBreaks(c.bytes.get() + first.rest, n);
-    c.size -= n;
-    c.breaks -= breaks;
-    size_ -= n;
-    breaks_ -= breaks;
-    IndexAdd(first.chunk, -static_cast<int64_t>(n), -static_cast<int64_t>(breaks));
+    Account(first.chunk, -static_cast<int64_t>(n), -static_cast<int64_t>(breaks));
   }
   {
     Chunk& c = Writable(last.chunk, 0);
     char* bytes = c.bytes.get();
     const std::size_t breaks = CountBreaks(bytes, lastEnd);
     std::memmove(bytes, bytes + lastEnd, c.size - lastEnd);
-    c.size -= lastEnd;
-    c.breaks -= breaks;
-    size_ -= lastEnd;
-    breaks_ -= breaks;
-    IndexAdd(last.chunk, -static_cast<int64_t>(lastEnd), -static_cast<int64_t>(breaks));
+    Account(last.chunk, -static_cast<int64_t>(lastEnd), -static_cast<int64_t>(breaks));
   }
   RemoveChunks(first.chunk + 1, last.chunk);
   Tidy(first.chunk == 0 ? 0 : first.chunk - 1, first.chunk + 2);
-}
-
-void TextBuffer::RemoveChunks(std::size_t first, std::size_t last) {
-  if (first >= last)
-    return;
-  for (std::size_t i = first; i < last; ++i) {
-    size_ -= chunks_[i]->size;
-    breaks_ -= chunks_[i]->breaks;
-  }
-  chunks_.erase(chunks_.begin() + static_cast<std::ptrdiff_t>(first),
-                chunks_.begin() + static_cast<std::ptrdiff_t>(last));
-  indexStale_ = true;
 }
 
 void TextBuffer::Tidy(std::size_t first, std::size_t last) {
@@ -481,8 +382,7 @@ void TextBuffer::Tidy(std::size_t first, std::size_t last) {
   std::size_t i = first;
   while (i <= last && i < chunks_.size()) {
     if (chunks_[i]->size == 0) {
-      chunks_.erase(chunks_.begin() + static_cast<std::ptrdiff_t>(i));
-      indexStale_ = true;
+      RemoveChunks(i, i + 1);
       if (last == 0)
         break;
       --last;
@@ -493,16 +393,10 @@ void TextBuffer::Tidy(std::size_t first, std::size_t last) {
       const std::size_t combined = chunks_[i - 1]->size + next->size;
       Chunk& c = Writable(i - 1, std::max(combined, std::min(chunkBytes_, 2 * combined)));
       std::memcpy(c.bytes.get() + c.size, next->bytes.get(), next->size);
-      c.size = combined;
-      c.breaks += next->breaks;
-      // Merging the last chunk into the one before keeps the index valid.
-      if (i + 1 == chunks_.size() && !indexStale_) {
-        index_.PopBack();
-        index_.Add(i - 1, static_cast<int64_t>(next->size), static_cast<int64_t>(next->breaks));
-      } else {
-        indexStale_ = true;
-      }
-      chunks_.erase(chunks_.begin() + static_cast<std::ptrdiff_t>(i));
+      // The counts move with the bytes: the totals gain them here and lose
+      // them with the chunk.
+      Account(i - 1, static_cast<int64_t>(next->size), static_cast<int64_t>(next->breaks));
+      RemoveChunks(i, i + 1);
       if (last == 0)
         break;
       --last;
@@ -513,25 +407,17 @@ void TextBuffer::Tidy(std::size_t first, std::size_t last) {
 }
 
 void TextBuffer::TakeBack(std::size_t count) {
-  count = std::min(count, size_);
+  count = std::min(count, Size());
   while (count > 0) {
     const Chunk& last = *chunks_.back();
     if (last.size <= count) {
       count -= last.size;
-      size_ -= last.size;
-      breaks_ -= last.breaks;
-      chunks_.pop_back();
-      if (!indexStale_)
-        index_.PopBack();
+      RemoveChunks(chunks_.size() - 1, chunks_.size());
       continue;
     }
     Chunk& c = Writable(chunks_.size() - 1, 0);
     const std::size_t breaks = CountBreaks(c.bytes.get() + c.size - count, count);
-    c.size -= count;
-    c.breaks -= breaks;
-    size_ -= count;
-    breaks_ -= breaks;
-    IndexAdd(chunks_.size() - 1, -static_cast<int64_t>(count), -static_cast<int64_t>(breaks));
+    Account(chunks_.size() - 1, -static_cast<int64_t>(count), -static_cast<int64_t>(breaks));
     count = 0;
   }
   if (chunks_.size() >= 2)
@@ -542,12 +428,11 @@ void TextBuffer::Clear() {
   chunks_.clear();
   index_.Clear();
   indexStale_ = true;
-  size_ = 0;
-  breaks_ = 0;
+  total_ = {};
 }
 
 char TextBuffer::At(std::size_t pos) const {
-  if (pos >= size_)
+  if (pos >= Size())
     return '\0';
   const Place at = Locate(pos);
   return chunks_[at.chunk]->bytes[at.rest];
@@ -561,7 +446,7 @@ void TextBuffer::CopyOut(std::size_t begin, std::size_t end, char* out) const {
 }
 
 std::string TextBuffer::Text(std::size_t begin, std::size_t end) const {
-  end = std::min(end, size_);
+  end = std::min(end, Size());
   if (begin >= end)
     return std::string();
   std::string text(end - begin, '\0');
@@ -570,7 +455,7 @@ std::string TextBuffer::Text(std::size_t begin, std::size_t end) const {
 }
 
 std::size_t TextBuffer::LineStart(std::size_t line) const {
-  line = std::min(line, breaks_);
+  line = std::min(line, Breaks());
   if (line == 0)
     return 0;
   // The line starts after break number line - 1.
@@ -579,10 +464,10 @@ std::size_t TextBuffer::LineStart(std::size_t line) const {
   std::size_t before;
   std::size_t rest;
   const Chunk& tail = *chunks_.back();
-  if (k >= breaks_ - tail.breaks) {
+  if (k >= Breaks() - tail.breaks) {
     chunk = chunks_.size() - 1;
-    before = size_ - tail.size;
-    rest = k - (breaks_ - tail.breaks);
+    before = Size() - tail.size;
+    rest = k - (Breaks() - tail.breaks);
   } else {
     EnsureIndex();
     const ChunkIndex::Hit hit = index_.FindBreak(k);
@@ -599,14 +484,14 @@ std::size_t TextBuffer::LineStart(std::size_t line) const {
 }
 
 std::size_t TextBuffer::LineEnd(std::size_t line) const {
-  if (line >= breaks_)
-    return size_;
+  if (line >= Breaks())
+    return Size();
   return LineStart(line + 1) - 1;
 }
 
 std::size_t TextBuffer::LineOf(std::size_t pos) const {
-  if (pos >= size_)
-    return breaks_;
+  if (pos >= Size())
+    return Breaks();
   const Place at = Locate(pos);
   const Chunk& c = *chunks_[at.chunk];
   // Count from whichever end of the chunk is nearer.
@@ -615,7 +500,7 @@ std::size_t TextBuffer::LineOf(std::size_t pos) const {
                             : c.breaks - CountBreaks(c.bytes.get() + at.rest, c.size - at.rest);
   std::size_t before;
   if (at.chunk + 1 == chunks_.size()) {
-    before = breaks_ - c.breaks;
+    before = Breaks() - c.breaks;
   } else {
     EnsureIndex();
     before = static_cast<std::size_t>(index_.Before(at.chunk).breaks);
@@ -625,107 +510,10 @@ std::size_t TextBuffer::LineOf(std::size_t pos) const {
 
 std::size_t TextBuffer::Find(std::string_view needle, std::size_t from, std::size_t to,
                              const ByteFold* fold) const {
-  to = std::min(to, size_);
-  if (from > to || to - from < needle.size())
-    return npos;
-  if (needle.empty())
-    return from;
-  const Matcher m(needle, fold);
-  return FindIn(m, from, to - needle.size());
+  return ChunkFinder::Find(*this, needle, from, to, fold);
 }
 
 std::size_t TextBuffer::FindBackward(std::string_view needle, std::size_t from, std::size_t to,
                                      const ByteFold* fold) const {
-  to = std::min(to, size_);
-  if (from > to || to - from < needle.size())
-    return npos;
-  if (needle.empty())
-    return to;
-  const Matcher m(needle, fold);
-  return FindBackIn(m, from, to - needle.size());
-}
-
-bool TextBuffer::MatchesAt(const Matcher& m, std::size_t chunk, std::size_t rest) const {
-  for (std::size_t k = 0; k < m.size(); ++chunk, rest = 0) {
-    const Chunk& c = *chunks_[chunk];
-    const std::size_t n = std::min(c.size - rest, m.size() - k);
-    if (!m.Equal(c.bytes.get() + rest, k, n))
-      return false;
-    k += n;
-  }
-  return true;
-}
-
-std::size_t TextBuffer::FindIn(const Matcher& m, std::size_t from, std::size_t lastStart) const {
-  const std::size_t n = m.size();
-  Place at = Locate(from);
-  std::size_t chunkStart = from - at.rest;
-  for (std::size_t i = at.chunk; chunkStart <= lastStart; ++i) {
-    const Chunk& c = *chunks_[i];
-    const char* bytes = c.bytes.get();
-    // Local offsets where a match may start: [lo, hi].
-    const std::size_t lo = at.rest;
-    const std::size_t hi = std::min(c.size - 1, lastStart - chunkStart);
-    std::size_t s = lo;
-    if (m.filtered() && lo + n <= c.size) {
-      // Matches inside the chunk come before any that run into the next one.
-      const std::size_t end = std::min(c.size - n + 1, hi + 1);
-      for (; (s = m.NextCandidate(bytes, s, end)) < end; ++s)
-        if (MatchesAt(m, i, s))
-          return chunkStart + s;
-    }
-    // Those that start here and end in a later chunk (or all of them when the
-    // filter cannot serve the fold).
-    if (m.exact()) {
-      while (s <= hi) {
-        const void* p = std::memchr(bytes + s, m.first(), hi + 1 - s);
-        if (!p)
-          break;
-        s = static_cast<std::size_t>(static_cast<const char*>(p) - bytes);
-        if (MatchesAt(m, i, s))
-          return chunkStart + s;
-        ++s;
-      }
-    } else {
-      for (; s <= hi; ++s)
-        if (m.Starts(bytes[s]) && MatchesAt(m, i, s))
-          return chunkStart + s;
-    }
-    chunkStart += c.size;
-    at.rest = 0;
-  }
-  return npos;
-}
-
-std::size_t TextBuffer::FindBackIn(const Matcher& m, std::size_t from,
-                                   std::size_t lastStart) const {
-  const Place at = Locate(lastStart);
-  std::size_t chunkStart = lastStart - at.rest;
-  std::size_t hi = at.rest;
-  for (std::size_t i = at.chunk;; --i) {
-    const Chunk& c = *chunks_[i];
-    const char* bytes = c.bytes.get();
-    const std::size_t lo = from > chunkStart ? from - chunkStart : 0;
-    // Candidates in [lo, hi], last first; `end` is one past the next to try.
-    std::size_t end = hi + 1;
-    if (m.exact()) {
-      while (end > lo) {
-        const void* p = memrchr(bytes + lo, m.first(), end - lo);
-        if (!p)
-          break;
-        const std::size_t s = static_cast<std::size_t>(static_cast<const char*>(p) - bytes);
-        if (MatchesAt(m, i, s))
-          return chunkStart + s;
-        end = s;
-      }
-    } else {
-      for (; end > lo; --end)
-        if (m.Starts(bytes[end - 1]) && MatchesAt(m, i, end - 1))
-          return chunkStart + end - 1;
-    }
-    if (chunkStart <= from || i == 0)
-      return npos;
-    hi = chunks_[i - 1]->size - 1;
-    chunkStart -= chunks_[i - 1]->size;
-  }
+  return ChunkFinder::FindBackward(*this, needle, from, to, fold);
 }

@@ -44,9 +44,9 @@ public:
   // A copy that shares the chunks; see above.
   TextBuffer Snapshot() const { return *this; }
 
-  std::size_t Size() const { return size_; }
-  bool Empty() const { return size_ == 0; }
-  std::size_t LineCount() const { return breaks_ + 1; }
+  std::size_t Size() const { return total_.bytes; }
+  bool Empty() const { return total_.bytes == 0; }
+  std::size_t LineCount() const { return total_.breaks + 1; }
   std::size_t ChunkBytes() const { return chunkBytes_; }
   std::size_t ChunkCount() const { return chunks_.size(); }
 
@@ -94,7 +94,7 @@ public:
   // Copies [begin, end) to out (end - begin bytes after clamping).
   void CopyOut(std::size_t begin, std::size_t end, char* out) const;
   std::string Text(std::size_t begin, std::size_t end) const;
-  std::string Text() const { return Text(0, size_); }
+  std::string Text() const { return Text(0, Size()); }
 
   // Lines.
   std::size_t LineStart(std::size_t line) const;
@@ -122,7 +122,8 @@ private:
     std::size_t chunk;
     std::size_t rest;
   };
-  class Matcher;
+  // The search reads the chunks in place, without copying them.
+  friend class ChunkFinder;
 
   // Not copied: see SetSupply.
   struct SupplyLink {
@@ -132,6 +133,7 @@ private:
     SupplyLink& operator=(const SupplyLink&) { return *this; }
   };
 
+  std::size_t Breaks() const { return total_.breaks; }
   // The common case of AppendLine: a line without a break of its own fits
   // the last chunk, which is ours alone.
   bool AppendLineInPlace(const char* data, std::size_t length);
@@ -139,24 +141,29 @@ private:
   // Chunk holding byte pos (< Size()) and pos's offset in it.
   Place Locate(std::size_t pos) const;
   void EnsureIndex() const;
-  void IndexAdd(std::size_t i, int64_t bytes, int64_t breaks);
+  // Every change of counts goes through here: chunk i (ours alone) grew or
+  // shrank by `bytes` holding `breaks`, and its own counts, the totals and
+  // the index move together, so that none can drift from the others.
+  void Account(std::size_t i, int64_t bytes, int64_t breaks);
+  // Chunks joining or leaving the text bring or take their counts, through
+  // these three alone; the index follows a change at the end and is rebuilt
+  // when needed after one elsewhere.
+  void PushChunk(std::shared_ptr<Chunk> chunk);
+  void InsertChunks(std::size_t at, std::vector<std::shared_ptr<Chunk>> fresh);
+  void RemoveChunks(std::size_t first, std::size_t last);
   // Chunk i, unshared and with room for `capacity` bytes.
   Chunk& Writable(std::size_t i, std::size_t capacity);
   // The last chunk, unshared and with room for at least one more byte.
   Chunk& AppendTarget(std::size_t wanted);
-  void RemoveChunks(std::size_t first, std::size_t last);
   // Merges neighbours among chunks [first, last] that fit in one chunk
   // together and drops empty ones, which keeps the chunk count at most about
   // twice the size over the bound.
   void Tidy(std::size_t first, std::size_t last);
-  bool MatchesAt(const Matcher& m, std::size_t chunk, std::size_t rest) const;
-  std::size_t FindIn(const Matcher& m, std::size_t from, std::size_t lastStart) const;
-  std::size_t FindBackIn(const Matcher& m, std::size_t from, std::size_t lastStart) const;
 
   std::size_t chunkBytes_;
   std::vector<std::shared_ptr<Chunk>> chunks_;
-  std::size_t size_ = 0;
-  std::size_t breaks_ = 0;
+  // Bytes and line breaks of the whole text.
+  ChunkIndex::Totals total_;
   // Built on the first query that needs it, and again after chunks were
   // added or removed other than at the end; a text that is only appended to
   // and handed on (a worker's slice) never builds one.
@@ -177,18 +184,24 @@ inline bool TextBuffer::AppendLineInPlace(const char* data, std::size_t length) 
   char* to = last.bytes.get() + last.size;
   std::memcpy(to, data, length);
   to[length] = '\n';
-  last.size += length + 1;
-  ++last.breaks;
-  size_ += length + 1;
-  ++breaks_;
-  if (!indexStale_)
-    index_.Add(chunks_.size() - 1, static_cast<int64_t>(length + 1), 1);
+  Account(chunks_.size() - 1, static_cast<int64_t>(length + 1), 1);
   return true;
+}
+
+inline void TextBuffer::Account(std::size_t i, int64_t bytes, int64_t breaks) {
+  // Unsigned sums wrap, so a negative change takes away.
+  Chunk& c = *chunks_[i];
+  c.size += static_cast<std::size_t>(bytes);
+  c.breaks += static_cast<std::size_t>(breaks);
+  total_.bytes += static_cast<uint64_t>(bytes);
+  total_.breaks += static_cast<uint64_t>(breaks);
+  if (!indexStale_)
+    index_.Add(i, bytes, breaks);
 }
 
 template <class Visit>
 void TextBuffer::VisitRange(std::size_t begin, std::size_t end, Visit visit) const {
-  end = std::min(end, size_);
+  end = std::min<std::size_t>(end, total_.bytes);
   if (begin >= end)
     return;
   Place at = Locate(begin);

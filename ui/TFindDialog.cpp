@@ -1,5 +1,7 @@
 #include "ui/TFindDialog.h"
 
+#include "ui/ControlNames.h"
+
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -17,6 +19,7 @@ TFindDialog::TFindDialog(QWidget* parent) : QDialog(parent) {
   setModal(false);
   createControls();
   UpdateButtons();
+  NameControls(this);
 }
 
 void TFindDialog::createControls() {

@@ -1,5 +1,6 @@
 #include "ui/TMyAboutBox.h"
 
+#include "ui/ControlNames.h"
 #include "ui/DialogFont.h"
 #include "ui/DialogService.h"
 #include "ui/VersionRecord.h"
@@ -43,8 +44,10 @@ TMyAboutBox::TMyAboutBox(const VersionRecord* record, const PostInit& postInit, 
   } catch (const std::exception& e) {
     ShowErrorBox(QString::fromStdString(e.what()));
   }
-  if (!fitted_)
+  if (!fitted_) {
     fitFont();
+    NameControls(this);
+  }
 }
 
 void TMyAboutBox::createControls() {
@@ -116,6 +119,7 @@ void TMyAboutBox::FormCreate(const VersionRecord* record, const PostInit& postIn
   // Once the record's texts are in, since they are captions too; and before
   // the command-line passes, during which the box may be shown.
   fitFont();
+  NameControls(this);
   if (postInit)
     postInit(*this);
 }

@@ -2,6 +2,7 @@
 
 #include "settings/IntegerText.h"
 #include "settings/TextOptions.h"
+#include "ui/ControlNames.h"
 #include "ui/DialogFont.h"
 #include "ui/Help.h"
 
@@ -68,6 +69,7 @@ TOptions::TOptions(QWidget* parent) : QDialog(parent) {
   setFixedSize(432, 219);
   createControls();
   fitFont();
+  NameControls(this);
 }
 
 void TOptions::createControls() {

@@ -1,5 +1,7 @@
 #include "ui/TReplaceDialog.h"
 
+#include "ui/ControlNames.h"
+
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QLabel>
@@ -11,6 +13,7 @@ TReplaceDialog::TReplaceDialog(QWidget* parent) : TFindDialog(parent) {
   setWindowTitle(tr("Replace"));
   createControls();
   UpdateButtons();
+  NameControls(this);
 }
 
 void TReplaceDialog::createControls() {

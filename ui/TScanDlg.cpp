@@ -1,5 +1,6 @@
 #include "ui/TScanDlg.h"
 
+#include "ui/ControlNames.h"
 #include "ui/DialogFont.h"
 #include "ui/TAnimate.h"
 
@@ -37,6 +38,8 @@ TScanDlg::TScanDlg(QWidget* parent)
   face.setColor(QPalette::Base, face.color(QPalette::Window));
   From->setPalette(face);
   From->setFocusPolicy(Qt::TabFocus);
+  // Not for a mnemonic (it has none): the label is the edit's caption.
+  FromLabel->setBuddy(From);
 
   AnimateComp = new TAnimate(this);
   AnimateComp->setGeometry(8, 29, 48, 50);
@@ -55,6 +58,7 @@ TScanDlg::TScanDlg(QWidget* parent)
   setTabOrder(Progress, CancelOp);
   SetProgress(10, 1, 0);
   fitFont();
+  NameControls(this);
   // A modal box opened during a pass keeps the focus while it is up; when it
   // closes, the window system activates another window of the program, and
   // the dialog never hears of it, as it was not the active one.

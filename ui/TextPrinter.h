@@ -1,9 +1,9 @@
 #pragma once
 // Printing a document's text: one job named by the printer's docName(), in
-// the editor's font, every line in full (a line too long for the page goes
-// on in the next printed line), as many pages as it takes. A line is read a
-// slice at a time, so a line of hundreds of megabytes prints in little
-// memory.
+// the editor's font, each byte drawn as the screen draws it, every line in
+// full (a line too long for the page goes on in the next printed line), as
+// many pages as it takes. A line is read a slice at a time, so a line of
+// hundreds of megabytes prints in little memory.
 
 #include <cstdint>
 #include <functional>

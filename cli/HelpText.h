@@ -1,0 +1,6 @@
+#pragma once
+// What siftwell-extract --help shows.
+
+#include <string>
+
+std::string HelpText();
