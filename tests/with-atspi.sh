@@ -14,7 +14,16 @@ if [ "${1:-}" != "--inside" ]; then
       exit 77
     fi
   done
-  exec dbus-run-session -- bash "$0" --inside "$@"
+  # The accessibility bus's socket goes under XDG_RUNTIME_DIR (else the
+  # home folder): one of its own, so that runs at the same time never meet.
+  runtime="$(mktemp -d)"
+  chmod 700 "$runtime"
+  trap 'rm -rf "$runtime"' EXIT
+  set +e
+  XDG_RUNTIME_DIR="$runtime" dbus-run-session -- bash "$0" --inside "$@"
+  rc=$?
+  set -e
+  exit "$rc"
 fi
 shift
 
