@@ -23,6 +23,18 @@
 #include <random>
 #include <string>
 
+// Skips a test that needs an X server and xdotool where they are missing;
+// under the suite's own X server (SIFTWELL_REQUIRE_PRIMARY) that fails it.
+#define NEEDS_X_AND_XDOTOOL()                                                                      \
+  do {                                                                                             \
+    if (QGuiApplication::platformName() != QStringLiteral("xcb") ||                                \
+        QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty()) {                     \
+      if (qEnvironmentVariableIsSet("SIFTWELL_REQUIRE_PRIMARY"))                                   \
+        QFAIL("needs X and xdotool");                                                              \
+      QSKIP("needs X and xdotool");                                                                \
+    }                                                                                              \
+  } while (false)
+
 namespace {
 
 std::unique_ptr<TextView> MakeView(const std::string& text, QSize size = QSize(400, 300)) {
@@ -766,13 +778,7 @@ bool Xdotool(const QStringList& args) {
 void TestTextView::keysUnderX() {
   // Keys as a keyboard sends them, through an X server of the suite's own
   // (xdotool), with the window system's own key events and timing.
-  const bool required = qEnvironmentVariableIsSet("SIFTWELL_REQUIRE_PRIMARY");
-  if (QGuiApplication::platformName() != QStringLiteral("xcb") ||
-      QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty()) {
-    if (required)
-      QFAIL("needs X and xdotool");
-    QSKIP("needs X and xdotool");
-  }
+  NEEDS_X_AND_XDOTOOL();
   auto view = MakeView("");
   view->activateWindow();
   QVERIFY(QTest::qWaitForWindowActive(view.get()));
@@ -1253,13 +1259,7 @@ void TestTextView::pressOnSelectionDragsIt() {
 void TestTextView::dragMovesTextUnderX() {
   // A drag runs on the window system's own pointer: this one is made with
   // xdotool in an X server of the suite's own.
-  const bool required = qEnvironmentVariableIsSet("SIFTWELL_REQUIRE_PRIMARY");
-  if (QGuiApplication::platformName() != QStringLiteral("xcb") ||
-      QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty()) {
-    if (required)
-      QFAIL("needs X and xdotool");
-    QSKIP("needs X and xdotool");
-  }
+  NEEDS_X_AND_XDOTOOL();
   auto view = MakeView("alpha beta gamma\n");
   QVERIFY(QTest::qWaitForWindowExposed(view.get()));
   view->Select(6, 10);
