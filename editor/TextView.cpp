@@ -617,6 +617,28 @@ bool TextView::IsReserved(const QKeyEvent* event) const {
 }
 
 bool TextView::event(QEvent* event) {
+  bool handled = false;
+  Refusable([&] { handled = HandleEvent(event); });
+  return handled;
+}
+
+bool TextView::viewportEvent(QEvent* event) {
+  bool handled = true;
+  Refusable([&] { handled = QAbstractScrollArea::viewportEvent(event); });
+  return handled;
+}
+
+template <class Command> void TextView::Refusable(Command command) {
+  // Thrown through the toolkit's own event delivery, the exception would
+  // skip the clean-up of frames built without exceptions.
+  try {
+    command();
+  } catch (const std::bad_alloc&) {
+    emit ChangeRefused();
+  }
+}
+
+bool TextView::HandleEvent(QEvent* event) {
   if (event->type() == QEvent::ShortcutOverride) {
     auto* key = static_cast<QKeyEvent*>(event);
     if (!IsReserved(key) && IsOwnKey(key)) {
@@ -1091,7 +1113,9 @@ void TextView::wheelEvent(QWheelEvent* event) {
 QMenu* TextView::CreateContextMenu(QWidget* parent) {
   auto* menu = new QMenu(parent);
   auto add = [&](const QString& text, QKeyCombination key, bool enabled, void (TextView::*slot)()) {
-    QAction* action = menu->addAction(text, this, slot);
+    // An edit refused for want of memory ends here, not in the menu's code.
+    QAction* action =
+        menu->addAction(text, this, [this, slot] { Refusable([&] { (this->*slot)(); }); });
     action->setEnabled(enabled);
     // Shown beside the item; while the menu is closed the view and the
     // window's Edit menu answer the key.

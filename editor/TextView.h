@@ -147,12 +147,16 @@ signals:
   // The selection or the caret moved, or the text changed.
   void SelectionChanged();
   void TextChanged();
+  // An edit by the user's keys, pointer or context menu could not get its
+  // memory and was not made: the text is as it was.
+  void ChangeRefused();
   // Files dragged over the view are offered here before the view would take
   // them as text: accept the event to take them.
   void DropOffered(QDropEvent* event);
 
 protected:
   bool event(QEvent* event) override;
+  bool viewportEvent(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void scrollContentsBy(int dx, int dy) override;
@@ -184,6 +188,10 @@ private:
   // Runs `change`; should it run out of memory, the text, the selection and
   // the pieces followed are as they were, and std::bad_alloc goes on.
   template <class Change> void AllOrNothing(Change change);
+  // Runs a command of the user's; one refused for want of memory is told
+  // by ChangeRefused.
+  template <class Command> void Refusable(Command command);
+  bool HandleEvent(QEvent* event);
   void Edit(const TextPiece& inserted, bool typed);
   void Type(const QString& text);
   void CommitReplacing(const QString& text, int start, int length);

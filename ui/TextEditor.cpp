@@ -4,6 +4,7 @@
 
 #include "editor/TextView.h"
 #include "memory/MemoryGrowth.h"
+#include "ui/DialogService.h"
 #include "ui/TextPrinter.h"
 #include "ui/TextSearch.h"
 
@@ -31,6 +32,7 @@ TextEditor::TextEditor(QWidget* parent) : QWidget(parent), view_(new TextView(th
   setFocusProxy(view_);
   connect(view_, &TextView::SelectionChanged, this, &TextEditor::SelectionChanged);
   connect(view_, &TextView::DropOffered, this, &TextEditor::DropOffered);
+  connect(view_, &TextView::ChangeRefused, this, &TextEditor::ReportRefusal);
 }
 
 TextEditor::~TextEditor() = default;
@@ -110,11 +112,11 @@ QByteArray TextEditor::SelectedText(int64_t limit) const {
 }
 
 void TextEditor::ReplaceSelection(const QByteArray& bytes, Recording recording) {
-  view_->ReplaceSelection(bytes, Kept(recording));
+  Refusable([&] { view_->ReplaceSelection(bytes, Kept(recording)); });
 }
 
 void TextEditor::Cut() {
-  view_->Cut();
+  Refusable([&] { view_->Cut(); });
 }
 
 void TextEditor::Copy() {
@@ -122,15 +124,29 @@ void TextEditor::Copy() {
 }
 
 void TextEditor::Paste() {
-  view_->Paste();
+  Refusable([&] { view_->Paste(); });
 }
 
 void TextEditor::DeleteSelection() {
-  view_->DeleteSelection();
+  Refusable([&] { view_->DeleteSelection(); });
 }
 
 void TextEditor::Undo() {
-  view_->Undo();
+  Refusable([&] { view_->Undo(); });
+}
+
+template <class Edit> void TextEditor::Refusable(Edit edit) {
+  try {
+    edit();
+  } catch (const std::bad_alloc&) {
+    ReportRefusal();
+  }
+}
+
+void TextEditor::ReportRefusal() {
+  Dialogs().MessageBox(
+      window(), QStringLiteral("Not enough memory for this change. The text is unchanged."),
+      QStringLiteral("Not enough memory"), DialogService::Buttons::Ok, DialogService::Icon::None);
 }
 
 bool TextEditor::CanUndo() const {
@@ -150,6 +166,13 @@ int64_t TextEditor::Find(const TextSearch& search, int64_t from) const {
 // into the text instead would move half a chunk per match.
 int64_t TextEditor::ReplaceAll(const TextSearch& search, int64_t from,
                                const QByteArray& replacement) {
+  int64_t after = std::clamp<int64_t>(from, 0, Length());
+  Refusable([&] { after = ReplaceEvery(search, from, replacement); });
+  return after;
+}
+
+int64_t TextEditor::ReplaceEvery(const TextSearch& search, int64_t from,
+                                 const QByteArray& replacement) {
   const TextBuffer& old = view_->Text();
   const auto needle = static_cast<int64_t>(search.Length());
   const int64_t oldLength = Length();

@@ -78,7 +78,8 @@ public:
   int64_t Find(const TextSearch& search, int64_t from) const;
   // Replaces every match from `from` on, each search going on after the
   // text put in; not undoable. The position after the last replacement
-  // (`from` when there was none).
+  // (`from` when there was none). All or nothing: a new text that the memory
+  // left cannot hold is not made, and a message says so.
   int64_t ReplaceAll(const TextSearch& search, int64_t from, const QByteArray& replacement);
 
   // Empties the editor, undo history included, and hands its text over, to
@@ -128,6 +129,12 @@ protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+  int64_t ReplaceEvery(const TextSearch& search, int64_t from, const QByteArray& replacement);
+  // Runs an edit; one that cannot get its memory is not made, and a
+  // message says so.
+  template <class Edit> void Refusable(Edit edit);
+  void ReportRefusal();
+
   TextView* view_;
   std::vector<char> loadBuffer_; // one buffer for a whole load
 };
