@@ -301,21 +301,27 @@ void TextView::Edit(const TextPiece& inserted, bool typed) {
   const std::size_t to = U(SelectionEnd());
   if (from == to && inserted.Empty())
     return;
-  AllOrNothing([&] {
-    EditStep step{from, TextPiece::Of(text_, from, to), inserted};
-    Splice(from, to, inserted);
-    if (typed)
-      history_.RecordTyping(std::move(step), clock_.elapsed());
-    else
-      history_.Record(std::move(step));
-  });
+  AllOrNothing(
+      [&] {
+        EditStep step{from, TextPiece::Of(text_, from, to), inserted};
+        Splice(from, to, inserted);
+        if (typed)
+          history_.RecordTyping(std::move(step), clock_.elapsed());
+        else
+          history_.Record(std::move(step));
+      },
+      inserted.Size());
   TextHasChanged();
   PlaceAfterChange(from + inserted.Size());
 }
 
-template <class Change> void TextView::AllOrNothing(Change change) {
-  // The text as it was shares every chunk with the text: keeping it costs
-  // its index, not its bytes.
+template <class Change> void TextView::AllOrNothing(Change change, std::size_t inserted) {
+  if (inserted != kUnknownSize && room_.Ample(inserted)) {
+    change();
+    return;
+  }
+  // Memory is short: the text as it was is kept to fall back on. It shares
+  // every chunk with the text, so keeping it costs its index, not its bytes.
   const TextBuffer before = text_.Snapshot();
   const TrackedRanges piecesBefore = pieces_;
   const std::size_t anchor = anchor_;
@@ -404,11 +410,13 @@ void TextView::DeleteByKey(EditHistory::Direction direction) {
   if (back ? caret_ == 0 : caret_ >= text_.Size())
     return;
   const std::size_t from = back ? caret_ - 1 : caret_;
-  AllOrNothing([&] {
-    EditStep step{from, TextPiece::Of(text_, from, from + 1), TextPiece()};
-    Splice(from, from + 1, TextPiece());
-    history_.RecordDeletion(std::move(step), direction, clock_.elapsed());
-  });
+  AllOrNothing(
+      [&] {
+        EditStep step{from, TextPiece::Of(text_, from, from + 1), TextPiece()};
+        Splice(from, from + 1, TextPiece());
+        history_.RecordDeletion(std::move(step), direction, clock_.elapsed());
+      },
+      0);
   TextHasChanged();
   PlaceAfterChange(from);
 }
@@ -601,6 +609,8 @@ void TextView::BeginGrowth() {
 void TextView::EndGrowth() {
   text_.SetSupply(nullptr);
   supply_.reset();
+  // The text took much memory at once: what edits may count on is read anew.
+  room_.Refresh();
 }
 
 // ---------------------------------------------------------------------------

@@ -13,6 +13,7 @@
 #include "editor/LineColumns.h"
 #include "editor/LinePainter.h"
 #include "editor/ScrollMapping.h"
+#include "memory/EditRoom.h"
 #include "text/TextBuffer.h"
 #include "text/TrackedRanges.h"
 
@@ -185,9 +186,11 @@ private:
   // Insertions larger than this are checked against the memory left first.
   static constexpr std::size_t kCheckedInsert = std::size_t(1) << 20;
   void Splice(std::size_t from, std::size_t to, const TextPiece& inserted);
-  // Runs `change`; should it run out of memory, the text, the selection and
+  // Runs `change`, which inserts `inserted` bytes (kUnknownSize: not known
+  // beforehand); should it run out of memory, the text, the selection and
   // the pieces followed are as they were, and std::bad_alloc goes on.
-  template <class Change> void AllOrNothing(Change change);
+  static constexpr std::size_t kUnknownSize = SIZE_MAX;
+  template <class Change> void AllOrNothing(Change change, std::size_t inserted = kUnknownSize);
   // Runs a command of the user's; one refused for want of memory is told
   // by ChangeRefused.
   template <class Command> void Refusable(Command command);
@@ -262,6 +265,7 @@ private:
 
   TextBuffer text_;
   TrackedRanges pieces_;                // of a run that may yet be dropped
+  EditRoom room_;                       // whether an edit plainly has room in memory
   std::unique_ptr<ChunkSupply> supply_; // text_'s, between BeginGrowth and EndGrowth
   mutable LineColumns columns_;
   EditHistory history_;
