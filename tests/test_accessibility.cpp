@@ -689,7 +689,7 @@ void TestAccessibility::dialogControlsAreNamedByCaption() {
   QCOMPARE(NameOf(find.FindNextButton), QStringLiteral("Find Next"));
 
   const std::unique_ptr<VersionRecord> record = TextVersionRecord::Program();
-  TMyAboutBox about(record.get(), [] {});
+  TMyAboutBox about(record.get(), [](TMyAboutBox&) {});
   QCOMPARE(NameOf(about.OKButton), QStringLiteral("OK"));
   QCOMPARE(NameOf(about.Name), QStringLiteral("Sift Well"));
   QCOMPARE(NameOf(about.Bugs), QStringLiteral("Bug reports and suggestions:"));
