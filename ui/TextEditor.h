@@ -8,6 +8,7 @@
 //
 // The search's case folding and word rule are TextSearch's (TextSearch.h).
 
+#include "editor/TextView.h"
 #include "ui/TextPrinter.h"
 
 #include <QByteArray>
@@ -23,7 +24,6 @@ class QIODevice;
 class QPrinter;
 class TextBuffer;
 class TextSearch;
-class TextView;
 
 // Typing goes to the text area inside, the editor's focusProxy().
 class TextEditor : public QWidget {
@@ -62,7 +62,7 @@ public:
   // Whether a change is the user's own edit, which Undo takes back, or not
   // (a replacement): then the undo history, which no longer fits the text,
   // is emptied.
-  enum class Recording { Undoable, NotUndoable };
+  using Recording = TextView::Recording;
   void ReplaceSelection(const QByteArray& bytes, Recording recording);
   // The clipboard holds text as ISO 8859-1 characters; a pasted character
   // outside it becomes "?", and CR LF or CR a line break. With no text on
