@@ -54,7 +54,7 @@ void ReportPassFailure(QWidget* parent, const QString& text, const QString& capt
 
 ExtractionPass::ExtractionPass(TRTFchild& window)
     : window_(&window), editor_(*window.Edit()), dialog_(ProgressDialog()),
-      scanner_(GlobalTextOptions(), *this) {}
+      scanner_(GlobalTextOptions(), *this), editorEdge_(editor_, LineEdge::Ends::Separated) {}
 
 ExtractionPass::~ExtractionPass() {
   dialog_.hide();
@@ -189,13 +189,11 @@ ExtractionPass::Flow ExtractionPass::Scan(InputFile& input) {
   if (WhilePumping([&last] { last.Clear(); }) == Flow::Gone)
     return Flow::Gone;
   output_ = window_->WriteToFile() ? &window_->OutputFile() : nullptr;
-  inPieces_ = false;
   scanner_.ResetScanner();
   editor_.BeginFill();
   pending_.clear();
-  kept_.clear();
-  keptWhole_ = keptPart_ = false;
-  owedBreak_ = midLine_ = false;
+  fileEdge_.reset();
+  partsOutput_.reset();
   const unsigned cores = std::thread::hardware_concurrency();
   if (SplitPoints::WorthCutting(input, cores))
     return ScanInParts(input, cores);
@@ -219,7 +217,11 @@ ExtractionPass::Flow ExtractionPass::ScanFrom(InputFile& input, uint64_t start) 
 
 ExtractionPass::Flow ExtractionPass::ScanInParts(InputFile& input, unsigned workers) {
   PartsAhead parts(input, GlobalTextOptions(), workers);
-  keptWhole_ = output_ != nullptr;
+  if (output_) {
+    partsOutput_ =
+        std::make_unique<PartsOutput>(*output_, [this](uint64_t bytes) { return Holds(bytes); });
+    fileEdge_ = std::make_unique<LineEdge>(*partsOutput_, LineEdge::Ends::Terminated);
+  }
   // The bar shows how far the lines are taken in, not how far the workers
   // have read ahead.
   uint64_t upTo = 0;
@@ -235,8 +237,8 @@ ExtractionPass::Flow ExtractionPass::ScanInParts(InputFile& input, unsigned work
     // Limits changed since this part began: the runs from here on are
     // judged by the new ones, in one piece on this thread.
     if (!checked && taken.limits != PartsAhead::LimitsOf(GlobalTextOptions())) {
-      kept_.clear();
-      keptWhole_ = keptPart_ = false;
+      if (partsOutput_)
+        partsOutput_->Forget();
       InputFile rest;
       rest.OpenPart(input, taken.start, InputFile::kToEnd);
       return ScanFrom(rest, taken.start);
@@ -245,7 +247,7 @@ ExtractionPass::Flow ExtractionPass::ScanInParts(InputFile& input, unsigned work
     if (!taken.end) {
       TakeSlice(std::move(taken.text), taken.midRun);
       if (output_ && output_->Failed()) {
-        keptWhole_ = false; // what was written is loaded, as in one piece
+        partsOutput_->Forget(); // what was written is loaded, as in one piece
         return Flow::Stop;
       }
       upTo = taken.upTo;
@@ -272,34 +274,10 @@ ExtractionPass::Flow ExtractionPass::ScanInParts(InputFile& input, unsigned work
 }
 
 void ExtractionPass::TakeSlice(TextBuffer&& slice, bool midRun) {
-  if (slice.Empty())
-    return;
-  if (output_) {
-    slice.VisitRange(0, slice.Size(), [this](const char* data, std::size_t length) {
-      output_->Write(data, length);
-    });
-    // The file goes on to its end when the editor can hold no more of it.
-    if (keptWhole_ && Holds(slice.Size())) {
-      kept_.push_back(std::move(slice));
-    } else if (keptWhole_) {
-      keptWhole_ = false;
-      keptPart_ = true;
-    }
-    // Told, not guessed from the last byte: a run may hold line breaks.
-    midLine_ = midRun;
-    return;
-  }
-  if (!Holds(slice.Size()))
-    return;
-  midLine_ = midRun;
-  // The editor's lines have a line break between them, not after the last:
-  // a slice's last line break is owed to the slice after it.
-  if (owedBreak_)
-    editor_.Append("\n", 1);
-  owedBreak_ = !midLine_;
-  if (owedBreak_)
-    slice.TakeBack(1);
-  editor_.AppendText(std::move(slice));
+  if (output_)
+    fileEdge_->Slice(std::move(slice), midRun);
+  else if (Holds(slice.Size()))
+    editorEdge_.Slice(std::move(slice), midRun);
 }
 
 ExtractionPass::Flow ExtractionPass::StopInParts(Flow why) {
@@ -307,13 +285,8 @@ ExtractionPass::Flow ExtractionPass::StopInParts(Flow why) {
     return why;
   // Stopped after a slice that ends inside a run: the run is judged as at
   // the end of the input, and it is longer than MinChar, as it came in
-  // pieces. In a file it ends with a line break, as every line does.
-  if (midLine_ && output_) {
-    output_->Write("\n", 1);
-    if (keptWhole_ && !kept_.empty())
-      kept_.back().Append("\n", 1);
-  }
-  midLine_ = false;
+  // pieces.
+  (output_ ? *fileEdge_ : editorEdge_).Stop();
   return why;
 }
 
@@ -352,11 +325,12 @@ ExtractionPass::Flow ExtractionPass::EndScan() {
       // The text of a pass in parts is what was written: it is kept, not
       // read back.
       // Short of memory, what was kept is what the editor can hold.
-      const bool kept = (keptWhole_ || keptPart_) && writeError == 0;
+      const bool kept =
+          partsOutput_ && partsOutput_->State() != PartsOutput::Kept::None && writeError == 0;
       if ((kept ? TakeKept() : LoadOutputFile()) == Flow::Gone)
         return Flow::Gone;
     }
-    kept_.clear();
+    partsOutput_.reset();
   }
   editor_.EndFill();
   editor_.GoTo(0);
@@ -394,7 +368,7 @@ ExtractionPass::Flow ExtractionPass::LoadOutputFile() {
 
 ExtractionPass::Flow ExtractionPass::TakeKept() {
   editor_.BeginFill();
-  for (TextBuffer& slice : kept_) {
+  for (TextBuffer& slice : partsOutput_->Slices()) {
     editor_.AppendText(std::move(slice));
     if (Checkpoint(Pumping::WhenDue) == Flow::Gone)
       return Flow::Gone;
@@ -441,11 +415,8 @@ void ExtractionPass::Line(const char* data, std::size_t length, uint64_t /*offse
   }
   if (outOfMemory_)
     return;
-  // As lines appended to the editor one by one: the first line of an empty
-  // editor has no line break before it, every later line has one.
-  if (!pending_.empty() || editor_.Length() > 0)
-    pending_.push_back('\n');
   pending_.append(data, length);
+  pending_.push_back('\n');
 }
 
 bool ExtractionPass::TakesPieces() const {
@@ -459,32 +430,24 @@ void ExtractionPass::Piece(const char* data, std::size_t length, uint64_t offset
   }
   if (!Holds(length))
     return;
-  if (!inPieces_) {
-    inPieces_ = true;
-    AppendPending();
-    // The line break before the run goes with it, should it be dropped.
-    if (editor_.Length() > 0)
-      editor_.AppendPiece("\n", 1);
-  }
+  AppendPending(); // the lines before the run go before it
   // Straight into the editor: a long run is copied once, not first into
   // the pending lines (which would grow to its size) and then again.
-  editor_.AppendPiece(data, length);
+  editorEdge_.Piece(data, length);
 }
 
 void ExtractionPass::EndPieces() {
-  inPieces_ = false;
   if (output_)
     output_->EndPieces();
   else
-    editor_.KeepPieces();
+    editorEdge_.KeepPieces();
 }
 
 void ExtractionPass::DropPieces() {
-  inPieces_ = false;
   if (output_)
     output_->DropPieces();
   else
-    editor_.DropPieces(); // wherever the user's edits have moved them
+    editorEdge_.DropPieces(); // wherever the user's edits have moved them
 }
 
 bool ExtractionPass::Failed() const {
@@ -493,6 +456,6 @@ bool ExtractionPass::Failed() const {
 
 void ExtractionPass::AppendPending() {
   if (!pending_.empty() && Holds(pending_.size()))
-    editor_.Append(pending_.data(), pending_.size());
+    editorEdge_.Lines(pending_.data(), pending_.size());
   pending_.clear();
 }

@@ -8,13 +8,16 @@
 #include "extract/LineSink.h"
 #include "extract/RunScanner.h"
 #include "memory/MemoryGrowth.h"
+#include "text/LineEdge.h"
 #include "ui/PartsAhead.h"
+#include "ui/PartsOutput.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -70,7 +73,8 @@ private:
   // A slice of a part's lines: into the editor, or written to the output
   // file and kept for the editor. `midRun`: it ends inside a run.
   void TakeSlice(TextBuffer&& slice, bool midRun);
-  // Where a pass in parts stops early, for `why`; gives `why` back.
+  // Where a pass in parts stops early, for `why`; gives `why` back. A run
+  // cut short ends its line there.
   Flow StopInParts(Flow why);
   // The kept text into the editor, in place of reading the output file
   // back.
@@ -117,8 +121,11 @@ private:
   // Where the lines go while the input is scanned: the output file, or the
   // editor when null.
   FileLineSink* output_ = nullptr;
-  // Lines for the editor, appended at each pump.
+  // Lines for the editor, each followed by a line break, appended at each
+  // pump.
   std::string pending_;
+  // Where the lines meet the editor.
+  LineEdge editorEdge_;
   // Progress: the bar's step and how often it moved; the time since events
   // last ran.
   uint64_t barStep_ = 0;
@@ -126,17 +133,10 @@ private:
   QElapsedTimer clock_;
   MemoryGrowth growth_;
   bool outOfMemory_ = false;
-  // A pass in parts: the last slice taken ends inside a run; the line break
-  // after the editor's text that the next slice brings; in file mode, what
-  // was written, whole unless the pass went on in one piece.
-  bool midLine_ = false;
-  bool owedBreak_ = false;
-  std::vector<TextBuffer> kept_;
-  bool keptWhole_ = false;
-  // Short of memory, kept_ holds only the first of what was written.
-  bool keptPart_ = false;
-  // A line comes in pieces, straight into the editor.
-  bool inPieces_ = false;
+  // A pass in parts in file mode: the output file and what of it is kept,
+  // and where its lines meet it.
+  std::unique_ptr<PartsOutput> partsOutput_;
+  std::unique_ptr<LineEdge> fileEdge_;
 };
 
 // The two open failures of a pass: a message box with OK and Cancel whose

@@ -9,6 +9,7 @@
 // The search's case folding and word rule are TextSearch's (TextSearch.h).
 
 #include "editor/TextView.h"
+#include "text/LineEdge.h"
 #include "ui/TextPrinter.h"
 
 #include <QByteArray>
@@ -26,13 +27,13 @@ class TextBuffer;
 class TextSearch;
 
 // Typing goes to the text area inside, the editor's focusProxy().
-class TextEditor : public QWidget {
+class TextEditor : public QWidget, public LineEdge::Target {
   Q_OBJECT
 public:
   explicit TextEditor(QWidget* parent = nullptr);
   ~TextEditor() override;
 
-  int64_t Length() const;
+  int64_t Length() const override;
   // The bytes text[from, to), clipped to the text.
   QByteArray Range(int64_t from, int64_t to) const;
   // Lines count from 0.
@@ -87,16 +88,16 @@ public:
   // A fill by an extraction pass: the text is cleared, and until EndFill
   // the appended text is neither undoable nor notified piece by piece.
   void BeginFill();
-  void Append(const char* data, std::size_t length);
+  void Append(const char* data, std::size_t length) override;
   // A text made apart, its lines each ended by a line break; its bytes are
   // not copied.
-  void AppendText(TextBuffer&& text);
+  void AppendText(TextBuffer&& text) override;
   // A run that may yet be rejected: its pieces are appended as Append does
   // and followed through the user's edits, until they are kept or dropped
   // wherever they then stand.
-  void AppendPiece(const char* data, std::size_t length);
-  void DropPieces();
-  void KeepPieces();
+  void AppendPiece(const char* data, std::size_t length) override;
+  void DropPieces() override;
+  void KeepPieces() override;
   // Appends up to `limit` bytes read from `file`: the count, 0 at its end.
   // A read error is thrown.
   int64_t AppendFrom(QIODevice& file, int64_t limit);
