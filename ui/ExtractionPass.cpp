@@ -1,12 +1,12 @@
 #include "ui/ExtractionPass.h"
 
+#include "extract/FileCuts.h"
 #include "extract/FileExtractor.h"
 #include "extract/FileKind.h"
 #include "extract/InputFile.h"
-#include "extract/SplitPoints.h"
 #include "settings/TextOptions.h"
 #include "ui/DialogService.h"
-#include "ui/PartsAhead.h"
+#include "ui/PartSlices.h"
 #include "ui/TRTFchild.h"
 #include "ui/TScanDlg.h"
 #include "ui/TextEditor.h"
@@ -195,7 +195,7 @@ ExtractionPass::Flow ExtractionPass::Scan(InputFile& input) {
   fileEdge_.reset();
   partsOutput_.reset();
   const unsigned cores = std::thread::hardware_concurrency();
-  if (SplitPoints::WorthCutting(input, cores))
+  if (FileCuts::WorthCutting(input, cores))
     return ScanInParts(input, cores);
   return ScanFrom(input, 0);
 }
@@ -216,7 +216,7 @@ ExtractionPass::Flow ExtractionPass::ScanFrom(InputFile& input, uint64_t start) 
 }
 
 ExtractionPass::Flow ExtractionPass::ScanInParts(InputFile& input, unsigned workers) {
-  PartsAhead parts(input, GlobalTextOptions(), workers);
+  PartSlices parts(input, GlobalTextOptions(), workers);
   if (output_) {
     partsOutput_ =
         std::make_unique<PartsOutput>(*output_, [this](uint64_t bytes) { return Holds(bytes); });
@@ -227,16 +227,32 @@ ExtractionPass::Flow ExtractionPass::ScanInParts(InputFile& input, unsigned work
   uint64_t upTo = 0;
   bool checked = false; // the limits of part `index` were found to be the current ones
   for (std::size_t index = 0; index < parts.Count();) {
-    PartsAhead::Taken taken;
-    if (!parts.Take(index, static_cast<int>(kPumpMs), taken)) {
+    PartSlice taken;
+    switch (parts.Take(index, static_cast<int>(kPumpMs), taken)) {
+    case PartSlices::Got::None:
       if (const Flow flow = Progress(upTo, true); flow != Flow::Go)
         return StopInParts(flow);
-      parts.SetLimits(PartsAhead::LimitsOf(GlobalTextOptions()));
+      parts.SetLimits(PartLimits::Of(GlobalTextOptions()));
       continue;
+    case PartSlices::Got::Failed:
+      outOfMemory_ = true;
+      return StopInParts(Flow::NoMemory);
+    case PartSlices::Got::Cancelled:
+      return StopInParts(Flow::Stop);
+    case PartSlices::Got::End:
+      ++index;
+      checked = false;
+      if (const Flow flow = Progress(upTo, false); flow != Flow::Go)
+        return StopInParts(flow);
+      parts.SetLimits(PartLimits::Of(GlobalTextOptions()));
+      continue;
+    case PartSlices::Got::Item:
+      break;
     }
     // Limits changed since this part began: the runs from here on are
     // judged by the new ones, in one piece on this thread.
-    if (!checked && taken.limits != PartsAhead::LimitsOf(GlobalTextOptions())) {
+    if (!checked && taken.limits != PartLimits::Of(GlobalTextOptions())) {
+      parts.Cancel();
       if (partsOutput_)
         partsOutput_->Forget();
       InputFile rest;
@@ -244,31 +260,22 @@ ExtractionPass::Flow ExtractionPass::ScanInParts(InputFile& input, unsigned work
       return ScanFrom(rest, taken.start);
     }
     checked = true;
-    if (!taken.end) {
-      TakeSlice(std::move(taken.text), taken.midRun);
-      if (output_ && output_->Failed()) {
-        partsOutput_->Forget(); // what was written is loaded, as in one piece
+    if (taken.end) {
+      // A pass in one piece stops at a read error too.
+      if (taken.readError)
         return Flow::Stop;
-      }
-      upTo = taken.upTo;
-      // A Cancel ends the pass after this slice.
-      if (const Flow flow = Progress(upTo, false); flow != Flow::Go)
-        return StopInParts(flow);
+      upTo = taken.stop;
       continue;
     }
-    // A pass in one piece stops at a read error too.
-    if (taken.readError)
+    TakeSlice(std::move(taken.text), taken.midRun);
+    if (output_ && output_->Failed()) {
+      partsOutput_->Forget(); // what was written is loaded, as in one piece
       return Flow::Stop;
-    if (taken.outOfMemory) {
-      outOfMemory_ = true;
-      return StopInParts(Flow::NoMemory);
     }
-    upTo = taken.stop;
-    ++index;
-    checked = false;
+    upTo = taken.upTo;
+    // A Cancel ends the pass after this slice.
     if (const Flow flow = Progress(upTo, false); flow != Flow::Go)
       return StopInParts(flow);
-    parts.SetLimits(PartsAhead::LimitsOf(GlobalTextOptions()));
   }
   return Flow::Go;
 }

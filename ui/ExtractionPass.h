@@ -9,7 +9,6 @@
 #include "extract/RunScanner.h"
 #include "memory/MemoryGrowth.h"
 #include "text/LineEdge.h"
-#include "ui/PartsAhead.h"
 #include "ui/PartsOutput.h"
 
 #include <QElapsedTimer>
