@@ -41,7 +41,11 @@ int WriteAll(int fd, const char* data, std::size_t length) {
 class ChunkHandOver : public ChunkTaker {
 public:
   explicit ChunkHandOver(Parts::Part& part) : part_(part) {}
+  // The part has failed: what is left of its output goes nowhere.
+  void Refuse() { refused_ = true; }
   std::unique_ptr<char[]> Take(std::unique_ptr<char[]> buffer, std::size_t used) override {
+    if (refused_)
+      return nullptr;
     Chunk chunk;
     chunk.bytes = std::move(buffer);
     chunk.length = used;
@@ -52,6 +56,7 @@ public:
 
 private:
   Parts::Part& part_;
+  bool refused_ = false;
 };
 
 void RunJob(const FileJob& job, Parts::Part& part) {
@@ -64,8 +69,15 @@ void RunJob(const FileJob& job, Parts::Part& part) {
     chunk.message = message;
     part.Hand(std::move(chunk));
   };
-  job(part.Index(), out, post);
-  out.Flush();
+  try {
+    job(part.Index(), out, post);
+    out.Flush();
+  } catch (...) {
+    // The sink flushes as it closes, which must then neither hand over
+    // nor allocate.
+    handOver.Refuse();
+    throw;
+  }
 }
 
 } // namespace
