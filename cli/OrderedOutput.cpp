@@ -5,8 +5,10 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -36,11 +38,38 @@ int WriteAll(int fd, const char* data, std::size_t length) {
   return 0;
 }
 
+// Buffers the writer is done with, for the workers' next chunks: the
+// output's memory is taken once, not once for each chunk (fresh memory
+// costs its page faults again).
+class SpareBuffers {
+public:
+  std::unique_ptr<char[]> Get() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (!spare_.empty()) {
+        std::unique_ptr<char[]> buffer = std::move(spare_.back());
+        spare_.pop_back();
+        return buffer;
+      }
+    }
+    return std::unique_ptr<char[]>(new char[FileLineSink::kBufferSize]);
+  }
+  void Put(std::unique_ptr<char[]> buffer) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (spare_.size() < kChunksAhead)
+      spare_.push_back(std::move(buffer));
+  }
+
+private:
+  std::mutex mutex_;
+  std::vector<std::unique_ptr<char[]>> spare_;
+};
+
 // Hands a worker's full buffers over at its file's place; none once the
 // writer has stopped, so that the sink fails and the scan ends.
 class ChunkHandOver : public ChunkTaker {
 public:
-  explicit ChunkHandOver(Parts::Part& part) : part_(part) {}
+  ChunkHandOver(Parts::Part& part, SpareBuffers& spare) : part_(part), spare_(spare) {}
   // The part has failed: what is left of its output goes nowhere.
   void Refuse() { refused_ = true; }
   std::unique_ptr<char[]> Take(std::unique_ptr<char[]> buffer, std::size_t used) override {
@@ -51,16 +80,17 @@ public:
     chunk.length = used;
     if (!part_.Hand(std::move(chunk)))
       return nullptr;
-    return std::unique_ptr<char[]>(new char[FileLineSink::kBufferSize]);
+    return spare_.Get();
   }
 
 private:
   Parts::Part& part_;
+  SpareBuffers& spare_;
   bool refused_ = false;
 };
 
-void RunJob(const FileJob& job, Parts::Part& part) {
-  ChunkHandOver handOver(part);
+void RunJob(const FileJob& job, Parts::Part& part, SpareBuffers& spare) {
+  ChunkHandOver handOver(part, spare);
   FileLineSink out;
   out.OpenChunks(handOver);
   const auto post = [&](const std::string& message) {
@@ -84,18 +114,22 @@ void RunJob(const FileJob& job, Parts::Part& part) {
 
 int WriteInOrder(std::size_t count, unsigned workers, int fd, const FileJob& job,
                  const std::function<void(const std::string&)>& report) {
+  SpareBuffers spare;
   Parts parts(count, workers, kChunksAhead, PartLimits(),
-              [&job](Parts::Part& part) { RunJob(job, part); });
+              [&job, &spare](Parts::Part& part) { RunJob(job, part, spare); });
   for (std::size_t index = 0; index < count;) {
     Chunk chunk;
     switch (parts.Take(index, chunk)) {
     case Parts::Got::Item:
       if (!chunk.bytes) {
         report(chunk.message);
-      } else if (const int error = WriteAll(fd, chunk.bytes.get(), chunk.length)) {
+        break;
+      }
+      if (const int error = WriteAll(fd, chunk.bytes.get(), chunk.length)) {
         parts.Cancel();
         return error;
       }
+      spare.Put(std::move(chunk.bytes));
       break;
     case Parts::Got::End:
       ++index;
