@@ -7,11 +7,11 @@
 #include "cli/LineFormat.h"
 #include "cli/OrderedOutput.h"
 #include "cli/ReadOnlySettingsStore.h"
+#include "extract/FileCuts.h"
 #include "extract/FileExtractor.h"
 #include "extract/FileKind.h"
 #include "extract/FileLineSink.h"
 #include "extract/MergedScanner.h"
-#include "extract/SplitPoints.h"
 #include "settings/TextOptionsStore.h"
 
 #include <algorithm>
@@ -156,7 +156,7 @@ int ExtractAtOnce(const std::vector<std::string>& files, unsigned workers,
 }
 
 // Extracts the regular file `whole` in parts cut where no run can cross
-// (see SplitPoints.h), on `workers` threads, the output in order; the exit
+// (see FileCuts.h), on `workers` threads, the output in order; the exit
 // code. A part that cannot be read is reported once, at its place; parts
 // after it that were scanned meanwhile are written too, and those that
 // start later are not scanned.
@@ -166,22 +166,18 @@ int ExtractInParts(const std::string& name, InputFile& whole, unsigned workers,
   std::vector<TextOptions> chosen;
   for (const EncodingChoice& choice : encodings)
     chosen.push_back(OptionsFor(options, choice));
-  std::vector<SplitPoints::Entry> entries;
+  std::vector<FileCuts::Entry> entries;
   for (std::size_t i = 0; i < encodings.size(); ++i)
     entries.push_back({encodings[i].encoding, &chosen[i]});
-  SplitPoints cuts(entries, whole);
+  FileCuts cuts(entries, whole);
   const std::size_t count = cuts.Count();
   std::atomic<bool> failed{false};
   const FileJob job = [&](std::size_t index, FileLineSink& out, const Reporter& post) {
-    const uint64_t start = cuts.Start(index);
-    if (failed.load()) {
-      cuts.EndAt(index, start);
-      return;
-    }
     EncodingScanners scanners(options, encodings, formatOptions, out);
-    scanners.StartFile(name, start);
-    scanners.Scanner().ResetScanner();
-    const ExtractResult result = ExtractPart(whole, cuts, index, start, scanners.Scanner(), out);
+    // Only the sink's failure (the output ended) stops a part midway.
+    const ExtractResult result = cuts.Scan(
+        index, scanners.Scanner(), out, [&](uint64_t start) { scanners.StartFile(name, start); },
+        [&failed] { return failed.load(); }, false);
     if (result.readError && !failed.exchange(true)) {
       out.Flush();
       post(name + ": " + std::strerror(result.error));
@@ -206,7 +202,7 @@ int ExtractAll(const std::vector<std::string>& files, const TextOptions& options
   // closing it again would lose what its writer wrote meanwhile.
   if (cores >= 2 && files.size() == 1 && files[0] != "-" && IsRegularFile(files[0])) {
     InputFile whole;
-    if (whole.Open(files[0]) && SplitPoints::WorthCutting(whole, cores) &&
+    if (whole.Open(files[0]) && FileCuts::WorthCutting(whole, cores) &&
         !whole.IsSameFile(STDOUT_FILENO))
       return ExtractInParts(files[0], whole, cores, options, encodings, formatOptions);
   }

@@ -1,146 +1,28 @@
 #include "cli/OrderedOutput.h"
 
+#include "extract/PartsInOrder.h"
+
 #include <cerrno>
-#include <condition_variable>
-#include <deque>
+#include <cstring>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <unistd.h>
 #include <utility>
 #include <vector>
 
 namespace {
 
-// Chunks of one file that may wait for the writer, and files that may be
-// started beyond the one being written: together they bound the memory.
+// Chunks of one file that may wait for the writer: with the files in
+// flight, they bound the memory.
 constexpr std::size_t kChunksAhead = 4;
-constexpr std::size_t kNone = ~std::size_t(0);
 
 // A piece of one file's output: bytes, or a message about the file.
-struct Item {
+struct Chunk {
   std::unique_ptr<char[]> bytes;
   std::size_t length = 0;
   std::string message;
 };
-
-struct FileSlot {
-  std::deque<Item> items;
-  bool done = false;
-};
-
-// What the workers and the writer share, all under one lock. Only the files
-// from the one being written to the last one claimed have a slot, in a ring:
-// one large file may be many thousand parts.
-class Schedule {
-public:
-  Schedule(std::size_t count, unsigned workers)
-      : count_(count), filesAhead_(workers + 1), slots_(filesAhead_) {}
-
-  // The next file to scan, or kNone when none is left or the run is over.
-  std::size_t Claim() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [this] { return cancelled_ || next_ < written_ + filesAhead_; });
-    if (cancelled_ || next_ >= count_)
-      return kNone;
-    return next_++;
-  }
-  enum class Pushed { Queued, WriteYourself, Cancelled };
-  // Queues `item` for file `index` once the writer has room for it. Bytes
-  // (`mayWrite`) of the file being written, when nothing of it waits or is
-  // being written, the caller writes itself: a file whose output is large
-  // then goes out without a hand-over per chunk. It says so with WrittenBy
-  // or Fail when done.
-  Pushed Push(std::size_t index, Item& item, bool mayWrite) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    std::deque<Item>& items = Slot(index).items;
-    changed_.wait(lock, [&] { return cancelled_ || items.size() < kChunksAhead; });
-    if (cancelled_)
-      return Pushed::Cancelled;
-    if (mayWrite && index == written_ && items.empty() && !writing_) {
-      writing_ = true;
-      return Pushed::WriteYourself;
-    }
-    items.push_back(std::move(item));
-    changed_.notify_all();
-    return Pushed::Queued;
-  }
-  std::unique_ptr<char[]> NewBuffer() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      if (!spare_.empty()) {
-        std::unique_ptr<char[]> buffer = std::move(spare_.back());
-        spare_.pop_back();
-        return buffer;
-      }
-    }
-    return std::unique_ptr<char[]>(new char[FileLineSink::kBufferSize]);
-  }
-  void Finish(std::size_t index) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    Slot(index).done = true;
-    changed_.notify_all();
-  }
-  // The next item of file `index`, waiting for it; false at the file's end
-  // or when the run is over. The writer then writes it, and says so with
-  // Recycle.
-  bool Pop(std::size_t index, Item& item) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    FileSlot& slot = Slot(index);
-    changed_.wait(lock, [&] { return cancelled_ || slot.done || !slot.items.empty(); });
-    if (cancelled_ || slot.items.empty())
-      return false;
-    item = std::move(slot.items.front());
-    slot.items.pop_front();
-    writing_ = item.bytes != nullptr;
-    changed_.notify_all();
-    return true;
-  }
-  void Recycle(std::unique_ptr<char[]> buffer) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    writing_ = false;
-    if (buffer && spare_.size() < kChunksAhead)
-      spare_.push_back(std::move(buffer));
-    changed_.notify_all();
-  }
-  // A worker wrote its chunk itself.
-  void WrittenBy() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    writing_ = false;
-    changed_.notify_all();
-  }
-  void Written(std::size_t index) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    Slot(index) = FileSlot(); // for the file filesAhead_ on
-    written_ = index + 1;
-    changed_.notify_all();
-  }
-  // Ends the run: a write failed (`error`), or the writer stopped.
-  void Fail(int error) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (error_ == 0)
-      error_ = error;
-    cancelled_ = true;
-    changed_.notify_all();
-  }
-  int Error() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return error_;
-  }
-
-private:
-  FileSlot& Slot(std::size_t index) { return slots_[index % filesAhead_]; }
-
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  const std::size_t count_, filesAhead_;
-  std::vector<FileSlot> slots_;
-  std::vector<std::unique_ptr<char[]>> spare_;
-  std::size_t next_ = 0, written_ = 0;
-  bool writing_ = false; // bytes of the file being written are going out
-  bool cancelled_ = false;
-  int error_ = 0;
-};
+using Parts = PartsInOrder<Chunk>;
 
 // Writes all of `data`; 0 or the errno of the failure.
 int WriteAll(int fd, const char* data, std::size_t length) {
@@ -156,92 +38,109 @@ int WriteAll(int fd, const char* data, std::size_t length) {
   return 0;
 }
 
-// Hands a worker's full buffers to the file's queue, or writes them itself
-// when its file is the one being written.
-class SlotTaker : public ChunkTaker {
+// Buffers the writer is done with, for the workers' next chunks: the
+// output's memory is taken once, not once for each chunk (fresh memory
+// costs its page faults again).
+class SpareBuffers {
 public:
-  SlotTaker(Schedule& schedule, std::size_t index, int fd)
-      : schedule_(schedule), index_(index), fd_(fd) {}
-  std::unique_ptr<char[]> Take(std::unique_ptr<char[]> buffer, std::size_t used) override {
-    Item item;
-    item.bytes = std::move(buffer);
-    item.length = used;
-    switch (schedule_.Push(index_, item, true)) {
-    case Schedule::Pushed::Cancelled:
-      return nullptr;
-    case Schedule::Pushed::Queued:
-      return schedule_.NewBuffer();
-    case Schedule::Pushed::WriteYourself:
-      break;
+  std::unique_ptr<char[]> Get() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (!spare_.empty()) {
+        std::unique_ptr<char[]> buffer = std::move(spare_.back());
+        spare_.pop_back();
+        return buffer;
+      }
     }
-    if (const int error = WriteAll(fd_, item.bytes.get(), used)) {
-      schedule_.Fail(error);
-      return nullptr;
-    }
-    schedule_.WrittenBy();
-    return std::move(item.bytes);
+    return std::unique_ptr<char[]>(new char[FileLineSink::kBufferSize]);
+  }
+  void Put(std::unique_ptr<char[]> buffer) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (spare_.size() < kChunksAhead)
+      spare_.push_back(std::move(buffer));
   }
 
 private:
-  Schedule& schedule_;
-  const std::size_t index_;
-  const int fd_;
+  std::mutex mutex_;
+  std::vector<std::unique_ptr<char[]>> spare_;
 };
 
-void Work(Schedule& schedule, int fd, const FileJob& job) {
-  for (;;) {
-    const std::size_t index = schedule.Claim();
-    if (index == kNone)
-      return;
-    SlotTaker taker(schedule, index, fd);
-    FileLineSink out;
-    out.OpenChunks(taker);
-    const auto post = [&](const std::string& message) {
-      out.Flush(); // the bytes before the message go before it
-      Item item;
-      item.message = message;
-      schedule.Push(index, item, false);
-    };
-    job(index, out, post);
-    out.Flush();
-    schedule.Finish(index);
+// Hands a worker's full buffers over at its file's place; none once the
+// writer has stopped, so that the sink fails and the scan ends.
+class ChunkHandOver : public ChunkTaker {
+public:
+  ChunkHandOver(Parts::Part& part, SpareBuffers& spare) : part_(part), spare_(spare) {}
+  // The part has failed: what is left of its output goes nowhere.
+  void Refuse() { refused_ = true; }
+  std::unique_ptr<char[]> Take(std::unique_ptr<char[]> buffer, std::size_t used) override {
+    if (refused_)
+      return nullptr;
+    Chunk chunk;
+    chunk.bytes = std::move(buffer);
+    chunk.length = used;
+    if (!part_.Hand(std::move(chunk)))
+      return nullptr;
+    return spare_.Get();
   }
-}
 
-// Writes file `index` as its items come; 0 or the errno of a failed write.
-int WriteFile(Schedule& schedule, std::size_t index, int fd,
-              const std::function<void(const std::string&)>& report) {
-  Item item;
-  while (schedule.Pop(index, item)) {
-    if (!item.bytes) {
-      report(item.message);
-      continue;
-    }
-    const int error = WriteAll(fd, item.bytes.get(), item.length);
-    schedule.Recycle(std::move(item.bytes));
-    if (error != 0)
-      return error;
+private:
+  Parts::Part& part_;
+  SpareBuffers& spare_;
+  bool refused_ = false;
+};
+
+void RunJob(const FileJob& job, Parts::Part& part, SpareBuffers& spare) {
+  ChunkHandOver handOver(part, spare);
+  FileLineSink out;
+  out.OpenChunks(handOver);
+  const auto post = [&](const std::string& message) {
+    out.Flush(); // the bytes before the message go before it
+    Chunk chunk;
+    chunk.message = message;
+    part.Hand(std::move(chunk));
+  };
+  try {
+    job(part.Index(), out, post);
+    out.Flush();
+  } catch (...) {
+    // The sink flushes as it closes, which must then neither hand over
+    // nor allocate.
+    handOver.Refuse();
+    throw;
   }
-  return 0;
 }
 
 } // namespace
 
 int WriteInOrder(std::size_t count, unsigned workers, int fd, const FileJob& job,
                  const std::function<void(const std::string&)>& report) {
-  Schedule schedule(count, workers);
-  std::vector<std::thread> threads;
-  for (unsigned i = 0; i < workers; ++i)
-    threads.emplace_back([&] { Work(schedule, fd, job); });
-  for (std::size_t index = 0; index < count; ++index) {
-    const int error = WriteFile(schedule, index, fd, report);
-    if (error != 0)
-      schedule.Fail(error);
-    if (schedule.Error() != 0)
+  SpareBuffers spare;
+  Parts parts(count, workers, kChunksAhead, PartLimits(),
+              [&job, &spare](Parts::Part& part) { RunJob(job, part, spare); });
+  for (std::size_t index = 0; index < count;) {
+    Chunk chunk;
+    switch (parts.Take(index, chunk)) {
+    case Parts::Got::Item:
+      if (!chunk.bytes) {
+        report(chunk.message);
+        break;
+      }
+      if (const int error = WriteAll(fd, chunk.bytes.get(), chunk.length)) {
+        parts.Cancel();
+        return error;
+      }
+      spare.Put(std::move(chunk.bytes));
       break;
-    schedule.Written(index);
+    case Parts::Got::End:
+      ++index;
+      break;
+    case Parts::Got::Failed:
+      report(std::strerror(ENOMEM));
+      return 0;
+    case Parts::Got::None:
+    case Parts::Got::Cancelled:
+      return 0;
+    }
   }
-  for (std::thread& thread : threads)
-    thread.join();
-  return schedule.Error();
+  return 0;
 }

@@ -1,8 +1,8 @@
 #pragma once
-// Several files scanned at once, their output written in the order of the
-// files: each worker fills bounded chunks of one file's output, and the
-// writer takes them file after file, so a worker that gets too far ahead
-// waits for it.
+// Several files, or the parts of one, scanned at once (PartsInOrder), their
+// output written in order: each worker fills bounded chunks of one file's
+// output, and the writer takes them file after file, so a worker that gets
+// too far ahead waits for it.
 
 #include "extract/FileLineSink.h"
 
@@ -19,6 +19,7 @@ using FileJob = std::function<void(std::size_t index, FileLineSink& out,
 // Runs `job` for the files 0 to count - 1 on `workers` threads and writes
 // their output to `fd` in order; each message goes to `report` once all the
 // output before it is written. 0, or the errno of the write that failed
-// (the rest is then not scanned).
+// (the rest is then not scanned). A job that cannot get its memory is
+// reported at its place, and ends the run there.
 int WriteInOrder(std::size_t count, unsigned workers, int fd, const FileJob& job,
                  const std::function<void(const std::string&)>& report);

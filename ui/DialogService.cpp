@@ -1,7 +1,5 @@
 #include "ui/DialogService.h"
 
-#include "ui/QtDialogService.h"
-
 #include <QFileInfo>
 
 namespace {
@@ -9,8 +7,7 @@ DialogService* installed = nullptr;
 } // namespace
 
 DialogService& Dialogs() {
-  static QtDialogService real;
-  return installed ? *installed : real;
+  return installed ? *installed : DefaultDialogs();
 }
 
 void SetDialogs(DialogService* service) {

@@ -32,6 +32,9 @@ public:
 DialogService& Dialogs();
 // Installs `service` (not owned); nullptr restores the real dialogs.
 void SetDialogs(DialogService* service);
+// The real dialogs, built by their realisation (QtDialogService.cpp), so
+// that this interface does not depend on it.
+DialogService& DefaultDialogs();
 
 // The standard error box: the message with "." appended when its last
 // character sorts after ".", captioned "Sift Well", error icon, one OK button.

@@ -1,12 +1,12 @@
 #include "ui/ExtractionPass.h"
 
+#include "extract/FileCuts.h"
 #include "extract/FileExtractor.h"
 #include "extract/FileKind.h"
 #include "extract/InputFile.h"
-#include "extract/SplitPoints.h"
 #include "settings/TextOptions.h"
 #include "ui/DialogService.h"
-#include "ui/PartsAhead.h"
+#include "ui/PartSlices.h"
 #include "ui/TRTFchild.h"
 #include "ui/TScanDlg.h"
 #include "ui/TextEditor.h"
@@ -54,7 +54,7 @@ void ReportPassFailure(QWidget* parent, const QString& text, const QString& capt
 
 ExtractionPass::ExtractionPass(TRTFchild& window)
     : window_(&window), editor_(*window.Edit()), dialog_(ProgressDialog()),
-      scanner_(GlobalTextOptions(), *this) {}
+      scanner_(GlobalTextOptions(), *this), editorEdge_(editor_, LineEdge::Ends::Separated) {}
 
 ExtractionPass::~ExtractionPass() {
   dialog_.hide();
@@ -80,8 +80,9 @@ bool ExtractionPass::Run(bool askOutput) {
     readable = false;
     input.Close();
   }
-  if (!SettleOutput(askOutput))
-    return Alive();
+  const Flow settled = SettleOutput(askOutput);
+  if (settled != Flow::Go)
+    return settled != Flow::Gone;
   window_->RefreshCaption();
   if (!readable) {
     if (window_->WriteToFile())
@@ -90,19 +91,19 @@ bool ExtractionPass::Run(bool askOutput) {
                       QStringLiteral("Error reading file"));
     return Alive();
   }
-  bool alive = false;
+  Flow scanned = Flow::Go;
   try {
-    alive = Scan(input);
+    scanned = Scan(input);
   } catch (const std::bad_alloc&) {
     // Stopped as a Cancel stops it, with the lines it has.
     outOfMemory_ = true;
-    alive = Alive();
+    scanned = Alive() ? Flow::NoMemory : Flow::Gone;
   }
-  if (!alive)
+  if (scanned == Flow::Gone)
     return false;
   input.Close();
   dialog_.hide();
-  if (!EndScan())
+  if (EndScan() == Flow::Gone)
     return false;
   if (outOfMemory_)
     ReportOutOfMemory();
@@ -130,14 +131,14 @@ bool ExtractionPass::Holds(uint64_t bytes) {
   return !outOfMemory_;
 }
 
-bool ExtractionPass::SettleOutput(bool askOutput) {
+ExtractionPass::Flow ExtractionPass::SettleOutput(bool askOutput) {
   const QString chosen = window_->ChooseOutput(askOutput);
   if (!Alive())
-    return false;
+    return Flow::Gone;
   if (chosen.isEmpty()) {
     window_->SetOutputFileName(QString());
     window_->SetWriteToFile(false);
-    return true;
+    return Flow::Go;
   }
   if (IsSameFile(NativeName(chosen), window_->InputPath().toStdString())) {
     // Opening it for writing would empty the input before it is read.
@@ -146,29 +147,30 @@ bool ExtractionPass::SettleOutput(bool askOutput) {
                           QStringLiteral("\nIt is the file being read, and would be emptied "
                                          "before it is read."),
                       QStringLiteral("Error writing file"));
-    return false;
+    return Flow::Stop;
   }
   window_->SetOutputFileName(chosen);
   const std::string path = NativeName(chosen);
-  const int fd = WhilePumping([path] {
-    int error = 0;
-    return FileLineSink::OpenFile(path, error);
+  const Helped<Opened> opened = WhilePumping<Opened>([path] {
+    Opened result;
+    result.fd = FileLineSink::OpenFile(path, result.error);
+    return result;
   });
-  if (!Alive()) {
-    if (fd >= 0)
-      ::close(fd);
-    return false;
+  if (opened.flow == Flow::Gone) {
+    if (opened.result.fd >= 0)
+      ::close(opened.result.fd);
+    return Flow::Gone;
   }
-  if (fd < 0) {
+  if (opened.result.fd < 0) {
     ReportPassFailure(window_, CouldntOpen(chosen), QStringLiteral("Error writing file"));
-    return false;
+    return Flow::Stop;
   }
-  window_->OutputFile().Adopt(fd);
+  window_->OutputFile().Adopt(opened.result.fd);
   window_->SetWriteToFile(true);
-  return true;
+  return Flow::Go;
 }
 
-bool ExtractionPass::Scan(InputFile& input) {
+ExtractionPass::Flow ExtractionPass::Scan(InputFile& input) {
   const uint64_t size = input.Size();
   const uint64_t step = size / 25;
   // Under 25 bytes the step would be 0: the bar then moves one byte at a
@@ -184,140 +186,118 @@ bool ExtractionPass::Scan(InputFile& input) {
   // its memory serves again, and on a thread of its own: handing 354 MiB
   // back to the system took 40 ms.
   TextBuffer last = editor_.TakeText();
-  WhilePumping([&last] {
-    last.Clear();
-    return 0;
-  });
-  if (!Alive())
-    return false;
+  if (WhilePumping([&last] { last.Clear(); }) == Flow::Gone)
+    return Flow::Gone;
   output_ = window_->WriteToFile() ? &window_->OutputFile() : nullptr;
-  inPieces_ = false;
   scanner_.ResetScanner();
   editor_.BeginFill();
   pending_.clear();
-  kept_.clear();
-  keptWhole_ = keptPart_ = false;
-  owedBreak_ = midLine_ = false;
-  gone_ = false;
+  fileEdge_.reset();
+  partsOutput_.reset();
   const unsigned cores = std::thread::hardware_concurrency();
-  if (SplitPoints::WorthCutting(input, cores))
+  if (FileCuts::WorthCutting(input, cores))
     return ScanInParts(input, cores);
   return ScanFrom(input, 0);
 }
 
-bool ExtractionPass::ScanFrom(InputFile& input, uint64_t start) {
+ExtractionPass::Flow ExtractionPass::ScanFrom(InputFile& input, uint64_t start) {
+  Flow flow = Flow::Go;
   const ExtractResult result =
-      ExtractLines(input, scanner_, *this,
-                   [&](uint64_t examined, bool idle) { return Progress(start + examined, idle); });
-  if (gone_)
-    return false;
+      ExtractLines(input, scanner_, *this, [&](uint64_t examined, bool idle) {
+        flow = Progress(start + examined, idle);
+        return flow == Flow::Go;
+      });
+  if (flow == Flow::Gone)
+    return flow;
   // A cancelled pass judges its open run as at the end of the input.
   if (result.stopped)
     scanner_.EmitRun();
-  return true;
+  return flow;
 }
 
-bool ExtractionPass::ScanInParts(InputFile& input, unsigned workers) {
-  PartsAhead parts(input, GlobalTextOptions(), workers);
-  keptWhole_ = output_ != nullptr;
+ExtractionPass::Flow ExtractionPass::ScanInParts(InputFile& input, unsigned workers) {
+  PartSlices parts(input, GlobalTextOptions(), workers);
+  if (output_) {
+    partsOutput_ =
+        std::make_unique<PartsOutput>(*output_, [this](uint64_t bytes) { return Holds(bytes); });
+    fileEdge_ = std::make_unique<LineEdge>(*partsOutput_, LineEdge::Ends::Terminated);
+  }
   // The bar shows how far the lines are taken in, not how far the workers
   // have read ahead.
   uint64_t upTo = 0;
   bool checked = false; // the limits of part `index` were found to be the current ones
   for (std::size_t index = 0; index < parts.Count();) {
-    PartsAhead::Taken taken;
-    if (!parts.Take(index, static_cast<int>(kPumpMs), taken)) {
-      if (!Progress(upTo, true))
-        return StopInParts();
-      parts.SetLimits(PartsAhead::LimitsOf(GlobalTextOptions()));
+    PartSlice taken;
+    switch (parts.Take(index, static_cast<int>(kPumpMs), taken)) {
+    case PartSlices::Got::None:
+      if (const Flow flow = Progress(upTo, true); flow != Flow::Go)
+        return StopInParts(flow);
+      parts.SetLimits(PartLimits::Of(GlobalTextOptions()));
       continue;
+    case PartSlices::Got::Failed:
+      outOfMemory_ = true;
+      return StopInParts(Flow::NoMemory);
+    case PartSlices::Got::Cancelled:
+      return StopInParts(Flow::Stop);
+    case PartSlices::Got::End:
+      ++index;
+      checked = false;
+      if (const Flow flow = Progress(upTo, false); flow != Flow::Go)
+        return StopInParts(flow);
+      parts.SetLimits(PartLimits::Of(GlobalTextOptions()));
+      continue;
+    case PartSlices::Got::Item:
+      break;
     }
     // Limits changed since this part began: the runs from here on are
     // judged by the new ones, in one piece on this thread.
-    if (!checked && taken.limits != PartsAhead::LimitsOf(GlobalTextOptions())) {
-      kept_.clear();
-      keptWhole_ = keptPart_ = false;
+    if (!checked && taken.limits != PartLimits::Of(GlobalTextOptions())) {
+      parts.Cancel();
+      if (partsOutput_)
+        partsOutput_->Forget();
       InputFile rest;
       rest.OpenPart(input, taken.start, InputFile::kToEnd);
       return ScanFrom(rest, taken.start);
     }
     checked = true;
-    if (!taken.end) {
-      TakeSlice(std::move(taken.text), taken.midRun);
-      if (output_ && output_->Failed()) {
-        keptWhole_ = false; // what was written is loaded, as in one piece
-        return true;
-      }
-      upTo = taken.upTo;
-      // A Cancel ends the pass after this slice.
-      if (!Progress(upTo, false))
-        return StopInParts();
+    if (taken.end) {
+      // A pass in one piece stops at a read error too.
+      if (taken.readError)
+        return Flow::Stop;
+      upTo = taken.stop;
       continue;
     }
-    // A pass in one piece stops at a read error too.
-    if (taken.readError)
-      return true;
-    if (taken.outOfMemory) {
-      outOfMemory_ = true;
-      return StopInParts();
+    TakeSlice(std::move(taken.text), taken.midRun);
+    if (output_ && output_->Failed()) {
+      partsOutput_->Forget(); // what was written is loaded, as in one piece
+      return Flow::Stop;
     }
-    upTo = taken.stop;
-    ++index;
-    checked = false;
-    if (!Progress(upTo, false))
-      return StopInParts();
-    parts.SetLimits(PartsAhead::LimitsOf(GlobalTextOptions()));
+    upTo = taken.upTo;
+    // A Cancel ends the pass after this slice.
+    if (const Flow flow = Progress(upTo, false); flow != Flow::Go)
+      return StopInParts(flow);
   }
-  return true;
+  return Flow::Go;
 }
 
 void ExtractionPass::TakeSlice(TextBuffer&& slice, bool midRun) {
-  if (slice.Empty())
-    return;
-  if (output_) {
-    slice.VisitRange(0, slice.Size(), [this](const char* data, std::size_t length) {
-      output_->Write(data, length);
-    });
-    // The file goes on to its end when the editor can hold no more of it.
-    if (keptWhole_ && Holds(slice.Size())) {
-      kept_.push_back(std::move(slice));
-    } else if (keptWhole_) {
-      keptWhole_ = false;
-      keptPart_ = true;
-    }
-    // Told, not guessed from the last byte: a run may hold line breaks.
-    midLine_ = midRun;
-    return;
-  }
-  if (!Holds(slice.Size()))
-    return;
-  midLine_ = midRun;
-  // The editor's lines have a line break between them, not after the last:
-  // a slice's last line break is owed to the slice after it.
-  if (owedBreak_)
-    editor_.Append("\n", 1);
-  owedBreak_ = !midLine_;
-  if (owedBreak_)
-    slice.TakeBack(1);
-  editor_.AppendText(std::move(slice));
+  if (output_)
+    fileEdge_->Slice(std::move(slice), midRun);
+  else if (Holds(slice.Size()))
+    editorEdge_.Slice(std::move(slice), midRun);
 }
 
-bool ExtractionPass::StopInParts() {
-  if (gone_)
-    return false;
+ExtractionPass::Flow ExtractionPass::StopInParts(Flow why) {
+  if (why == Flow::Gone)
+    return why;
   // Stopped after a slice that ends inside a run: the run is judged as at
   // the end of the input, and it is longer than MinChar, as it came in
-  // pieces. In a file it ends with a line break, as every line does.
-  if (midLine_ && output_) {
-    output_->Write("\n", 1);
-    if (keptWhole_ && !kept_.empty())
-      kept_.back().Append("\n", 1);
-  }
-  midLine_ = false;
-  return true;
+  // pieces.
+  (output_ ? *fileEdge_ : editorEdge_).Stop();
+  return why;
 }
 
-bool ExtractionPass::Progress(uint64_t examined, bool idle) {
+ExtractionPass::Flow ExtractionPass::Progress(uint64_t examined, bool idle) {
   // The bar advances at the first byte and then each time the count reaches
   // a multiple of the step: min(count, 1 + count / step) times.
   if (barStep_ != 0) {
@@ -325,33 +305,39 @@ bool ExtractionPass::Progress(uint64_t examined, bool idle) {
          ++advances_)
       dialog_.StepIt();
   }
-  gone_ = !(idle ? PumpNow() : PumpWhenDue());
+  if (Checkpoint(idle ? Pumping::Now : Pumping::WhenDue) == Flow::Gone)
+    return Flow::Gone;
   // What is left of the block is never examined after a Cancel, which may
   // also have come while a part's slices were taken over. Short of memory,
   // a pass into the editor stops; one into a file writes it to its end.
-  return !gone_ && !ScanCancelled && !(outOfMemory_ && !output_);
+  if (ScanCancelled)
+    return Flow::Stop;
+  return outOfMemory_ && !output_ ? Flow::NoMemory : Flow::Go;
 }
 
-bool ExtractionPass::EndScan() {
+ExtractionPass::Flow ExtractionPass::EndScan() {
   AppendPending();
   int writeError = 0;
   if (window_->WriteToFile()) {
     FileLineSink& output = window_->OutputFile();
     const int fd = output.Release();
-    const int closeError = fd < 0 ? 0 : WhilePumping([fd] { return ::close(fd) == 0 ? 0 : errno; });
-    if (!Alive())
-      return false;
-    writeError = output.Error() != 0 ? output.Error() : closeError;
+    const Helped<int> closed =
+        WhilePumping<int>([fd] { return fd < 0 || ::close(fd) == 0 ? 0 : errno; });
+    if (closed.flow == Flow::Gone)
+      return Flow::Gone;
+    writeError = output.Error() != 0 ? output.Error() : closed.result;
     // A device or a pipe chosen as the output has nothing to read back
     // (/dev/full would give zeros without end).
     if (IsRegularFile(NativeName(window_->OutputFileName()))) {
       // The text of a pass in parts is what was written: it is kept, not
       // read back.
       // Short of memory, what was kept is what the editor can hold.
-      if ((keptWhole_ || keptPart_) && writeError == 0 ? !TakeKept() : !LoadOutputFile())
-        return false;
+      const bool kept =
+          partsOutput_ && partsOutput_->State() != PartsOutput::Kept::None && writeError == 0;
+      if ((kept ? TakeKept() : LoadOutputFile()) == Flow::Gone)
+        return Flow::Gone;
     }
-    kept_.clear();
+    partsOutput_.reset();
   }
   editor_.EndFill();
   editor_.GoTo(0);
@@ -363,10 +349,10 @@ bool ExtractionPass::EndScan() {
             .arg(window_->OutputFileName(), QString::fromLocal8Bit(std::strerror(writeError))),
         QStringLiteral("Error writing file"));
   }
-  return Alive();
+  return Alive() ? Flow::Go : Flow::Gone;
 }
 
-bool ExtractionPass::LoadOutputFile() {
+ExtractionPass::Flow ExtractionPass::LoadOutputFile() {
   const QString name = window_->OutputFileName();
   QFile file(name);
   if (!file.open(QIODevice::ReadOnly))
@@ -378,41 +364,55 @@ bool ExtractionPass::LoadOutputFile() {
   // left would not hold more.
   try {
     while (Holds(kLoadChunk) && editor_.AppendFrom(file, kLoadChunk) > 0) {
-      if (!PumpWhenDue())
-        return false;
+      if (Checkpoint(Pumping::WhenDue) == Flow::Gone)
+        return Flow::Gone;
     }
   } catch (const std::bad_alloc&) {
     outOfMemory_ = true;
   }
-  return true;
+  return Flow::Go;
 }
 
-bool ExtractionPass::TakeKept() {
+ExtractionPass::Flow ExtractionPass::TakeKept() {
   editor_.BeginFill();
-  for (TextBuffer& slice : kept_) {
+  for (TextBuffer& slice : partsOutput_->Slices()) {
     editor_.AppendText(std::move(slice));
-    if (!PumpWhenDue())
-      return false;
+    if (Checkpoint(Pumping::WhenDue) == Flow::Gone)
+      return Flow::Gone;
   }
-  return true;
+  return Flow::Go;
 }
 
-int ExtractionPass::WhilePumping(const std::function<int()>& call) {
-  std::future<int> done = std::async(std::launch::async, call);
-  while (done.wait_for(std::chrono::milliseconds(kPumpMs)) != std::future_status::ready)
-    PumpNow();
-  return done.get();
+ExtractionPass::Flow ExtractionPass::WhilePumping(const std::function<void()>& call) {
+  std::future<void> done = std::async(std::launch::async, call);
+  // The call is waited for even when the window goes meanwhile: it holds
+  // what it works on.
+  Flow flow = Flow::Go;
+  while (done.wait_for(std::chrono::milliseconds(kPumpMs)) != std::future_status::ready) {
+    if (Checkpoint(Pumping::Now) == Flow::Gone)
+      flow = Flow::Gone;
+  }
+  done.get();
+  return flow;
 }
 
-bool ExtractionPass::PumpWhenDue() {
-  return clock_.elapsed() < kPumpMs || PumpNow();
+template <class Result>
+ExtractionPass::Helped<Result> ExtractionPass::WhilePumping(const std::function<Result()>& call) {
+  Result result{};
+  const Flow flow = WhilePumping(std::function<void()>([&] { result = call(); }));
+  return {result, flow};
 }
 
-bool ExtractionPass::PumpNow() {
+ExtractionPass::Flow ExtractionPass::Checkpoint(Pumping when) {
+  if (when == Pumping::WhenDue && clock_.elapsed() < kPumpMs)
+    return Flow::Go;
   clock_.restart();
+  // Once gone, nothing of the window may be touched, the editor included.
+  if (!Alive())
+    return Flow::Gone;
   AppendPending();
   QCoreApplication::processEvents();
-  return Alive();
+  return Alive() ? Flow::Go : Flow::Gone;
 }
 
 void ExtractionPass::Line(const char* data, std::size_t length, uint64_t /*offset*/) {
@@ -422,11 +422,8 @@ void ExtractionPass::Line(const char* data, std::size_t length, uint64_t /*offse
   }
   if (outOfMemory_)
     return;
-  // As lines appended to the editor one by one: the first line of an empty
-  // editor has no line break before it, every later line has one.
-  if (!pending_.empty() || editor_.Length() > 0)
-    pending_.push_back('\n');
   pending_.append(data, length);
+  pending_.push_back('\n');
 }
 
 bool ExtractionPass::TakesPieces() const {
@@ -440,32 +437,24 @@ void ExtractionPass::Piece(const char* data, std::size_t length, uint64_t offset
   }
   if (!Holds(length))
     return;
-  if (!inPieces_) {
-    inPieces_ = true;
-    AppendPending();
-    // The line break before the run goes with it, should it be dropped.
-    if (editor_.Length() > 0)
-      editor_.AppendPiece("\n", 1);
-  }
+  AppendPending(); // the lines before the run go before it
   // Straight into the editor: a long run is copied once, not first into
   // the pending lines (which would grow to its size) and then again.
-  editor_.AppendPiece(data, length);
+  editorEdge_.Piece(data, length);
 }
 
 void ExtractionPass::EndPieces() {
-  inPieces_ = false;
   if (output_)
     output_->EndPieces();
   else
-    editor_.KeepPieces();
+    editorEdge_.KeepPieces();
 }
 
 void ExtractionPass::DropPieces() {
-  inPieces_ = false;
   if (output_)
     output_->DropPieces();
   else
-    editor_.DropPieces(); // wherever the user's edits have moved them
+    editorEdge_.DropPieces(); // wherever the user's edits have moved them
 }
 
 bool ExtractionPass::Failed() const {
@@ -474,6 +463,6 @@ bool ExtractionPass::Failed() const {
 
 void ExtractionPass::AppendPending() {
   if (!pending_.empty() && Holds(pending_.size()))
-    editor_.Append(pending_.data(), pending_.size());
+    editorEdge_.Lines(pending_.data(), pending_.size());
   pending_.clear();
 }

@@ -8,13 +8,15 @@
 #include "extract/LineSink.h"
 #include "extract/RunScanner.h"
 #include "memory/MemoryGrowth.h"
-#include "ui/PartsAhead.h"
+#include "text/LineEdge.h"
+#include "ui/PartsOutput.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -38,47 +40,65 @@ public:
   bool Run(bool askOutput);
 
 private:
-  // Asks for the output file and opens it. False when the pass ends here.
-  bool SettleOutput(bool askOutput);
-  // Scans the whole input. False when the window was destroyed.
-  bool Scan(InputFile& input);
+  // Where a step of the pass leads: on, to the pass's end (settled without
+  // an output, cancelled, or the editor holds no more: NoMemory), or out at
+  // once, as an event destroyed the window.
+  enum class Flow { Go, Stop, NoMemory, Gone };
+  enum class Pumping { Now, WhenDue };
+  // What a call run on a helper thread gave; Gone when the window was
+  // destroyed meanwhile.
+  template <class Result> struct Helped {
+    Result result;
+    Flow flow;
+  };
+  // What opening the output file gave: a descriptor, or an error number.
+  struct Opened {
+    int fd = -1;
+    int error = 0;
+  };
+
+  // Asks for the output file and opens it.
+  Flow SettleOutput(bool askOutput);
+  // Scans the whole input.
+  Flow Scan(InputFile& input);
   // Scans `input`, which starts at `start` of the whole, on this thread.
-  bool ScanFrom(InputFile& input, uint64_t start);
+  Flow ScanFrom(InputFile& input, uint64_t start);
   // Scans a large regular file in parts on `workers` threads, taking each
   // part's text over as it is done.
-  bool ScanInParts(InputFile& input, unsigned workers);
+  Flow ScanInParts(InputFile& input, unsigned workers);
   // The scan's turn: `examined` bytes so far. Moves the bar and, when it is
-  // time or the input has nothing yet (`idle`), lets events run. False when
-  // the scan must stop: cancelled, or the window gone.
-  bool Progress(uint64_t examined, bool idle);
+  // time or the input has nothing yet (`idle`), lets events run.
+  Flow Progress(uint64_t examined, bool idle);
   // A slice of a part's lines: into the editor, or written to the output
   // file and kept for the editor. `midRun`: it ends inside a run.
   void TakeSlice(TextBuffer&& slice, bool midRun);
-  // Where a pass in parts stops early; false when the window is gone.
-  bool StopInParts();
+  // Where a pass in parts stops early, for `why`; gives `why` back. A run
+  // cut short ends its line there.
+  Flow StopInParts(Flow why);
   // The kept text into the editor, in place of reading the output file
-  // back. False when the window was destroyed meanwhile.
-  bool TakeKept();
+  // back.
+  Flow TakeKept();
   // Flushes the lines, loads the output file, puts the caret at the start.
-  bool EndScan();
-  bool LoadOutputFile();
+  Flow EndScan();
+  Flow LoadOutputFile();
   // Whether `bytes` more of text fit in the memory left; once they do not,
   // no more text is taken in.
   bool Holds(uint64_t bytes);
   // The pass ran short of memory: the message, and in file mode a document
   // that no longer names the output file it holds only part of.
   void ReportOutOfMemory();
-  // Appends the lines collected since the last pump, then lets events run.
-  // False when an event destroyed the window.
-  bool PumpNow();
-  // The same once kPumpMs have gone by since the last pump; true before.
-  bool PumpWhenDue();
+  // The one place where events run during a pass (and so where the window
+  // may be destroyed): appends the lines collected since the last pump,
+  // then lets events run, at once or once kPumpMs have gone by since the
+  // last time. Go or Gone.
+  Flow Checkpoint(Pumping when);
   bool Alive() const { return !window_.isNull(); }
   // Runs work that may take long (emptying or closing a large output file,
   // freeing the last result) on a thread of its own, with events pumped
   // until it returns. `call` must not touch the window, which an event may
   // destroy.
-  int WhilePumping(const std::function<int()>& call);
+  Flow WhilePumping(const std::function<void()>& call);
+  template <class Result> Helped<Result> WhilePumping(const std::function<Result()>& call);
 
   // The scanner's line sink: the output file, or the editor.
   void Line(const char* data, std::size_t length, uint64_t offset) override;
@@ -100,27 +120,22 @@ private:
   // Where the lines go while the input is scanned: the output file, or the
   // editor when null.
   FileLineSink* output_ = nullptr;
-  // Lines for the editor, appended at each pump.
+  // Lines for the editor, each followed by a line break, appended at each
+  // pump.
   std::string pending_;
+  // Where the lines meet the editor.
+  LineEdge editorEdge_;
   // Progress: the bar's step and how often it moved; the time since events
-  // last ran; whether they destroyed the window.
+  // last ran.
   uint64_t barStep_ = 0;
   uint64_t advances_ = 0;
   QElapsedTimer clock_;
-  bool gone_ = false;
   MemoryGrowth growth_;
   bool outOfMemory_ = false;
-  // A pass in parts: the last slice taken ends inside a run; the line break
-  // after the editor's text that the next slice brings; in file mode, what
-  // was written, whole unless the pass went on in one piece.
-  bool midLine_ = false;
-  bool owedBreak_ = false;
-  std::vector<TextBuffer> kept_;
-  bool keptWhole_ = false;
-  // Short of memory, kept_ holds only the first of what was written.
-  bool keptPart_ = false;
-  // A line comes in pieces, straight into the editor.
-  bool inPieces_ = false;
+  // A pass in parts in file mode: the output file and what of it is kept,
+  // and where its lines meet it.
+  std::unique_ptr<PartsOutput> partsOutput_;
+  std::unique_ptr<LineEdge> fileEdge_;
 };
 
 // The two open failures of a pass: a message box with OK and Cancel whose

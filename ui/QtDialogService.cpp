@@ -8,6 +8,11 @@
 #include <QPrinter>
 #include <QPushButton>
 
+DialogService& DefaultDialogs() {
+  static QtDialogService real;
+  return real;
+}
+
 DialogService::Answer QtDialogService::MessageBox(QWidget* parent, const QString& text,
                                                   const QString& caption, Buttons buttons,
                                                   Icon icon) {

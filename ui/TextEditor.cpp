@@ -18,11 +18,6 @@
 namespace {
 // Replace All checks its new text against the memory left this often.
 constexpr std::size_t kGrowthCheck = std::size_t(16) << 20;
-
-TextView::Recording Kept(TextEditor::Recording recording) {
-  return recording == TextEditor::Recording::Undoable ? TextView::Recording::Undoable
-                                                      : TextView::Recording::NotUndoable;
-}
 } // namespace
 
 TextEditor::TextEditor(QWidget* parent) : QWidget(parent), view_(new TextView(this)) {
@@ -112,7 +107,7 @@ QByteArray TextEditor::SelectedText(int64_t limit) const {
 }
 
 void TextEditor::ReplaceSelection(const QByteArray& bytes, Recording recording) {
-  Refusable([&] { view_->ReplaceSelection(bytes, Kept(recording)); });
+  Refusable([&] { view_->ReplaceSelection(bytes, recording); });
 }
 
 void TextEditor::Cut() {

@@ -8,6 +8,8 @@
 //
 // The search's case folding and word rule are TextSearch's (TextSearch.h).
 
+#include "editor/TextView.h"
+#include "text/LineEdge.h"
 #include "ui/TextPrinter.h"
 
 #include <QByteArray>
@@ -23,16 +25,15 @@ class QIODevice;
 class QPrinter;
 class TextBuffer;
 class TextSearch;
-class TextView;
 
 // Typing goes to the text area inside, the editor's focusProxy().
-class TextEditor : public QWidget {
+class TextEditor : public QWidget, public LineEdge::Target {
   Q_OBJECT
 public:
   explicit TextEditor(QWidget* parent = nullptr);
   ~TextEditor() override;
 
-  int64_t Length() const;
+  int64_t Length() const override;
   // The bytes text[from, to), clipped to the text.
   QByteArray Range(int64_t from, int64_t to) const;
   // Lines count from 0.
@@ -62,7 +63,7 @@ public:
   // Whether a change is the user's own edit, which Undo takes back, or not
   // (a replacement): then the undo history, which no longer fits the text,
   // is emptied.
-  enum class Recording { Undoable, NotUndoable };
+  using Recording = TextView::Recording;
   void ReplaceSelection(const QByteArray& bytes, Recording recording);
   // The clipboard holds text as ISO 8859-1 characters; a pasted character
   // outside it becomes "?", and CR LF or CR a line break. With no text on
@@ -88,16 +89,16 @@ public:
   // A fill by an extraction pass: the text is cleared, and until EndFill
   // the appended text is neither undoable nor notified piece by piece.
   void BeginFill();
-  void Append(const char* data, std::size_t length);
+  void Append(const char* data, std::size_t length) override;
   // A text made apart, its lines each ended by a line break; its bytes are
   // not copied.
-  void AppendText(TextBuffer&& text);
+  void AppendText(TextBuffer&& text) override;
   // A run that may yet be rejected: its pieces are appended as Append does
   // and followed through the user's edits, until they are kept or dropped
   // wherever they then stand.
-  void AppendPiece(const char* data, std::size_t length);
-  void DropPieces();
-  void KeepPieces();
+  void AppendPiece(const char* data, std::size_t length) override;
+  void DropPieces() override;
+  void KeepPieces() override;
   // Appends up to `limit` bytes read from `file`: the count, 0 at its end.
   // A read error is thrown.
   int64_t AppendFrom(QIODevice& file, int64_t limit);
