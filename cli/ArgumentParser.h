@@ -2,7 +2,7 @@
 // siftwell-extract's command line read into what the run is to do, or into
 // the reason it cannot run; nothing here prints or exits, main decides.
 
-#include "cli/LineFormat.h"
+#include "extract/LineFormat.h"
 #include "cli/Overrides.h"
 
 #include <string>

@@ -2,9 +2,9 @@
 // as the program writes them to an extraction output file.
 
 #include "cli/ArgumentParser.h"
-#include "cli/EncodingScanners.h"
+#include "extract/EncodingScanners.h"
 #include "cli/HelpText.h"
-#include "cli/LineFormat.h"
+#include "extract/LineFormat.h"
 #include "cli/OrderedOutput.h"
 #include "cli/ReadOnlySettingsStore.h"
 #include "extract/FileCuts.h"

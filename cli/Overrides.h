@@ -2,7 +2,7 @@
 // The text options given on the command line, applied over the stored ones.
 
 #include "cli/ClassNames.h"
-#include "cli/EncodingScanners.h"
+#include "extract/EncodingScanners.h"
 #include "settings/TextOptions.h"
 
 #include <array>

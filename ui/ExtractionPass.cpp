@@ -54,7 +54,15 @@ void ReportPassFailure(QWidget* parent, const QString& text, const QString& capt
 
 ExtractionPass::ExtractionPass(TRTFchild& window)
     : window_(&window), editor_(*window.Edit()), dialog_(ProgressDialog()),
-      scanner_(GlobalTextOptions(), *this), editorEdge_(editor_, LineEdge::Ends::Separated) {}
+      choice_(GlobalExtractionChoice()), editorEdge_(editor_, LineEdge::Ends::Separated) {
+  if (choice_.IsDefault()) {
+    bytes_ = std::make_unique<RunScanner>(GlobalTextOptions(), static_cast<LineSink&>(*this));
+    scanner_ = bytes_.get();
+  } else {
+    encoded_ = std::make_unique<EncodedLines>(GlobalTextOptions(), choice_, static_cast<LineSink&>(*this));
+    scanner_ = &encoded_->Scanner();
+  }
+}
 
 ExtractionPass::~ExtractionPass() {
   dialog_.hide();
@@ -189,7 +197,7 @@ ExtractionPass::Flow ExtractionPass::Scan(InputFile& input) {
   if (WhilePumping([&last] { last.Clear(); }) == Flow::Gone)
     return Flow::Gone;
   output_ = window_->WriteToFile() ? &window_->OutputFile() : nullptr;
-  scanner_.ResetScanner();
+  scanner_->ResetScanner();
   editor_.BeginFill();
   pending_.clear();
   fileEdge_.reset();
@@ -202,21 +210,28 @@ ExtractionPass::Flow ExtractionPass::Scan(InputFile& input) {
 
 ExtractionPass::Flow ExtractionPass::ScanFrom(InputFile& input, uint64_t start) {
   Flow flow = Flow::Go;
-  const ExtractResult result =
-      ExtractLines(input, scanner_, *this, [&](uint64_t examined, bool idle) {
+  if (encoded_)
+    encoded_->SetBase(start);
+  // Scanning ahead on the reading thread would read the limits while the
+  // options dialog may change them.
+  const bool readAhead = !scanner_->CanScanAhead();
+  const ExtractResult result = ExtractLines(
+      input, *scanner_, *this,
+      [&](uint64_t examined, bool idle) {
         flow = Progress(start + examined, idle);
         return flow == Flow::Go;
-      });
+      },
+      readAhead);
   if (flow == Flow::Gone)
     return flow;
   // A cancelled pass judges its open run as at the end of the input.
   if (result.stopped)
-    scanner_.EmitRun();
+    scanner_->EmitRun();
   return flow;
 }
 
 ExtractionPass::Flow ExtractionPass::ScanInParts(InputFile& input, unsigned workers) {
-  PartSlices parts(input, GlobalTextOptions(), workers);
+  PartSlices parts(input, GlobalTextOptions(), choice_, workers);
   if (output_) {
     partsOutput_ =
         std::make_unique<PartsOutput>(*output_, [this](uint64_t bytes) { return Holds(bytes); });

@@ -5,6 +5,8 @@
 // file while letting events run, and at the end loads the output file into
 // the editor and puts the caret at the start.
 
+#include "extract/EncodedLines.h"
+#include "extract/ExtractionChoice.h"
 #include "extract/LineSink.h"
 #include "extract/RunScanner.h"
 #include "memory/MemoryGrowth.h"
@@ -116,7 +118,13 @@ private:
   QPointer<TRTFchild> window_;
   TextEditor& editor_;
   TScanDlg& dialog_;
-  RunScanner scanner_;
+  // The encodings and offsets as the pass starts; the default choice is
+  // scanned by the byte scanner alone, any other by the command line's
+  // scanners.
+  const ExtractionChoice choice_;
+  std::unique_ptr<RunScanner> bytes_;
+  std::unique_ptr<EncodedLines> encoded_;
+  BlockScanner* scanner_ = nullptr;
   // Where the lines go while the input is scanned: the output file, or the
   // editor when null.
   FileLineSink* output_ = nullptr;

@@ -1,6 +1,7 @@
 #include "ui/PartSlices.h"
 
 #include "extract/AcceptTable.h"
+#include "extract/EncodedLines.h"
 #include "extract/LineSink.h"
 #include "extract/RunScanner.h"
 
@@ -91,23 +92,47 @@ private:
   uint64_t pieceBytes_ = 0;
 };
 
-PartSlices::PartSlices(InputFile& whole, const TextOptions& options, unsigned workers,
-                       uint64_t partSize)
-    : options_(options), breaklessRuns_(!Accepts(options, '\n')),
-      cuts_({{Encoding::Bytes8, &options_}}, whole, partSize),
+PartSlices::PartSlices(InputFile& whole, const TextOptions& options,
+                       const ExtractionChoice& choice, unsigned workers, uint64_t partSize)
+    : options_(options), choice_(choice), breaklessRuns_(!Accepts(options, '\n')),
+      cuts_(Entries(), whole, partSize),
       // 64 chunks: 4 MiB of the parts' texts mapped ahead.
       supply_(TextBuffer::kDefaultChunkBytes, 64),
       parts_(cuts_.Count(), workers, kSlicesAhead, PartLimits::Of(options),
              [this](Parts::Part& part) { Scan(part); }) {}
 
+std::vector<FileCuts::Entry> PartSlices::Entries() const {
+  std::vector<FileCuts::Entry> entries;
+  for (const Encoding encoding : choice_.encodings)
+    entries.push_back({encoding, &options_});
+  return entries;
+}
+
 void PartSlices::Scan(Parts::Part& part) {
   TextOptions options = options_;
   part.Limits().ApplyTo(options);
   Sink sink(*this, part);
-  RunScanner scanner(options, sink);
-  const ExtractResult result = cuts_.Scan(
-      part.Index(), scanner, sink, [&sink](uint64_t start) { sink.Start(start); },
-      [&part] { return part.Cancelled(); }, true);
+  const ExtractResult result =
+      choice_.IsDefault() ? ScanBytes(part, options, sink) : ScanEncoded(part, options, sink);
   if (!part.Cancelled())
     sink.HandRest(result);
+}
+
+ExtractResult PartSlices::ScanBytes(Parts::Part& part, const TextOptions& options, Sink& sink) {
+  RunScanner scanner(options, sink);
+  return cuts_.Scan(
+      part.Index(), scanner, sink, [&sink](uint64_t start) { sink.Start(start); },
+      [&part] { return part.Cancelled(); }, true);
+}
+
+ExtractResult PartSlices::ScanEncoded(Parts::Part& part, const TextOptions& options,
+                                      Sink& sink) {
+  EncodedLines lines(options, choice_, sink);
+  return cuts_.Scan(
+      part.Index(), lines.Scanner(), sink,
+      [&sink, &lines](uint64_t start) {
+        sink.Start(start);
+        lines.SetBase(start);
+      },
+      [&part] { return part.Cancelled(); }, true);
 }

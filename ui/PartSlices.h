@@ -11,6 +11,7 @@
 // again by the taker, as a pass in one piece would have judged its runs by
 // the new ones.
 
+#include "extract/ExtractionChoice.h"
 #include "extract/FileCuts.h"
 #include "extract/PartLimits.h"
 #include "extract/PartsInOrder.h"
@@ -20,6 +21,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 // What the window takes of a part: its next slice, or the record of its
 // end.
@@ -48,10 +50,10 @@ public:
   // Slices of one part that may wait for the window.
   static constexpr std::size_t kSlicesAhead = 4;
 
-  // `whole`: a regular file, open while this object lives; `options`: as
-  // the pass starts. Starts `workers` threads at once.
-  PartSlices(InputFile& whole, const TextOptions& options, unsigned workers,
-             uint64_t partSize = FileCuts::kPartSize);
+  // `whole`: a regular file, open while this object lives; `options` and
+  // `choice`: as the pass starts. Starts `workers` threads at once.
+  PartSlices(InputFile& whole, const TextOptions& options, const ExtractionChoice& choice,
+             unsigned workers, uint64_t partSize = FileCuts::kPartSize);
   PartSlices(const PartSlices&) = delete;
   PartSlices& operator=(const PartSlices&) = delete;
 
@@ -69,8 +71,14 @@ public:
 private:
   class Sink;
   void Scan(Parts::Part& part);
+  // A part of the default choice, by the byte scanner alone, or of any
+  // other.
+  ExtractResult ScanBytes(Parts::Part& part, const TextOptions& options, Sink& sink);
+  ExtractResult ScanEncoded(Parts::Part& part, const TextOptions& options, Sink& sink);
+  std::vector<FileCuts::Entry> Entries() const;
 
   const TextOptions options_;
+  const ExtractionChoice choice_;
   // No run holds a line break unless the options let one in; the slices
   // then need not look for breaks in each line.
   const bool breaklessRuns_;

@@ -1,4 +1,4 @@
-#include "cli/LineFormat.h"
+#include "extract/LineFormat.h"
 
 #include "extract/CharDecoder.h"
 
@@ -90,6 +90,26 @@ inline char* PutHexOffset(char* at, uint64_t offset) {
 
 } // namespace
 
+char* PutRunOffset(char* at, uint64_t offset, char radix) {
+  if (radix == 'x')
+    return PutHexOffset(at, offset);
+  static const char kDigits[] = "0123456789";
+  const unsigned base = radix == 'o' ? 8 : 10;
+  char text[24];
+  char* const end = text + sizeof text;
+  char* first = end;
+  do {
+    *--first = kDigits[offset % base];
+    offset /= base;
+  } while (offset != 0);
+  while (end - first < 7)
+    *--first = ' ';
+  const auto digits = static_cast<std::size_t>(end - first);
+  std::memcpy(at, first, digits);
+  at[digits] = ' ';
+  return at + digits + 1;
+}
+
 void AppendJsonLatin1(const char* data, std::size_t length, std::string& out) {
   out.reserve(out.size() + length + length / 4);
   for (std::size_t i = 0; i < length; ++i) {
@@ -180,25 +200,8 @@ void LineFormat::WholeLine(const char* data, std::size_t length, uint64_t shownO
   EndPieces();
 }
 
-// Right-aligned in seven places and a blank, wider when it must be.
 char* LineFormat::PutOffset(char* at, uint64_t offset) const {
-  if (options_.radix == 'x')
-    return PutHexOffset(at, offset);
-  static const char kDigits[] = "0123456789abcdef";
-  const unsigned base = options_.radix == 'x' ? 16 : options_.radix == 'o' ? 8 : 10;
-  char text[24];
-  char* const end = text + sizeof text;
-  char* first = end;
-  do {
-    *--first = kDigits[offset % base];
-    offset /= base;
-  } while (offset != 0);
-  while (end - first < 7)
-    *--first = ' ';
-  const auto digits = static_cast<std::size_t>(end - first);
-  std::memcpy(at, first, digits);
-  at[digits] = ' ';
-  return at + digits + 1;
+  return PutRunOffset(at, offset, options_.radix);
 }
 
 void LineFormat::Piece(const char* data, std::size_t length, uint64_t offset) {

@@ -57,6 +57,11 @@ private:
   bool inPieces_ = false;
 };
 
+// The offset of a run as GNU strings writes it for `radix` ('o', 'd' or
+// 'x'): right-aligned in seven places and a blank, wider when it must be.
+// Returns the end; 24 places hold any offset.
+char* PutRunOffset(char* at, uint64_t offset, char radix);
+
 // Appends `data` to `out` as a JSON string's contents, each byte taken as
 // ISO 8859-1.
 void AppendJsonLatin1(const char* data, std::size_t length, std::string& out);

@@ -1,4 +1,4 @@
-#include "cli/EncodingScanners.h"
+#include "extract/EncodingScanners.h"
 
 TextOptions OptionsFor(const TextOptions& options, const EncodingChoice& choice) {
   TextOptions chosen = options;

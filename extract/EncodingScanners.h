@@ -3,7 +3,7 @@
 // over each file, each encoding's runs written by its own line format into
 // one output in the order of their offsets.
 
-#include "cli/LineFormat.h"
+#include "extract/LineFormat.h"
 #include "extract/Encoding.h"
 #include "extract/FileLineSink.h"
 #include "extract/MergedScanner.h"
