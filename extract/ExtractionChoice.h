@@ -14,7 +14,9 @@ struct ExtractionChoice {
   std::vector<Encoding> encodings{Encoding::Bytes8};
   char radix = 0; // 'd', 'o' or 'x'; 0: no offset
 
-  bool IsDefault() const { return radix == 0 && encodings == std::vector<Encoding>{Encoding::Bytes8}; }
+  bool IsDefault() const {
+    return radix == 0 && encodings == std::vector<Encoding>{Encoding::Bytes8};
+  }
   bool operator==(const ExtractionChoice& o) const {
     return encodings == o.encodings && radix == o.radix;
   }

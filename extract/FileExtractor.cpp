@@ -84,7 +84,9 @@ bool ReadHere(InputFile& input, BlockScanner& scanner, LineSink& sink, const Sli
 // block waiting.
 bool ReadAheadOfScan(InputFile& input, BlockScanner& scanner, LineSink& sink, const SliceHook& hook,
                      ExtractResult& result) {
-  ReadAhead reader(input, scanner.CanScanAhead() ? &scanner : nullptr);
+  // Scanning ahead goes a block at a time; with a hook the blocks are
+  // scanned in slices, which the work done ahead would not match.
+  ReadAhead reader(input, scanner.CanScanAhead() && !hook ? &scanner : nullptr);
   bool held = false; // the block scanned last is still the reader's to refill
   const auto next = [&](const uint8_t*& data, int& error) {
     if (held)

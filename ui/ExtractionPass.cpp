@@ -59,7 +59,8 @@ ExtractionPass::ExtractionPass(TRTFchild& window)
     bytes_ = std::make_unique<RunScanner>(GlobalTextOptions(), static_cast<LineSink&>(*this));
     scanner_ = bytes_.get();
   } else {
-    encoded_ = std::make_unique<EncodedLines>(GlobalTextOptions(), choice_, static_cast<LineSink&>(*this));
+    encoded_ =
+        std::make_unique<EncodedLines>(GlobalTextOptions(), choice_, static_cast<LineSink&>(*this));
     scanner_ = &encoded_->Scanner();
   }
 }
@@ -212,16 +213,13 @@ ExtractionPass::Flow ExtractionPass::ScanFrom(InputFile& input, uint64_t start) 
   Flow flow = Flow::Go;
   if (encoded_)
     encoded_->SetBase(start);
-  // Scanning ahead on the reading thread would read the limits while the
-  // options dialog may change them.
-  const bool readAhead = !scanner_->CanScanAhead();
-  const ExtractResult result = ExtractLines(
-      input, *scanner_, *this,
-      [&](uint64_t examined, bool idle) {
+  // The hook keeps the scan on this thread, where the options dialog
+  // changes the limits.
+  const ExtractResult result =
+      ExtractLines(input, *scanner_, *this, [&](uint64_t examined, bool idle) {
         flow = Progress(start + examined, idle);
         return flow == Flow::Go;
-      },
-      readAhead);
+      });
   if (flow == Flow::Gone)
     return flow;
   // A cancelled pass judges its open run as at the end of the input.

@@ -92,8 +92,8 @@ private:
   uint64_t pieceBytes_ = 0;
 };
 
-PartSlices::PartSlices(InputFile& whole, const TextOptions& options,
-                       const ExtractionChoice& choice, unsigned workers, uint64_t partSize)
+PartSlices::PartSlices(InputFile& whole, const TextOptions& options, const ExtractionChoice& choice,
+                       unsigned workers, uint64_t partSize)
     : options_(options), choice_(choice), breaklessRuns_(!Accepts(options, '\n')),
       cuts_(Entries(), whole, partSize),
       // 64 chunks: 4 MiB of the parts' texts mapped ahead.
@@ -125,8 +125,7 @@ ExtractResult PartSlices::ScanBytes(Parts::Part& part, const TextOptions& option
       [&part] { return part.Cancelled(); }, true);
 }
 
-ExtractResult PartSlices::ScanEncoded(Parts::Part& part, const TextOptions& options,
-                                      Sink& sink) {
+ExtractResult PartSlices::ScanEncoded(Parts::Part& part, const TextOptions& options, Sink& sink) {
   EncodedLines lines(options, choice_, sink);
   return cuts_.Scan(
       part.Index(), lines.Scanner(), sink,
