@@ -5,12 +5,14 @@
 #include "app/DroppedFiles.h"
 #include "app/MdiArrangement.h"
 #include "app/WindowList.h"
+#include "settings/ExtractionChoiceStore.h"
 #include "settings/QSettingsStore.h"
 #include "settings/TextOptions.h"
 #include "settings/TextOptionsStore.h"
 #include "ui/DialogService.h"
 #include "ui/Help.h"
 #include "ui/Hint.h"
+#include "ui/TEncodings.h"
 #include "ui/TMyAboutBox.h"
 #include "ui/TOptions.h"
 #include "ui/TRTFchild.h"
@@ -89,8 +91,16 @@ void TMainForm::FormCreate() {
   connect(mdiArea_, &QMdiArea::subWindowActivated, this, &TMainForm::UpdateMenuItems);
   connect(qApp, &QGuiApplication::focusWindowChanged, this, &TMainForm::UpdateMenuItems);
   // 4. A value of the wrong type stops the load, and with it this handler.
+  //    The encodings and offsets come after them, from their own file,
+  //    whatever became of the text options' load.
   QSettingsStore store;
-  LoadTextOptions(store, GlobalTextOptions());
+  try {
+    LoadTextOptions(store, GlobalTextOptions());
+  } catch (...) {
+    GlobalExtractionChoice() = LoadExtractionChoice();
+    throw;
+  }
+  GlobalExtractionChoice() = LoadExtractionChoice();
   // 5.
   setAcceptDrops(true);
 }
@@ -119,6 +129,9 @@ void TMainForm::createActions() {
        QStringLiteral("Arrange minimized windows"), &TMainForm::WindowArrange);
   make(optionsEntry_, QStringLiteral("&Text options..."), QKeySequence(Qt::CTRL | Qt::Key_T),
        QStringLiteral("Enter text options"), &TMainForm::OptionsEntryClick);
+  make(encodingsEntry_, QStringLiteral("&Encodings and offsets..."), none,
+       QStringLiteral("Encodings and offsets|Choose the encodings searched and the offsets shown"),
+       &TMainForm::EncodingsEntryClick);
   make(helpContentsItem_, QStringLiteral("&Contents"), none,
        QStringLiteral("Display the help contents screen"), &TMainForm::HelpContents);
   make(helpSearchItem_, QStringLiteral("&Search for Help On..."), none,
@@ -146,6 +159,7 @@ void TMainForm::createMenus() {
 
   optionsMenu_ = new QMenu(QStringLiteral("&Options"), this);
   optionsMenu_->addAction(optionsEntry_);
+  optionsMenu_->addAction(encodingsEntry_);
 
   helpMenu_ = new QMenu(QStringLiteral("&Help"), this);
   helpMenu_->addAction(helpContentsItem_);
@@ -329,6 +343,10 @@ void TMainForm::HelpAbout() {
 
 void TMainForm::OptionsEntryClick() {
   RunOptionsDialog();
+}
+
+void TMainForm::EncodingsEntryClick() {
+  RunEncodingsDialog(this);
 }
 
 void TMainForm::ActOnActiveChild(void (TRTFchild::*handler)()) {

@@ -65,6 +65,7 @@ public:
   QToolButton* AboutBtn() const { return aboutBtn_; }
   QToolButton* ExitBtn() const { return exitBtn_; }
   QAction* OptionsEntry() const { return optionsEntry_; }
+  QAction* EncodingsEntry() const { return encodingsEntry_; }
 
 public slots:
   void FileNew();
@@ -77,6 +78,7 @@ public slots:
   void HelpSearch();
   void HelpAbout();
   void OptionsEntryClick();
+  void EncodingsEntryClick();
   void SaveBtnClick();
   void PrintBtnClick();
   void UndoBtnClick();
@@ -146,6 +148,7 @@ private:
   QToolButton* exitBtn_ = nullptr;
   QMenu* optionsMenu_ = nullptr;
   QAction* optionsEntry_ = nullptr;
+  QAction* encodingsEntry_ = nullptr;
   // What the platform adds: the client area, the menus the bar merges with
   // a document's, and the tool bar that holds the fixed panel.
   QMdiArea* mdiArea_ = nullptr;

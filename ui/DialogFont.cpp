@@ -2,9 +2,11 @@
 
 #include <QCheckBox>
 #include <QFontDatabase>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QStyle>
 
 namespace {
@@ -43,6 +45,22 @@ bool CheckBoxFits(const QCheckBox* box) {
   return indicator + gap + caption.width() <= box->width() && caption.height() <= box->height();
 }
 
+// A radio button as a check box, with its round indicator.
+bool RadioButtonFits(const QRadioButton* radio) {
+  const int indicator =
+      radio->style()->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, nullptr, radio);
+  const int gap = radio->style()->pixelMetric(QStyle::PM_RadioButtonLabelSpacing, nullptr, radio);
+  const QSize caption = radio->fontMetrics().size(Qt::TextShowMnemonic, radio->text());
+  return indicator + gap + caption.width() <= radio->width() && caption.height() <= radio->height();
+}
+
+// A group's title sits in its frame's top edge, a few pixels in from each
+// side.
+bool GroupTitleFits(const QGroupBox* group) {
+  const QSize caption = group->fontMetrics().size(Qt::TextShowMnemonic, group->title());
+  return caption.width() + 16 <= group->width();
+}
+
 // A push button's size hint never goes below the style's minimum width, so
 // the caption is measured on its own, with a little room on each side.
 bool ButtonFits(const QPushButton* button) {
@@ -69,6 +87,10 @@ bool CaptionFits(const QWidget* widget) {
     return LabelFits(label);
   if (const auto* box = qobject_cast<const QCheckBox*>(widget))
     return CheckBoxFits(box);
+  if (const auto* radio = qobject_cast<const QRadioButton*>(widget))
+    return RadioButtonFits(radio);
+  if (const auto* group = qobject_cast<const QGroupBox*>(widget))
+    return GroupTitleFits(group);
   if (const auto* button = qobject_cast<const QPushButton*>(widget))
     return ButtonFits(button);
   if (const auto* edit = qobject_cast<const QLineEdit*>(widget))

@@ -20,7 +20,8 @@ constexpr int kDialogDesignPixels = 11;
 QFont DialogSans(int pixels, bool bold = false);
 QFont DialogMono(int pixels);
 
-// Whether the caption of a label, check box or push button fits its box;
+// Whether the caption of a label, check box, radio button, group or push
+// button fits its box;
 // for a single-line edit, whether a line of its font fits its height (what
 // it holds is no caption).
 bool CaptionFits(const QWidget* widget);
