@@ -13,6 +13,7 @@
 // Each mode alone (the default is both) has a peak memory of its own; "pass"
 // is the editor's pass alone, without peers or commands, for a profiler.
 #include "editor/TextView.h"
+#include "extract/ExtractionChoice.h"
 #include "settings/TextOptions.h"
 #include "ui/DialogService.h"
 #include "ui/FindReplaceController.h"
@@ -282,6 +283,30 @@ void FileMode(const QString& input, BenchDialogs& dialogs, double inputMB, doubl
   delete window;
 }
 
+// The window's pass over 8-bit and UTF-16LE text with hexadecimal offsets,
+// beside siftwell-extract with the same options (and GNU strings over the
+// UTF-16LE text alone, for scale), each to /dev/null.
+void EncodingsMode(const QString& input, const QString& needle, double inputMB,
+                   const QString& extract, QStringList extractArgs) {
+  const QString null = QStringLiteral("/dev/null");
+  extractArgs.insert(extractArgs.size() - 1, QStringLiteral("-e"));
+  extractArgs.insert(extractArgs.size() - 1, QStringLiteral("8,16le"));
+  extractArgs.insert(extractArgs.size() - 1, QStringLiteral("-t"));
+  extractArgs.insert(extractArgs.size() - 1, QStringLiteral("x"));
+  const double stringsNull =
+      Best(QStringLiteral("strings"),
+           {QStringLiteral("-a"), QStringLiteral("-n"), QStringLiteral("5"), QStringLiteral("-e"),
+            QStringLiteral("l"), QStringLiteral("-t"), QStringLiteral("x"), input},
+           null);
+  const double extractNull = Best(extract, extractArgs, null);
+  std::printf("%-44s %8.3f s\n", "GNU strings -a -n 5 -e l -t x > /dev/null", stringsNull);
+  std::printf("%-44s %8.3f s\n", "siftwell-extract -e 8,16le -t x > /dev/null", extractNull);
+  GlobalExtractionChoice().encodings = {Encoding::Bytes8, Encoding::Utf16Le};
+  GlobalExtractionChoice().radix = 'x';
+  EditorMode(input, needle, inputMB, stringsNull, extractNull, true);
+  GlobalExtractionChoice() = ExtractionChoice();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -289,7 +314,8 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   if (argc < 3) {
-    std::fprintf(stderr, "usage: bench_pass INPUT NEEDLE [SIFTWELL_EXTRACT [editor|file]]\n");
+    std::fprintf(stderr,
+                 "usage: bench_pass INPUT NEEDLE [SIFTWELL_EXTRACT [editor|file|encodings]]\n");
     return 2;
   }
   const QString input = QString::fromLocal8Bit(argv[1]);
@@ -327,6 +353,8 @@ int main(int argc, char** argv) {
               qPrintable(QGuiApplication::platformName()));
   if (mode == "pass") {
     EditorMode(input, needle, inputMB, 1, 1, true);
+  } else if (mode == "encodings") {
+    EncodingsMode(input, needle, inputMB, extract, extractArgs);
   } else if (mode != "file") {
     const double stringsNull = Best(QStringLiteral("strings"), stringsArgs, null);
     const double extractNull = Best(extract, extractArgs, null);
@@ -334,7 +362,7 @@ int main(int argc, char** argv) {
     std::printf("%-44s %8.3f s\n", "siftwell-extract, same options > /dev/null", extractNull);
     EditorMode(input, needle, inputMB, stringsNull, extractNull, false);
   }
-  if (mode != "editor" && mode != "pass") {
+  if (mode != "editor" && mode != "pass" && mode != "encodings") {
     // The editor's leftovers would count in file mode's peak otherwise.
     QApplication::clipboard()->clear(QClipboard::Clipboard);
     QApplication::clipboard()->clear(QClipboard::Selection);

@@ -4,16 +4,18 @@
 # same run (see bench_pass.cpp for what is measured):
 #  - the corpus of about 480 MB of shared libraries,
 #  - eight copies of it (about 3.8 GB),
-#  - one run of 200,000,000 bytes "A".
+#  - one run of 200,000,000 bytes "A",
+#  - "enc": the corpus again, the window searching single bytes and UTF-16LE
+#    with hexadecimal offsets, beside siftwell-extract -e 8,16le -t x.
 # Each ends in a needle that occurs nowhere else, for the Find Next figure.
 #
-#   bench/bench_pass.sh [BUILD_DIR] [INPUT...]   (inputs: 1x 8x run; default all)
+#   bench/bench_pass.sh [BUILD_DIR] [INPUT...]   (inputs: 1x 8x run enc; default all)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 shift || true
 inputs=("$@")
-[ ${#inputs[@]} -gt 0 ] || inputs=(1x 8x run)
+[ ${#inputs[@]} -gt 0 ] || inputs=(1x 8x run enc)
 [ -x "$build/bin/bench_pass" ] || { echo "no $build/bin/bench_pass: build it first" >&2; exit 1; }
 work=$build/bench-corpus
 mkdir -p "$work"
@@ -26,7 +28,7 @@ make_input() { # name -> path
   local path=$work/pass-$1.bin
   if [ ! -f "$path" ]; then
     case $1 in
-      1x) { cat "$work/corpus.bin"; mark; } > "$path" ;;
+      1x | enc) { cat "$work/corpus.bin"; mark; } > "$path" ;;
       8x) { for _ in 1 2 3 4 5 6 7 8; do cat "$work/corpus.bin"; done; mark; } > "$path" ;;
       run) { head -c 200000000 /dev/zero | tr '\0' A; printf '%s\n' "$needle"; } > "$path" ;;
       *) echo "unknown input $1" >&2; exit 2 ;;
@@ -38,8 +40,10 @@ make_input() { # name -> path
 export XDG_CONFIG_HOME=$work/xdg # never the user's stored options
 for input in "${inputs[@]}"; do
   path=$(make_input "$input")
+  modes=(editor file)
+  [ "$input" != enc ] || modes=(encodings)
   # Each mode in a process of its own, so that each peak is its own.
-  for mode in editor file; do
+  for mode in "${modes[@]}"; do
     bash tests/with-xvfb.sh "$build/bin/bench_pass" "$path" "$needle" "$build/bin/siftwell-extract" \
       "$mode"
     echo
