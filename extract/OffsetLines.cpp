@@ -2,16 +2,22 @@
 
 #include "extract/LineFormat.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace {
 // Places any offset's text takes.
 constexpr std::size_t kOffsetRoom = 24;
 } // namespace
 
 void OffsetLines::Line(const char* data, std::size_t length, uint64_t offset) {
-  line_.resize(kOffsetRoom + length);
-  char* const begin = line_.data();
+  if (kOffsetRoom + length > capacity_) {
+    capacity_ = std::max(2 * capacity_, kOffsetRoom + length);
+    line_.reset(new char[capacity_]);
+  }
+  char* const begin = line_.get();
   char* at = PutRunOffset(begin, base_ + offset, radix_);
-  std::copy(data, data + length, at);
+  std::memcpy(at, data, length);
   at += length;
   target_.Line(begin, static_cast<std::size_t>(at - begin), offset);
 }

@@ -6,7 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
+#include <memory>
 
 class OffsetLines : public LineSink {
 public:
@@ -29,6 +29,8 @@ private:
   LineSink& target_;
   uint64_t base_ = 0;
   bool inPieces_ = false;
-  // The line with its offset; kept, so that its memory serves every line.
-  std::string line_;
+  // The line with its offset; kept, so that its memory serves every line
+  // (never cleared: every byte used is written first).
+  std::unique_ptr<char[]> line_;
+  std::size_t capacity_ = 0;
 };
