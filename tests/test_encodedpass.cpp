@@ -46,11 +46,15 @@ QByteArray Encoded(const QByteArray& text, Encoding encoding) {
 // many slices.
 QByteArray PlantedInput(qsizetype size, quint32 seed, bool wordy = false) {
   QRandomGenerator random(seed);
-  const QByteArray letters("abcdefghijklmnopqrstuvwxyz ABCDEFGHIJKLMNOPQRSTUVWXYZ\0\xe9", 56);
+  const QByteArray letters("abcdefghijklmnopqrstuvwxyz ABCDEFGHIJKLMNOPQRSTUVWXYZ\xe9");
   QByteArray out(size, '\0');
   for (qsizetype i = 0; i < size; ++i)
     out[i] = wordy ? letters[random.bounded(static_cast<int>(letters.size()))]
                    : static_cast<char>(random.bounded(256));
+  // Stretches of zeros now and then, where a file may be cut for all
+  // encodings (binaries have them everywhere).
+  for (qsizetype at = random.bounded(1 << 16); at + 8 < size; at += 1 + random.bounded(1 << 17))
+    out.replace(at, 8, QByteArray(8, '\0'));
   const QList<QByteArray> texts{"Hello World", "Kernel32Module", "abcdefghijklmnop",
                                 QByteArray("Gr\xc3\xbc\xc3\x9f"
                                            "e aus K\xc3\xb6ln"),
@@ -139,6 +143,7 @@ private slots:
   void partsEqualTheCommandLine();
   void pipeEqualsTheCommandLine();
   void cancelInPartsEqualsTheCutInput();
+  void limitsChangedInPartsCountFromTheNextPart();
   void defaultChoiceGivesThePlainRuns();
 };
 
@@ -284,6 +289,51 @@ void TestEncodedPass::cancelInPartsEqualsTheCutInput() {
     QCOMPARE(shown[i], whole[i]);
   QVERIFY(whole[shown.size() - 1].startsWith(shown.last()));
   QVERIFY(shown.last().size() > 9); // its offset and more than MinChar characters
+}
+
+void TestEncodedPass::limitsChangedInPartsCountFromTheNextPart() {
+  // MinChar raised as the first lines come in: the lines are those of the
+  // old limits as far as they go, then, from the first run after the last
+  // of those, those of the new ones, wide runs as well.
+  FakeDialogService dialogs;
+  const ExtractionChoice choice = Choice("8,16le", 'x');
+  GlobalExtractionChoice() = choice;
+  QVERIFY(WriteFile(Path("wordy.bin"), PlantedInput(40 << 20, 17, true)));
+  const QList<QByteArray> before =
+      ExtractOutput(ChoiceArguments(choice), Path("wordy.bin")).split('\n');
+  const QList<QByteArray> after = ExtractOutput(ChoiceArguments(choice) << "-n"
+                                                                        << "6",
+                                                Path("wordy.bin"))
+                                      .split('\n');
+  const auto offset = [](const QByteArray& line) {
+    return line.trimmed().split(' ').value(0).toULongLong(nullptr, 16);
+  };
+  TRTFchild w;
+  w.OpenInput(Path("wordy.bin"));
+  bool raised = false;
+  if (!ScanDlg)
+    ScanDlg = new TScanDlg;
+  const QMetaObject::Connection moved =
+      QObject::connect(ScanDlg->Progress, &QProgressBar::valueChanged, [&](int value) {
+        if (value > 0 && !raised) {
+          raised = true;
+          GlobalTextOptions().MinChar = 6;
+        }
+      });
+  w.ScanFile(false);
+  QObject::disconnect(moved);
+  QVERIFY(raised);
+  const QList<QByteArray> shown = AsFileLines(EditorText(w)).split('\n');
+  qsizetype kept = 0;
+  while (kept < shown.size() && kept < before.size() && shown[kept] == before[kept])
+    ++kept;
+  QVERIFY(kept > 0 && kept < before.size() - 1);
+  qsizetype from = 0;
+  while (from < after.size() && offset(after[from]) <= offset(before[kept - 1]))
+    ++from;
+  QCOMPARE(shown.mid(kept), after.mid(from));
+  // Both wide and single-byte runs were judged by the new limits.
+  QVERIFY(shown.size() < before.size());
 }
 
 void TestEncodedPass::defaultChoiceGivesThePlainRuns() {
