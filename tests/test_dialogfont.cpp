@@ -8,9 +8,11 @@
 #include <QDialog>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QtTest>
 
 namespace {
@@ -112,6 +114,19 @@ private slots:
     QVERIFY(CaptionFits(button));
     button->resize(button->width() - 1, 25);
     QVERIFY(!CaptionFits(button));
+
+    // A radio button's caption starts after its round indicator, as a check
+    // box's does; a group's title needs room in from its frame's edges.
+    auto* radio = new QRadioButton(QStringLiteral("He&xadecimal"), &dialog);
+    radio->setGeometry(0, 0, 200, 17);
+    QVERIFY(CaptionFits(radio));
+    radio->resize(metrics.horizontalAdvance(QStringLiteral("Hexadecimal")), 17);
+    QVERIFY(!CaptionFits(radio));
+    auto* group = new QGroupBox(QStringLiteral("Offsets"), &dialog);
+    group->setGeometry(0, 0, metrics.horizontalAdvance(QStringLiteral("Offsets")) + 16, 60);
+    QVERIFY(CaptionFits(group));
+    group->resize(group->width() - 1, 60);
+    QVERIFY(!CaptionFits(group));
 
     // An edit's text is no caption: only a line's height counts.
     edit->setGeometry(0, 0, 20, metrics.height());

@@ -3,6 +3,7 @@
 
 #include "extract/FileExtractor.h"
 #include "extract/FileLineSink.h"
+#include "extract/MergedScanner.h"
 #include "extract/RunScanner.h"
 #include "support/ScannerTestSupport.h"
 
@@ -68,6 +69,7 @@ private slots:
   void unopenableFiles();
   void readErrorIsReported();
   void sliceHookSeesEverySliceAndCanStop();
+  void hookedScanOfSeveralEncodings();
   void standardInputPipe();
   void fileSinkWritesLinesAndLineEnds();
   void fileSinkTakesPiecesBack();
@@ -167,6 +169,32 @@ void TestFileExtractor::sliceHookSeesEverySliceAndCanStop() {
   // Only lines that ended inside the first slice.
   QVERIFY(some.lines.size() < all.lines.size());
   QVERIFY(std::equal(some.lines.begin(), some.lines.end(), all.lines.begin()));
+}
+
+void TestFileExtractor::hookedScanOfSeveralEncodings() {
+  // A scanner that scans ahead on the reading thread, read with a hook
+  // (which scans in slices): the lines of the pass without one.
+  std::string content = MixedContent(3 * kReadBlock + 1000, 9);
+  for (std::size_t at = 0; at + 40 < content.size(); at += 4099)
+    content.replace(at, 22, std::string("W\0i\0d\0e\0T\0e\0x\0t\0!\0!\0!\0", 22));
+  const std::string path = Path("wide.bin");
+  WriteFile(path, content);
+  const TextOptions options = StringsOptions();
+  const auto lines = [&](const SliceHook& hook) {
+    CollectSink bytes, wide;
+    MergedScanner scanner(options, {Encoding::Bytes8, Encoding::Utf16Le}, {&bytes, &wide});
+    scanner.ResetScanner();
+    InputFile input;
+    if (!input.Open(path))
+      return std::vector<std::string>();
+    ExtractLines(input, scanner, bytes, hook);
+    std::vector<std::string> all = bytes.lines;
+    all.insert(all.end(), wide.lines.begin(), wide.lines.end());
+    return all;
+  };
+  const std::vector<std::string> whole = lines({});
+  QVERIFY(whole.size() > 1000);
+  QVERIFY(lines([](uint64_t, bool) { return true; }) == whole);
 }
 
 void TestFileExtractor::standardInputPipe() {
