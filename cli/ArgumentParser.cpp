@@ -119,16 +119,6 @@ uint32_t ParseLimit(const std::string& text, const char* option) {
   Refuse("invalid number '" + text + "' for " + option);
 }
 
-int DigitValue(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  return 99;
-}
-
 // A count as GNU strings reads it (C's strtoul in base 0): decimal,
 // hexadecimal after "0x", octal after "0"; leading white space and "+"
 // allowed. From 1 to 4294967295; false otherwise.
@@ -149,8 +139,8 @@ bool GnuCount(const std::string& text, uint32_t& value) {
     return false;
   uint64_t sum = 0;
   for (; i < text.size(); ++i) {
-    const int digit = DigitValue(text[i]);
-    if (digit >= base)
+    const int digit = HexDigit(text[i]);
+    if (digit < 0 || digit >= base)
       return false;
     sum = sum * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit);
     if (sum > UINT32_MAX)

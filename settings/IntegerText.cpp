@@ -2,16 +2,6 @@
 
 namespace {
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  return -1;
-}
-
 bool IsDecimal(char c) {
   return c >= '0' && c <= '9';
 }
@@ -73,4 +63,14 @@ bool TextToInt(const std::string& text, int32_t& value) {
       negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
   value = static_cast<int32_t>(signedValue);
   return true;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9')
+    return c - '0';
+  if (c >= 'a' && c <= 'f')
+    return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F')
+    return c - 'A' + 10;
+  return -1;
 }

@@ -9,3 +9,6 @@
 // True and `value` set when `text` is a valid integer; false otherwise
 // (`value` untouched).
 bool TextToInt(const std::string& text, int32_t& value);
+
+// The value of a hexadecimal digit in either case; -1 for any other byte.
+int HexDigit(char c);
