@@ -1,6 +1,7 @@
 #include "app/TApplication.h"
 
 #include "ui/DialogService.h"
+#include "ui/TextEditor.h"
 
 #include <exception>
 #include <new>
@@ -13,10 +14,7 @@ bool TApplication::notify(QObject* receiver, QEvent* event) {
   } catch (const std::bad_alloc&) {
     // Every change of a document's text is all or nothing, and a pass
     // handles its own shortage: what ran out of memory here changed nothing.
-    Dialogs().MessageBox(
-        QApplication::activeWindow(),
-        QStringLiteral("Not enough memory for this change. The text is unchanged."),
-        QStringLiteral("Not enough memory"), DialogService::Buttons::Ok, DialogService::Icon::None);
+    TextEditor::ReportRefusal(QApplication::activeWindow());
     return false;
   } catch (const std::exception& e) {
     ShowErrorBox(QString::fromStdString(e.what()));

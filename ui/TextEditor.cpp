@@ -27,7 +27,7 @@ TextEditor::TextEditor(QWidget* parent) : QWidget(parent), view_(new TextView(th
   setFocusProxy(view_);
   connect(view_, &TextView::SelectionChanged, this, &TextEditor::SelectionChanged);
   connect(view_, &TextView::DropOffered, this, &TextEditor::DropOffered);
-  connect(view_, &TextView::ChangeRefused, this, &TextEditor::ReportRefusal);
+  connect(view_, &TextView::ChangeRefused, this, [this] { ReportRefusal(window()); });
 }
 
 TextEditor::~TextEditor() = default;
@@ -134,13 +134,13 @@ template <class Edit> void TextEditor::Refusable(Edit edit) {
   try {
     edit();
   } catch (const std::bad_alloc&) {
-    ReportRefusal();
+    ReportRefusal(window());
   }
 }
 
-void TextEditor::ReportRefusal() {
+void TextEditor::ReportRefusal(QWidget* parent) {
   Dialogs().MessageBox(
-      window(), QStringLiteral("Not enough memory for this change. The text is unchanged."),
+      parent, QStringLiteral("Not enough memory for this change. The text is unchanged."),
       QStringLiteral("Not enough memory"), DialogService::Buttons::Ok, DialogService::Icon::None);
 }
 

@@ -118,6 +118,9 @@ public:
   // must not take.
   void ReserveKeys(const QList<QKeySequence>& keys);
 
+  // The message for an edit that could not get its memory and was not made.
+  static void ReportRefusal(QWidget* parent);
+
 signals:
   // The selection or the caret moved, or the text was filled or replaced.
   void SelectionChanged();
@@ -134,7 +137,6 @@ private:
   // Runs an edit; one that cannot get its memory is not made, and a
   // message says so.
   template <class Edit> void Refusable(Edit edit);
-  void ReportRefusal();
 
   TextView* view_;
   std::vector<char> loadBuffer_; // one buffer for a whole load
