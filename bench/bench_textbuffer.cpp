@@ -43,7 +43,7 @@ std::size_t PeakBytes() {
   return 0;
 }
 
-std::size_t ResidentBytes() {
+std::size_t ProcessRss() {
   std::ifstream status("/proc/self/status");
   std::string line;
   while (std::getline(status, line))
@@ -86,7 +86,7 @@ int main() {
   double gbs = 0;
   {
     ResetPeak();
-    const std::size_t base = ResidentBytes();
+    const std::size_t base = ProcessRss();
     TextBuffer text;
     auto start = Clock::now();
     for (std::size_t l = 0; l < kLines; ++l)
@@ -142,12 +142,12 @@ int main() {
     std::printf("  backward, none  TextBuffer::FindBackward%7.3f s  %5.2f GB/s (%s)\n", t,
                 text.Size() / t / 1e9, found == TextBuffer::npos ? "none" : "found");
 
-    const std::size_t beforeSnapshot = ResidentBytes();
+    const std::size_t beforeSnapshot = ProcessRss();
     start = Clock::now();
     TextBuffer copy = text.Snapshot();
     t = Since(start);
     std::printf("snapshot          TextBuffer::Snapshot    %7.3f ms, %+.1f MB\n", t * 1e3,
-                (static_cast<double>(ResidentBytes()) - beforeSnapshot) / 1e6);
+                (static_cast<double>(ProcessRss()) - beforeSnapshot) / 1e6);
     start = Clock::now();
     text.Insert(text.Size() / 2, "edit");
     text.AppendLine("more");
@@ -173,7 +173,7 @@ int main() {
 
   {
     ResetPeak();
-    const std::size_t base = ResidentBytes();
+    const std::size_t base = ProcessRss();
     std::string peer;
     auto start = Clock::now();
     for (std::size_t l = 0; l < kLines; ++l) {

@@ -3,6 +3,7 @@
 // nearly everything happens at a chunk seam), and a few cases by hand.
 #include "support/TextModel.h"
 #include "text/ByteFold.h"
+#include "text/TextBudget.h"
 #include "text/TextBuffer.h"
 
 #include <QtTest>
@@ -115,22 +116,35 @@ private slots:
 void TestTextBuffer::randomEdits_data() {
   QTest::addColumn<int>("chunkBytes");
   QTest::addColumn<bool>("supplied");
-  QTest::newRow("2") << 2 << false;
-  QTest::newRow("5") << 5 << false;
-  QTest::newRow("16") << 16 << false;
-  QTest::newRow("61") << 61 << false;
-  QTest::newRow("4096") << 4096 << false;
+  // Bytes of text kept in memory at most (0: no limit); beyond it the text
+  // keeps its chunks in a spill file.
+  QTest::addColumn<int>("budget");
+  QTest::newRow("2") << 2 << false << 0;
+  QTest::newRow("5") << 5 << false << 0;
+  QTest::newRow("16") << 16 << false << 0;
+  QTest::newRow("61") << 61 << false << 0;
+  QTest::newRow("4096") << 4096 << false << 0;
   // Chunks made ready on another thread hold whatever bytes they had.
-  QTest::newRow("16, supplied") << 16 << true;
-  QTest::newRow("4096, supplied") << 4096 << true;
+  QTest::newRow("16, supplied") << 16 << true << 0;
+  QTest::newRow("4096, supplied") << 4096 << true << 0;
+  QTest::newRow("5, on disk") << 5 << false << 40;
+  QTest::newRow("61, on disk") << 61 << false << 300;
+  QTest::newRow("4096, on disk") << 4096 << false << 10000;
+  QTest::newRow("4096, supplied, on disk") << 4096 << true << 10000;
 }
 
 void TestTextBuffer::randomEdits() {
   QFETCH(int, chunkBytes);
   QFETCH(bool, supplied);
+  QFETCH(int, budget);
+  TextBudget::SetLimitForTests(static_cast<uint64_t>(budget));
+  const auto unlimited = qScopeGuard([] { TextBudget::SetLimitForTests(0); });
+  uint64_t mostOnDisk = 0;
   for (uint64_t seed = 1; seed <= 40; ++seed) {
     std::mt19937_64 rng(seed * 7919 + static_cast<uint64_t>(chunkBytes));
     TextBuffer text(static_cast<std::size_t>(chunkBytes));
+    if (budget != 0)
+      text.AllowSpill();
     std::unique_ptr<ChunkSupply> supply;
     if (supplied) {
       supply = std::make_unique<ChunkSupply>(text.ChunkBytes(), 4);
@@ -202,6 +216,8 @@ void TestTextBuffer::randomEdits() {
         text = snapshots[k].first;
         model = snapshots[k].second;
       }
+      mostOnDisk = std::max(mostOnDisk, text.BytesOnDisk());
+      QCOMPARE(text.SpillError(), 0);
       Compare(text, model, rng);
       CompareSearches(text, model, rng);
       if (QTest::currentTestFailed()) {
@@ -215,6 +231,8 @@ void TestTextBuffer::randomEdits() {
       QCOMPARE(copy.LineCount(), ModelLineCount(bytes));
     }
   }
+  // The rows with a budget did keep text on disk.
+  QCOMPARE(mostOnDisk > 0, budget != 0);
 }
 
 void TestTextBuffer::emptyText() {

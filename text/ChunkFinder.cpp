@@ -129,7 +129,7 @@ bool ChunkFinder::MatchesAt(const TextBuffer& text, const Matcher& m, std::size_
   for (std::size_t k = 0; k < m.size(); ++chunk, rest = 0) {
     const TextBuffer::Chunk& c = *text.chunks_[chunk];
     const std::size_t n = std::min(c.size - rest, m.size() - k);
-    if (!m.Equal(c.bytes.get() + rest, k, n))
+    if (!m.Equal(text.Bytes(chunk) + rest, k, n))
       return false;
     k += n;
   }
@@ -143,7 +143,14 @@ std::size_t ChunkFinder::FindIn(const TextBuffer& text, const Matcher& m, std::s
   std::size_t chunkStart = from - at.rest;
   for (std::size_t i = at.chunk; chunkStart <= lastStart; ++i) {
     const TextBuffer::Chunk& c = *text.chunks_[i];
-    const char* bytes = c.bytes.get();
+    const char* bytes = text.Bytes(i);
+    // A match that runs over many chunks read back from disk may push this
+    // one out of those kept: its bytes are asked for again after each try.
+    const auto matches = [&](std::size_t s) {
+      const bool hit = MatchesAt(text, m, i, s);
+      bytes = text.Bytes(i);
+      return hit;
+    };
     // Local offsets where a match may start: [lo, hi].
     const std::size_t lo = at.rest;
     const std::size_t hi = std::min(c.size - 1, lastStart - chunkStart);
@@ -152,7 +159,7 @@ std::size_t ChunkFinder::FindIn(const TextBuffer& text, const Matcher& m, std::s
       // Matches inside the chunk come before any that run into the next one.
       const std::size_t end = std::min(c.size - n + 1, hi + 1);
       for (; (s = m.NextCandidate(bytes, s, end)) < end; ++s)
-        if (MatchesAt(text, m, i, s))
+        if (matches(s))
           return chunkStart + s;
     }
     // Those that start here and end in a later chunk (or all of them when the
@@ -163,13 +170,13 @@ std::size_t ChunkFinder::FindIn(const TextBuffer& text, const Matcher& m, std::s
         if (!p)
           break;
         s = static_cast<std::size_t>(static_cast<const char*>(p) - bytes);
-        if (MatchesAt(text, m, i, s))
+        if (matches(s))
           return chunkStart + s;
         ++s;
       }
     } else {
       for (; s <= hi; ++s)
-        if (m.Starts(bytes[s]) && MatchesAt(text, m, i, s))
+        if (m.Starts(bytes[s]) && matches(s))
           return chunkStart + s;
     }
     chunkStart += c.size;
@@ -184,8 +191,12 @@ std::size_t ChunkFinder::FindBackIn(const TextBuffer& text, const Matcher& m, st
   std::size_t chunkStart = lastStart - at.rest;
   std::size_t hi = at.rest;
   for (std::size_t i = at.chunk;; --i) {
-    const TextBuffer::Chunk& c = *text.chunks_[i];
-    const char* bytes = c.bytes.get();
+    const char* bytes = text.Bytes(i);
+    const auto matches = [&](std::size_t s) {
+      const bool hit = MatchesAt(text, m, i, s);
+      bytes = text.Bytes(i);
+      return hit;
+    };
     const std::size_t lo = from > chunkStart ? from - chunkStart : 0;
     // Candidates in [lo, hi], last first; `end` is one past the next to try.
     std::size_t end = hi + 1;
@@ -195,13 +206,13 @@ std::size_t ChunkFinder::FindBackIn(const TextBuffer& text, const Matcher& m, st
         if (!p)
           break;
         const std::size_t s = static_cast<std::size_t>(static_cast<const char*>(p) - bytes);
-        if (MatchesAt(text, m, i, s))
+        if (matches(s))
           return chunkStart + s;
         end = s;
       }
     } else {
       for (; end > lo; --end)
-        if (m.Starts(bytes[end - 1]) && MatchesAt(text, m, i, end - 1))
+        if (m.Starts(bytes[end - 1]) && matches(end - 1))
           return chunkStart + end - 1;
     }
     if (chunkStart <= from || i == 0)

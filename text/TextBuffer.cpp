@@ -1,6 +1,7 @@
 #include "text/TextBuffer.h"
 
 #include "text/ChunkFinder.h"
+#include "text/TextBudget.h"
 
 #include <atomic>
 #include <cstring>
@@ -140,10 +141,10 @@ TextBuffer::TextBuffer(std::size_t chunkBytes)
 std::shared_ptr<TextBuffer::Chunk> TextBuffer::NewChunk(std::size_t capacity) const {
   auto chunk = std::make_shared<Chunk>();
   if (supply_.supply && capacity == supply_.supply->BlockBytes())
-    chunk->bytes = supply_.supply->Take();
+    chunk->bytes.Reset(supply_.supply->Take(), capacity);
   // Not value-initialised: the bytes are written before they are read.
   if (!chunk->bytes)
-    chunk->bytes.reset(new char[capacity]);
+    chunk->bytes.Allocate(capacity);
   chunk->capacity = capacity;
   return chunk;
 }
@@ -211,9 +212,9 @@ TextBuffer::Place TextBuffer::Locate(std::size_t pos) const {
 
 TextBuffer::Chunk& TextBuffer::Writable(std::size_t i, std::size_t capacity) {
   std::shared_ptr<Chunk>& p = chunks_[i];
-  if (p.use_count() != 1) {
+  if (p.use_count() != 1 || !p->bytes) {
     auto copy = NewChunk(std::max(capacity, p->size));
-    std::memcpy(copy->bytes.get(), p->bytes.get(), p->size);
+    std::memcpy(copy->bytes.get(), Bytes(i), p->size);
     copy->size = p->size;
     copy->breaks = p->breaks;
     p = std::move(copy);
@@ -225,7 +226,7 @@ TextBuffer::Chunk& TextBuffer::Writable(std::size_t i, std::size_t capacity) {
   if (p->capacity < capacity) {
     std::unique_ptr<char[]> bigger(new char[capacity]);
     std::memcpy(bigger.get(), p->bytes.get(), p->size);
-    p->bytes = std::move(bigger);
+    p->bytes.Reset(std::move(bigger), capacity);
     p->capacity = capacity;
   }
   return *p;
@@ -255,6 +256,7 @@ void TextBuffer::Append(const char* data, std::size_t length) {
     data += n;
     length -= n;
   }
+  MaybeSpill();
 }
 
 void TextBuffer::AppendBuffer(TextBuffer&& other) {
@@ -274,6 +276,7 @@ void TextBuffer::AppendBuffer(TextBuffer&& other) {
   // Two part-filled chunks either side of the seam become one.
   if (seam > 0 && seam < chunks_.size())
     Tidy(seam - 1, seam);
+  MaybeSpill();
 }
 
 void TextBuffer::Insert(std::size_t pos, const char* data, std::size_t length) {
@@ -302,15 +305,16 @@ void TextBuffer::Insert(std::size_t pos, const char* data, std::size_t length) {
     std::memmove(bytes + at.rest + length, bytes + at.rest, c.size - at.rest);
     std::memcpy(bytes + at.rest, data, length);
     Account(at.chunk, static_cast<int64_t>(length), static_cast<int64_t>(breaks));
+    MaybeSpill();
     return;
   }
 
   // Too much for one chunk: the chunk's head, the new bytes and its tail are
   // laid out over new chunks filled evenly.
   const std::shared_ptr<Chunk> old = chunks_[at.chunk];
-  const std::string_view parts[3] = {{old->bytes.get(), at.rest},
-                                     {data, length},
-                                     {old->bytes.get() + at.rest, old->size - at.rest}};
+  const char* const oldBytes = Bytes(at.chunk);
+  const std::string_view parts[3] = {
+      {oldBytes, at.rest}, {data, length}, {oldBytes + at.rest, old->size - at.rest}};
   const std::size_t total = old->size + length;
   const std::size_t count = (total + chunkBytes_ - 1) / chunkBytes_;
   std::vector<std::shared_ptr<Chunk>> fresh;
@@ -336,6 +340,7 @@ void TextBuffer::Insert(std::size_t pos, const char* data, std::size_t length) {
   RemoveChunks(at.chunk, at.chunk + 1);
   InsertChunks(at.chunk, std::move(fresh));
   Tidy(at.chunk == 0 ? 0 : at.chunk - 1, at.chunk + count);
+  MaybeSpill();
 }
 
 void TextBuffer::Erase(std::size_t begin, std::size_t end) {
@@ -392,7 +397,7 @@ void TextBuffer::Tidy(std::size_t first, std::size_t last) {
       const std::shared_ptr<Chunk> next = chunks_[i];
       const std::size_t combined = chunks_[i - 1]->size + next->size;
       Chunk& c = Writable(i - 1, std::max(combined, std::min(chunkBytes_, 2 * combined)));
-      std::memcpy(c.bytes.get() + c.size, next->bytes.get(), next->size);
+      std::memcpy(c.bytes.get() + c.size, Bytes(i), next->size);
       // The counts move with the bytes: the totals gain them here and lose
       // them with the chunk.
       Account(i - 1, static_cast<int64_t>(next->size), static_cast<int64_t>(next->breaks));
@@ -426,6 +431,10 @@ void TextBuffer::TakeBack(std::size_t count) {
 
 void TextBuffer::Clear() {
   chunks_.clear();
+  loaded_.Clear();
+  spill_.file.reset();
+  spill_.error = 0;
+  spill_.cursor = spill_.fruitlessAt = 0;
   index_.Clear();
   indexStale_ = true;
   total_ = {};
@@ -435,7 +444,7 @@ char TextBuffer::At(std::size_t pos) const {
   if (pos >= Size())
     return '\0';
   const Place at = Locate(pos);
-  return chunks_[at.chunk]->bytes[at.rest];
+  return Bytes(at.chunk)[at.rest];
 }
 
 void TextBuffer::CopyOut(std::size_t begin, std::size_t end, char* out) const {
@@ -477,9 +486,9 @@ std::size_t TextBuffer::LineStart(std::size_t line) const {
   }
   // Scan from whichever end of the chunk is nearer.
   const Chunk& c = *chunks_[chunk];
-  const std::size_t at = rest < c.breaks / 2
-                             ? NthBreak(c.bytes.get(), c.size, rest)
-                             : NthBreakFromEnd(c.bytes.get(), c.size, c.breaks - 1 - rest);
+  const char* const bytes = Bytes(chunk);
+  const std::size_t at = rest < c.breaks / 2 ? NthBreak(bytes, c.size, rest)
+                                             : NthBreakFromEnd(bytes, c.size, c.breaks - 1 - rest);
   return before + at + 1;
 }
 
@@ -494,10 +503,11 @@ std::size_t TextBuffer::LineOf(std::size_t pos) const {
     return Breaks();
   const Place at = Locate(pos);
   const Chunk& c = *chunks_[at.chunk];
+  const char* const bytes = Bytes(at.chunk);
   // Count from whichever end of the chunk is nearer.
-  const std::size_t inChunk =
-      at.rest <= c.size / 2 ? CountBreaks(c.bytes.get(), at.rest)
-                            : c.breaks - CountBreaks(c.bytes.get() + at.rest, c.size - at.rest);
+  const std::size_t inChunk = at.rest <= c.size / 2
+                                  ? CountBreaks(bytes, at.rest)
+                                  : c.breaks - CountBreaks(bytes + at.rest, c.size - at.rest);
   std::size_t before;
   if (at.chunk + 1 == chunks_.size()) {
     before = Breaks() - c.breaks;
@@ -516,4 +526,99 @@ std::size_t TextBuffer::Find(std::string_view needle, std::size_t from, std::siz
 std::size_t TextBuffer::FindBackward(std::string_view needle, std::size_t from, std::size_t to,
                                      const ByteFold* fold) const {
   return ChunkFinder::FindBackward(*this, needle, from, to, fold);
+}
+
+namespace {
+// What a chunk read back short (a failed disk) is filled with: blanks, and
+// as many line breaks as the chunk is known to hold, so that every count
+// and search stays within the text.
+void FillShortRead(char* bytes, std::size_t got, std::size_t size, std::size_t breaks) {
+  std::memset(bytes + got, ' ', size - got);
+  std::size_t have = CountBreaks(bytes, size);
+  for (std::size_t i = size; i > 0 && have != breaks; --i) {
+    char& byte = bytes[i - 1];
+    if (have < breaks && byte != '\n') {
+      byte = '\n';
+      ++have;
+    } else if (have > breaks && byte == '\n') {
+      byte = ' ';
+      --have;
+    }
+  }
+}
+} // namespace
+
+const char* TextBuffer::Bytes(std::size_t i) const {
+  const std::shared_ptr<Chunk>& c = chunks_[i];
+  if (c->bytes)
+    return c->bytes.get();
+  if (const char* loaded = loaded_.Find(c.get()))
+    return loaded;
+  char* bytes = loaded_.Make(c, c->size);
+  const std::size_t got = c->file->Read(c->at, c->size, bytes);
+  if (got < c->size)
+    FillShortRead(bytes, got, c->size, c->breaks);
+  return bytes;
+}
+
+void TextBuffer::MaybeSpill() {
+  if (!spill_.allowed || spill_.error != 0 || chunks_.size() < 2)
+    return;
+  const uint64_t limit = TextBudget::Limit();
+  if (TextBudget::Resident() <= limit)
+    return;
+  // A look that found nothing (the memory is held by copies of this text,
+  // an undo history) is not made again for every byte that comes.
+  if (spill_.fruitlessAt != 0 && Size() < spill_.fruitlessAt + limit / 16)
+    return;
+  if (!spill_.file) {
+    spill_.file = SpillFile::Create(TextBudget::SpillDirectory(), spill_.error);
+    if (!spill_.file)
+      return;
+  }
+  // Down by a sixteenth of the budget, so that writes come in batches. The
+  // last chunk stays: appends and typing at the end go there.
+  const uint64_t target = limit - limit / 16;
+  const std::size_t candidates = chunks_.size() - 1;
+  bool wrote = false;
+  for (std::size_t looked = 0; looked < candidates && TextBudget::Resident() > target; ++looked) {
+    const std::size_t i = spill_.cursor % candidates;
+    spill_.cursor = i + 1;
+    if (!chunks_[i]->bytes || chunks_[i]->size == 0)
+      continue;
+    if (!SpillChunk(i))
+      return;
+    wrote = true;
+  }
+  spill_.fruitlessAt =
+      TextBudget::Resident() > target && !wrote ? std::max<std::size_t>(Size(), 1) : 0;
+}
+
+bool TextBuffer::SpillChunk(std::size_t i) {
+  const Chunk& resident = *chunks_[i];
+  auto stored = std::make_shared<Chunk>();
+  if (!spill_.file->Write(resident.bytes.get(), resident.size, stored->at)) {
+    spill_.error = spill_.file->Error();
+    return false;
+  }
+  stored->size = stored->capacity = resident.size;
+  stored->breaks = resident.breaks;
+  stored->file = spill_.file;
+  // The counts are the same: neither the totals nor the index change.
+  chunks_[i] = std::move(stored);
+  return true;
+}
+
+int TextBuffer::SpillError() const {
+  if (spill_.error != 0)
+    return spill_.error;
+  return spill_.file ? spill_.file->Error() : 0;
+}
+
+uint64_t TextBuffer::BytesOnDisk() const {
+  uint64_t bytes = 0;
+  for (const std::shared_ptr<Chunk>& c : chunks_)
+    if (!c->bytes)
+      bytes += c->size;
+  return bytes;
 }

@@ -16,13 +16,22 @@
 // Lines and offsets count from 0. Ranges are [begin, end) byte offsets;
 // offsets past the end are taken as the end, lines past the last as the last.
 //
-// One thread uses a TextBuffer at a time (queries may rebuild the index). A
-// copy is a separate object and may go to another thread: shared chunks are
-// never written while shared.
+// One thread uses a TextBuffer at a time (queries may rebuild the index or
+// read a chunk back from disk). A copy is a separate object and may go to
+// another thread: shared chunks are never written while shared.
+//
+// Memory: a text allowed to spill (AllowSpill) keeps its chunks in memory
+// while the process's text stays within TextBudget::Limit(); beyond it, it
+// writes its chunks to a spill file of its own and reads them back when
+// they are read, a few at a time. The index of bytes and breaks stays in
+// memory. An edit copies the chunks it changes back into memory.
 
 #include "text/ByteFold.h"
 #include "text/ChunkIndex.h"
 #include "text/ChunkSupply.h"
+#include "text/LoadedChunks.h"
+#include "text/ResidentBytes.h"
+#include "text/SpillFile.h"
 
 #include <algorithm>
 #include <atomic>
@@ -85,6 +94,16 @@ public:
   // ready (its blocks must be that size). It stays with this object: a copy
   // or a buffer moved into starts without one. nullptr ends it.
   void SetSupply(ChunkSupply* supply) { supply_.supply = supply; }
+  // From now on, chunks of this text may go to disk when the process's text
+  // is over budget (see above). Like the supply, it stays with this object,
+  // whatever is assigned to it; a copy or a buffer moved into does not
+  // spill.
+  void AllowSpill() { spill_.allowed = true; }
+  // The error number of the last failed write to or read from the spill
+  // file, or 0. After a failed write the text keeps its chunks in memory.
+  int SpillError() const;
+  // Bytes of this text held on disk; counts every chunk.
+  uint64_t BytesOnDisk() const;
 
   // Reading.
   char At(std::size_t pos) const;
@@ -113,10 +132,13 @@ public:
 
 private:
   struct Chunk {
-    std::unique_ptr<char[]> bytes;
+    // Empty when the bytes are on disk, in `file` at `at`.
+    ResidentBytes bytes;
     std::size_t size = 0;
     std::size_t capacity = 0;
     std::size_t breaks = 0;
+    std::shared_ptr<SpillFile> file;
+    uint64_t at = 0;
   };
   struct Place {
     std::size_t chunk;
@@ -133,7 +155,29 @@ private:
     SupplyLink& operator=(const SupplyLink&) { return *this; }
   };
 
+  // Not copied: see AllowSpill.
+  struct SpillLink {
+    bool allowed = false;
+    std::shared_ptr<SpillFile> file;
+    int error = 0;
+    // Where the next look for a chunk to write out begins.
+    std::size_t cursor = 0;
+    // The size at which a look that found nothing to write was made.
+    std::size_t fruitlessAt = 0;
+    SpillLink() = default;
+    SpillLink(const SpillLink&) {}
+    SpillLink& operator=(const SpillLink&) { return *this; }
+  };
+
   std::size_t Breaks() const { return total_.breaks; }
+  // The bytes of chunk i, read back from disk when they are there; valid
+  // until a few other chunks were read back or the text changed.
+  const char* Bytes(std::size_t i) const;
+  // Over budget: writes chunks of this text to its spill file until the
+  // process's text is back under it or none is left to write.
+  void MaybeSpill();
+  // Chunk i written out; false when the spill file failed.
+  bool SpillChunk(std::size_t i);
   // The common case of AppendLine: a line without a break of its own fits
   // the last chunk, which is ours alone.
   bool AppendLineInPlace(const char* data, std::size_t length);
@@ -170,13 +214,15 @@ private:
   mutable ChunkIndex index_;
   mutable bool indexStale_ = true;
   SupplyLink supply_;
+  SpillLink spill_;
+  mutable LoadedChunks loaded_;
 };
 
 inline bool TextBuffer::AppendLineInPlace(const char* data, std::size_t length) {
   if (chunks_.empty())
     return false;
   Chunk& last = *chunks_.back();
-  if (last.size + length >= last.capacity || chunks_.back().use_count() != 1)
+  if (last.size + length >= last.capacity || chunks_.back().use_count() != 1 || !last.bytes)
     return false;
   // The last other owner let go, maybe on another thread; its reads come
   // before our writes.
@@ -209,7 +255,7 @@ void TextBuffer::VisitRange(std::size_t begin, std::size_t end, Visit visit) con
   for (std::size_t i = at.chunk; left > 0; ++i) {
     const Chunk& c = *chunks_[i];
     const std::size_t n = std::min(c.size - at.rest, left);
-    visit(static_cast<const char*>(c.bytes.get() + at.rest), n);
+    visit(Bytes(i) + at.rest, n);
     left -= n;
     at.rest = 0;
   }
