@@ -5,6 +5,7 @@
 
 #include "support/TextModel.h"
 #include "text/ByteFold.h"
+#include "text/TextBudget.h"
 #include "text/TextBuffer.h"
 
 #include <algorithm>
@@ -68,6 +69,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   static const ByteFold latin1 = ByteFold::Latin1Case();
   Input in(data, size);
   TextBuffer text(2 + in.Byte() % 40);
+  // Half the inputs keep a text of more than a few hundred bytes on disk.
+  const bool onDisk = in.Byte() % 2 != 0;
+  TextBudget::SetLimitForTests(onDisk ? 256 : 0);
+  if (onDisk)
+    text.AllowSpill();
   std::string model;
   std::vector<std::pair<TextBuffer, std::string>> snapshots;
   while (!in.Done()) {

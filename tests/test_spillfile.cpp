@@ -1,0 +1,162 @@
+// A text over its memory budget on disk: the spill file never has a name,
+// goes when the text does, and a disk that fails (full, a file size limit,
+// a file cut short under the program) leaves the text whole and readable.
+#include "text/TextBudget.h"
+#include "text/TextBuffer.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <csignal>
+#include <fcntl.h>
+#include <string>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::size_t kBudget = 256 * 1024;
+
+// Lines of differing lengths, each naming its number.
+std::string Lines(std::size_t bytes) {
+  std::string text;
+  for (std::size_t n = 0; text.size() < bytes; ++n)
+    text += "line " + std::to_string(n) + std::string(n % 50, 'x') + '\n';
+  return text;
+}
+
+// The descriptors this process has open on files in `folder`.
+QStringList OpenIn(const QString& folder) {
+  QStringList open;
+  const QByteArray canonical = QFileInfo(folder).canonicalFilePath().toLocal8Bit() + '/';
+  const QDir fds(QStringLiteral("/proc/self/fd"));
+  for (const QString& fd : fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+    const QByteArray link = fds.filePath(fd).toLocal8Bit();
+    char target[4096];
+    const ssize_t n = ::readlink(link.constData(), target, sizeof target);
+    if (n > 0 && QByteArray(target, static_cast<int>(n)).startsWith(canonical))
+      open << QString::fromLocal8Bit(link);
+  }
+  return open;
+}
+
+} // namespace
+
+class TestSpillFile : public QObject {
+  Q_OBJECT
+
+private slots:
+  void init();
+  void cleanup();
+  void spillFileHasNoNameAndGoesWithTheText();
+  void fileSizeLimitKeepsTheTextInMemory();
+  void unwritableFolderKeepsTheTextInMemory();
+  void spillFileCutShortLeavesTheTextReadable();
+
+private:
+  QTemporaryDir folder_;
+};
+
+void TestSpillFile::init() {
+  QVERIFY(folder_.isValid());
+  TextBudget::SetSpillDirectory(folder_.path().toStdString());
+  TextBudget::SetLimitForTests(kBudget);
+}
+
+void TestSpillFile::cleanup() {
+  TextBudget::SetLimitForTests(0);
+  TextBudget::SetSpillDirectory(std::string());
+}
+
+void TestSpillFile::spillFileHasNoNameAndGoesWithTheText() {
+  const std::string model = Lines(4 * 1024 * 1024);
+  TextBuffer text;
+  text.AllowSpill();
+  text.Append(model);
+  QVERIFY(text.BytesOnDisk() > model.size() / 2);
+  QVERIFY(TextBudget::Resident() <= kBudget + TextBuffer::kDefaultChunkBytes);
+  QCOMPARE(text.SpillError(), 0);
+  // Open, but nowhere to be seen in the folder.
+  QCOMPARE(OpenIn(folder_.path()).size(), 1);
+  QVERIFY(QDir(folder_.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
+  // Read back from disk: lines, searches, an edit in the middle.
+  QCOMPARE(text.Text(), model);
+  QCOMPARE(text.LineStart(1000), model.find("\nline 1000\n") + 1);
+  QCOMPARE(text.Find("line 5001x"), model.find("line 5001x"));
+  QCOMPARE(text.FindBackward("line 7x"), model.rfind("line 7x"));
+  std::string edited = model;
+  edited.insert(12345, "typed");
+  text.Insert(12345, "typed");
+  QCOMPARE(text.Text(0, 20000), edited.substr(0, 20000));
+  // A copy of the text keeps the file; the file goes with the last of them.
+  TextBuffer copy = text.Snapshot();
+  text.Clear();
+  QCOMPARE(OpenIn(folder_.path()).size(), 1);
+  QCOMPARE(copy.Text(), edited);
+  copy.Clear();
+  QVERIFY(OpenIn(folder_.path()).isEmpty());
+}
+
+void TestSpillFile::fileSizeLimitKeepsTheTextInMemory() {
+  // A full disk, as a file size limit gives it: writes fail with EFBIG.
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit old{};
+  QVERIFY(getrlimit(RLIMIT_FSIZE, &old) == 0);
+  rlimit small = old;
+  small.rlim_cur = 512 * 1024;
+  QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
+  const std::string model = Lines(3 * 1024 * 1024);
+  TextBuffer text;
+  text.AllowSpill();
+  for (std::size_t at = 0; at < model.size(); at += 4096)
+    text.Append(model.substr(at, 4096));
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldHandler);
+  QCOMPARE(text.SpillError(), EFBIG);
+  // What fit on disk stays there; the rest is in memory; nothing is lost.
+  QVERIFY(text.BytesOnDisk() > 0);
+  QVERIFY(text.BytesOnDisk() <= 512 * 1024);
+  QCOMPARE(text.Text(), model);
+  text.Erase(100, 200000);
+  QCOMPARE(text.Text(), model.substr(0, 100) + model.substr(200000));
+}
+
+void TestSpillFile::unwritableFolderKeepsTheTextInMemory() {
+  TextBudget::SetSpillDirectory((folder_.path() + QStringLiteral("/missing")).toStdString());
+  const std::string model = Lines(1024 * 1024);
+  TextBuffer text;
+  text.AllowSpill();
+  text.Append(model);
+  QCOMPARE(text.SpillError(), ENOENT);
+  QCOMPARE(text.BytesOnDisk(), uint64_t(0));
+  QCOMPARE(text.Text(), model);
+}
+
+void TestSpillFile::spillFileCutShortLeavesTheTextReadable() {
+  const std::string model = Lines(2 * 1024 * 1024);
+  TextBuffer text;
+  text.AllowSpill();
+  text.Append(model);
+  QVERIFY(text.BytesOnDisk() > 0);
+  // What a failing disk does: the stored bytes are gone.
+  const QStringList open = OpenIn(folder_.path());
+  QCOMPARE(open.size(), 1);
+  const int fd = ::open(open[0].toLocal8Bit().constData(), O_WRONLY);
+  QVERIFY(fd >= 0);
+  QVERIFY(::ftruncate(fd, 1000) == 0);
+  ::close(fd);
+  // Every line is still where the counts say, and the reads say they failed.
+  const std::string now = text.Text();
+  QCOMPARE(now.size(), model.size());
+  QCOMPARE(now.substr(0, 1000), model.substr(0, 1000));
+  QCOMPARE(static_cast<std::size_t>(std::count(now.begin(), now.end(), '\n')),
+           text.LineCount() - 1);
+  for (std::size_t line = 0; line < text.LineCount(); line += 997)
+    QVERIFY(text.LineStart(line) <= text.LineEnd(line));
+  QCOMPARE(text.Find("no such needle"), TextBuffer::npos);
+  QVERIFY(text.SpillError() != 0);
+}
+
+QTEST_APPLESS_MAIN(TestSpillFile)
+#include "test_spillfile.moc"
