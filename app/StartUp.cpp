@@ -9,10 +9,25 @@
 #include "ui/TScanDlg.h"
 #include "ui/TextVersionRecord.h"
 
+#include "text/TextBudget.h"
+
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QStandardPaths>
 #include <memory>
+
+namespace {
+// Text beyond the memory budget goes to the user's cache folder; without
+// one, to $TMPDIR.
+void PlaceSpillFiles() {
+  const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+  if (!cache.isEmpty() && QDir().mkpath(cache))
+    TextBudget::SetSpillDirectory(QFile::encodeName(cache).toStdString());
+}
+} // namespace
 
 void StartUp(const QList<QByteArray>& commandLineFiles) {
   // The title is the application's name; a display name would be appended
@@ -22,6 +37,7 @@ void StartUp(const QList<QByteArray>& commandLineFiles) {
   // program's windows.
   QGuiApplication::setDesktopFileName(QStringLiteral("org.example.maelbrook.SiftWell"));
   QApplication::setWindowIcon(ApplicationIcon());
+  PlaceSpillFiles();
   // Before any editor exists, so that a screen reader finds its text.
   TextViewAccessible::Install();
 

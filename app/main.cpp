@@ -6,10 +6,14 @@
 #include "memory/MemoryHeadroom.h"
 #include "ui/DialogService.h"
 
+#include <csignal>
 #include <stdexcept>
 
 int main(int argc, char* argv[]) {
   MemoryHeadroom::FitHeapsToLimit();
+  // Past a file size limit a write fails with EFBIG and is reported, as on a
+  // full disk, instead of the signal ending the program.
+  std::signal(SIGXFSZ, SIG_IGN);
   TApplication app(argc, argv);
   try {
     // Names as the bytes the system gave: a file name need not be UTF-8.

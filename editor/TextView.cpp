@@ -55,6 +55,9 @@ QFont DefaultFont() {
 TextView::TextView(QWidget* parent)
     : QAbstractScrollArea(parent), columns_(text_),
       painter_(std::make_unique<LinePainter>(DefaultFont())) {
+  // A document's text may be larger than the memory: beyond the budget it
+  // lives on disk.
+  text_.AllowSpill();
   setFont(DefaultFont());
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

@@ -11,6 +11,8 @@ uint64_t Needed(uint64_t bytes) {
 } // namespace
 
 bool MemoryGrowth::Allows(uint64_t bytes) {
+  if (bytes == 0)
+    return true; // nothing more is held (text that goes to disk)
   const uint64_t need = Needed(bytes);
   if (!started_) {
     started_ = true;

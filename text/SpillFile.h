@@ -9,8 +9,15 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <string>
+
+// Thrown by a change that would need the disk to hold a text the memory
+// budget leaves no room for, when the disk cannot take it.
+struct SpillFailure : std::exception {
+  const char* what() const noexcept override { return "no room on disk for the text"; }
+};
 
 class SpillFile {
 public:

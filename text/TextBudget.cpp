@@ -47,6 +47,12 @@ void TextBudget::AddResident(int64_t bytes) {
   resident.fetch_add(bytes, std::memory_order_relaxed);
 }
 
+uint64_t TextBudget::InMemoryShare(uint64_t bytes) {
+  const uint64_t limit = Limit();
+  const uint64_t resident = Resident();
+  return resident >= limit ? 0 : std::min(bytes, limit - resident);
+}
+
 std::string TextBudget::SpillDirectory() {
   std::lock_guard<std::mutex> lock(directoryMutex);
   if (!directory.empty())

@@ -18,6 +18,9 @@ void SetLimitForTests(uint64_t bytes);
 uint64_t Resident();
 // Counted by the one owner of text memory (ResidentBytes) alone.
 void AddResident(int64_t bytes);
+// Of `bytes` more of a text that spills, what stays in memory: what fits
+// under the limit now; the rest goes to disk.
+uint64_t InMemoryShare(uint64_t bytes);
 
 // The folder for spill files: set once at start (the user's cache folder);
 // until then $TMPDIR, or /tmp.

@@ -5,6 +5,7 @@
 #include "extract/FileKind.h"
 #include "extract/InputFile.h"
 #include "settings/TextOptions.h"
+#include "text/TextBudget.h"
 #include "ui/DialogService.h"
 #include "ui/PartSlices.h"
 #include "ui/TRTFchild.h"
@@ -105,8 +106,8 @@ bool ExtractionPass::Run(bool askOutput) {
     scanned = Scan(input);
   } catch (const std::bad_alloc&) {
     // Stopped as a Cancel stops it, with the lines it has.
-    outOfMemory_ = true;
-    scanned = Alive() ? Flow::NoMemory : Flow::Gone;
+    shortage_ = Shortage::Memory;
+    scanned = Alive() ? Flow::NoRoom : Flow::Gone;
   }
   if (scanned == Flow::Gone)
     return false;
@@ -114,12 +115,12 @@ bool ExtractionPass::Run(bool askOutput) {
   dialog_.hide();
   if (EndScan() == Flow::Gone)
     return false;
-  if (outOfMemory_)
-    ReportOutOfMemory();
+  if (shortage_ != Shortage::None)
+    ReportShortage();
   return Alive();
 }
 
-void ExtractionPass::ReportOutOfMemory() {
+void ExtractionPass::ReportShortage() {
   if (window_->WriteToFile()) {
     // The output file holds more than the editor: Save must never write
     // the part over the whole.
@@ -127,17 +128,24 @@ void ExtractionPass::ReportOutOfMemory() {
     window_->SetWriteToFile(false);
     window_->RefreshCaption();
   }
-  Dialogs().MessageBox(
-      window_,
-      QStringLiteral("Not enough memory to hold the text of:\n") + window_->InputFileName() +
-          QStringLiteral("\nThe lines extracted so far are kept."),
-      QStringLiteral("Not enough memory"), DialogService::Buttons::Ok, DialogService::Icon::None);
+  const QString what = shortage_ == Shortage::Disk ? QStringLiteral("disk space")
+                                                   : QStringLiteral("memory");
+  Dialogs().MessageBox(window_,
+                       QStringLiteral("Not enough %1 to hold the text of:\n").arg(what) +
+                           window_->InputFileName() +
+                           QStringLiteral("\nThe lines extracted so far are kept."),
+                       QStringLiteral("Not enough %1").arg(what), DialogService::Buttons::Ok,
+                       DialogService::Icon::None);
 }
 
 bool ExtractionPass::Holds(uint64_t bytes) {
-  if (!outOfMemory_ && !growth_.Allows(bytes))
-    outOfMemory_ = true;
-  return !outOfMemory_;
+  if (shortage_ != Shortage::None)
+    return false;
+  if (editor_.SpillError() != 0)
+    shortage_ = Shortage::Disk;
+  else if (!growth_.Allows(TextBudget::InMemoryShare(bytes)))
+    shortage_ = Shortage::Memory;
+  return shortage_ == Shortage::None;
 }
 
 ExtractionPass::Flow ExtractionPass::SettleOutput(bool askOutput) {
@@ -248,8 +256,8 @@ ExtractionPass::Flow ExtractionPass::ScanInParts(InputFile& input, unsigned work
       parts.SetLimits(PartLimits::Of(GlobalTextOptions()));
       continue;
     case PartSlices::Got::Failed:
-      outOfMemory_ = true;
-      return StopInParts(Flow::NoMemory);
+      shortage_ = Shortage::Memory;
+      return StopInParts(Flow::NoRoom);
     case PartSlices::Got::Cancelled:
       return StopInParts(Flow::Stop);
     case PartSlices::Got::End:
@@ -325,7 +333,7 @@ ExtractionPass::Flow ExtractionPass::Progress(uint64_t examined, bool idle) {
   // a pass into the editor stops; one into a file writes it to its end.
   if (ScanCancelled)
     return Flow::Stop;
-  return outOfMemory_ && !output_ ? Flow::NoMemory : Flow::Go;
+  return shortage_ != Shortage::None && !output_ ? Flow::NoRoom : Flow::Go;
 }
 
 ExtractionPass::Flow ExtractionPass::EndScan() {
@@ -381,7 +389,7 @@ ExtractionPass::Flow ExtractionPass::LoadOutputFile() {
         return Flow::Gone;
     }
   } catch (const std::bad_alloc&) {
-    outOfMemory_ = true;
+    shortage_ = Shortage::Memory;
   }
   return Flow::Go;
 }
@@ -433,7 +441,7 @@ void ExtractionPass::Line(const char* data, std::size_t length, uint64_t /*offse
     output_->Line(data, length);
     return;
   }
-  if (outOfMemory_)
+  if (shortage_ != Shortage::None)
     return;
   pending_.append(data, length);
   pending_.push_back('\n');

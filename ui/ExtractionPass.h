@@ -43,9 +43,11 @@ public:
 
 private:
   // Where a step of the pass leads: on, to the pass's end (settled without
-  // an output, cancelled, or the editor holds no more: NoMemory), or out at
+  // an output, cancelled, or the editor holds no more: NoRoom), or out at
   // once, as an event destroyed the window.
-  enum class Flow { Go, Stop, NoMemory, Gone };
+  enum class Flow { Go, Stop, NoRoom, Gone };
+  // What the editor's text ran short of, if anything.
+  enum class Shortage { None, Memory, Disk };
   enum class Pumping { Now, WhenDue };
   // What a call run on a helper thread gave; Gone when the window was
   // destroyed meanwhile.
@@ -83,12 +85,13 @@ private:
   // Flushes the lines, loads the output file, puts the caret at the start.
   Flow EndScan();
   Flow LoadOutputFile();
-  // Whether `bytes` more of text fit in the memory left; once they do not,
-  // no more text is taken in.
+  // Whether `bytes` more of text fit in the memory left (only what stays in
+  // memory counts: the rest goes to disk) and the disk still takes what the
+  // memory budget leaves over; once they do not, no more text is taken in.
   bool Holds(uint64_t bytes);
-  // The pass ran short of memory: the message, and in file mode a document
-  // that no longer names the output file it holds only part of.
-  void ReportOutOfMemory();
+  // The pass ran short of memory or disk: the message, and in file mode a
+  // document that no longer names the output file it holds only part of.
+  void ReportShortage();
   // The one place where events run during a pass (and so where the window
   // may be destroyed): appends the lines collected since the last pump,
   // then lets events run, at once or once kPumpMs have gone by since the
@@ -139,7 +142,7 @@ private:
   uint64_t advances_ = 0;
   QElapsedTimer clock_;
   MemoryGrowth growth_;
-  bool outOfMemory_ = false;
+  Shortage shortage_ = Shortage::None;
   // A pass in parts in file mode: the output file and what of it is kept,
   // and where its lines meet it.
   std::unique_ptr<PartsOutput> partsOutput_;

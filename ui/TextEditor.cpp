@@ -4,6 +4,8 @@
 
 #include "editor/TextView.h"
 #include "memory/MemoryGrowth.h"
+#include "text/SpillFile.h"
+#include "text/TextBudget.h"
 #include "ui/DialogService.h"
 #include "ui/TextPrinter.h"
 #include "ui/TextSearch.h"
@@ -135,6 +137,11 @@ template <class Edit> void TextEditor::Refusable(Edit edit) {
     edit();
   } catch (const std::bad_alloc&) {
     ReportRefusal(window());
+  } catch (const SpillFailure&) {
+    Dialogs().MessageBox(
+        window(), QStringLiteral("Not enough disk space for this change. The text is unchanged."),
+        QStringLiteral("Not enough disk space"), DialogService::Buttons::Ok,
+        DialogService::Icon::None);
   }
 }
 
@@ -173,20 +180,24 @@ int64_t TextEditor::ReplaceEvery(const TextSearch& search, int64_t from,
   const int64_t oldLength = Length();
   from = std::clamp<int64_t>(from, 0, oldLength);
   TextBuffer made;
-  // The new text is made beside the old one: it must fit in the memory
-  // left, or nothing is replaced. It is checked as large as the old one
-  // first, then as it outgrows that.
+  made.AllowSpill();
+  // The new text is made beside the old one: what of it stays in memory
+  // must fit in the memory left, and the rest on disk, or nothing is
+  // replaced. It is checked as large as the old one first, then as it
+  // outgrows that.
   MemoryGrowth growth;
   auto allowed = static_cast<std::size_t>(oldLength);
-  if (!growth.Allows(allowed))
+  if (!growth.Allows(TextBudget::InMemoryShare(allowed)))
     throw std::bad_alloc();
   const auto grow = [&](const char* data, std::size_t length) {
     if (made.Size() + length > allowed) {
-      if (!growth.Allows(kGrowthCheck))
+      if (!growth.Allows(TextBudget::InMemoryShare(kGrowthCheck)))
         throw std::bad_alloc();
       allowed += kGrowthCheck;
     }
     made.Append(data, length);
+    if (made.SpillError() != 0)
+      throw SpillFailure();
   };
   const auto copyOld = [&](int64_t begin, int64_t end) {
     old.VisitRange(static_cast<std::size_t>(begin), static_cast<std::size_t>(end), grow);
@@ -212,6 +223,10 @@ int64_t TextEditor::ReplaceEvery(const TextSearch& search, int64_t from,
   GoTo(caret);
   emit SelectionChanged();
   return caret;
+}
+
+int TextEditor::SpillError() const {
+  return view_->Text().SpillError();
 }
 
 TextBuffer TextEditor::TakeText() {

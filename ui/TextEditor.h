@@ -79,13 +79,17 @@ public:
   int64_t Find(const TextSearch& search, int64_t from) const;
   // Replaces every match from `from` on, each search going on after the
   // text put in; not undoable. The position after the last replacement
-  // (`from` when there was none). All or nothing: a new text that the memory
-  // left cannot hold is not made, and a message says so.
+  // (`from` when there was none). All or nothing: a new text that neither
+  // the memory left nor the disk can hold is not made, and a message says
+  // so.
   int64_t ReplaceAll(const TextSearch& search, int64_t from, const QByteArray& replacement);
 
   // Empties the editor, undo history included, and hands its text over, to
   // be freed elsewhere.
   TextBuffer TakeText();
+  // The error number of the last failed write of the text to disk (beyond
+  // the memory budget), or 0.
+  int SpillError() const;
   // A fill by an extraction pass: the text is cleared, and until EndFill
   // the appended text is neither undoable nor notified piece by piece.
   void BeginFill();
