@@ -1,6 +1,7 @@
 // A text over its memory budget on disk: the spill file never has a name,
 // goes when the text does, and a disk that fails (full, a file size limit,
 // a file cut short under the program) leaves the text whole and readable.
+#include "support/OpenFiles.h"
 #include "text/TextBudget.h"
 #include "text/TextBuffer.h"
 
@@ -24,21 +25,6 @@ std::string Lines(std::size_t bytes) {
   for (std::size_t n = 0; text.size() < bytes; ++n)
     text += "line " + std::to_string(n) + std::string(n % 50, 'x') + '\n';
   return text;
-}
-
-// The descriptors this process has open on files in `folder`.
-QStringList OpenIn(const QString& folder) {
-  QStringList open;
-  const QByteArray canonical = QFileInfo(folder).canonicalFilePath().toLocal8Bit() + '/';
-  const QDir fds(QStringLiteral("/proc/self/fd"));
-  for (const QString& fd : fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
-    const QByteArray link = fds.filePath(fd).toLocal8Bit();
-    char target[4096];
-    const ssize_t n = ::readlink(link.constData(), target, sizeof target);
-    if (n > 0 && QByteArray(target, static_cast<int>(n)).startsWith(canonical))
-      open << QString::fromLocal8Bit(link);
-  }
-  return open;
 }
 
 } // namespace
@@ -78,7 +64,7 @@ void TestSpillFile::spillFileHasNoNameAndGoesWithTheText() {
   QVERIFY(TextBudget::Resident() <= kBudget + TextBuffer::kDefaultChunkBytes);
   QCOMPARE(text.SpillError(), 0);
   // Open, but nowhere to be seen in the folder.
-  QCOMPARE(OpenIn(folder_.path()).size(), 1);
+  QCOMPARE(OpenFilesIn(folder_.path()).size(), 1);
   QVERIFY(QDir(folder_.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
   // Read back from disk: lines, searches, an edit in the middle.
   QCOMPARE(text.Text(), model);
@@ -92,10 +78,10 @@ void TestSpillFile::spillFileHasNoNameAndGoesWithTheText() {
   // A copy of the text keeps the file; the file goes with the last of them.
   TextBuffer copy = text.Snapshot();
   text.Clear();
-  QCOMPARE(OpenIn(folder_.path()).size(), 1);
+  QCOMPARE(OpenFilesIn(folder_.path()).size(), 1);
   QCOMPARE(copy.Text(), edited);
   copy.Clear();
-  QVERIFY(OpenIn(folder_.path()).isEmpty());
+  QVERIFY(OpenFilesIn(folder_.path()).isEmpty());
 }
 
 void TestSpillFile::fileSizeLimitKeepsTheTextInMemory() {
@@ -140,7 +126,7 @@ void TestSpillFile::spillFileCutShortLeavesTheTextReadable() {
   text.Append(model);
   QVERIFY(text.BytesOnDisk() > 0);
   // What a failing disk does: the stored bytes are gone.
-  const QStringList open = OpenIn(folder_.path());
+  const QStringList open = OpenFilesIn(folder_.path());
   QCOMPARE(open.size(), 1);
   const int fd = ::open(open[0].toLocal8Bit().constData(), O_WRONLY);
   QVERIFY(fd >= 0);

@@ -166,7 +166,14 @@ private:
     std::size_t fruitlessAt = 0;
     SpillLink() = default;
     SpillLink(const SpillLink&) {}
-    SpillLink& operator=(const SpillLink&) { return *this; }
+    // A text assigned in keeps the permission; the old text's file stays
+    // only as long as chunks stored in it do, so that its space goes back.
+    SpillLink& operator=(const SpillLink&) {
+      file.reset();
+      error = 0;
+      cursor = fruitlessAt = 0;
+      return *this;
+    }
   };
 
   std::size_t Breaks() const { return total_.breaks; }

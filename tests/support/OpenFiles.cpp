@@ -1,0 +1,19 @@
+#include "support/OpenFiles.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <unistd.h>
+
+QStringList OpenFilesIn(const QString& folder) {
+  QStringList open;
+  const QByteArray canonical = QFileInfo(folder).canonicalFilePath().toLocal8Bit() + '/';
+  const QDir fds(QStringLiteral("/proc/self/fd"));
+  for (const QString& fd : fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+    const QByteArray link = fds.filePath(fd).toLocal8Bit();
+    char target[4096];
+    const ssize_t n = ::readlink(link.constData(), target, sizeof target);
+    if (n > 0 && QByteArray(target, static_cast<int>(n)).startsWith(canonical))
+      open << QString::fromLocal8Bit(link);
+  }
+  return open;
+}
