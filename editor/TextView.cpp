@@ -29,6 +29,7 @@ std::size_t U(int64_t value) {
 constexpr int kClickSlop = 4;
 // Dragging past an edge scrolls this often, in milliseconds.
 constexpr int kDragScrollMsecs = 40;
+constexpr int kSpillCollectMsecs = 20;
 // An input method is told of this many bytes of the caret's line on either
 // side of it, and of the selection's first ones.
 constexpr std::size_t kImContext = 4096;
@@ -76,6 +77,13 @@ TextView::TextView(QWidget* parent)
   dragScroll_.setInterval(kDragScrollMsecs);
   connect(&dragScroll_, &QTimer::timeout, this, &TextView::AutoScroll);
   dropScroll_.setInterval(kDragScrollMsecs);
+  // Chunks written to disk leave memory once their writes are seen done.
+  spillCollect_.setInterval(kSpillCollectMsecs);
+  connect(&spillCollect_, &QTimer::timeout, this, [this] {
+    text_.CollectSpilled(false);
+    if (!text_.SpillPending())
+      spillCollect_.stop();
+  });
   connect(&dropScroll_, &QTimer::timeout, this, &TextView::DropScroll);
   connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
     if (!settingBars_)
@@ -267,7 +275,13 @@ QByteArray TextView::SelectedText(int64_t limit) const {
 // ---------------------------------------------------------------------------
 // Edits
 
+void TextView::KeepSpilling() {
+  if (text_.SpillPending() && !spillCollect_.isActive())
+    spillCollect_.start();
+}
+
 void TextView::TextHasChanged() {
+  KeepSpilling();
   UpdateScrollBars();
   viewport()->update();
   emit TextChanged();
@@ -586,6 +600,7 @@ void TextView::DropPieces() {
 }
 
 void TextView::Appended(int64_t lastBefore, int64_t sizeBefore) {
+  KeepSpilling();
   TextViewAccessible::NoteInsertion(this, sizeBefore, Length());
   history_.Clear();
   // Known columns of a long last line go on from where they were, so that

@@ -39,6 +39,9 @@ public:
 
   // The text.
   const TextBuffer& Text() const { return text_; }
+  // Takes in the text's writes to disk that are done, and sends more while
+  // it is over budget; never waits.
+  void CollectSpilled() { text_.CollectSpilled(false); }
   int64_t Length() const { return static_cast<int64_t>(text_.Size()); }
   // The bytes text[from, to), clipped to the text.
   QByteArray Range(int64_t from, int64_t to) const;
@@ -211,6 +214,9 @@ private:
   void OfferPrimary() const;
   void Restore(std::size_t at, std::size_t removed, const TextPiece& inserted);
   void TextHasChanged();
+  // While writes of the text to disk are under way, takes them in now and
+  // then, so that the memory they held goes back.
+  void KeepSpilling();
   bool OfferDrop(QDropEvent* event);
 
   // Moves.
@@ -307,6 +313,7 @@ private:
   int64_t dropAt_ = -1;
   QPoint dropPoint_;
   QTimer dropScroll_;
+  QTimer spillCollect_;
   QElapsedTimer sinceDoubleClick_;
   QPoint doubleClickPoint_;
 

@@ -60,6 +60,7 @@ void TestSpillFile::spillFileHasNoNameAndGoesWithTheText() {
   TextBuffer text;
   text.AllowSpill();
   text.Append(model);
+  text.CollectSpilled(true);
   QVERIFY(text.BytesOnDisk() > model.size() / 2);
   QVERIFY(TextBudget::Resident() <= kBudget + TextBuffer::kDefaultChunkBytes);
   QCOMPARE(text.SpillError(), 0);
@@ -97,6 +98,7 @@ void TestSpillFile::fileSizeLimitKeepsTheTextInMemory() {
   text.AllowSpill();
   for (std::size_t at = 0; at < model.size(); at += 4096)
     text.Append(model.substr(at, 4096));
+  text.CollectSpilled(true);
   setrlimit(RLIMIT_FSIZE, &old);
   std::signal(SIGXFSZ, oldHandler);
   QCOMPARE(text.SpillError(), EFBIG);
@@ -124,6 +126,7 @@ void TestSpillFile::spillFileCutShortLeavesTheTextReadable() {
   TextBuffer text;
   text.AllowSpill();
   text.Append(model);
+  text.CollectSpilled(true);
   QVERIFY(text.BytesOnDisk() > 0);
   // What a failing disk does: the stored bytes are gone.
   const QStringList open = OpenFilesIn(folder_.path());

@@ -1,5 +1,7 @@
 #include "text/ChunkSupply.h"
 
+#include "text/FreeBlocks.h"
+
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -37,6 +39,9 @@ ChunkSupply::~ChunkSupply() {
   }
   wanted_.notify_one();
   thread_.join();
+  if (blockBytes_ == FreeBlocks::kBlockBytes)
+    for (std::unique_ptr<char[]>& block : ready_)
+      FreeBlocks::Give(std::move(block));
 }
 
 std::unique_ptr<char[]> ChunkSupply::Take() {
@@ -73,12 +78,17 @@ void ChunkSupply::Run() {
       return;
     // Made outside the lock, so that a take never waits for a block's pages.
     lock.unlock();
-    std::unique_ptr<char[]> block(new (std::nothrow) char[blockBytes_]);
-    // Out of memory: the takers make their own blocks, and learn of it
-    // where they can say so.
-    if (!block)
-      return;
-    MapPages(block.get(), blockBytes_);
+    // A block given back has its pages mapped already.
+    std::unique_ptr<char[]> block =
+        blockBytes_ == FreeBlocks::kBlockBytes ? FreeBlocks::Take() : nullptr;
+    if (!block) {
+      block.reset(new (std::nothrow) char[blockBytes_]);
+      // Out of memory: the takers make their own blocks, and learn of it
+      // where they can say so.
+      if (!block)
+        return;
+      MapPages(block.get(), blockBytes_);
+    }
     lock.lock();
     ready_.push_back(std::move(block));
   }

@@ -1,6 +1,7 @@
 #include "text/TextBuffer.h"
 
 #include "text/ChunkFinder.h"
+#include "text/FreeBlocks.h"
 #include "text/TextBudget.h"
 
 #include <atomic>
@@ -9,6 +10,9 @@
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
+
+static_assert(FreeBlocks::kBlockBytes == TextBuffer::kDefaultChunkBytes,
+              "the blocks kept are those of full chunks");
 
 namespace {
 
@@ -224,9 +228,10 @@ TextBuffer::Chunk& TextBuffer::Writable(std::size_t i, std::size_t capacity) {
   // before our writes.
   std::atomic_thread_fence(std::memory_order_acquire);
   if (p->capacity < capacity) {
-    std::unique_ptr<char[]> bigger(new char[capacity]);
+    ResidentBytes bigger;
+    bigger.Allocate(capacity);
     std::memcpy(bigger.get(), p->bytes.get(), p->size);
-    p->bytes.Reset(std::move(bigger), capacity);
+    p->bytes = std::move(bigger);
     p->capacity = capacity;
   }
   return *p;
@@ -432,9 +437,7 @@ void TextBuffer::TakeBack(std::size_t count) {
 void TextBuffer::Clear() {
   chunks_.clear();
   loaded_.Clear();
-  spill_.file.reset();
-  spill_.error = 0;
-  spill_.cursor = spill_.fruitlessAt = 0;
+  spill_ = SpillLink(); // keeps the permission
   index_.Clear();
   indexStale_ = true;
   total_ = {};
@@ -562,7 +565,10 @@ const char* TextBuffer::Bytes(std::size_t i) const {
 }
 
 void TextBuffer::MaybeSpill() {
-  if (!spill_.allowed || spill_.error != 0 || chunks_.size() < 2)
+  if (!spill_.allowed || spill_.error != 0)
+    return;
+  TakeFinished(false);
+  if (spill_.error != 0 || chunks_.size() < 2)
     return;
   const uint64_t limit = TextBudget::Limit();
   if (TextBudget::Resident() <= limit)
@@ -576,43 +582,94 @@ void TextBuffer::MaybeSpill() {
     if (!spill_.file)
       return;
   }
-  // Down by a sixteenth of the budget, so that writes come in batches. The
-  // last chunk stays: appends and typing at the end go there.
+  // Down by a sixteenth of the budget, so that writes come in batches, and
+  // no more than that under way. The last chunk stays: appends and typing
+  // at the end go there. A chunk shared with a copy is left: writing it
+  // would free nothing while the copy lives.
   const uint64_t target = limit - limit / 16;
+  const uint64_t underWay = std::max<uint64_t>(limit / 16, chunkBytes_);
   const std::size_t candidates = chunks_.size() - 1;
-  bool wrote = false;
-  for (std::size_t looked = 0; looked < candidates && TextBudget::Resident() > target; ++looked) {
+  bool queued = false;
+  for (std::size_t looked = 0; looked < candidates && spill_.pendingBytes < underWay &&
+                               TextBudget::Resident() - spill_.pendingBytes > target;
+       ++looked) {
     const std::size_t i = spill_.cursor % candidates;
     spill_.cursor = i + 1;
-    if (!chunks_[i]->bytes || chunks_[i]->size == 0)
+    const std::shared_ptr<Chunk>& c = chunks_[i];
+    if (!c->bytes || c->size == 0 || c.use_count() != 1)
       continue;
-    if (!SpillChunk(i))
-      return;
-    wrote = true;
+    QueueSpill(i);
+    queued = true;
   }
-  spill_.fruitlessAt =
-      TextBudget::Resident() > target && !wrote ? std::max<std::size_t>(Size(), 1) : 0;
+  spill_.fruitlessAt = !queued && spill_.pending.empty() ? std::max<std::size_t>(Size(), 1) : 0;
 }
 
-bool TextBuffer::SpillChunk(std::size_t i) {
-  const Chunk& resident = *chunks_[i];
-  auto stored = std::make_shared<Chunk>();
-  if (!spill_.file->Write(resident.bytes.get(), resident.size, stored->at)) {
-    spill_.error = spill_.file->Error();
-    return false;
+void TextBuffer::QueueSpill(std::size_t i) {
+  const std::shared_ptr<Chunk>& c = chunks_[i];
+  // The write holds the chunk, so that a change copies it first.
+  auto ticket = spill_.file->Queue(c, c->bytes.get(), c->size);
+  spill_.pending.push_back({i, c, std::move(ticket)});
+  spill_.pendingBytes += c->size;
+}
+
+void TextBuffer::CollectSpilled(bool wait) {
+  MaybeSpill();
+  // Waiting, the text goes on writing until it is under budget.
+  while (wait && !spill_.pending.empty()) {
+    TakeFinished(true);
+    MaybeSpill();
   }
-  stored->size = stored->capacity = resident.size;
-  stored->breaks = resident.breaks;
+}
+
+void TextBuffer::TakeFinished(bool wait) {
+  while (!spill_.pending.empty()) {
+    const SpillLink::Pending& done = spill_.pending.front();
+    if (!done.ticket->done.load(std::memory_order_acquire)) {
+      if (!wait)
+        return;
+      spill_.file->Wait(*done.ticket);
+    }
+    if (!done.ticket->ok) {
+      // The chunks stay in memory, and no more are written.
+      spill_.error = done.ticket->error;
+      spill_.pending.clear();
+      spill_.pendingBytes = 0;
+      return;
+    }
+    TakeSpilled(done);
+    spill_.pendingBytes -= done.chunk->size;
+    spill_.pending.pop_front();
+  }
+}
+
+void TextBuffer::TakeSpilled(const SpillLink::Pending& done) {
+  std::size_t i = done.hint;
+  if (i >= chunks_.size() || chunks_[i] != done.chunk) {
+    // Chunks came or went before it meanwhile; a chunk changed since was
+    // copied, and its old bytes are no longer this text's.
+    const auto at = std::find(chunks_.begin(), chunks_.end(), done.chunk);
+    if (at == chunks_.end())
+      return;
+    i = static_cast<std::size_t>(at - chunks_.begin());
+  }
+  auto stored = std::make_shared<Chunk>();
+  stored->size = stored->capacity = done.chunk->size;
+  stored->breaks = done.chunk->breaks;
   stored->file = spill_.file;
+  stored->at = done.ticket->at;
   // The counts are the same: neither the totals nor the index change.
   chunks_[i] = std::move(stored);
-  return true;
+}
+
+bool TextBuffer::SpillBehind() const {
+  const uint64_t limit = TextBudget::Limit();
+  return !spill_.pending.empty() && TextBudget::Resident() > limit + limit / 32;
 }
 
 int TextBuffer::SpillError() const {
   if (spill_.error != 0)
     return spill_.error;
-  return spill_.file ? spill_.file->Error() : 0;
+  return spill_.file ? spill_.file->ReadError() : 0;
 }
 
 uint64_t TextBuffer::BytesOnDisk() const {

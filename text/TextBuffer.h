@@ -37,6 +37,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -99,6 +100,14 @@ public:
   // whatever is assigned to it; a copy or a buffer moved into does not
   // spill.
   void AllowSpill() { spill_.allowed = true; }
+  // Chunks go to disk on the spill file's thread; they leave memory once
+  // collected here (as every change does on its own), and more are sent
+  // while the text is over budget. `wait`: until nothing more is under way.
+  void CollectSpilled(bool wait);
+  // Writes to the spill file under way, and whether they are so far behind
+  // that the text should not grow until they are done.
+  bool SpillPending() const { return !spill_.pending.empty(); }
+  bool SpillBehind() const;
   // The error number of the last failed write to or read from the spill
   // file, or 0. After a failed write the text keeps its chunks in memory.
   int SpillError() const;
@@ -157,9 +166,17 @@ private:
 
   // Not copied: see AllowSpill.
   struct SpillLink {
+    // A chunk being written: where it was, and how the write goes.
+    struct Pending {
+      std::size_t hint;
+      std::shared_ptr<Chunk> chunk;
+      std::shared_ptr<const SpillFile::Ticket> ticket;
+    };
     bool allowed = false;
     std::shared_ptr<SpillFile> file;
     int error = 0;
+    std::deque<Pending> pending;
+    uint64_t pendingBytes = 0;
     // Where the next look for a chunk to write out begins.
     std::size_t cursor = 0;
     // The size at which a look that found nothing to write was made.
@@ -169,6 +186,8 @@ private:
     // A text assigned in keeps the permission; the old text's file stays
     // only as long as chunks stored in it do, so that its space goes back.
     SpillLink& operator=(const SpillLink&) {
+      pending.clear();
+      pendingBytes = 0;
       file.reset();
       error = 0;
       cursor = fruitlessAt = 0;
@@ -183,8 +202,12 @@ private:
   // Over budget: writes chunks of this text to its spill file until the
   // process's text is back under it or none is left to write.
   void MaybeSpill();
-  // Chunk i written out; false when the spill file failed.
-  bool SpillChunk(std::size_t i);
+  // Takes in the writes done (`wait`: all of them, done or not yet).
+  void TakeFinished(bool wait);
+  // Chunk i to the spill file's thread.
+  void QueueSpill(std::size_t i);
+  // The chunk of a finished write, in place of the one in memory.
+  void TakeSpilled(const SpillLink::Pending& done);
   // The common case of AppendLine: a line without a break of its own fits
   // the last chunk, which is ours alone.
   bool AppendLineInPlace(const char* data, std::size_t length);

@@ -218,6 +218,9 @@ int64_t TextEditor::ReplaceEvery(const TextSearch& search, int64_t from,
     ++replaced;
   }
   copyOld(source, oldLength);
+  made.CollectSpilled(true);
+  if (made.SpillError() != 0)
+    throw SpillFailure();
   if (replaced > 0)
     view_->SetText(std::move(made), caret);
   GoTo(caret);
@@ -227,6 +230,14 @@ int64_t TextEditor::ReplaceEvery(const TextSearch& search, int64_t from,
 
 int TextEditor::SpillError() const {
   return view_->Text().SpillError();
+}
+
+bool TextEditor::SpillBehind() const {
+  return view_->Text().SpillBehind();
+}
+
+void TextEditor::CollectSpilled() {
+  view_->CollectSpilled();
 }
 
 TextBuffer TextEditor::TakeText() {

@@ -90,6 +90,10 @@ public:
   // The error number of the last failed write of the text to disk (beyond
   // the memory budget), or 0.
   int SpillError() const;
+  // The text's writes to disk are so far behind that it should not grow
+  // until more are done; CollectSpilled takes in those done.
+  bool SpillBehind() const;
+  void CollectSpilled();
   // A fill by an extraction pass: the text is cleared, and until EndFill
   // the appended text is neither undoable nor notified piece by piece.
   void BeginFill();
