@@ -11,7 +11,8 @@
 //
 //   bench_pass INPUT NEEDLE [SIFTWELL_EXTRACT [editor|file|pass]]
 // Each mode alone (the default is both) has a peak memory of its own; "pass"
-// is the editor's pass alone, without peers or commands, for a profiler.
+// is the editor's pass alone, without peers or commands, for a profiler;
+// "file-commands" is file mode with the commands after its pass too.
 #include "editor/TextView.h"
 #include "extract/ExtractionChoice.h"
 #include "settings/TextOptions.h"
@@ -201,9 +202,32 @@ void PrintPeak(const char* what, long peak, double textMiB) {
               1.25 * textMiB + 100);
 }
 
+// Whether `saved` is `lines` (lines each ended by LF) with CR LF line ends,
+// the last line's end left out unless `lastEnded` (the editor leaves it out;
+// a file loaded after a pass has it).
+bool SameWithCrLf(const QString& saved, const QString& lines, bool lastEnded) {
+  QFile a(saved), b(lines);
+  if (!a.open(QIODevice::ReadOnly) || !b.open(QIODevice::ReadOnly))
+    return false;
+  QByteArray expected;
+  for (;;) {
+    QByteArray block = b.read(8 << 20);
+    if (block.isEmpty())
+      break;
+    if (!lastEnded && b.atEnd() && block.endsWith('\n'))
+      block.chop(1);
+    block.replace("\n", "\r\n");
+    if (a.read(block.size()) != block)
+      return false;
+  }
+  return a.atEnd();
+}
+
 // With the result in the window: what a user does first, each timed with
-// the repaint it causes.
-void TimeCommands(TRTFchild& window, const QString& needle, double textMiB) {
+// the repaint it causes; then Save As (into `saved`, beside `lines`, the
+// extractor's output) and the bytes a pasting program would take.
+void TimeCommands(TRTFchild& window, BenchDialogs& dialogs, const QString& needle, double textMiB,
+                  const QString& saved, const QString& lines, bool lastEnded) {
   auto* view = window.Edit()->findChild<TextView*>();
   const auto paint = [view] { view->viewport()->repaint(); };
   const auto line = [](const char* what, double ms) {
@@ -218,13 +242,6 @@ void TimeCommands(TRTFchild& window, const QString& needle, double textMiB) {
   line("Select all", Msecs([&] { window.EditSelectAllItemClick(), paint(); }));
   line("repaint with everything selected", Msecs(paint));
   line("Copy of everything", Msecs([&] { window.EditCopyItemClick(); }));
-  PrintPeak("peak resident memory, pass to Copy", PeakMiB(), textMiB);
-  qsizetype pasted = 0;
-  line("  the bytes a pasting program takes", Msecs([&] {
-         pasted = QApplication::clipboard()->mimeData()->data(QStringLiteral("text/plain")).size();
-       }));
-  std::printf("  %-42s %8.1f MiB\n", "    of which there are",
-              static_cast<double>(pasted) / (1 << 20));
   LastSearch().Text = needle;
   LastSearch().Options.MatchCase = true;
   LastSearch().Options.WholeWord = false;
@@ -234,10 +251,26 @@ void TimeCommands(TRTFchild& window, const QString& needle, double textMiB) {
   std::printf("  %-42s %8.2f ms  (%.2f GB/s; found at the end: %s)\n",
               "Find Next of a needle at the end", findMs,
               textMiB * (1 << 20) / 1e9 / (findMs / 1e3), found ? "yes" : "NO");
+  PrintPeak("peak resident memory, pass to Copy and Find", PeakMiB(), textMiB);
+  dialogs.output = saved;
+  ::sync();
+  const double saveMs = Msecs([&] { window.FileSaveAsItemClick(); });
+  std::printf("  %-42s %8.2f ms  (%.0f MB/s; equal to siftwell-extract's with CR LF: %s)\n",
+              "Save As", saveMs,
+              static_cast<double>(QFileInfo(saved).size()) / 1e6 / (saveMs / 1e3),
+              SameWithCrLf(saved, lines, lastEnded) ? "yes" : "NO");
+  QFile::remove(saved);
+  qsizetype pasted = 0;
+  line("  the bytes a pasting program takes", Msecs([&] {
+         const QMimeData* data = QApplication::clipboard()->mimeData();
+         pasted = data ? data->data(QStringLiteral("text/plain")).size() : 0;
+       }));
+  std::printf("  %-42s %8.1f MiB\n", "    of which there are",
+              static_cast<double>(pasted) / (1 << 20));
 }
 
-void EditorMode(const QString& input, const QString& needle, double inputMB, double stringsNull,
-                double extractNull, bool passOnly) {
+void EditorMode(const QString& input, BenchDialogs& dialogs, const QString& needle, double inputMB,
+                double stringsNull, double extractNull, bool passOnly, const QString& lines) {
   ResetPeak();
   const long before = StatusMiB("VmRSS:");
   auto* window = new TRTFchild;
@@ -254,14 +287,16 @@ void EditorMode(const QString& input, const QString& needle, double inputMB, dou
   std::printf("  %-42s %8.1f MiB (caret at 0: %s)\n", "extracted text", textMiB,
               editor.caretAtStart ? "yes" : "NO");
   if (!passOnly)
-    TimeCommands(*window, needle, textMiB);
+    TimeCommands(*window, dialogs, needle, textMiB, input + QStringLiteral(".saved.txt"), lines,
+                 false);
   PrintPeak("peak with a paste and the search too", PeakMiB(), textMiB);
   std::printf("  %-42s %8ld MiB\n", "  resident before the window", before);
   delete window;
 }
 
 void FileMode(const QString& input, BenchDialogs& dialogs, double inputMB, double stringsFile,
-              double extractFile, const QString& stringsOut, const QString& passOut) {
+              double extractFile, const QString& stringsOut, const QString& passOut,
+              const QString& needle, bool withCommands) {
   ResetPeak();
   std::printf("%-44s %8.3f s\n", "GNU strings -a -n 5 > file", stringsFile);
   std::printf("%-44s %8.3f s\n", "siftwell-extract, same options > file", extractFile);
@@ -280,14 +315,17 @@ void FileMode(const QString& input, BenchDialogs& dialogs, double inputMB, doubl
   std::printf("  %-42s %8s\n", "output file equal to GNU strings' output",
               SameFiles(stringsOut, passOut) ? "yes" : "NO");
   PrintPeak("peak resident memory in file mode", PeakMiB(), textMiB);
+  if (withCommands)
+    TimeCommands(*window, dialogs, needle, textMiB, input + QStringLiteral(".saved.txt"), passOut,
+                 true);
   delete window;
 }
 
 // The window's pass over 8-bit and UTF-16LE text with hexadecimal offsets,
 // beside siftwell-extract with the same options (and GNU strings over the
 // UTF-16LE text alone, for scale), each to /dev/null.
-void EncodingsMode(const QString& input, const QString& needle, double inputMB,
-                   const QString& extract, QStringList extractArgs) {
+void EncodingsMode(const QString& input, BenchDialogs& dialogs, const QString& needle,
+                   double inputMB, const QString& extract, QStringList extractArgs) {
   const QString null = QStringLiteral("/dev/null");
   extractArgs.insert(extractArgs.size() - 1, QStringLiteral("-e"));
   extractArgs.insert(extractArgs.size() - 1, QStringLiteral("8,16le"));
@@ -303,7 +341,7 @@ void EncodingsMode(const QString& input, const QString& needle, double inputMB,
   std::printf("%-44s %8.3f s\n", "siftwell-extract -e 8,16le -t x > /dev/null", extractNull);
   GlobalExtractionChoice().encodings = {Encoding::Bytes8, Encoding::Utf16Le};
   GlobalExtractionChoice().radix = 'x';
-  EditorMode(input, needle, inputMB, stringsNull, extractNull, true);
+  EditorMode(input, dialogs, needle, inputMB, stringsNull, extractNull, true, QString());
   GlobalExtractionChoice() = ExtractionChoice();
 }
 
@@ -314,8 +352,8 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   if (argc < 3) {
-    std::fprintf(stderr,
-                 "usage: bench_pass INPUT NEEDLE [SIFTWELL_EXTRACT [editor|file|encodings]]\n");
+    std::fprintf(stderr, "usage: bench_pass INPUT NEEDLE [SIFTWELL_EXTRACT "
+                         "[editor|file|file-commands|encodings|pass]]\n");
     return 2;
   }
   const QString input = QString::fromLocal8Bit(argv[1]);
@@ -352,15 +390,19 @@ int main(int argc, char** argv) {
   std::printf("input: %s, %.0f MB (platform %s)\n", qPrintable(input), inputMB,
               qPrintable(QGuiApplication::platformName()));
   if (mode == "pass") {
-    EditorMode(input, needle, inputMB, 1, 1, true);
+    EditorMode(input, dialogs, needle, inputMB, 1, 1, true, QString());
   } else if (mode == "encodings") {
-    EncodingsMode(input, needle, inputMB, extract, extractArgs);
-  } else if (mode != "file") {
+    EncodingsMode(input, dialogs, needle, inputMB, extract, extractArgs);
+  } else if (mode != "file" && mode != "file-commands") {
     const double stringsNull = Best(QStringLiteral("strings"), stringsArgs, null);
     const double extractNull = Best(extract, extractArgs, null);
     std::printf("%-44s %8.3f s\n", "GNU strings -a -n 5 > /dev/null", stringsNull);
     std::printf("%-44s %8.3f s\n", "siftwell-extract, same options > /dev/null", extractNull);
-    EditorMode(input, needle, inputMB, stringsNull, extractNull, false);
+    // The extractor's lines, for the check of the file Save As writes.
+    const QString lines = input + QStringLiteral(".lines.txt");
+    Run(extract, extractArgs, lines);
+    EditorMode(input, dialogs, needle, inputMB, stringsNull, extractNull, false, lines);
+    QFile::remove(lines);
   }
   if (mode != "editor" && mode != "pass" && mode != "encodings") {
     // The editor's leftovers would count in file mode's peak otherwise.
@@ -371,7 +413,10 @@ int main(int argc, char** argv) {
     const double stringsFile = Best(QStringLiteral("strings"), stringsArgs, stringsOut);
     const double extractFile = Best(extract, extractArgs, passOut);
     QFile::remove(passOut);
-    FileMode(input, dialogs, inputMB, stringsFile, extractFile, stringsOut, passOut);
+    // The commands after a pass into a file, for a text larger than the
+    // memory budget: it is read back from the file then.
+    FileMode(input, dialogs, inputMB, stringsFile, extractFile, stringsOut, passOut, needle,
+             mode == "file-commands");
   }
   std::printf("%-44s %8d\n", "messages shown", dialogs.messages);
   QFile::remove(stringsOut);

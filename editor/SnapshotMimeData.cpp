@@ -1,5 +1,7 @@
 #include "editor/SnapshotMimeData.h"
 
+#include "memory/MemoryHeadroom.h"
+
 #include <QStringList>
 #include <QVariant>
 #include <cstdint>
@@ -21,6 +23,8 @@ bool SnapshotMimeData::hasFormat(const QString& mimeType) const {
 }
 
 QString SnapshotMimeData::Text() const {
+  if (!Fits(2 * (end_ - begin_)))
+    return QString();
   QString text(static_cast<qsizetype>(end_ - begin_), Qt::Uninitialized);
   QChar* out = text.data();
   snapshot_.VisitRange(begin_, end_, [&](const char* data, std::size_t length) {
@@ -78,12 +82,25 @@ char* PutUtf8(const char* data, std::size_t length, char* out) {
 }
 } // namespace
 
+bool SnapshotMimeData::Fits(uint64_t bytes) const {
+  if (bytes <= MemoryHeadroom::Available())
+    return true;
+  emit TooLarge();
+  return false;
+}
+
 // Straight from the bytes to UTF-8, sized exactly first: the text of a
 // large copy is then made once, never as a QString of twice its size.
 QByteArray SnapshotMimeData::Utf8() const {
+  // The least it takes is looked at before the text (perhaps on disk) is
+  // read to count what it takes.
+  if (!Fits(end_ - begin_))
+    return QByteArray();
   std::size_t high = 0;
   snapshot_.VisitRange(
       begin_, end_, [&](const char* data, std::size_t length) { high += CountHigh(data, length); });
+  if (high > 0 && !Fits(end_ - begin_ + high))
+    return QByteArray();
   QByteArray bytes(static_cast<qsizetype>(end_ - begin_ + high), Qt::Uninitialized);
   char* out = bytes.data();
   snapshot_.VisitRange(begin_, end_, [&](const char* data, std::size_t length) {

@@ -450,9 +450,16 @@ void TextView::Copy() {
     PutOnClipboard(QClipboard::Clipboard);
 }
 
+SnapshotMimeData* TextView::SelectionData(std::size_t from, std::size_t to) const {
+  auto* data = new SnapshotMimeData(text_, from, to);
+  // Said once the asking program has its (empty) answer.
+  connect(data, &SnapshotMimeData::TooLarge, this, &TextView::CopyTooLarge, Qt::QueuedConnection);
+  return data;
+}
+
 void TextView::PutOnClipboard(QClipboard::Mode mode) const {
-  QApplication::clipboard()->setMimeData(
-      new SnapshotMimeData(text_, U(SelectionStart()), U(SelectionEnd())), mode);
+  QApplication::clipboard()->setMimeData(SelectionData(U(SelectionStart()), U(SelectionEnd())),
+                                         mode);
 }
 
 void TextView::PasteFrom(QClipboard::Mode mode) {
@@ -1250,7 +1257,7 @@ void TextView::DragSelection() {
   dragTo_ = U(SelectionEnd());
   droppedHere_ = false;
   auto* drag = new QDrag(this);
-  drag->setMimeData(new SnapshotMimeData(text_, dragFrom_, dragTo_));
+  drag->setMimeData(SelectionData(dragFrom_, dragTo_));
   const Qt::DropAction action = drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::MoveAction);
   if (action != Qt::MoveAction || droppedHere_ || dragTo_ > text_.Size())
     return;

@@ -31,6 +31,8 @@
 
 class QMenu;
 
+class SnapshotMimeData;
+
 class TextView : public QAbstractScrollArea {
   Q_OBJECT
 public:
@@ -154,6 +156,9 @@ signals:
   // An edit by the user's keys, pointer or context menu could not get its
   // memory and was not made: the text is as it was.
   void ChangeRefused();
+  // Another program asked for text copied or dragged from this view, and
+  // the memory left would not hold it: it was given nothing.
+  void CopyTooLarge();
   // Files dragged over the view are offered here before the view would take
   // them as text: accept the event to take them.
   void DropOffered(QDropEvent* event);
@@ -209,6 +214,8 @@ private:
   void PastePiece(const TextPiece& piece);
   void PasteFrom(QClipboard::Mode mode);
   void PutOnClipboard(QClipboard::Mode mode) const;
+  // The selection as clipboard or drag data.
+  SnapshotMimeData* SelectionData(std::size_t from, std::size_t to) const;
   // Where X has a primary selection, a selection the user makes is offered
   // there (lazily, as Copy does).
   void OfferPrimary() const;

@@ -310,9 +310,12 @@ ExtractionPass::Flow ExtractionPass::ScanInParts(InputFile& input, unsigned work
 }
 
 void ExtractionPass::TakeSlice(TextBuffer&& slice, bool midRun) {
-  if (output_)
+  if (output_) {
     fileEdge_->Slice(std::move(slice), midRun);
-  else if (Holds(slice.Size()))
+    // The file is written to its end; the editor holds what the disk took.
+    if (partsOutput_->SpillError() != 0 && shortage_ == Shortage::None)
+      shortage_ = Shortage::Disk;
+  } else if (Holds(slice.Size()))
     editorEdge_.Slice(std::move(slice), midRun);
 }
 
@@ -404,12 +407,9 @@ ExtractionPass::Flow ExtractionPass::LoadOutputFile() {
 
 ExtractionPass::Flow ExtractionPass::TakeKept() {
   editor_.BeginFill();
-  for (TextBuffer& slice : partsOutput_->Slices()) {
-    editor_.AppendText(std::move(slice));
-    if (Checkpoint(Pumping::WhenDue) == Flow::Gone)
-      return Flow::Gone;
-  }
-  return Flow::Go;
+  // Its chunks move over, not its bytes.
+  editor_.AppendText(partsOutput_->TakeText());
+  return Checkpoint(Pumping::WhenDue);
 }
 
 ExtractionPass::Flow ExtractionPass::WhilePumping(const std::function<void()>& call) {
@@ -432,14 +432,21 @@ ExtractionPass::Helped<Result> ExtractionPass::WhilePumping(const std::function<
   return {result, flow};
 }
 
+bool ExtractionPass::WritesBehind() const {
+  return editor_.SpillBehind() || (partsOutput_ && partsOutput_->SpillBehind());
+}
+
 ExtractionPass::Flow ExtractionPass::Checkpoint(Pumping when) {
   // The text grows no further while its writes to disk are far behind:
   // events run meanwhile.
-  while (Alive() && editor_.SpillBehind()) {
+  while (Alive() && WritesBehind()) {
     QCoreApplication::processEvents();
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    if (Alive())
-      editor_.CollectSpilled();
+    if (!Alive())
+      break;
+    editor_.CollectSpilled();
+    if (partsOutput_)
+      partsOutput_->CollectSpilled();
   }
   if (when == Pumping::WhenDue && clock_.elapsed() < kPumpMs)
     return Flow::Go;

@@ -97,6 +97,9 @@ private:
   // then lets events run, at once or once kPumpMs have gone by since the
   // last time. Go or Gone.
   Flow Checkpoint(Pumping when);
+  // The text's writes to disk (the editor's, or what a pass into a file
+  // keeps) are so far behind that the pass should wait for them.
+  bool WritesBehind() const;
   bool Alive() const { return !window_.isNull(); }
   // Runs work that may take long (emptying or closing a large output file,
   // freeing the last result) on a thread of its own, with events pumped

@@ -3,14 +3,14 @@
 #include "extract/FileLineSink.h"
 
 void PartsOutput::Forget() {
-  kept_.clear();
+  kept_.Clear();
   state_ = Kept::None;
 }
 
 void PartsOutput::Append(const char* data, std::size_t length) {
   file_.Write(data, length);
-  if (state_ == Kept::Whole && !kept_.empty())
-    kept_.back().Append(data, length);
+  if (state_ == Kept::Whole && !kept_.Empty())
+    kept_.Append(data, length);
 }
 
 void PartsOutput::AppendText(TextBuffer&& text) {
@@ -18,8 +18,8 @@ void PartsOutput::AppendText(TextBuffer&& text) {
                   [this](const char* data, std::size_t length) { file_.Write(data, length); });
   if (state_ != Kept::Whole)
     return;
-  if (holds_(text.Size()))
-    kept_.push_back(std::move(text));
+  if (kept_.SpillError() == 0 && holds_(text.Size()))
+    kept_.AppendBuffer(std::move(text));
   else
     state_ = Kept::Part; // the first of what was written
 }

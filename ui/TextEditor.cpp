@@ -14,6 +14,7 @@
 #include <QIODevice>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cstring>
 #include <new>
 #include <stdexcept>
 
@@ -30,6 +31,13 @@ TextEditor::TextEditor(QWidget* parent) : QWidget(parent), view_(new TextView(th
   connect(view_, &TextView::SelectionChanged, this, &TextEditor::SelectionChanged);
   connect(view_, &TextView::DropOffered, this, &TextEditor::DropOffered);
   connect(view_, &TextView::ChangeRefused, this, [this] { ReportRefusal(window()); });
+  connect(view_, &TextView::CopyTooLarge, this, [this] {
+    Dialogs().MessageBox(
+        window(),
+        QStringLiteral("Not enough memory to hand the copied text to another program. Copy less "
+                       "of it at a time."),
+        QStringLiteral("Not enough memory"), DialogService::Buttons::Ok, DialogService::Icon::None);
+  });
 }
 
 TextEditor::~TextEditor() = default;
@@ -287,15 +295,29 @@ void TextEditor::EndFill() {
 
 int64_t TextEditor::WriteCrLf(QIODevice& out, int64_t from, int64_t limit, bool& ok) const {
   const int64_t to = std::min(Length(), from + limit);
-  const QByteArray text = Range(from, to);
-  QByteArray chunk;
-  chunk.reserve(text.size() + text.size() / 8 + 16);
-  for (char c : text) {
-    if (c == '\n')
-      chunk.append('\r');
-    chunk.append(c);
-  }
-  ok = out.write(chunk) == chunk.size();
+  // Each LF may become two bytes; the buffer serves every call of a save.
+  const auto most = static_cast<std::size_t>(2 * (to - from));
+  if (crlf_.size() < most)
+    crlf_.resize(most);
+  char* put = crlf_.data();
+  view_->Text().VisitRange(static_cast<std::size_t>(from), static_cast<std::size_t>(to),
+                           [&put](const char* data, std::size_t length) {
+                             const char* const end = data + length;
+                             while (data < end) {
+                               const auto* lf = static_cast<const char*>(
+                                   std::memchr(data, '\n', static_cast<std::size_t>(end - data)));
+                               const char* const stop = lf ? lf : end;
+                               std::memcpy(put, data, static_cast<std::size_t>(stop - data));
+                               put += stop - data;
+                               if (!lf)
+                                 break;
+                               *put++ = '\r';
+                               *put++ = '\n';
+                               data = lf + 1;
+                             }
+                           });
+  const qint64 bytes = put - crlf_.data();
+  ok = out.write(crlf_.data(), bytes) == bytes;
   return to;
 }
 

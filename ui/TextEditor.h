@@ -147,5 +147,7 @@ private:
   template <class Edit> void Refusable(Edit edit);
 
   TextView* view_;
+  // A save's bytes with CR LF line ends, one stretch at a time.
+  mutable std::vector<char> crlf_;
   std::vector<char> loadBuffer_; // one buffer for a whole load
 };
