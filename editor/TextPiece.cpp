@@ -26,6 +26,11 @@ char TextPiece::Back() const {
 }
 
 void TextPiece::InsertInto(TextBuffer& text, std::size_t position) const {
+  if (shared_) {
+    // Its chunks go back in as they are, shared with the history.
+    text.InsertRange(position, *shared_, begin_, end_);
+    return;
+  }
   if (position == text.Size()) {
     VisitPieces([&](const char* data, std::size_t length) { text.Append(data, length); });
     return;

@@ -123,6 +123,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         snapshots.emplace_back(text.Snapshot(), model);
         if (snapshots.size() > 3)
           snapshots.erase(snapshots.begin());
+      } else if (how & 0x40) {
+        // A range of an earlier state goes back in, as Undo puts it back.
+        const auto& [copy, bytes] = snapshots[how / 2 % snapshots.size()];
+        const std::size_t pos = in.Number();
+        const std::size_t a = in.Number();
+        const std::size_t b = a + in.Number();
+        text.InsertRange(pos, copy, a, b);
+        if (a < bytes.size())
+          model.insert(std::min(pos, model.size()), bytes.substr(a, b - a));
       } else {
         const auto& [copy, bytes] = snapshots[how / 2 % snapshots.size()];
         text = copy;

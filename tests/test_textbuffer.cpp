@@ -186,6 +186,16 @@ void TestTextBuffer::randomEdits() {
         const std::string bytes = RandomBytes(rng, Below(rng, 3 * text.ChunkBytes() + 3));
         text.Append(bytes);
         model += bytes;
+      } else if (kind < 45 && !snapshots.empty()) {
+        // A range of an earlier state goes back in (as Undo puts a large
+        // deletion back), sharing the chunks it wholly covers.
+        const auto& [copy, bytes] = snapshots[Below(rng, snapshots.size())];
+        const std::size_t a = Below(rng, bytes.size() + 1);
+        const std::size_t b = a + Below(rng, bytes.size() + 2 - a);
+        const std::size_t pos = Below(rng, model.size() + 2);
+        text.InsertRange(pos, copy, a, b);
+        if (a < bytes.size())
+          model.insert(std::min(pos, model.size()), bytes.substr(a, b - a));
       } else if (kind < 60) {
         const std::size_t pos = Below(rng, model.size() + 2);
         const std::size_t length =

@@ -348,6 +348,62 @@ void TextBuffer::Insert(std::size_t pos, const char* data, std::size_t length) {
   MaybeSpill();
 }
 
+std::shared_ptr<TextBuffer::Chunk> TextBuffer::ChunkOf(const char* data, std::size_t length) const {
+  auto chunk = NewChunk(std::max<std::size_t>(length, 1));
+  std::memcpy(chunk->bytes.get(), data, length);
+  chunk->size = length;
+  chunk->breaks = CountBreaks(data, length);
+  return chunk;
+}
+
+std::size_t TextBuffer::SplitAt(std::size_t pos) {
+  if (pos >= Size())
+    return chunks_.size();
+  const Place at = Locate(pos);
+  if (at.rest == 0)
+    return at.chunk;
+  const Chunk& c = *chunks_[at.chunk];
+  const char* const bytes = Bytes(at.chunk);
+  std::vector<std::shared_ptr<Chunk>> halves{ChunkOf(bytes, at.rest),
+                                             ChunkOf(bytes + at.rest, c.size - at.rest)};
+  RemoveChunks(at.chunk, at.chunk + 1);
+  InsertChunks(at.chunk, std::move(halves));
+  return at.chunk + 1;
+}
+
+void TextBuffer::InsertRange(std::size_t pos, const TextBuffer& other, std::size_t begin,
+                             std::size_t end) {
+  end = std::min(end, other.Size());
+  if (begin >= end)
+    return;
+  pos = std::min(pos, Size());
+  // Short ranges, and chunks of another bound, are copied.
+  if (other.chunkBytes_ != chunkBytes_ || end - begin < 2 * chunkBytes_ || &other == this) {
+    std::string bytes = other.Text(begin, end);
+    Insert(pos, bytes.data(), bytes.size());
+    return;
+  }
+  const Place first = other.Locate(begin);
+  const Place last = other.Locate(end - 1);
+  std::vector<std::shared_ptr<Chunk>> fresh;
+  for (std::size_t i = first.chunk; i <= last.chunk; ++i) {
+    const std::shared_ptr<Chunk>& c = other.chunks_[i];
+    const std::size_t from = i == first.chunk ? first.rest : 0;
+    const std::size_t to = i == last.chunk ? last.rest + 1 : c->size;
+    if (from == 0 && to == c->size)
+      fresh.push_back(c); // shared: whoever writes to it copies it first
+    else
+      fresh.push_back(ChunkOf(other.Bytes(i) + from, to - from));
+  }
+  const std::size_t at = SplitAt(pos);
+  const std::size_t count = fresh.size();
+  InsertChunks(at, std::move(fresh));
+  // Part-filled chunks at the two seams join their neighbours.
+  Tidy(at + count == 0 ? 0 : at + count - 1, at + count);
+  Tidy(at == 0 ? 0 : at - 1, at);
+  MaybeSpill();
+}
+
 void TextBuffer::Erase(std::size_t begin, std::size_t end) {
   end = std::min(end, Size());
   if (begin >= end)

@@ -87,6 +87,10 @@ public:
   void AppendBuffer(TextBuffer&& other);
   void Insert(std::size_t pos, const char* data, std::size_t length);
   void Insert(std::size_t pos, std::string_view text) { Insert(pos, text.data(), text.size()); }
+  // Inserts other[begin, end) at pos. With the same chunk bound the chunks
+  // wholly inside the range are shared, not copied: undoing the deletion of
+  // a large text costs no second copy of it.
+  void InsertRange(std::size_t pos, const TextBuffer& other, std::size_t begin, std::size_t end);
   void Erase(std::size_t begin, std::size_t end);
   // Takes back the last `count` bytes; costs only the chunks they are in.
   void TakeBack(std::size_t count);
@@ -225,6 +229,10 @@ private:
   void PushChunk(std::shared_ptr<Chunk> chunk);
   void InsertChunks(std::size_t at, std::vector<std::shared_ptr<Chunk>> fresh);
   void RemoveChunks(std::size_t first, std::size_t last);
+  // Makes pos the start of a chunk (or the end); the index of that chunk.
+  std::size_t SplitAt(std::size_t pos);
+  // A new chunk holding `length` bytes from `data`, its breaks counted.
+  std::shared_ptr<Chunk> ChunkOf(const char* data, std::size_t length) const;
   // Chunk i, unshared and with room for `capacity` bytes.
   Chunk& Writable(std::size_t i, std::size_t capacity);
   // The last chunk, unshared and with room for at least one more byte.
