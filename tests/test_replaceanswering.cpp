@@ -78,6 +78,7 @@ private slots:
   void eventsRunAndEditsAreIgnored();
   void windowClosedMeanwhile();
   void windowDestroyedMeanwhile();
+  void matchesAtEverySliceEdge();
 
 private:
   TRTFchild* NewWindow(const QByteArray& text);
@@ -218,6 +219,49 @@ void TestReplaceAnswering::windowDestroyedMeanwhile() {
   QVERIFY(dialog.isNull());
   QCOMPARE(watch.Ticks(), 1);
   QVERIFY(dialogs_->messages.isEmpty());
+}
+
+// The new text is made a slice of the old at a time: matches after
+// stretches without one of a few MiB give or take a byte, across and beside
+// every slice's edge, with the word rule reading the byte before, come out
+// as one Find and Replace after another give them.
+void TestReplaceAnswering::matchesAtEverySliceEdge() {
+  struct Round {
+    char filler;
+    const char* needle;
+    const char* replacement;
+    bool wholeWord;
+  };
+  const Round rounds[] = {{' ', "ab", "xyz", true},
+                          {'x', "ab", "", true},
+                          {'x', "ab", "b", false},
+                          {'-', "aba", "a", false},
+                          {' ', "ab ", "", false}};
+  const int stretches[] = {(4 << 20) - 2, (4 << 20) - 1, 4 << 20,       (4 << 20) + 1,
+                           (1 << 20) - 1, 1 << 20,       (1 << 20) + 1, 3};
+  for (const Round& round : rounds) {
+    const QByteArray needle(round.needle);
+    QByteArray text(5, round.filler);
+    for (int stretch : stretches)
+      text += needle + QByteArray(stretch, round.filler);
+    const TextSearch search(needle.toStdString(), false, round.wholeWord);
+    TextEditor all, steps;
+    for (TextEditor* editor : {&all, &steps}) {
+      editor->BeginFill();
+      editor->Append(text.constData(), static_cast<std::size_t>(text.size()));
+      editor->EndFill();
+    }
+    const QByteArray replacement(round.replacement);
+    const int64_t end = all.ReplaceAll(search, 3, replacement);
+    int64_t caret = 3;
+    for (int64_t found = steps.Find(search, caret); found >= 0; found = steps.Find(search, caret)) {
+      steps.Select(found, found + static_cast<int64_t>(search.Length()));
+      steps.ReplaceSelection(replacement, TextEditor::Recording::NotUndoable);
+      caret = found + replacement.size();
+    }
+    QCOMPARE(end, caret);
+    QVERIFY(all.Range(0, all.Length()) == steps.Range(0, steps.Length()));
+  }
 }
 
 QTEST_MAIN(TestReplaceAnswering)
