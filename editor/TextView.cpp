@@ -314,6 +314,8 @@ void TextView::Splice(std::size_t from, std::size_t to, const TextPiece& inserte
 }
 
 void TextView::Edit(const TextPiece& inserted, bool typed) {
+  if (busy_)
+    return;
   const std::size_t from = U(SelectionStart());
   const std::size_t to = U(SelectionEnd());
   if (from == to && inserted.Empty())
@@ -357,12 +359,16 @@ template <class Change> void TextView::AllOrNothing(Change change, std::size_t i
 }
 
 void TextView::Replace(int64_t from, int64_t to, const QByteArray& bytes, Recording recording) {
+  if (busy_)
+    return;
   anchor_ = std::min(U(from), text_.Size());
   caret_ = std::clamp(U(to), anchor_, text_.Size());
   ReplaceSelection(bytes, recording);
 }
 
 void TextView::ReplaceSelection(const QByteArray& bytes, Recording recording) {
+  if (busy_)
+    return;
   const std::string inserted(bytes.constData(), static_cast<std::size_t>(bytes.size()));
   if (recording == Recording::Undoable) {
     Edit(TextPiece(inserted), false);
@@ -419,6 +425,8 @@ void TextView::DeleteSelection() {
 }
 
 void TextView::DeleteByKey(EditHistory::Direction direction) {
+  if (busy_)
+    return;
   if (HasSelection()) {
     DeleteSelection();
     return;
@@ -439,7 +447,7 @@ void TextView::DeleteByKey(EditHistory::Direction direction) {
 }
 
 void TextView::Cut() {
-  if (!HasSelection())
+  if (!HasSelection() || busy_)
     return;
   Copy();
   DeleteSelection();
@@ -463,6 +471,8 @@ void TextView::PutOnClipboard(QClipboard::Mode mode) const {
 }
 
 void TextView::PasteFrom(QClipboard::Mode mode) {
+  if (busy_)
+    return;
   const QMimeData* mime = QApplication::clipboard()->mimeData(mode);
   if (!mime || !mime->hasText())
     return;
@@ -494,7 +504,7 @@ void TextView::Restore(std::size_t at, std::size_t removed, const TextPiece& ins
 }
 
 void TextView::Undo() {
-  if (!history_.CanUndo())
+  if (!history_.CanUndo() || busy_)
     return;
   std::size_t undone = 0;
   try {
@@ -513,7 +523,7 @@ void TextView::Undo() {
 }
 
 void TextView::Redo() {
-  if (!history_.CanRedo())
+  if (!history_.CanRedo() || busy_)
     return;
   std::size_t redone = 0;
   try {
@@ -640,6 +650,12 @@ void TextView::EndGrowth() {
 
 // ---------------------------------------------------------------------------
 // Keys
+
+void TextView::SetBusy(bool busy) {
+  busy_ = busy;
+  if (busy)
+    EndHover();
+}
 
 void TextView::ReserveKeys(const QList<QKeySequence>& keys) {
   for (const QKeySequence& key : keys)
@@ -841,6 +857,10 @@ void TextView::keyPressEvent(QKeyEvent* event) {
     event->ignore();
     return;
   }
+  if (busy_) {
+    event->accept(); // taken, and dropped
+    return;
+  }
   if (HandleCommand(event) || HandleMove(event)) {
     event->accept();
     return;
@@ -857,6 +877,10 @@ void TextView::keyPressEvent(QKeyEvent* event) {
 }
 
 void TextView::inputMethodEvent(QInputMethodEvent* event) {
+  if (busy_) {
+    event->accept();
+    return;
+  }
   if (event->replacementStart() != 0 || event->replacementLength() > 0)
     CommitReplacing(event->commitString(), event->replacementStart(), event->replacementLength());
   else if (!event->commitString().isEmpty())
@@ -1188,13 +1212,17 @@ bool TextView::OfferDrop(QDropEvent* event) {
 }
 
 void TextView::dragEnterEvent(QDragEnterEvent* event) {
-  if (!OfferDrop(event) && event->mimeData()->hasText())
+  if (!OfferDrop(event) && event->mimeData()->hasText() && !busy_)
     event->acceptProposedAction();
 }
 
 void TextView::dragMoveEvent(QDragMoveEvent* event) {
   if (OfferDrop(event) || !event->mimeData()->hasText())
     return;
+  if (busy_) {
+    event->ignore(); // no text goes in meanwhile
+    return;
+  }
   event->acceptProposedAction();
   HoverDrop(event->position().toPoint());
 }
@@ -1253,6 +1281,9 @@ void TextView::EndHover() {
 // another program, it leaves this text; moved within this view, the drop
 // does the moving.
 void TextView::DragSelection() {
+  // A drag would hold up the Replace All that made the view busy.
+  if (busy_)
+    return;
   dragFrom_ = U(SelectionStart());
   dragTo_ = U(SelectionEnd());
   droppedHere_ = false;
@@ -1284,6 +1315,10 @@ void TextView::dropEvent(QDropEvent* event) {
   EndHover();
   if (OfferDrop(event) || !event->mimeData()->hasText())
     return;
+  if (busy_) {
+    event->ignore();
+    return;
+  }
   history_.Seal();
   const auto at = U(PositionAt(event->position().toPoint()));
   if (event->source() == this) {

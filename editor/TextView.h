@@ -144,6 +144,12 @@ public:
   void DropPieces();
   void KeepPieces() { pieces_.Clear(); }
 
+  // While busy (a Replace All makes a new text from this one) the user's
+  // keys, input, pastes, drops and edit commands change nothing; the
+  // program's own changes (fills, SetText) still go in.
+  void SetBusy(bool busy);
+  bool Busy() const { return busy_; }
+
   // Keys that belong to menu items, which the view must leave alone.
   void ReserveKeys(const QList<QKeySequence>& keys);
   // The context menu of the view, its items enabled as they apply.
@@ -300,6 +306,7 @@ private:
   bool caretShown_ = true;
   int zoom_ = 0;
   bool overtype_ = false;
+  bool busy_ = false;
   QString preedit_;
   QTimer dragScroll_;
   bool dragging_ = false;

@@ -92,6 +92,10 @@ void FindReplaceController::ReportEnd(QObject* sender) {
 }
 
 bool FindReplaceController::FindDialogFind(QObject* sender) {
+  // Events run while Replace All makes its new text: nothing else searches
+  // it meanwhile.
+  if (editor_->Replacing())
+    return false;
   TakeSearchFrom(sender);
   if (LastSearch().Text.isEmpty())
     return false;
@@ -115,6 +119,8 @@ bool FindReplaceController::FindDialogFind(QObject* sender) {
 }
 
 void FindReplaceController::ReplaceDialogReplace(bool all) {
+  if (editor_->Replacing())
+    return;
   TReplaceDialog* dialog = ReplaceDialog();
   // A character outside ISO 8859-1 becomes "?", as pasted text does.
   const QByteArray replacement = dialog->ReplaceText().toLatin1();
@@ -130,6 +136,8 @@ void FindReplaceController::ReplaceDialogReplace(bool all) {
   TakeSearchFrom(dialog);
   if (LastSearch().Text.isEmpty())
     return;
-  editor_->ReplaceAll(MakeSearch(), editor_->SelectionEnd(), replacement);
-  ReportEnd(dialog);
+  // Stopped, or this window went while events ran: no more to say.
+  if (editor_->ReplaceAll(MakeSearch(), editor_->SelectionEnd(), replacement) < 0)
+    return;
+  ReportEnd(replaceDialog_);
 }

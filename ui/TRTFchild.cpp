@@ -60,6 +60,8 @@ TRTFchild::TRTFchild(QWidget* parent) : QWidget(parent) {
   findReplace_ = new FindReplaceController(this, edit_);
   connect(edit_, &TextEditor::SelectionChanged, this, &TRTFchild::EditSelectionChange);
   connect(edit_, &TextEditor::DropOffered, this, &TRTFchild::DropOffered);
+  connect(edit_, &TextEditor::ReplaceProgress, this, &TRTFchild::ShowReplaceProgress);
+  connect(edit_, &TextEditor::ReplaceEnded, this, &TRTFchild::EditSelectionChange);
   EditSelectionChange();
 }
 
@@ -169,8 +171,9 @@ QDialog* TRTFchild::ReplaceDialog() const {
 // The extraction pass
 
 void TRTFchild::ScanFile(bool askOutput) {
-  // Load again while this window's pass runs or waits does nothing.
-  if (IsScanning() || !PassQueue::StartOrWait(this, askOutput))
+  // Load again while this window's pass runs or waits, or while Replace
+  // All makes its new text from the old, does nothing.
+  if (IsScanning() || edit_->Replacing() || !PassQueue::StartOrWait(this, askOutput))
     return;
   QPointer<TRTFchild> self(this);
   bool alive = false;
@@ -270,6 +273,10 @@ void TRTFchild::EditSelectionChange() {
     statusBar_->showMessage(text);
 }
 
+void TRTFchild::ShowReplaceProgress(int percent) {
+  statusBar_->showMessage(tr("Replacing... %1%").arg(percent));
+}
+
 // ---------------------------------------------------------------------------
 // Closing
 
@@ -301,6 +308,8 @@ void TRTFchild::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
+  // A Replace All under way gives up its new text: the window goes.
+  edit_->StopReplacing();
   PassQueue::Leave(this);
   FormClose();
   event->accept();

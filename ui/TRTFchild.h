@@ -114,6 +114,8 @@ public slots:
   void EditSelectAllItemClick();
   // The position display: the caret's line and column, or the selection.
   void EditSelectionChange();
+  // While Replace All makes its new text, in place of the position.
+  void ShowReplaceProgress(int percent);
   void FindClick();
   void ReplaceMenuClick();
   void FindDialogFind();

@@ -3,13 +3,13 @@
 #include "ui/TextEditor.h"
 
 #include "editor/TextView.h"
-#include "memory/MemoryGrowth.h"
 #include "text/SpillFile.h"
-#include "text/TextBudget.h"
 #include "ui/DialogService.h"
+#include "ui/ReplacedText.h"
 #include "ui/TextPrinter.h"
 #include "ui/TextSearch.h"
 
+#include <QCoreApplication>
 #include <QDropEvent>
 #include <QIODevice>
 #include <QVBoxLayout>
@@ -19,8 +19,11 @@
 #include <stdexcept>
 
 namespace {
-// Replace All checks its new text against the memory left this often.
-constexpr std::size_t kGrowthCheck = std::size_t(16) << 20;
+// While Replace All makes its new text, events run this often: the program
+// keeps answering and repainting.
+constexpr int kPumpMs = 25;
+// Thrown through the making of a new text that is given up.
+struct ReplaceStopped {};
 } // namespace
 
 TextEditor::TextEditor(QWidget* parent) : QWidget(parent), view_(new TextView(this)) {
@@ -169,71 +172,63 @@ int64_t TextEditor::Find(const TextSearch& search, int64_t from) const {
   return search.FindIn(text, from, from > 0 ? static_cast<unsigned char>(text.At(from - 1)) : -1);
 }
 
-// The step-by-step rule (each search goes on after the text put in) on a
-// new text built in one pass: the text after the caret is always the old
-// text from `source` on, and only the byte before the caret, which the
-// whole-word rule reads, may come from a replacement. Splicing each match
-// into the text instead would move half a chunk per match.
 int64_t TextEditor::ReplaceAll(const TextSearch& search, int64_t from,
                                const QByteArray& replacement) {
+  // Events run while the new text is made: one Replace All at a time.
+  if (Replacing())
+    return -1;
   int64_t after = std::clamp<int64_t>(from, 0, Length());
-  Refusable([&] { after = ReplaceEvery(search, from, replacement); });
+  const QPointer<TextEditor> alive(this);
+  stopReplacing_ = false;
+  try {
+    Refusable([&] { after = ReplaceEvery(search, after, replacement, alive); });
+  } catch (const ReplaceStopped&) {
+    after = -1;
+  }
+  if (!alive)
+    return -1;
+  emit ReplaceEnded();
   return after;
 }
 
+bool TextEditor::Replacing() const {
+  return view_->Busy();
+}
+
 int64_t TextEditor::ReplaceEvery(const TextSearch& search, int64_t from,
-                                 const QByteArray& replacement) {
-  const TextBuffer& old = view_->Text();
-  const auto needle = static_cast<int64_t>(search.Length());
-  const int64_t oldLength = Length();
-  from = std::clamp<int64_t>(from, 0, oldLength);
-  TextBuffer made;
-  made.AllowSpill();
-  // The new text is made beside the old one: what of it stays in memory
-  // must fit in the memory left, and the rest on disk, or nothing is
-  // replaced. It is checked as large as the old one first, then as it
-  // outgrows that.
-  MemoryGrowth growth;
-  auto allowed = static_cast<std::size_t>(oldLength);
-  if (!growth.Allows(TextBudget::InMemoryShare(allowed)))
-    throw std::bad_alloc();
-  const auto grow = [&](const char* data, std::size_t length) {
-    if (made.Size() + length > allowed) {
-      if (!growth.Allows(TextBudget::InMemoryShare(kGrowthCheck)))
-        throw std::bad_alloc();
-      allowed += kGrowthCheck;
-    }
-    made.Append(data, length);
-    if (made.SpillError() != 0)
-      throw SpillFailure();
-  };
-  const auto copyOld = [&](int64_t begin, int64_t end) {
-    old.VisitRange(static_cast<std::size_t>(begin), static_cast<std::size_t>(end), grow);
-  };
-  copyOld(0, from);
-  int64_t source = from; // the old text's position at the caret
-  int64_t caret = from;  // after the last text put in
-  int64_t replaced = 0;
-  for (;;) {
-    const int before = made.Empty() ? -1 : static_cast<unsigned char>(made.At(made.Size() - 1));
-    const int64_t found = search.FindIn(old, source, before);
-    if (found < 0)
-      break;
-    copyOld(source, found);
-    grow(replacement.constData(), static_cast<std::size_t>(replacement.size()));
-    source = found + needle;
-    caret = static_cast<int64_t>(made.Size());
-    ++replaced;
-  }
-  copyOld(source, oldLength);
-  made.CollectSpilled(true);
-  if (made.SpillError() != 0)
-    throw SpillFailure();
-  if (replaced > 0)
-    view_->SetText(std::move(made), caret);
+                                 const QByteArray& replacement, const QPointer<TextEditor>& alive) {
+  ReplacedText made(view_->Text(), search, replacement);
+  MakeAnswering(made, from, alive);
+  const int64_t caret = made.Caret();
+  if (made.Count() > 0)
+    view_->SetText(made.Take(), caret);
   GoTo(caret);
   emit SelectionChanged();
   return caret;
+}
+
+void TextEditor::MakeAnswering(ReplacedText& made, int64_t from,
+                               const QPointer<TextEditor>& alive) {
+  view_->SetBusy(true);
+  try {
+    made.Make(
+        from, [this, &alive](int64_t searched) { Pump(searched, alive); }, kPumpMs);
+  } catch (...) {
+    // Held no longer when a message says why the text is unchanged.
+    if (alive)
+      view_->SetBusy(false);
+    throw;
+  }
+  view_->SetBusy(false);
+}
+
+void TextEditor::Pump(int64_t searched, const QPointer<TextEditor>& alive) {
+  const int64_t length = Length();
+  emit ReplaceProgress(length > 0 ? static_cast<int>(searched * 100 / length) : 100);
+  QCoreApplication::processEvents();
+  // Once gone, nothing of the editor may be touched, its text included.
+  if (!alive || stopReplacing_)
+    throw ReplaceStopped();
 }
 
 int TextEditor::SpillError() const {

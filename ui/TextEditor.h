@@ -15,6 +15,7 @@
 #include <QByteArray>
 #include <QKeySequence>
 #include <QList>
+#include <QPointer>
 #include <QWidget>
 #include <cstdint>
 #include <memory>
@@ -23,6 +24,7 @@
 class QDropEvent;
 class QIODevice;
 class QPrinter;
+class ReplacedText;
 class TextBuffer;
 class TextSearch;
 
@@ -82,7 +84,15 @@ public:
   // (`from` when there was none). All or nothing: a new text that neither
   // the memory left nor the disk can hold is not made, and a message says
   // so.
+  // While the new text is made, events run now and then and ReplaceProgress
+  // tells how far it has got; the user's edits of this text are ignored
+  // meanwhile (Replacing). -1, with the text as it was, when it was stopped
+  // (StopReplacing), when the editor was destroyed meanwhile (then nothing
+  // of it may be touched), or when a Replace All already runs here.
   int64_t ReplaceAll(const TextSearch& search, int64_t from, const QByteArray& replacement);
+  bool Replacing() const;
+  // A Replace All under way gives up its new text at its next pause.
+  void StopReplacing() { stopReplacing_ = true; }
 
   // Empties the editor, undo history included, and hands its text over, to
   // be freed elsewhere.
@@ -135,13 +145,24 @@ signals:
   // Files dragged over the editor are offered here before the editor would
   // take them as text: accept the event to take them.
   void DropOffered(QDropEvent* event);
+  // A Replace All has made `percent` of its new text; then it has ended,
+  // however it ended.
+  void ReplaceProgress(int percent);
+  void ReplaceEnded();
 
 protected:
   bool event(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-  int64_t ReplaceEvery(const TextSearch& search, int64_t from, const QByteArray& replacement);
+  int64_t ReplaceEvery(const TextSearch& search, int64_t from, const QByteArray& replacement,
+                       const QPointer<TextEditor>& alive);
+  // Makes the new text with events let run meanwhile and the user's edits
+  // held off.
+  void MakeAnswering(ReplacedText& made, int64_t from, const QPointer<TextEditor>& alive);
+  // Reports progress and lets events run; throws once the Replace All is
+  // to stop.
+  void Pump(int64_t searched, const QPointer<TextEditor>& alive);
   // Runs an edit; one that cannot get its memory is not made, and a
   // message says so.
   template <class Edit> void Refusable(Edit edit);
@@ -149,5 +170,6 @@ private:
   TextView* view_;
   // A save's bytes with CR LF line ends, one stretch at a time.
   mutable std::vector<char> crlf_;
+  bool stopReplacing_ = false;
   std::vector<char> loadBuffer_; // one buffer for a whole load
 };

@@ -2,6 +2,7 @@
 
 #include "text/TextBuffer.h"
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -54,14 +55,19 @@ bool TextSearch::WordEnd(unsigned char last, int after) {
   return InWord(cls) && cls != Classes()[static_cast<unsigned char>(after)];
 }
 
-int64_t TextSearch::FindIn(const TextBuffer& text, int64_t from, int before) const {
+int64_t TextSearch::FindIn(const TextBuffer& text, int64_t from, int before,
+                           int64_t startsBefore) const {
   const auto n = static_cast<std::size_t>(folded_.size());
   const auto size = text.Size();
   if (n == 0)
     return -1;
   const auto start = static_cast<std::size_t>(from < 0 ? 0 : from);
+  // A match lies wholly inside what Find searches.
+  const std::size_t end = startsBefore >= static_cast<int64_t>(size - std::min(size, n - 1))
+                              ? TextBuffer::npos
+                              : static_cast<std::size_t>(startsBefore) + n - 1;
   for (std::size_t at = start;; ++at) {
-    at = text.Find(folded_, at, TextBuffer::npos, &fold_);
+    at = text.Find(folded_, at, end, &fold_);
     if (at == TextBuffer::npos)
       return -1;
     if (!wholeWord_)

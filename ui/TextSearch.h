@@ -31,7 +31,10 @@ public:
   // where the text is stored, without copying it. `before` is the byte the
   // word rule sees before `from` (-1 at the text's start): Replace All
   // searches the old text while the byte before may be a replacement's.
-  int64_t FindIn(const TextBuffer& text, int64_t from, int before) const;
+  // Only a match starting before `startsBefore` is looked for, so that a
+  // long search can be made in slices.
+  int64_t FindIn(const TextBuffer& text, int64_t from, int before,
+                 int64_t startsBefore = INT64_MAX) const;
 
 private:
   // `before` and `after` are -1 at the text's start and end.
