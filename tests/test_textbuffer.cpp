@@ -111,6 +111,7 @@ private slots:
   void latin1CaseFold();
   void searchAcrossSeams();
   void foldedSearchOverLongText();
+  void rangePutBackSharesItsChunks();
 };
 
 void TestTextBuffer::randomEdits_data() {
@@ -495,6 +496,37 @@ void TestTextBuffer::foldedSearchOverLongText() {
       QCOMPARE(text.Find(needle, from, npos, &fold), ModelFind(model, needle, from, npos, &fold));
     }
   }
+}
+
+void TestTextBuffer::rangePutBackSharesItsChunks() {
+  // As Undo puts back a deletion of everything: the history's copy and the
+  // text hold the same chunks, not the bytes twice.
+  std::string model;
+  for (int n = 0; model.size() < (8u << 20); ++n)
+    model += "line " + std::to_string(n) + '\n';
+  TextBuffer text;
+  text.Append(model);
+  const TextBuffer kept = text.Snapshot();
+  const uint64_t before = TextBudget::Resident();
+  text.Erase(0, text.Size());
+  text.Append("x");
+  text.Erase(0, 1);
+  text.InsertRange(0, kept, 0, kept.Size());
+  QCOMPARE(text.Text(), model);
+  QVERIFY2(TextBudget::Resident() < before + (1u << 20),
+           qPrintable(QString::number(TextBudget::Resident() - before)));
+  // In the middle of a text, and a part of the kept one: only the chunks
+  // at the ends are new.
+  text.InsertRange(1000, kept, 333, 5000000);
+  std::string expected = model;
+  expected.insert(1000, model.substr(333, 5000000 - 333));
+  QCOMPARE(text.Text(), expected);
+  QVERIFY(TextBudget::Resident() < before + (1u << 20));
+  // Writing into a shared chunk leaves the kept text as it was.
+  text.Insert(200000, "typed");
+  expected.insert(200000, "typed");
+  QCOMPARE(text.Text(), expected);
+  QCOMPARE(kept.Text(), model);
 }
 
 QTEST_APPLESS_MAIN(TestTextBuffer)
