@@ -555,6 +555,7 @@ void TextView::Clear() {
 }
 
 TextBuffer TextView::TakeText() {
+  unreadableTold_ = false;
   TextViewAccessible::NoteRemoval(this, 0, Length());
   TextBuffer text(std::move(text_));
   text_.Clear(); // a moved-from buffer keeps its counts
@@ -563,6 +564,7 @@ TextBuffer TextView::TakeText() {
 }
 
 void TextView::SetText(TextBuffer text, int64_t caret) {
+  unreadableTold_ = false;
   TextViewAccessible::NoteRemoval(this, 0, Length());
   text_ = std::move(text);
   // Where a run's pieces went in a text made elsewhere is not known; none
@@ -1463,7 +1465,17 @@ int64_t TextView::PaintLine(QPainter& painter, int64_t row, const LinePainter::C
   return width;
 }
 
+void TextView::TellIfUnreadable() {
+  if (unreadableTold_ || !text_.ReadFailed())
+    return;
+  unreadableTold_ = true;
+  // After the paint: a message box must not open inside it.
+  QTimer::singleShot(0, this, &TextView::TextUnreadable);
+}
+
 void TextView::paintEvent(QPaintEvent*) {
+  // What the last paint read is looked at here: painting reads most.
+  TellIfUnreadable();
   QPainter painter(viewport());
   painter.fillRect(viewport()->rect(), palette().color(QPalette::Base));
   const LinePainter::Colors colors = Colors();

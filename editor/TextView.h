@@ -165,6 +165,8 @@ signals:
   // Another program asked for text copied or dragged from this view, and
   // the memory left would not hold it: it was given nothing.
   void CopyTooLarge();
+  // Part of the text could not be read back from disk; said once a text.
+  void TextUnreadable();
   // Files dragged over the view are offered here before the view would take
   // them as text: accept the event to take them.
   void DropOffered(QDropEvent* event);
@@ -230,6 +232,8 @@ private:
   // While writes of the text to disk are under way, takes them in now and
   // then, so that the memory they held goes back.
   void KeepSpilling();
+  // Sends TextUnreadable the first time a read of the text failed.
+  void TellIfUnreadable();
   bool OfferDrop(QDropEvent* event);
 
   // Moves.
@@ -328,6 +332,7 @@ private:
   QPoint dropPoint_;
   QTimer dropScroll_;
   QTimer spillCollect_;
+  bool unreadableTold_ = false;
   QElapsedTimer sinceDoubleClick_;
   QPoint doubleClickPoint_;
 

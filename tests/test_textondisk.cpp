@@ -16,7 +16,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 constexpr uint64_t kBudget = 4 << 20;
@@ -134,6 +136,44 @@ private slots:
     QCOMPARE(EditorText(w), Joined(input));
     QCOMPARE(OpenFilesIn(Spill()).size(), 1);
     w.close();
+  }
+
+  void textCutShortOnDiskIsToldOnce() {
+    FakeDialogService dialogs;
+    const QByteArray input = Rows(16 << 20);
+    QVERIFY(WriteFile(Path("cut.bin"), input));
+    TRTFchild w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.OpenInput(Path("cut.bin"));
+    w.ScanFile(false);
+    QVERIFY(dialogs.messages.isEmpty());
+    // The writes to disk are taken in as the window goes on.
+    QTRY_VERIFY(TextBudget::Resident() < 2 * kBudget);
+    const QStringList open = OpenFilesIn(Spill());
+    QCOMPARE(open.size(), 1);
+    // A failing disk: what was stored is gone.
+    const int fd = ::open(open[0].toLocal8Bit().constData(), O_WRONLY);
+    QVERIFY(fd >= 0);
+    QVERIFY(::ftruncate(fd, 0) == 0);
+    ::close(fd);
+    auto* view = w.Edit()->focusProxy();
+    // Lines not read since (those on screen are kept read).
+    w.Edit()->GoTo(w.Edit()->Length() / 3);
+    for (int i = 0; i < 3; ++i) {
+      view->repaint();
+      QTest::qWait(20);
+    }
+    QCOMPARE(dialogs.messages.size(), 1);
+    QCOMPARE(dialogs.messages.at(0).caption, QStringLiteral("Error reading file"));
+    QCOMPARE(dialogs.messages.at(0).text,
+             QStringLiteral("Part of this window's text could not be read back from the disk. It "
+                            "is shown as blanks."));
+    // The lines stay where they were, and the program goes on.
+    const QByteArray text = EditorText(w);
+    QCOMPARE(text.size(), Joined(input).size());
+    QCOMPARE(text.count('\n'), Joined(input).count('\n'));
+    QCOMPARE(dialogs.messages.size(), 1);
   }
 
   void fullDiskStopsThePassAndRefusesReplaceAll() {

@@ -494,6 +494,7 @@ void TextBuffer::Clear() {
   chunks_.clear();
   loaded_.Clear();
   spill_ = SpillLink(); // keeps the permission
+  readFailed_ = false;
   index_.Clear();
   indexStale_ = true;
   total_ = {};
@@ -590,7 +591,8 @@ std::size_t TextBuffer::FindBackward(std::string_view needle, std::size_t from, 
 namespace {
 // What a chunk read back short (a failed disk) is filled with: blanks, and
 // as many line breaks as the chunk is known to hold, so that every count
-// and search stays within the text.
+// and search stays within the text. Bytes read but wrong keep their place;
+// only breaks are added or taken away.
 void FillShortRead(char* bytes, std::size_t got, std::size_t size, std::size_t breaks) {
   std::memset(bytes + got, ' ', size - got);
   std::size_t have = CountBreaks(bytes, size);
@@ -615,8 +617,13 @@ const char* TextBuffer::Bytes(std::size_t i) const {
     return loaded;
   char* bytes = loaded_.Make(c, c->size);
   const std::size_t got = c->file->Read(c->at, c->size, bytes);
-  if (got < c->size)
+  // Bytes that came back other than they went (a file cut short and
+  // written again holds zeros) must still hold the breaks the index counts,
+  // or a line's search would run off the chunk.
+  if (got < c->size || CountBreaks(bytes, c->size) != c->breaks) {
     FillShortRead(bytes, got, c->size, c->breaks);
+    readFailed_ = true;
+  }
   return bytes;
 }
 

@@ -115,6 +115,9 @@ public:
   // The error number of the last failed write to or read from the spill
   // file, or 0. After a failed write the text keeps its chunks in memory.
   int SpillError() const;
+  // Some bytes of this text could not be read back from disk (a failing
+  // disk, a backing file cut short): they read as blanks and line breaks.
+  bool ReadFailed() const { return readFailed_; }
   // Bytes of this text held on disk; counts every chunk.
   uint64_t BytesOnDisk() const;
 
@@ -254,6 +257,7 @@ private:
   SupplyLink supply_;
   SpillLink spill_;
   mutable LoadedChunks loaded_;
+  mutable bool readFailed_ = false;
 };
 
 inline bool TextBuffer::AppendLineInPlace(const char* data, std::size_t length) {

@@ -34,6 +34,13 @@ TextEditor::TextEditor(QWidget* parent) : QWidget(parent), view_(new TextView(th
   connect(view_, &TextView::SelectionChanged, this, &TextEditor::SelectionChanged);
   connect(view_, &TextView::DropOffered, this, &TextEditor::DropOffered);
   connect(view_, &TextView::ChangeRefused, this, [this] { ReportRefusal(window()); });
+  connect(view_, &TextView::TextUnreadable, this, [this] {
+    Dialogs().MessageBox(window(),
+                         QStringLiteral("Part of this window's text could not be read back from "
+                                        "the disk. It is shown as blanks."),
+                         QStringLiteral("Error reading file"), DialogService::Buttons::Ok,
+                         DialogService::Icon::None);
+  });
   connect(view_, &TextView::CopyTooLarge, this, [this] {
     Dialogs().MessageBox(
         window(),
