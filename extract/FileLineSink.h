@@ -42,6 +42,8 @@ public:
   // Hands each full buffer to `taker` instead of writing it.
   void OpenChunks(ChunkTaker& taker);
   bool IsOpen() const { return fd_ >= 0 || taker_ != nullptr; }
+  // The descriptor written to, or -1 (none, or buffers go to a taker).
+  int Descriptor() const { return taker_ == nullptr ? fd_ : -1; }
 
   // The offset is not written: plain output is the run and its line end.
   void Line(const char* data, std::size_t length, uint64_t) override { Line(data, length); }

@@ -138,6 +138,7 @@ private slots:
   void unwritableOutputIsReported();
   void fullDiskIsReported();
   void outputSlowToOpenLetsEventsRun();
+  void partialOutputIsLoadedAndReported_data();
   void partialOutputIsLoadedAndReported();
   void outputEqualToInputIsRefused();
   void loadAgainRepeatsAndDropsOutput();
@@ -472,9 +473,17 @@ void TestScanFile::outputSlowToOpenLetsEventsRun() {
   QVERIFY(!w.OutputFile().IsOpen());
 }
 
+void TestScanFile::partialOutputIsLoadedAndReported_data() {
+  QTest::addColumn<int>("lines");
+  QTest::newRow("one piece") << 200000;
+  // 40 MiB: read in parts, whose writes go through a thread of their own.
+  QTest::newRow("parts") << 2200000;
+}
+
 void TestScanFile::partialOutputIsLoadedAndReported() {
+  QFETCH(int, lines);
   FakeDialogService dialogs;
-  QVERIFY(WriteFile(Path("big.bin"), QByteArray("Readable text line\n").repeated(200000)));
+  QVERIFY(WriteFile(Path("big.bin"), QByteArray("Readable text line\n").repeated(lines)));
   TRTFchild w;
   w.OpenInput(Path("big.bin"));
   dialogs.saveAnswers << Path("partial.txt");

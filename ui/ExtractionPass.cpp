@@ -219,6 +219,8 @@ ExtractionPass::Flow ExtractionPass::Scan(InputFile& input) {
   pending_.clear();
   fileEdge_.reset();
   partsOutput_.reset();
+  partsFinished_ = false;
+  partsError_ = 0;
   const unsigned cores = std::thread::hardware_concurrency();
   if (FileCuts::WorthCutting(input, cores))
     return ScanInParts(input, cores);
@@ -282,8 +284,12 @@ ExtractionPass::Flow ExtractionPass::ScanInParts(InputFile& input, unsigned work
     // judged by the new ones, in one piece on this thread.
     if (!checked && taken.limits != PartLimits::Of(GlobalTextOptions())) {
       parts.Cancel();
-      if (partsOutput_)
+      if (partsOutput_) {
+        // The lines from here on go to the file after those written so far.
+        if (FinishWrites() == Flow::Gone)
+          return Flow::Gone;
         partsOutput_->Forget();
+      }
       InputFile rest;
       rest.OpenPart(input, taken.start, InputFile::kToEnd);
       return ScanFrom(rest, taken.start);
@@ -297,7 +303,7 @@ ExtractionPass::Flow ExtractionPass::ScanInParts(InputFile& input, unsigned work
       continue;
     }
     TakeSlice(std::move(taken.text), taken.midRun);
-    if (output_ && output_->Failed()) {
+    if (output_ && partsOutput_->Failed()) {
       partsOutput_->Forget(); // what was written is loaded, as in one piece
       return Flow::Stop;
     }
@@ -351,13 +357,17 @@ ExtractionPass::Flow ExtractionPass::EndScan() {
   AppendPending();
   int writeError = 0;
   if (window_->WriteToFile()) {
+    if (FinishWrites() == Flow::Gone)
+      return Flow::Gone;
     FileLineSink& output = window_->OutputFile();
     const int fd = output.Release();
     const Helped<int> closed =
         WhilePumping<int>([fd] { return fd < 0 || ::close(fd) == 0 ? 0 : errno; });
     if (closed.flow == Flow::Gone)
       return Flow::Gone;
-    writeError = output.Error() != 0 ? output.Error() : closed.result;
+    writeError = partsError_ != 0      ? partsError_
+                 : output.Error() != 0 ? output.Error()
+                                       : closed.result;
     // A device or a pipe chosen as the output has nothing to read back
     // (/dev/full would give zeros without end).
     if (IsRegularFile(NativeName(window_->OutputFileName()))) {
@@ -433,7 +443,19 @@ ExtractionPass::Helped<Result> ExtractionPass::WhilePumping(const std::function<
 }
 
 bool ExtractionPass::WritesBehind() const {
-  return editor_.SpillBehind() || (partsOutput_ && partsOutput_->SpillBehind());
+  return editor_.SpillBehind() ||
+         (partsOutput_ && (partsOutput_->SpillBehind() || partsOutput_->WritesBehind()));
+}
+
+ExtractionPass::Flow ExtractionPass::FinishWrites() {
+  if (!partsOutput_ || partsFinished_)
+    return Flow::Go;
+  partsFinished_ = true;
+  PartsOutput* const parts = partsOutput_.get();
+  const Helped<int> finished = WhilePumping<int>([parts] { return parts->Finish(); });
+  if (partsError_ == 0)
+    partsError_ = finished.result;
+  return finished.flow;
 }
 
 ExtractionPass::Flow ExtractionPass::Checkpoint(Pumping when) {

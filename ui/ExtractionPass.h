@@ -100,6 +100,9 @@ private:
   // The text's writes to disk (the editor's, or what a pass into a file
   // keeps) are so far behind that the pass should wait for them.
   bool WritesBehind() const;
+  // The writes of a pass in parts into a file, ended and waited for (with
+  // events running); their error is kept in partsError_.
+  Flow FinishWrites();
   bool Alive() const { return !window_.isNull(); }
   // Runs work that may take long (emptying or closing a large output file,
   // freeing the last result) on a thread of its own, with events pumped
@@ -149,6 +152,8 @@ private:
   // A pass in parts in file mode: the output file and what of it is kept,
   // and where its lines meet it.
   std::unique_ptr<PartsOutput> partsOutput_;
+  bool partsFinished_ = false;
+  int partsError_ = 0;
   std::unique_ptr<LineEdge> fileEdge_;
 };
 

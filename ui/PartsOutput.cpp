@@ -1,6 +1,34 @@
 #include "ui/PartsOutput.h"
 
-#include "extract/FileLineSink.h"
+#include <fcntl.h>
+#include <unistd.h>
+
+PartsOutput::PartsOutput(FileLineSink& file, Holds holds) : file_(file), holds_(std::move(holds)) {
+  kept_.AllowSpill();
+  // A second descriptor shares the file's offset: what the window's sink
+  // writes after Finish goes on where these writes ended.
+  const int fd = file.Descriptor() >= 0 ? ::fcntl(file.Descriptor(), F_DUPFD_CLOEXEC, 0) : -1;
+  if (fd < 0)
+    return;
+  writer_ = std::make_unique<BackgroundWriter>(fd);
+  ownSink_.OpenChunks(*writer_);
+}
+
+bool PartsOutput::Failed() {
+  return Sink().Failed() || (writer_ && writer_->Error() != 0);
+}
+
+bool PartsOutput::WritesBehind() {
+  return writer_ && writer_->Behind();
+}
+
+int PartsOutput::Finish() {
+  if (!writer_)
+    return file_.Flush() ? 0 : file_.Error();
+  ownSink_.Flush();
+  writer_->Drain();
+  return writer_->Error() != 0 ? writer_->Error() : ownSink_.Error();
+}
 
 void PartsOutput::Forget() {
   kept_.Clear();
@@ -8,14 +36,15 @@ void PartsOutput::Forget() {
 }
 
 void PartsOutput::Append(const char* data, std::size_t length) {
-  file_.Write(data, length);
+  Sink().Write(data, length);
   if (state_ == Kept::Whole && !kept_.Empty())
     kept_.Append(data, length);
 }
 
 void PartsOutput::AppendText(TextBuffer&& text) {
+  FileLineSink& sink = Sink();
   text.VisitRange(0, text.Size(),
-                  [this](const char* data, std::size_t length) { file_.Write(data, length); });
+                  [&sink](const char* data, std::size_t length) { sink.Write(data, length); });
   if (state_ != Kept::Whole)
     return;
   if (kept_.SpillError() == 0 && holds_(text.Size()))

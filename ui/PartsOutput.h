@@ -2,24 +2,33 @@
 // The output file of a pass in parts: each slice is written and kept for
 // the editor as long as the memory (and, beyond the text's memory budget,
 // the disk) holds it, so that the file need not be read back; once it does
-// not, the file is still written to its end.
+// not, the file is still written to its end. The writes go through a
+// thread of their own (BackgroundWriter) on a second descriptor of the
+// file, so that the window never waits for the disk.
 
+#include "extract/BackgroundWriter.h"
+#include "extract/FileLineSink.h"
 #include "text/LineEdge.h"
 #include "text/TextBuffer.h"
 
 #include <cstdint>
 #include <functional>
 
-class FileLineSink;
-
 class PartsOutput : public LineEdge::Target {
 public:
   // Whether `bytes` more fit in the memory left.
   using Holds = std::function<bool(uint64_t bytes)>;
 
-  PartsOutput(FileLineSink& file, Holds holds) : file_(file), holds_(std::move(holds)) {
-    kept_.AllowSpill();
-  }
+  // `file` must have nothing buffered; until Finish, nothing else writes to
+  // it.
+  PartsOutput(FileLineSink& file, Holds holds);
+  // Whether a write failed; the writes are behind (the caller should let
+  // them catch up); and the end of the writes: the last buffer written and
+  // waited for, the error number of a failed write or 0. Any thread may
+  // Finish, as long as nothing else is written meanwhile.
+  bool Failed();
+  bool WritesBehind();
+  int Finish();
 
   // What was written, kept whole (Whole), in part as the memory ran short
   // (Part), or not at all: the file is then read back.
@@ -45,7 +54,14 @@ public:
   void DropPieces() override {}
 
 private:
+  FileLineSink& Sink() { return writer_ ? ownSink_ : file_; }
+
   FileLineSink& file_;
+  // The buffers of the writes, and the thread that writes them; none when
+  // the file has no descriptor of its own to share (the writes then go to
+  // `file_` as they come).
+  FileLineSink ownSink_;
+  std::unique_ptr<BackgroundWriter> writer_;
   const Holds holds_;
   TextBuffer kept_;
   Kept state_ = Kept::Whole;

@@ -1,0 +1,83 @@
+#include "extract/BackgroundWriter.h"
+
+#include <cerrno>
+#include <unistd.h>
+
+BackgroundWriter::BackgroundWriter(int fd) : fd_(fd), thread_([this] { Run(); }) {}
+
+BackgroundWriter::~BackgroundWriter() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stop_ = true;
+  }
+  queued_.notify_all();
+  thread_.join();
+  if (fd_ >= 0)
+    ::close(fd_);
+}
+
+std::unique_ptr<char[]> BackgroundWriter::Take(std::unique_ptr<char[]> buffer, std::size_t used) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  written_.wait(lock, [this] { return error_ != 0 || jobs_.size() < kMostQueued; });
+  if (error_ != 0)
+    return nullptr;
+  jobs_.push_back({std::move(buffer), used});
+  queued_.notify_one();
+  if (!spare_.empty()) {
+    std::unique_ptr<char[]> empty = std::move(spare_.back());
+    spare_.pop_back();
+    return empty;
+  }
+  lock.unlock();
+  return std::unique_ptr<char[]>(new char[FileLineSink::kBufferSize]);
+}
+
+bool BackgroundWriter::Behind() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return jobs_.size() >= kMostQueued / 2;
+}
+
+void BackgroundWriter::Drain() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  written_.wait(lock, [this] { return jobs_.empty() && !writing_; });
+}
+
+int BackgroundWriter::Error() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return error_;
+}
+
+void BackgroundWriter::Run() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    queued_.wait(lock, [this] { return stop_ || !jobs_.empty(); });
+    if (stop_)
+      return;
+    Job job = std::move(jobs_.front());
+    jobs_.pop_front();
+    writing_ = true;
+    lock.unlock();
+    const int error = WriteAll(job.buffer.get(), job.used);
+    lock.lock();
+    writing_ = false;
+    if (error != 0 && error_ == 0) {
+      error_ = error;
+      jobs_.clear(); // nothing after a failed write is written
+    }
+    spare_.push_back(std::move(job.buffer));
+    written_.notify_all();
+  }
+}
+
+int BackgroundWriter::WriteAll(const char* data, std::size_t length) {
+  while (length > 0) {
+    const ssize_t n = ::write(fd_, data, length);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0)
+      return n < 0 ? errno : EIO;
+    data += n;
+    length -= static_cast<std::size_t>(n);
+  }
+  return 0;
+}
