@@ -11,9 +11,23 @@ BackgroundWriter::~BackgroundWriter() {
     stop_ = true;
   }
   queued_.notify_all();
-  thread_.join();
+  if (thread_.joinable())
+    thread_.join();
   if (fd_ >= 0)
     ::close(fd_);
+}
+
+void BackgroundWriter::Close() {
+  Drain();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stop_ = true;
+  }
+  queued_.notify_all();
+  thread_.join();
+  if (fd_ >= 0 && ::close(fd_) != 0 && error_ == 0)
+    error_ = errno;
+  fd_ = -1;
 }
 
 std::unique_ptr<char[]> BackgroundWriter::Take(std::unique_ptr<char[]> buffer, std::size_t used) {
@@ -34,7 +48,7 @@ std::unique_ptr<char[]> BackgroundWriter::Take(std::unique_ptr<char[]> buffer, s
 
 bool BackgroundWriter::Behind() {
   std::lock_guard<std::mutex> lock(mutex_);
-  return jobs_.size() >= kMostQueued / 2;
+  return jobs_.size() >= kBehind || (!wroteAny_ && (writing_ || !jobs_.empty()));
 }
 
 void BackgroundWriter::Drain() {
@@ -60,6 +74,7 @@ void BackgroundWriter::Run() {
     const int error = WriteAll(job.buffer.get(), job.used);
     lock.lock();
     writing_ = false;
+    wroteAny_ = true;
     if (error != 0 && error_ == 0) {
       error_ = error;
       jobs_.clear(); // nothing after a failed write is written

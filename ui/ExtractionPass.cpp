@@ -303,6 +303,10 @@ ExtractionPass::Flow ExtractionPass::ScanInParts(InputFile& input, unsigned work
       continue;
     }
     TakeSlice(std::move(taken.text), taken.midRun);
+    // Writes far behind catch up first (events running): one that failed
+    // stops the pass here, before the bar moves on.
+    if (output_ && Checkpoint(Pumping::WhenDue) == Flow::Gone)
+      return Flow::Gone;
     if (output_ && partsOutput_->Failed()) {
       partsOutput_->Forget(); // what was written is loaded, as in one piece
       return Flow::Stop;

@@ -15,7 +15,7 @@ PartsOutput::PartsOutput(FileLineSink& file, Holds holds) : file_(file), holds_(
 }
 
 bool PartsOutput::Failed() {
-  return Sink().Failed() || (writer_ && writer_->Error() != 0);
+  return ownSink_.Failed() || file_.Failed() || (writer_ && writer_->Error() != 0);
 }
 
 bool PartsOutput::WritesBehind() {
@@ -25,8 +25,11 @@ bool PartsOutput::WritesBehind() {
 int PartsOutput::Finish() {
   if (!writer_)
     return file_.Flush() ? 0 : file_.Error();
+  if (finished_)
+    return writer_->Error();
+  finished_ = true;
   ownSink_.Flush();
-  writer_->Drain();
+  writer_->Close();
   return writer_->Error() != 0 ? writer_->Error() : ownSink_.Error();
 }
 

@@ -24,8 +24,9 @@ public:
   PartsOutput(FileLineSink& file, Holds holds);
   // Whether a write failed; the writes are behind (the caller should let
   // them catch up); and the end of the writes: the last buffer written and
-  // waited for, the error number of a failed write or 0. Any thread may
-  // Finish, as long as nothing else is written meanwhile.
+  // waited for and the second descriptor closed, the error number of a
+  // failed write or 0. Any thread may Finish, as long as nothing else is
+  // written meanwhile; nothing is written after it.
   bool Failed();
   bool WritesBehind();
   int Finish();
@@ -54,7 +55,8 @@ public:
   void DropPieces() override {}
 
 private:
-  FileLineSink& Sink() { return writer_ ? ownSink_ : file_; }
+  // After Finish, anything more goes to the file's own sink, after the rest.
+  FileLineSink& Sink() { return writer_ && !finished_ ? ownSink_ : file_; }
 
   FileLineSink& file_;
   // The buffers of the writes, and the thread that writes them; none when
@@ -62,6 +64,7 @@ private:
   // `file_` as they come).
   FileLineSink ownSink_;
   std::unique_ptr<BackgroundWriter> writer_;
+  bool finished_ = false;
   const Holds holds_;
   TextBuffer kept_;
   Kept state_ = Kept::Whole;
