@@ -1,6 +1,7 @@
 #include "cli/OrderedOutput.h"
 
 #include "extract/PartsInOrder.h"
+#include "extract/WriteAll.h"
 
 #include <cerrno>
 #include <cstring>
@@ -23,20 +24,6 @@ struct Chunk {
   std::string message;
 };
 using Parts = PartsInOrder<Chunk>;
-
-// Writes all of `data`; 0 or the errno of the failure.
-int WriteAll(int fd, const char* data, std::size_t length) {
-  while (length > 0) {
-    const ssize_t n = ::write(fd, data, length);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0)
-      return n < 0 ? errno : EIO;
-    data += n;
-    length -= static_cast<std::size_t>(n);
-  }
-  return 0;
-}
 
 // Buffers the writer is done with, for the workers' next chunks: the
 // output's memory is taken once, not once for each chunk (fresh memory

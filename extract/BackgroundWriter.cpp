@@ -1,11 +1,19 @@
 #include "extract/BackgroundWriter.h"
 
+#include "extract/WriteAll.h"
+
 #include <cerrno>
 #include <unistd.h>
 
 BackgroundWriter::BackgroundWriter(int fd) : fd_(fd), thread_([this] { Run(); }) {}
 
 BackgroundWriter::~BackgroundWriter() {
+  Stop();
+  if (fd_ >= 0)
+    ::close(fd_);
+}
+
+void BackgroundWriter::Stop() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     stop_ = true;
@@ -13,18 +21,11 @@ BackgroundWriter::~BackgroundWriter() {
   queued_.notify_all();
   if (thread_.joinable())
     thread_.join();
-  if (fd_ >= 0)
-    ::close(fd_);
 }
 
 void BackgroundWriter::Close() {
   Drain();
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    stop_ = true;
-  }
-  queued_.notify_all();
-  thread_.join();
+  Stop();
   if (fd_ >= 0 && ::close(fd_) != 0 && error_ == 0)
     error_ = errno;
   fd_ = -1;
@@ -71,7 +72,7 @@ void BackgroundWriter::Run() {
     jobs_.pop_front();
     writing_ = true;
     lock.unlock();
-    const int error = WriteAll(job.buffer.get(), job.used);
+    const int error = WriteAll(fd_, job.buffer.get(), job.used);
     lock.lock();
     writing_ = false;
     wroteAny_ = true;
@@ -82,17 +83,4 @@ void BackgroundWriter::Run() {
     spare_.push_back(std::move(job.buffer));
     written_.notify_all();
   }
-}
-
-int BackgroundWriter::WriteAll(const char* data, std::size_t length) {
-  while (length > 0) {
-    const ssize_t n = ::write(fd_, data, length);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0)
-      return n < 0 ? errno : EIO;
-    data += n;
-    length -= static_cast<std::size_t>(n);
-  }
-  return 0;
 }

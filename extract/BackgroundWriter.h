@@ -48,7 +48,8 @@ private:
     std::size_t used;
   };
   void Run();
-  int WriteAll(const char* data, std::size_t length);
+  // Ends the thread; what is queued is not written.
+  void Stop();
 
   int fd_;
   std::mutex mutex_;

@@ -1,5 +1,7 @@
 #include "extract/FileLineSink.h"
 
+#include "extract/WriteAll.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -127,22 +129,8 @@ char* FileLineSink::ReserveAfterFlush(std::size_t length) {
 bool FileLineSink::WriteOut(const char* data, std::size_t length) {
   if (taker_ != nullptr)
     return HandOut(data, length);
-  while (length > 0) {
-    ssize_t n = ::write(fd_, data, length);
-    if (n < 0) {
-      if (errno == EINTR)
-        continue;
-      error_ = errno;
-      return false;
-    }
-    if (n == 0) {
-      error_ = EIO;
-      return false;
-    }
-    data += n;
-    length -= static_cast<std::size_t>(n);
-  }
-  return true;
+  error_ = WriteAll(fd_, data, length);
+  return error_ == 0;
 }
 
 // The buffer itself goes to the taker; other bytes (a line larger than the

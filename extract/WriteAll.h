@@ -1,0 +1,9 @@
+#pragma once
+// The one loop that writes a whole block to a descriptor: short writes go
+// on, a signal's interruption is tried again.
+
+#include <cstddef>
+
+// Writes all of `data` to `fd`; 0, or the error number of the failure (EIO
+// for a write that took nothing).
+int WriteAll(int fd, const char* data, std::size_t length);
