@@ -32,8 +32,3 @@ void FreeBlocks::Give(std::unique_ptr<char[]> block) {
     return; // freed as `block` goes, outside the lock
   blocks.push_back(std::move(block));
 }
-
-std::size_t FreeBlocks::Kept() {
-  std::lock_guard<std::mutex> lock(mutex);
-  return Blocks().size();
-}

@@ -15,6 +15,4 @@ constexpr std::size_t kBlockBytes = 64 * 1024;
 std::unique_ptr<char[]> Take();
 // Keeps `block` of kBlockBytes, or frees it when enough are kept.
 void Give(std::unique_ptr<char[]> block);
-// How many are kept now.
-std::size_t Kept();
 } // namespace FreeBlocks
