@@ -1,7 +1,7 @@
 #include "cli/OrderedOutput.h"
 
 #include "extract/PartsInOrder.h"
-#include "extract/WriteAll.h"
+#include "io/WriteAll.h"
 
 #include <cerrno>
 #include <cstring>

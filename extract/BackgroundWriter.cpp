@@ -1,43 +1,53 @@
 #include "extract/BackgroundWriter.h"
 
-#include "extract/WriteAll.h"
-
 #include <cerrno>
 #include <unistd.h>
 
-BackgroundWriter::BackgroundWriter(int fd) : fd_(fd), thread_([this] { Run(); }) {}
+BackgroundWriter::BackgroundWriter(int fd) : fd_(fd), queue_(fd) {}
 
 BackgroundWriter::~BackgroundWriter() {
-  Stop();
+  queue_.Stop();
   if (fd_ >= 0)
     ::close(fd_);
 }
 
-void BackgroundWriter::Stop() {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    stop_ = true;
-  }
-  queued_.notify_all();
-  if (thread_.joinable())
-    thread_.join();
-}
-
 void BackgroundWriter::Close() {
-  Drain();
-  Stop();
-  if (fd_ >= 0 && ::close(fd_) != 0 && error_ == 0)
-    error_ = errno;
+  queue_.Finish();
+  const int error = fd_ >= 0 && ::close(fd_) != 0 ? errno : 0;
+  std::lock_guard<std::mutex> lock(mutex_);
+  closeError_ = error;
   fd_ = -1;
 }
 
+void BackgroundWriter::Reclaim() {
+  while (!inFlight_.empty() && inFlight_.front().ticket->done.load(std::memory_order_acquire)) {
+    spare_.push_back(std::move(inFlight_.front().buffer));
+    inFlight_.pop_front();
+    wroteAny_ = true;
+  }
+}
+
+void BackgroundWriter::WaitForFewer(std::size_t most) {
+  for (;;) {
+    std::shared_ptr<const WriteQueue::Ticket> oldest;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      Reclaim();
+      if (inFlight_.size() < most)
+        return;
+      oldest = inFlight_.front().ticket;
+    }
+    queue_.Wait(*oldest);
+  }
+}
+
 std::unique_ptr<char[]> BackgroundWriter::Take(std::unique_ptr<char[]> buffer, std::size_t used) {
-  std::unique_lock<std::mutex> lock(mutex_);
-  written_.wait(lock, [this] { return error_ != 0 || jobs_.size() < kMostQueued; });
-  if (error_ != 0)
+  WaitForFewer(kMostQueued);
+  if (queue_.Error() != 0)
     return nullptr;
-  jobs_.push_back({std::move(buffer), used});
-  queued_.notify_one();
+  std::unique_lock<std::mutex> lock(mutex_);
+  const char* data = buffer.get();
+  inFlight_.push_back({std::move(buffer), queue_.Queue(nullptr, data, used)});
   if (!spare_.empty()) {
     std::unique_ptr<char[]> empty = std::move(spare_.back());
     spare_.pop_back();
@@ -49,38 +59,14 @@ std::unique_ptr<char[]> BackgroundWriter::Take(std::unique_ptr<char[]> buffer, s
 
 bool BackgroundWriter::Behind() {
   std::lock_guard<std::mutex> lock(mutex_);
-  return jobs_.size() >= kBehind || (!wroteAny_ && (writing_ || !jobs_.empty()));
-}
-
-void BackgroundWriter::Drain() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  written_.wait(lock, [this] { return jobs_.empty() && !writing_; });
+  Reclaim();
+  return inFlight_.size() >= kBehind || (!wroteAny_ && !inFlight_.empty());
 }
 
 int BackgroundWriter::Error() {
+  const int error = queue_.Error();
+  if (error != 0)
+    return error;
   std::lock_guard<std::mutex> lock(mutex_);
-  return error_;
-}
-
-void BackgroundWriter::Run() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  for (;;) {
-    queued_.wait(lock, [this] { return stop_ || !jobs_.empty(); });
-    if (stop_)
-      return;
-    Job job = std::move(jobs_.front());
-    jobs_.pop_front();
-    writing_ = true;
-    lock.unlock();
-    const int error = WriteAll(fd_, job.buffer.get(), job.used);
-    lock.lock();
-    writing_ = false;
-    wroteAny_ = true;
-    if (error != 0 && error_ == 0) {
-      error_ = error;
-      jobs_.clear(); // nothing after a failed write is written
-    }
-    spare_.push_back(std::move(job.buffer));
-    written_.notify_all();
-  }
+  return closeError_;
 }

@@ -1,17 +1,15 @@
 #pragma once
 // Writes the buffers of a FileLineSink to a descriptor on a thread of its
-// own, in order. A write to a file can wait for the disk for hundreds of
-// milliseconds once the system holds back dirty pages; the thread of the
-// windows then goes on and waits only when many buffers are behind.
+// own (a WriteQueue), in order, reusing the buffers written. The thread of
+// the windows goes on and waits only when many buffers are behind.
 
 #include "extract/FileLineSink.h"
+#include "io/WriteQueue.h"
 
-#include <condition_variable>
 #include <cstddef>
 #include <deque>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 class BackgroundWriter : public ChunkTaker {
@@ -30,36 +28,31 @@ public:
   // yet: the caller should let them be written before it gives more. A
   // device that takes nothing (a full disk) is then known after one buffer.
   bool Behind();
-  // Waits until everything queued is written.
-  void Drain();
-  // Drains, stops the thread and closes the descriptor: on the caller's
-  // thread, as the last close of a file emptied and written again makes the
-  // file system write it back, which takes a while.
+  // Writes what is queued, stops the thread and closes the descriptor: on
+  // the caller's thread, as the last close of a file emptied and written
+  // again makes the file system write it back, which takes a while.
   void Close();
-  // The error number of the first failed write, or 0.
+  // The error number of the first failed write or of the close, or 0.
   int Error();
 
   static constexpr std::size_t kMostQueued = 16;
   static constexpr std::size_t kBehind = 4;
 
 private:
-  struct Job {
+  struct InFlight {
     std::unique_ptr<char[]> buffer;
-    std::size_t used;
+    std::shared_ptr<const WriteQueue::Ticket> ticket;
   };
-  void Run();
-  // Ends the thread; what is queued is not written.
-  void Stop();
+  // Takes back the buffers written, oldest first; with mutex_ held.
+  void Reclaim();
+  // Waits until fewer than `most` buffers are queued or being written.
+  void WaitForFewer(std::size_t most);
 
   int fd_;
   std::mutex mutex_;
-  std::condition_variable queued_;
-  std::condition_variable written_;
-  std::deque<Job> jobs_;
+  std::deque<InFlight> inFlight_;
   std::vector<std::unique_ptr<char[]>> spare_;
-  bool writing_ = false;
   bool wroteAny_ = false; // a write was made, or failed
-  bool stop_ = false;
-  int error_ = 0;
-  std::thread thread_; // last: it starts once the rest exists
+  int closeError_ = 0;
+  WriteQueue queue_; // last: gone first, before the buffers it writes
 };

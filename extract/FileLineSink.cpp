@@ -1,6 +1,6 @@
 #include "extract/FileLineSink.h"
 
-#include "extract/WriteAll.h"
+#include "io/WriteAll.h"
 
 #include <cerrno>
 #include <cstring>

@@ -5,20 +5,17 @@
 // system when the last chunk stored in it is gone. Read with pread, never
 // mapped: a mapping of a file that shrinks ends the process with SIGBUS.
 //
-// Writes go through a thread of the file's own: a write can wait for the
-// disk for hundreds of milliseconds once the system holds back dirty pages,
-// and the thread of the windows must not. Any thread may read.
+// Writes go through a thread of the file's own (a WriteQueue), so that the
+// thread of the windows never waits for the disk. Any thread may read.
+
+#include "io/WriteQueue.h"
 
 #include <atomic>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <exception>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 
 // Thrown by a change that would need the disk to hold a text the memory
 // budget leaves no room for, when the disk cannot take it.
@@ -30,12 +27,7 @@ class SpillFile {
 public:
   // How a queued write went, once `done`: written at `at`, or failed (a
   // full disk, a file size limit) with `error`.
-  struct Ticket {
-    std::atomic<bool> done{false};
-    bool ok = false;
-    uint64_t at = 0;
-    int error = 0;
-  };
+  using Ticket = WriteQueue::Ticket;
 
   // A new spill file in `directory`, or nullptr with `error` set to the
   // error number.
@@ -51,34 +43,16 @@ public:
   std::shared_ptr<const Ticket> Queue(std::shared_ptr<const void> keep, const char* data,
                                       std::size_t length);
   // Waits until `ticket` is done.
-  void Wait(const Ticket& ticket);
+  void Wait(const Ticket& ticket) { queue_.Wait(ticket); }
   // Reads up to `length` bytes from `at` into `out`; the count read, short
   // only on a read error (ReadError() then says which).
   std::size_t Read(uint64_t at, std::size_t length, char* out) const;
   int ReadError() const { return readError_.load(std::memory_order_relaxed); }
 
 private:
-  struct Job {
-    std::shared_ptr<const void> keep;
-    const char* data;
-    std::size_t length;
-    std::shared_ptr<Ticket> ticket;
-  };
-
-  explicit SpillFile(int fd) : fd_(fd) {}
-  void Run();
-  // One write at the end of the file; 0 or the error number.
-  int Append(const char* data, std::size_t length, uint64_t& at);
+  explicit SpillFile(int fd) : fd_(fd), queue_(fd) {}
 
   const int fd_;
   mutable std::atomic<int> readError_{0};
-  std::mutex mutex_;
-  std::condition_variable queued_;
-  std::condition_variable finished_;
-  std::deque<Job> jobs_;
-  bool stop_ = false;
-  // The writer's own: where the next write goes, and the first error.
-  uint64_t end_ = 0;
-  int writeError_ = 0;
-  std::thread thread_; // started by the first Queue
+  WriteQueue queue_; // last: gone first, before the descriptor is closed
 };

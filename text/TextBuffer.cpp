@@ -692,7 +692,7 @@ void TextBuffer::TakeFinished(bool wait) {
         return;
       spill_.file->Wait(*done.ticket);
     }
-    if (!done.ticket->ok) {
+    if (done.ticket->error != 0) {
       // The chunks stay in memory, and no more are written.
       spill_.error = done.ticket->error;
       spill_.pending.clear();

@@ -1,4 +1,4 @@
-#include "extract/WriteAll.h"
+#include "io/WriteAll.h"
 
 #include <cerrno>
 #include <unistd.h>
