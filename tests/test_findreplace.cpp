@@ -1,6 +1,7 @@
 // Find and replace in real document windows: menu keys, dialog buttons,
 // what the editor selects and what it holds afterwards.
 #include "support/DocumentTestSupport.h"
+#include "support/EventWatch.h"
 #include "support/FakeDialogService.h"
 #include "ui/FindReplaceController.h"
 #include "ui/TFindDialog.h"
@@ -76,38 +77,6 @@ QByteArray LargeText() {
   return text;
 }
 
-// Runs `onTick` from a zero-interval timer, which fires each time events
-// run, and measures the longest time between two of its firings while
-// `during` holds.
-class EventWatch {
-public:
-  EventWatch(std::function<bool()> during, std::function<void()> onTick)
-      : during_(std::move(during)), onTick_(std::move(onTick)) {
-    QObject::connect(&timer_, &QTimer::timeout, [this] { Tick(); });
-    timer_.start(0);
-    clock_.start();
-  }
-  int Ticks() const { return ticks_; }
-  qint64 LongestGapMs() const { return longest_; }
-
-private:
-  void Tick() {
-    const qint64 gap = clock_.restart();
-    if (!during_())
-      return;
-    if (ticks_ > 0)
-      longest_ = std::max(longest_, gap);
-    ++ticks_;
-    onTick_();
-  }
-
-  std::function<bool()> during_;
-  std::function<void()> onTick_;
-  QTimer timer_;
-  QElapsedTimer clock_;
-  int ticks_ = 0;
-  qint64 longest_ = 0;
-};
 } // namespace
 
 class TestFindReplace : public QObject {
@@ -727,7 +696,7 @@ void TestFindReplace::eventsRunAndEditsAreIgnored() {
   });
   QTest::mouseClick(replace->ReplaceAllButton, Qt::LeftButton);
 
-  QVERIFY(!editor->Replacing());
+  QVERIFY(!editor->Busy());
   QVERIFY2(watch.Ticks() >= 3, qPrintable(QString::number(watch.Ticks())));
   QVERIFY2(watch.LongestGapMs() < 200, qPrintable(QString::number(watch.LongestGapMs())));
   QVERIFY(triedEdits);
@@ -753,7 +722,7 @@ void TestFindReplace::windowClosedMeanwhile() {
   const QPointer<TRTFchild> guard(w);
   const TextSearch search("a", true, false);
   bool closed = false;
-  EventWatch watch([&] { return guard && guard->Edit()->Replacing(); },
+  EventWatch watch([&] { return guard && guard->Edit()->Busy(); },
                    [&] {
                      if (!closed)
                        closed = guard->close();
@@ -761,7 +730,7 @@ void TestFindReplace::windowClosedMeanwhile() {
   QCOMPARE(w->Edit()->ReplaceAll(search, 0, "ccc"), int64_t(-1));
   QVERIFY(closed);
   if (guard) {
-    QVERIFY(!guard->Edit()->Replacing());
+    QVERIFY(!guard->Edit()->Busy());
     QVERIFY(EditorText(*guard) == text);
   }
   QTRY_VERIFY(guard.isNull());
@@ -774,8 +743,7 @@ void TestFindReplace::windowDestroyedMeanwhile() {
   TReplaceDialog* replace = OpenReplace(w, "b", "ccc");
   QVERIFY(replace);
   const QPointer<TReplaceDialog> dialog(replace);
-  EventWatch watch([&] { return guard && guard->Edit()->Replacing(); },
-                   [&] { delete guard.data(); });
+  EventWatch watch([&] { return guard && guard->Edit()->Busy(); }, [&] { delete guard.data(); });
   QTest::mouseClick(replace->ReplaceAllButton, Qt::LeftButton);
   QVERIFY(guard.isNull());
   QVERIFY(dialog.isNull());

@@ -1,6 +1,7 @@
 // The document window: menus, position display, file commands, printing,
 // editing commands and the rules for closing.
 #include "support/DocumentTestSupport.h"
+#include "support/EventWatch.h"
 #include "support/FakeDialogService.h"
 #include "ui/TRTFchild.h"
 #include "ui/TextEditor.h"
@@ -20,6 +21,7 @@
 #include <QProcess>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -28,6 +30,7 @@
 #include <csignal>
 #include <stdexcept>
 #include <sys/resource.h>
+#include <utility>
 
 namespace {
 
@@ -110,6 +113,7 @@ private slots:
   void saveWritesCrLfWithoutDialog();
   void saveWithoutNameAsksAndAddsSuffix();
   void failedSaveKeepsOldFileAndRaises();
+  void longSaveKeepsAnsweringAndHoldsEditsOff();
   void printsToPdfUnderJobTitle();
   void printCancelledPrintsNothing();
   void printsEveryLineInFull();
@@ -296,6 +300,58 @@ void TestRtfChild::failedSaveKeepsOldFileAndRaises() {
   // A file that cannot be created at all raises too.
   w.SetOutputFileName(Path("no/such/folder/file.txt"));
   QVERIFY_THROWS_EXCEPTION(std::runtime_error, w.FileSaveItemClick());
+}
+
+// A long save lets events run: the status bar shows how far it has got,
+// the document takes no edits, Load again and a second save do nothing,
+// and a close asked for meanwhile waits until the file is written.
+void TestRtfChild::longSaveKeepsAnsweringAndHoldsEditsOff() {
+  FakeDialogService dialogs;
+  QApplication::clipboard()->setText(QStringLiteral("PASTED"));
+  QPointer<TRTFchild> w(new TRTFchild);
+  w->SetOutputFileName(Path("long.txt"));
+  QByteArray text, expected;
+  text.reserve(160 << 20);
+  while (text.size() < (160 << 20)) {
+    text.append("one line of a long save\n");
+    expected.append("one line of a long save\r\n");
+  }
+  SetEditorText(*w, text);
+  w->show();
+  QWidget* view = w->Edit()->focusProxy();
+
+  QStringList progress;
+  bool tried = false;
+  EventWatch watch([&w] { return w && w->Edit()->Busy(); },
+                   [&] {
+                     progress << w->StatusBar()->currentMessage();
+                     if (std::exchange(tried, true))
+                       return;
+                     QTest::keyClick(view, Qt::Key_Z);
+                     QTest::keyClick(view, Qt::Key_Delete);
+                     w->EditPasteItemClick();
+                     w->EditCutItemClick();
+                     w->ReloadClick();
+                     w->FileSaveItemClick();
+                     dialogs.saveAnswers << Path("other.txt");
+                     w->FileSaveAsItemClick();
+                     w->close();
+                   });
+  w->FileSaveItemClick();
+
+  QVERIFY(w);
+  QVERIFY(tried);
+  QVERIFY2(watch.Ticks() >= 3, qPrintable(QString::number(watch.Ticks())));
+  QVERIFY2(watch.LongestGapMs() < 200, qPrintable(QString::number(watch.LongestGapMs())));
+  const QRegularExpression shown(QStringLiteral("^Saving\\.\\.\\. \\d+%$"));
+  QVERIFY2(progress.last().contains(shown), qPrintable(progress.join('|')));
+  QVERIFY(w->StatusBar()->currentMessage().startsWith(QStringLiteral("Line ")));
+  QVERIFY(EditorText(*w) == text);
+  QVERIFY(ReadAll(Path("long.txt")) == expected);
+  QVERIFY(dialogs.saveProposals.isEmpty());
+  QVERIFY(!QFile::exists(Path("other.txt")));
+  // The close asked for meanwhile goes ahead now that the text is safe.
+  QTRY_VERIFY(!w);
 }
 
 void TestRtfChild::printsToPdfUnderJobTitle() {

@@ -92,9 +92,9 @@ void FindReplaceController::ReportEnd(QObject* sender) {
 }
 
 bool FindReplaceController::FindDialogFind(QObject* sender) {
-  // Events run while Replace All makes its new text: nothing else searches
-  // it meanwhile.
-  if (editor_->Replacing())
+  // Events run while Replace All makes its new text or a save writes it:
+  // nothing else searches it meanwhile.
+  if (editor_->Busy())
     return false;
   TakeSearchFrom(sender);
   if (LastSearch().Text.isEmpty())
@@ -119,7 +119,7 @@ bool FindReplaceController::FindDialogFind(QObject* sender) {
 }
 
 void FindReplaceController::ReplaceDialogReplace(bool all) {
-  if (editor_->Replacing())
+  if (editor_->Busy())
     return;
   TReplaceDialog* dialog = ReplaceDialog();
   // A character outside ISO 8859-1 becomes "?", as pasted text does.

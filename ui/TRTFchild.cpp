@@ -23,10 +23,10 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 #include <stdexcept>
+#include <utility>
 
 namespace {
 // A saved document is written this much at a time.
-constexpr int64_t kSaveChunk = 1 << 20;
 // The print progress counts in thousandths of the text.
 constexpr int kPrintSteps = 1000;
 // A job that ends sooner shows no progress at all.
@@ -62,6 +62,7 @@ TRTFchild::TRTFchild(QWidget* parent) : QWidget(parent) {
   connect(edit_, &TextEditor::DropOffered, this, &TRTFchild::DropOffered);
   connect(edit_, &TextEditor::ReplaceProgress, this, &TRTFchild::ShowReplaceProgress);
   connect(edit_, &TextEditor::ReplaceEnded, this, &TRTFchild::EditSelectionChange);
+  connect(edit_, &TextEditor::SaveProgress, this, &TRTFchild::ShowSaveProgress);
   EditSelectionChange();
 }
 
@@ -172,8 +173,8 @@ QDialog* TRTFchild::ReplaceDialog() const {
 
 void TRTFchild::ScanFile(bool askOutput) {
   // Load again while this window's pass runs or waits, or while Replace
-  // All makes its new text from the old, does nothing.
-  if (IsScanning() || edit_->Replacing() || !PassQueue::StartOrWait(this, askOutput))
+  // All makes its new text from the old or a save writes it, does nothing.
+  if (IsScanning() || edit_->Busy() || !PassQueue::StartOrWait(this, askOutput))
     return;
   QPointer<TRTFchild> self(this);
   bool alive = false;
@@ -277,6 +278,10 @@ void TRTFchild::ShowReplaceProgress(int percent) {
   statusBar_->showMessage(tr("Replacing... %1%").arg(percent));
 }
 
+void TRTFchild::ShowSaveProgress(int percent) {
+  statusBar_->showMessage(tr("Saving... %1%").arg(percent));
+}
+
 // ---------------------------------------------------------------------------
 // Closing
 
@@ -301,6 +306,12 @@ void TRTFchild::closeEvent(QCloseEvent* event) {
     // returned.
     ScanCancelled = true;
     closeAfterPass_ = true;
+    event->ignore();
+    return;
+  }
+  if (saving_) {
+    // The text being written stays until it is saved.
+    closeAfterSave_ = true;
     event->ignore();
     return;
   }
@@ -340,6 +351,9 @@ void TRTFchild::FileCloseItemClick() {
 }
 
 void TRTFchild::FileSaveItemClick() {
+  // Events run while a save writes: a second one waits for none.
+  if (saving_)
+    return;
   if (outputName_.isEmpty()) {
     FileSaveAsItemClick();
     return;
@@ -353,18 +367,31 @@ void TRTFchild::FileSaveItemClick() {
   if (!file.open(QIODevice::WriteOnly))
     throw fail("Cannot create file");
   // Line breaks are one LF in the editor and CR LF in a saved document.
-  const int64_t length = edit_->Length();
-  for (int64_t at = 0; at < length;) {
-    bool ok = true;
-    at = edit_->WriteCrLf(file, at, kSaveChunk, ok);
-    if (!ok)
-      break;
+  const QPointer<TRTFchild> self(this);
+  saving_ = true;
+  bool written = false;
+  try {
+    written = edit_->SaveCrLf(file);
+  } catch (...) {
+    saving_ = false;
+    closeAfterSave_ = false;
+    throw;
   }
-  if (!file.commit())
+  if (!self)
+    return;
+  saving_ = false;
+  EditSelectionChange();
+  // A close asked for meanwhile goes ahead only once the text is safe.
+  const bool close = std::exchange(closeAfterSave_, false);
+  if (!written || !file.commit())
     throw fail("Cannot write file");
+  if (close)
+    QMetaObject::invokeMethod(this, &TRTFchild::CloseWindow, Qt::QueuedConnection);
 }
 
 void TRTFchild::FileSaveAsItemClick() {
+  if (saving_)
+    return;
   QString name = Dialogs().GetSaveFileName(this, saveDialogName_, QStringLiteral("All files (*)"),
                                            QStringLiteral("txt"));
   if (name.isEmpty())

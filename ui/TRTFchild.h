@@ -116,6 +116,7 @@ public slots:
   void EditSelectionChange();
   // While Replace All makes its new text, in place of the position.
   void ShowReplaceProgress(int percent);
+  void ShowSaveProgress(int percent);
   void FindClick();
   void ReplaceMenuClick();
   void FindDialogFind();
@@ -151,4 +152,7 @@ private:
   QString saveDialogName_;
   // Closed while its pass ran: it goes once the pass has returned.
   bool closeAfterPass_ = false;
+  // A save is writing the text, with events let run; a close waits for it.
+  bool saving_ = false;
+  bool closeAfterSave_ = false;
 };

@@ -11,7 +11,9 @@
 
 #include <QCoreApplication>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QIODevice>
+#include <QPointer>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cstring>
@@ -19,11 +21,31 @@
 #include <stdexcept>
 
 namespace {
-// While Replace All makes its new text, events run this often: the program
-// keeps answering and repainting.
+// While Replace All makes its new text or a save writes, events run this
+// often: the program keeps answering and repainting.
 constexpr int kPumpMs = 25;
+// A save writes this much at a time.
+constexpr int64_t kSaveChunk = 1 << 20;
 // Thrown through the making of a new text that is given up.
 struct ReplaceStopped {};
+
+// The view takes no edits while a long job lets events run, and is as it
+// was afterwards (a save may run within a Replace All's pause), if it is
+// still there.
+class EditsHeldOff {
+public:
+  explicit EditsHeldOff(TextView* view) : view_(view), was_(view->Busy()) { view->SetBusy(true); }
+  ~EditsHeldOff() {
+    if (view_)
+      view_->SetBusy(was_);
+  }
+  EditsHeldOff(const EditsHeldOff&) = delete;
+  EditsHeldOff& operator=(const EditsHeldOff&) = delete;
+
+private:
+  QPointer<TextView> view_;
+  bool was_;
+};
 } // namespace
 
 TextEditor::TextEditor(QWidget* parent) : QWidget(parent), view_(new TextView(this)) {
@@ -181,8 +203,9 @@ int64_t TextEditor::Find(const TextSearch& search, int64_t from) const {
 
 int64_t TextEditor::ReplaceAll(const TextSearch& search, int64_t from,
                                const QByteArray& replacement) {
-  // Events run while the new text is made: one Replace All at a time.
-  if (Replacing())
+  // Events run while the new text is made: one Replace All at a time, and
+  // none while a save writes the text.
+  if (Busy())
     return -1;
   int64_t after = std::clamp<int64_t>(from, 0, Length());
   const QPointer<TextEditor> alive(this);
@@ -198,7 +221,7 @@ int64_t TextEditor::ReplaceAll(const TextSearch& search, int64_t from,
   return after;
 }
 
-bool TextEditor::Replacing() const {
+bool TextEditor::Busy() const {
   return view_->Busy();
 }
 
@@ -216,17 +239,10 @@ int64_t TextEditor::ReplaceEvery(const TextSearch& search, int64_t from,
 
 void TextEditor::MakeAnswering(ReplacedText& made, int64_t from,
                                const QPointer<TextEditor>& alive) {
-  view_->SetBusy(true);
-  try {
-    made.Make(
-        from, [this, &alive](int64_t searched) { Pump(searched, alive); }, kPumpMs);
-  } catch (...) {
-    // Held no longer when a message says why the text is unchanged.
-    if (alive)
-      view_->SetBusy(false);
-    throw;
-  }
-  view_->SetBusy(false);
+  // Held no longer when a message says why the text is unchanged.
+  const EditsHeldOff held(view_);
+  made.Make(
+      from, [this, &alive](int64_t searched) { Pump(searched, alive); }, kPumpMs);
 }
 
 void TextEditor::Pump(int64_t searched, const QPointer<TextEditor>& alive) {
@@ -293,6 +309,26 @@ void TextEditor::EndFill() {
   view_->EndGrowth();
   loadBuffer_ = std::vector<char>();
   emit SelectionChanged();
+}
+
+bool TextEditor::SaveCrLf(QIODevice& out) {
+  const EditsHeldOff held(view_);
+  const QPointer<TextEditor> alive(this);
+  const int64_t length = Length();
+  QElapsedTimer sincePump;
+  sincePump.start();
+  bool ok = true;
+  for (int64_t at = 0; ok && at < length;) {
+    at = WriteCrLf(out, at, kSaveChunk, ok);
+    if (!ok || at >= length || sincePump.elapsed() < kPumpMs)
+      continue;
+    emit SaveProgress(static_cast<int>(at * 100 / length));
+    QCoreApplication::processEvents();
+    if (!alive)
+      return false;
+    sincePump.restart();
+  }
+  return ok;
 }
 
 int64_t TextEditor::WriteCrLf(QIODevice& out, int64_t from, int64_t limit, bool& ok) const {

@@ -86,11 +86,13 @@ public:
   // so.
   // While the new text is made, events run now and then and ReplaceProgress
   // tells how far it has got; the user's edits of this text are ignored
-  // meanwhile (Replacing). -1, with the text as it was, when it was stopped
+  // meanwhile (Busy). -1, with the text as it was, when it was stopped
   // (StopReplacing), when the editor was destroyed meanwhile (then nothing
-  // of it may be touched), or when a Replace All already runs here.
+  // of it may be touched), or when the editor is already busy.
   int64_t ReplaceAll(const TextSearch& search, int64_t from, const QByteArray& replacement);
-  bool Replacing() const;
+  // A Replace All or a save runs with events let run: the text takes no
+  // other change, search or pass meanwhile.
+  bool Busy() const;
   // A Replace All under way gives up its new text at its next pause.
   void StopReplacing() { stopReplacing_ = true; }
 
@@ -122,9 +124,11 @@ public:
   int64_t AppendFrom(QIODevice& file, int64_t limit);
   void EndFill();
 
-  // Writes text[from, from + limit) with each line break as CR LF; where
-  // it stopped. False in `ok` when the device failed.
-  int64_t WriteCrLf(QIODevice& out, int64_t from, int64_t limit, bool& ok) const;
+  // Writes the whole text with each line break as CR LF; false when the
+  // device failed or the editor went meanwhile (then nothing of it may be
+  // touched). Events run now and then and SaveProgress tells how far it has
+  // got; the user's edits of this text are ignored meanwhile (Busy).
+  bool SaveCrLf(QIODevice& out);
 
   // Prints the whole text in the editor's font on `printer`, as one job
   // named by printer.docName(): every line in full, a line too long for the
@@ -149,6 +153,8 @@ signals:
   // however it ended.
   void ReplaceProgress(int percent);
   void ReplaceEnded();
+  // A save has written `percent` of the text.
+  void SaveProgress(int percent);
 
 protected:
   bool event(QEvent* event) override;
@@ -157,6 +163,9 @@ protected:
 private:
   int64_t ReplaceEvery(const TextSearch& search, int64_t from, const QByteArray& replacement,
                        const QPointer<TextEditor>& alive);
+  // Writes text[from, from + limit) with each line break as CR LF; where
+  // it stopped. False in `ok` when the device failed.
+  int64_t WriteCrLf(QIODevice& out, int64_t from, int64_t limit, bool& ok) const;
   // Makes the new text with events let run meanwhile and the user's edits
   // held off.
   void MakeAnswering(ReplacedText& made, int64_t from, const QPointer<TextEditor>& alive);
