@@ -95,6 +95,13 @@ private slots:
     QCOMPARE(OpenFilesIn(Spill()).size(), 1);
     QVERIFY(QDir(Spill()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
 
+    if (toFile) {
+      // Save over the output file the text came from: the text stays whole.
+      w.FileSaveItemClick();
+      QCOMPARE(ReadAll(Path("big.txt")), CrLf(whole));
+      QCOMPARE(EditorText(w), whole);
+    }
+
     TextEditor& editor = *w.Edit();
     QWidget* typing = editor.focusProxy();
     typing->setFocus();
