@@ -82,7 +82,7 @@ void TestSpillFile::spillFileHasNoNameAndGoesWithTheText() {
   QCOMPARE(OpenFilesIn(folder_.path()).size(), 1);
   QCOMPARE(copy.Text(), edited);
   copy.Clear();
-  QVERIFY(OpenFilesIn(folder_.path()).isEmpty());
+  QTRY_VERIFY(OpenFilesIn(folder_.path()).isEmpty());
 }
 
 void TestSpillFile::fileSizeLimitKeepsTheTextInMemory() {

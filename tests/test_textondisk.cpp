@@ -131,7 +131,7 @@ private slots:
     QCOMPARE(after, replaced.lastIndexOf("NEEDLE!") + 7);
     QVERIFY(dialogs.messages.isEmpty());
     QVERIFY(TextBudget::Resident() < 2 * kBudget);
-    QCOMPARE(OpenFilesIn(Spill()).size(), 1); // the old text's file went with it
+    QTRY_COMPARE(OpenFilesIn(Spill()).size(), 1); // the old text's file went with it
     // Save As writes the whole, lines ended by CR LF.
     dialogs.saveAnswers << Path("saved.txt");
     w.FileSaveAsItemClick();
@@ -141,7 +141,7 @@ private slots:
     // document is the saved file).
     w.ReloadClick();
     QCOMPARE(EditorText(w), Joined(input));
-    QCOMPARE(OpenFilesIn(Spill()).size(), 1);
+    QTRY_COMPARE(OpenFilesIn(Spill()).size(), 1);
     w.close();
   }
 

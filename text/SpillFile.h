@@ -32,7 +32,8 @@ public:
   // A new spill file in `directory`, or nullptr with `error` set to the
   // error number.
   static std::shared_ptr<SpillFile> Create(const std::string& directory, int& error);
-  // Writes not yet made are dropped.
+  // Writes not yet made are dropped; the file is closed on a thread of its
+  // own, soon after.
   ~SpillFile();
   SpillFile(const SpillFile&) = delete;
   SpillFile& operator=(const SpillFile&) = delete;
