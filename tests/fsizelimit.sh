@@ -42,12 +42,8 @@ if [ "${1:-}" = "--inside" ]; then
 fi
 
 build="$(cd "$1" && pwd)"
-for tool in Xvfb xdotool prlimit; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "fsizelimit: $tool is missing (scripts/setup.sh installs it)"
-    exit 77
-  fi
-done
+. "$(dirname "$0")/need-tools.sh"
+NeedTools fsizelimit Xvfb xdotool prlimit
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 # 10 MB of runs of letters: ten times the budget.

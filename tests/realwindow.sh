@@ -95,12 +95,8 @@ if [ "${1:-}" = "--inside" ]; then
 fi
 
 build="$(cd "$1" && pwd)"
-for tool in Xvfb xdotool; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "realwindow: $tool is missing (scripts/setup.sh installs it)"
-    exit 77
-  fi
-done
+. "$(dirname "$0")/need-tools.sh"
+NeedTools realwindow Xvfb xdotool
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT

@@ -8,12 +8,8 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 launcher=/usr/libexec/at-spi-bus-launcher
 if [ "${1:-}" != "--inside" ]; then
-  for tool in "$launcher" dbus-run-session Xvfb; do
-    if ! command -v "$tool" >/dev/null; then
-      echo "with-atspi: $tool is missing (scripts/setup.sh installs it); skipped"
-      exit 77
-    fi
-  done
+  . "$here/need-tools.sh"
+  NeedTools with-atspi "$launcher" dbus-run-session Xvfb
   # The accessibility bus's socket goes under XDG_RUNTIME_DIR (else the
   # home folder): one of its own, so that runs at the same time never meet.
   runtime="$(mktemp -d)"
