@@ -1283,7 +1283,8 @@ void TextView::EndHover() {
 // another program, it leaves this text; moved within this view, the drop
 // does the moving.
 void TextView::DragSelection() {
-  // A drag would hold up the Replace All that made the view busy.
+  // A drag would hold up the Replace All or the save that made the view
+  // busy.
   if (busy_)
     return;
   dragFrom_ = U(SelectionStart());

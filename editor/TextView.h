@@ -144,9 +144,9 @@ public:
   void DropPieces();
   void KeepPieces() { pieces_.Clear(); }
 
-  // While busy (a Replace All makes a new text from this one) the user's
-  // keys, input, pastes, drops and edit commands change nothing; the
-  // program's own changes (fills, SetText) still go in.
+  // While busy (a Replace All makes a new text from this one, or a save
+  // writes it) the user's keys, input, pastes, drops and edit commands
+  // change nothing; the program's own changes (fills, SetText) still go in.
   void SetBusy(bool busy);
   bool Busy() const { return busy_; }
 
