@@ -1,5 +1,6 @@
 #include "io/WriteQueue.h"
 
+#include "io/ThreadPriority.h"
 #include "io/WriteAll.h"
 
 WriteQueue::WriteQueue(int fd) : fd_(fd) {}
@@ -50,6 +51,7 @@ int WriteQueue::Error() {
 }
 
 void WriteQueue::Run() {
+  RunBehindTheWindow();
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
     queued_.wait(lock, [this] { return stop_ || !jobs_.empty(); });

@@ -11,8 +11,10 @@
 #include <QtTest>
 #include <csignal>
 #include <fcntl.h>
+#include <map>
 #include <string>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
@@ -27,6 +29,22 @@ std::string Lines(std::size_t bytes) {
   return text;
 }
 
+// The nice value of each of this process's threads (the stat file's 19th
+// field; the name in parentheses before it holds no ')' here).
+std::map<long, int> NiceOfThreads() {
+  std::map<long, int> nice;
+  for (const QString& task :
+       QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+    QFile stat(QStringLiteral("/proc/self/task/%1/stat").arg(task));
+    if (!stat.open(QIODevice::ReadOnly))
+      continue;
+    const QByteArray line = stat.readAll();
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    nice[task.toLong()] = fields.value(16).toInt(); // field 19, counted from 3
+  }
+  return nice;
+}
+
 } // namespace
 
 class TestSpillFile : public QObject {
@@ -39,6 +57,7 @@ private slots:
   void fileSizeLimitKeepsTheTextInMemory();
   void unwritableFolderKeepsTheTextInMemory();
   void spillFileCutShortLeavesTheTextReadable();
+  void spillWritesRunBelowTheTextsThread();
 
 private:
   QTemporaryDir folder_;
@@ -145,6 +164,23 @@ void TestSpillFile::spillFileCutShortLeavesTheTextReadable() {
     QVERIFY(text.LineStart(line) <= text.LineEnd(line));
   QCOMPARE(text.Find("no such needle"), TextBuffer::npos);
   QVERIFY(text.SpillError() != 0);
+}
+
+void TestSpillFile::spillWritesRunBelowTheTextsThread() {
+  const long self = ::syscall(SYS_gettid);
+  const std::map<long, int> before = NiceOfThreads();
+  TextBuffer text;
+  text.AllowSpill();
+  text.Append(Lines(1024 * 1024));
+  text.CollectSpilled(true);
+  QVERIFY(text.BytesOnDisk() > 0);
+  // The writer is a new thread, below this one; this one is where it was.
+  const std::map<long, int> after = NiceOfThreads();
+  QCOMPARE(after.at(self), before.at(self));
+  int lowered = 0;
+  for (const auto& [tid, nice] : after)
+    lowered += before.count(tid) == 0 && nice > before.at(self);
+  QCOMPARE(lowered, 1);
 }
 
 QTEST_APPLESS_MAIN(TestSpillFile)

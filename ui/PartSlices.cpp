@@ -4,6 +4,7 @@
 #include "extract/EncodedLines.h"
 #include "extract/LineSink.h"
 #include "extract/RunScanner.h"
+#include "io/ThreadPriority.h"
 
 #include <algorithm>
 
@@ -109,6 +110,7 @@ std::vector<FileCuts::Entry> PartSlices::Entries() const {
 }
 
 void PartSlices::Scan(Parts::Part& part) {
+  RunBehindTheWindow();
   TextOptions options = options_;
   part.Limits().ApplyTo(options);
   Sink sink(*this, part);
