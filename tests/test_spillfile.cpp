@@ -58,6 +58,7 @@ private slots:
   void unwritableFolderKeepsTheTextInMemory();
   void spillFileCutShortLeavesTheTextReadable();
   void spillWritesRunBelowTheTextsThread();
+  void appendedTextBringsItsSpillFile();
 
 private:
   QTemporaryDir folder_;
@@ -181,6 +182,32 @@ void TestSpillFile::spillWritesRunBelowTheTextsThread() {
   for (const auto& [tid, nice] : after)
     lowered += before.count(tid) == 0 && nice > before.at(self);
   QCOMPARE(lowered, 1);
+}
+
+void TestSpillFile::appendedTextBringsItsSpillFile() {
+  // As a pass into a file hands the text it kept to its document: moved
+  // out, with writes still under way, into a text that may spill.
+  const std::string model = Lines(4 * 1024 * 1024);
+  TextBuffer kept;
+  kept.AllowSpill();
+  kept.Append(model);
+  // Which file, not which descriptor: a number may serve again.
+  const auto files = [this] {
+    QStringList targets;
+    for (const QString& link : OpenFilesIn(folder_.path()))
+      targets << QFileInfo(link).symLinkTarget();
+    return targets;
+  };
+  const QStringList before = files();
+  QCOMPARE(before.size(), 1);
+  TextBuffer document;
+  document.AllowSpill();
+  document.AppendBuffer(TextBuffer(std::move(kept)));
+  document.CollectSpilled(true);
+  // The document goes on in the same file; nothing was written twice.
+  QCOMPARE(files(), before);
+  QVERIFY(TextBudget::Resident() <= kBudget + TextBuffer::kDefaultChunkBytes);
+  QCOMPARE(document.Text(), model);
 }
 
 QTEST_APPLESS_MAIN(TestSpillFile)

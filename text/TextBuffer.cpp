@@ -277,6 +277,7 @@ void TextBuffer::AppendBuffer(TextBuffer&& other) {
   for (std::shared_ptr<Chunk>& chunk : other.chunks_)
     if (chunk->size > 0)
       PushChunk(std::move(chunk));
+  TakeOverSpill(other.spill_, seam);
   other.Clear();
   // Two part-filled chunks either side of the seam become one.
   if (seam > 0 && seam < chunks_.size())
@@ -673,6 +674,19 @@ void TextBuffer::QueueSpill(std::size_t i) {
   auto ticket = spill_.file->Queue(c, c->bytes.get(), c->size);
   spill_.pending.push_back({i, c, std::move(ticket)});
   spill_.pendingBytes += c->size;
+}
+
+void TextBuffer::TakeOverSpill(SpillLink& from, std::size_t seam) {
+  // Only into a text with no spill file of its own: writes to two files
+  // would finish out of order.
+  if (!spill_.allowed || spill_.file || !from.file || from.error != 0)
+    return;
+  spill_.file = std::move(from.file);
+  for (SpillLink::Pending& write : from.pending) {
+    spill_.pendingBytes += write.chunk->size;
+    spill_.pending.push_back({write.hint + seam, std::move(write.chunk), std::move(write.ticket)});
+  }
+  from.pending.clear();
 }
 
 void TextBuffer::CollectSpilled(bool wait) {

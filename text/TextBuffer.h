@@ -41,6 +41,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 class TextBuffer {
@@ -83,7 +84,9 @@ public:
   void AppendLine(std::string_view line) { AppendLine(line.data(), line.size()); }
   // Appends the text of `other`, which is left empty. With the same chunk
   // bound its chunks move over as they are: no byte is copied, whatever its
-  // size.
+  // size. A text that may spill and has no spill file yet takes over
+  // other's, with its writes under way: the text a pass kept goes on
+  // leaving memory in the document, neither held back nor written twice.
   void AppendBuffer(TextBuffer&& other);
   void Insert(std::size_t pos, const char* data, std::size_t length);
   void Insert(std::size_t pos, std::string_view text) { Insert(pos, text.data(), text.size()); }
@@ -190,6 +193,14 @@ private:
     std::size_t fruitlessAt = 0;
     SpillLink() = default;
     SpillLink(const SpillLink&) {}
+    // A text moved out takes its file and its writes under way along with
+    // its chunks, not the permission: a text that may spill takes them
+    // over when this one is appended to it (TakeOverSpill).
+    SpillLink(SpillLink&& from) noexcept
+        : file(std::move(from.file)), error(from.error), pending(std::move(from.pending)),
+          pendingBytes(std::exchange(from.pendingBytes, 0)) {
+      from.pending.clear();
+    }
     // A text assigned in keeps the permission; the old text's file stays
     // only as long as chunks stored in it do, so that its space goes back.
     SpillLink& operator=(const SpillLink&) {
@@ -211,6 +222,9 @@ private:
   void MaybeSpill();
   // Takes in the writes done (`wait`: all of them, done or not yet).
   void TakeFinished(bool wait);
+  // The spill file of a text appended to this one, and its writes under
+  // way, whose chunks now stand from `seam` on; see AppendBuffer.
+  void TakeOverSpill(SpillLink& from, std::size_t seam);
   // Chunk i to the spill file's thread.
   void QueueSpill(std::size_t i);
   // The chunk of a finished write, in place of the one in memory.
