@@ -134,7 +134,9 @@ void TestFileExtractor::readErrorIsReported() {
 void TestFileExtractor::sliceHookSeesEverySliceAndCanStop() {
   // Three read blocks: the hook sees the count grow by slices, is told of
   // the short last read, and a "stop" ends the pass at once, without the
-  // final flush.
+  // final flush. The hook is also called while the reading thread has not
+  // yet delivered a block (the count unchanged); on a busy machine that
+  // happens, so such calls are neither slices nor the point to stop at.
   const std::string content = MixedContent(2 * kReadBlock + 1000, 7);
   const std::string path = Path("in.bin");
   WriteFile(path, content);
@@ -147,8 +149,10 @@ void TestFileExtractor::sliceHookSeesEverySliceAndCanStop() {
   RunScanner scanner(options, all);
   scanner.ResetScanner();
   ExtractResult result = ExtractLines(input, scanner, all, [&](uint64_t examined, bool quiet) {
-    seen.push_back(examined);
-    idle.push_back(quiet);
+    if (examined > (seen.empty() ? 0 : seen.back())) {
+      seen.push_back(examined);
+      idle.push_back(quiet);
+    }
     return true;
   });
   QVERIFY(!result.stopped);
@@ -163,7 +167,8 @@ void TestFileExtractor::sliceHookSeesEverySliceAndCanStop() {
   CollectSink some;
   RunScanner stopped(options, some);
   stopped.ResetScanner();
-  result = ExtractLines(input, stopped, some, [](uint64_t, bool) { return false; });
+  result =
+      ExtractLines(input, stopped, some, [](uint64_t examined, bool) { return examined == 0; });
   QVERIFY(result.stopped);
   QCOMPARE(result.bytesRead, uint64_t(kScanSlice));
   // Only lines that ended inside the first slice.
