@@ -9,10 +9,12 @@
 // take; and the peak memory of each mode. Run it in a real window (under X)
 // for the figures that count: bench/bench_pass.sh does, over every input.
 //
-//   bench_pass INPUT NEEDLE [SIFTWELL_EXTRACT [editor|file|pass]]
+//   bench_pass INPUT NEEDLE [SIFTWELL_EXTRACT [editor|file|pass|file-pass|...]]
 // Each mode alone (the default is both) has a peak memory of its own; "pass"
-// is the editor's pass alone, without peers or commands, for a profiler;
-// "file-commands" is file mode with the commands after its pass too.
+// and "file-pass" are the editor's and file mode's pass alone, without peers
+// or commands, for a profiler; "file-commands" is file mode with the
+// commands after its pass too; "encodings" is the editor's pass over 8-bit
+// and UTF-16LE text with offsets.
 #include "editor/TextView.h"
 #include "extract/ExtractionChoice.h"
 #include "settings/TextOptions.h"
@@ -312,8 +314,11 @@ void FileMode(const QString& input, BenchDialogs& dialogs, double inputMB, doubl
               double extractFile, const QString& stringsOut, const QString& passOut,
               const QString& needle, bool withCommands) {
   ResetPeak();
-  std::printf("%-44s %8.3f s\n", "GNU strings -a -n 5 > file", stringsFile);
-  std::printf("%-44s %8.3f s\n", "siftwell-extract, same options > file", extractFile);
+  const bool peers = extractFile > 0; // none for a profiler's run
+  if (peers) {
+    std::printf("%-44s %8.3f s\n", "GNU strings -a -n 5 > file", stringsFile);
+    std::printf("%-44s %8.3f s\n", "siftwell-extract, same options > file", extractFile);
+  }
   auto* window = new TRTFchild;
   window->resize(800, 600);
   window->show();
@@ -321,13 +326,17 @@ void FileMode(const QString& input, BenchDialogs& dialogs, double inputMB, doubl
   dialogs.output = passOut;
   const PassFigures file = BestPass(*window, true);
   const double textMiB = static_cast<double>(file.textBytes) / (1 << 20);
-  std::printf("%-44s %8.3f s  (%.0f MB/s; %.2f x siftwell-extract, %.3f x GNU strings)\n",
-              "pass into a file, then loaded", file.seconds, inputMB / file.seconds,
-              file.seconds / extractFile, file.seconds / stringsFile);
+  std::printf("%-44s %8.3f s  (%.0f MB/s", "pass into a file, then loaded", file.seconds,
+              inputMB / file.seconds);
+  if (peers)
+    std::printf("; %.2f x siftwell-extract, %.3f x GNU strings", file.seconds / extractFile,
+                file.seconds / stringsFile);
+  std::printf(")\n");
   std::printf("  %-42s %8.1f ms\n", "longest gap between two event pumps", file.longestGapMs);
   std::printf("  %-42s %8.3f s\n", "CPU time of the pass, all threads", file.cpuSeconds);
-  std::printf("  %-42s %8s\n", "output file equal to GNU strings' output",
-              SameFiles(stringsOut, passOut) ? "yes" : "NO");
+  if (peers)
+    std::printf("  %-42s %8s\n", "output file equal to GNU strings' output",
+                SameFiles(stringsOut, passOut) ? "yes" : "NO");
   PrintPeak("peak resident memory in file mode", PeakMiB(), textMiB);
   if (withCommands)
     TimeCommands(*window, dialogs, needle, textMiB, input + QStringLiteral(".saved.txt"), passOut,
@@ -367,7 +376,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   if (argc < 3) {
     std::fprintf(stderr, "usage: bench_pass INPUT NEEDLE [SIFTWELL_EXTRACT "
-                         "[editor|file|file-commands|encodings|pass]]\n");
+                         "[editor|file|file-commands|encodings|pass|file-pass]]\n");
     return 2;
   }
   const QString input = QString::fromLocal8Bit(argv[1]);
@@ -405,6 +414,8 @@ int main(int argc, char** argv) {
               qPrintable(QGuiApplication::platformName()));
   if (mode == "pass") {
     EditorMode(input, dialogs, needle, inputMB, 1, 1, true, QString());
+  } else if (mode == "file-pass") {
+    FileMode(input, dialogs, inputMB, 0, 0, stringsOut, passOut, needle, false);
   } else if (mode == "encodings") {
     EncodingsMode(input, dialogs, needle, inputMB, extract, extractArgs);
   } else if (mode != "file" && mode != "file-commands") {
@@ -418,7 +429,7 @@ int main(int argc, char** argv) {
     EditorMode(input, dialogs, needle, inputMB, stringsNull, extractNull, false, lines);
     QFile::remove(lines);
   }
-  if (mode != "editor" && mode != "pass" && mode != "encodings") {
+  if (mode == "file" || mode == "file-commands" || mode.isEmpty()) {
     // The editor's leftovers would count in file mode's peak otherwise.
     QApplication::clipboard()->clear(QClipboard::Clipboard);
     QApplication::clipboard()->clear(QClipboard::Selection);
