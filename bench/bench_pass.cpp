@@ -199,6 +199,15 @@ PassFigures BestPass(TRTFchild& window, bool askOutput) {
   return best;
 }
 
+// A pass's time and rate; beside its peers' times unless none ran (0).
+void PrintPass(const char* what, double seconds, double inputMB, double extract, double strings) {
+  std::printf("%-44s %8.3f s  (%.0f MB/s", what, seconds, inputMB / seconds);
+  if (extract > 0)
+    std::printf("; %.2f x siftwell-extract, %.3f x GNU strings", seconds / extract,
+                seconds / strings);
+  std::printf(")\n");
+}
+
 void PrintPeak(const char* what, long peak, double textMiB) {
   std::printf("  %-42s %8ld MiB  (goal: at most 1.25 x text + 100 = %.0f MiB)\n", what, peak,
               1.25 * textMiB + 100);
@@ -295,9 +304,8 @@ void EditorMode(const QString& input, BenchDialogs& dialogs, const QString& need
   window->OpenInput(input);
   const PassFigures editor = BestPass(*window, false);
   const double textMiB = static_cast<double>(editor.textBytes) / (1 << 20);
-  std::printf("%-44s %8.3f s  (%.0f MB/s; %.2f x siftwell-extract, %.3f x GNU strings)\n",
-              "pass into the editor, ScanFile to caret at 0", editor.seconds,
-              inputMB / editor.seconds, editor.seconds / extractNull, editor.seconds / stringsNull);
+  PrintPass("pass into the editor, ScanFile to caret at 0", editor.seconds, inputMB, extractNull,
+            stringsNull);
   std::printf("  %-42s %8.1f ms\n", "longest gap between two event pumps", editor.longestGapMs);
   std::printf("  %-42s %8.3f s\n", "CPU time of the pass, all threads", editor.cpuSeconds);
   std::printf("  %-42s %8.1f MiB (caret at 0: %s)\n", "extracted text", textMiB,
@@ -326,12 +334,7 @@ void FileMode(const QString& input, BenchDialogs& dialogs, double inputMB, doubl
   dialogs.output = passOut;
   const PassFigures file = BestPass(*window, true);
   const double textMiB = static_cast<double>(file.textBytes) / (1 << 20);
-  std::printf("%-44s %8.3f s  (%.0f MB/s", "pass into a file, then loaded", file.seconds,
-              inputMB / file.seconds);
-  if (peers)
-    std::printf("; %.2f x siftwell-extract, %.3f x GNU strings", file.seconds / extractFile,
-                file.seconds / stringsFile);
-  std::printf(")\n");
+  PrintPass("pass into a file, then loaded", file.seconds, inputMB, extractFile, stringsFile);
   std::printf("  %-42s %8.1f ms\n", "longest gap between two event pumps", file.longestGapMs);
   std::printf("  %-42s %8.3f s\n", "CPU time of the pass, all threads", file.cpuSeconds);
   if (peers)
@@ -374,7 +377,12 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
     qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  if (argc < 3) {
+  const QByteArray mode = argc > 4 ? QByteArray(argv[4]) : QByteArray();
+  const bool editorMode = mode.isEmpty() || mode == "editor";
+  const bool fileMode = mode.isEmpty() || mode == "file" || mode == "file-commands";
+  // A mistyped mode would otherwise time something other than asked.
+  if (argc < 3 ||
+      !(editorMode || fileMode || mode == "encodings" || mode == "pass" || mode == "file-pass")) {
     std::fprintf(stderr, "usage: bench_pass INPUT NEEDLE [SIFTWELL_EXTRACT "
                          "[editor|file|file-commands|encodings|pass|file-pass]]\n");
     return 2;
@@ -384,7 +392,6 @@ int main(int argc, char** argv) {
   const QString extract =
       argc > 3 ? QString::fromLocal8Bit(argv[3])
                : QCoreApplication::applicationDirPath() + QStringLiteral("/siftwell-extract");
-  const QByteArray mode = argc > 4 ? QByteArray(argv[4]) : QByteArray();
   const double inputMB = static_cast<double>(QFileInfo(input).size()) / 1e6;
   const QString stringsOut = input + QStringLiteral(".strings.txt");
   const QString passOut = input + QStringLiteral(".pass.txt");
@@ -413,12 +420,12 @@ int main(int argc, char** argv) {
   std::printf("input: %s, %.0f MB (platform %s)\n", qPrintable(input), inputMB,
               qPrintable(QGuiApplication::platformName()));
   if (mode == "pass") {
-    EditorMode(input, dialogs, needle, inputMB, 1, 1, true, QString());
+    EditorMode(input, dialogs, needle, inputMB, 0, 0, true, QString());
   } else if (mode == "file-pass") {
     FileMode(input, dialogs, inputMB, 0, 0, stringsOut, passOut, needle, false);
   } else if (mode == "encodings") {
     EncodingsMode(input, dialogs, needle, inputMB, extract, extractArgs);
-  } else if (mode != "file" && mode != "file-commands") {
+  } else if (editorMode) {
     const double stringsNull = Best(QStringLiteral("strings"), stringsArgs, null);
     const double extractNull = Best(extract, extractArgs, null);
     std::printf("%-44s %8.3f s\n", "GNU strings -a -n 5 > /dev/null", stringsNull);
@@ -429,7 +436,7 @@ int main(int argc, char** argv) {
     EditorMode(input, dialogs, needle, inputMB, stringsNull, extractNull, false, lines);
     QFile::remove(lines);
   }
-  if (mode == "file" || mode == "file-commands" || mode.isEmpty()) {
+  if (fileMode) {
     // The editor's leftovers would count in file mode's peak otherwise.
     QApplication::clipboard()->clear(QClipboard::Clipboard);
     QApplication::clipboard()->clear(QClipboard::Selection);
