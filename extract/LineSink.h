@@ -24,4 +24,14 @@ public:
   virtual void Piece(const char* /*data*/, std::size_t /*length*/, uint64_t /*offset*/) {}
   virtual void EndPieces() {}
   virtual void DropPieces() {}
+
+  // A sink whose lines are the runs each followed by '\n' may take, in one
+  // call, a stretch of consecutive kept runs that the input already holds in
+  // that form: each run ended there by a '\n' and the next run starting
+  // right after it. Copying a stretch at once costs far less than a call and
+  // a short copy for each of many short lines (a text file scanned).
+  virtual bool TakesStretches() const { return false; }
+  // `data`: whole lines, each followed by '\n' (which no run holds);
+  // `offset`: where the first line starts.
+  virtual void Lines(const char* /*data*/, std::size_t /*length*/, uint64_t /*offset*/) {}
 };

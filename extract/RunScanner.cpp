@@ -25,6 +25,8 @@ void RunScanner::ResetScanner() {
   inRun_ = false;
   pieces_ = sink_.TakesPieces();
   streaming_ = false;
+  stretches_ = sink_.TakesStretches();
+  stretchLength_ = 0;
   BuildAcceptTable(options_, table_);
   classifier_.Build(table_);
 }
@@ -62,6 +64,7 @@ void RunScanner::EmitRun() {
 void RunScanner::EmitHeld(uint64_t minChar) {
   if (runLength_ == 0)
     return;
+  FlushStretch();
   if (streaming_) {
     if (runLength_ > minChar)
       sink_.EndPieces();
@@ -91,8 +94,31 @@ void RunScanner::ScanBlock(const uint8_t* data, std::size_t length) {
   // there; only one with bytes in this block is held.
   if (inRun_ && runBegin_ < length)
     ContinueRun(data, runBegin_, length, false, minChar, maxChar);
+  FlushStretch();
   inRun_ = false;
   position_ += length;
+}
+
+void RunScanner::KeepEnded(const char* data, std::size_t length, uint64_t offset, char after) {
+  if (!stretches_ || after != '\n') {
+    FlushStretch();
+    sink_.Line(data, length, offset);
+    return;
+  }
+  if (stretchLength_ > 0 && stretch_ + stretchLength_ != data)
+    FlushStretch();
+  if (stretchLength_ == 0) {
+    stretch_ = data;
+    stretchOffset_ = offset;
+  }
+  stretchLength_ = static_cast<std::size_t>(data + length + 1 - stretch_);
+}
+
+void RunScanner::FlushStretch() {
+  if (stretchLength_ == 0)
+    return;
+  sink_.Lines(stretch_, stretchLength_, stretchOffset_);
+  stretchLength_ = 0;
 }
 
 void RunScanner::ScanSegment(const uint8_t* data, std::size_t begin, std::size_t end,
@@ -166,6 +192,7 @@ done:
 }
 
 void RunScanner::AddToRun(const char* bytes, std::size_t length, uint64_t minChar) {
+  FlushStretch();
   runLength_ += length;
   if (streaming_) {
     sink_.Piece(bytes, length, runStart_);
@@ -207,7 +234,8 @@ void RunScanner::ContinueRun(const uint8_t* data, std::size_t begin, std::size_t
   }
   if (maxChar != 0) {
     const uint64_t pieces = (end - at) / maxChar;
-    if (maxChar > minChar) {
+    if (maxChar > minChar && pieces > 0) {
+      FlushStretch();
       for (uint64_t i = 0; i < pieces; ++i, at += maxChar)
         sink_.Line(bytes + at, maxChar, base + at);
     } else {
@@ -217,7 +245,7 @@ void RunScanner::ContinueRun(const uint8_t* data, std::size_t begin, std::size_t
   const std::size_t rest = end - at;
   if (ended) {
     if (rest > minChar)
-      sink_.Line(bytes + at, rest, base + at);
+      KeepEnded(bytes + at, rest, base + at, bytes[end]);
   } else if (rest > 0) {
     run_.clear();
     runStart_ = base + at;

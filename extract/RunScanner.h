@@ -45,6 +45,13 @@ private:
   void AddToRun(const char* bytes, std::size_t length, uint64_t minChar);
   void ScanSegment(const uint8_t* data, std::size_t begin, std::size_t end, std::size_t length,
                    uint64_t minChar, uint64_t maxChar);
+  // A kept run of the current block that a byte `after` ends: a line of its
+  // own, or the next of the open stretch (see LineSink::TakesStretches).
+  void KeepEnded(const char* data, std::size_t length, uint64_t offset, char after);
+  // Hands the open stretch over; before every other call of the sink, so
+  // that lines keep their order, and at the end of each block, whose bytes
+  // the stretch points into.
+  void FlushStretch();
 
   const TextOptions& options_;
   LineSink& sink_;
@@ -60,6 +67,11 @@ private:
   // The sink takes pieces; the open run's bytes went to it as pieces.
   bool pieces_ = false;
   bool streaming_ = false;
+  // The sink takes stretches; the open one, of `stretchLength_` bytes.
+  bool stretches_ = false;
+  const char* stretch_ = nullptr;
+  std::size_t stretchLength_ = 0;
+  uint64_t stretchOffset_ = 0;
   // Within ScanBlock: whether a run is open and where its bytes in the
   // current block begin.
   bool inRun_ = false;

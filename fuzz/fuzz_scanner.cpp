@@ -74,6 +74,24 @@ public:
     open_ = false;
     bytes.resize(openBegin_);
   }
+  // With `stretches`, runs already followed by '\n' in the input may come
+  // several at once; they are split here as separate calls would have
+  // brought them, each with its own offset. A stretch inside an open
+  // pieced line aborts.
+  bool stretches = false;
+  bool TakesStretches() const override { return stretches; }
+  void Lines(const char* data, std::size_t length, uint64_t offset) override {
+    if (open_)
+      Broken("a stretch inside a pieced line");
+    if (length == 0 || data[length - 1] != '\n')
+      Broken("a stretch that does not end a line");
+    for (std::size_t at = 0; at < length;) {
+      const std::size_t end = static_cast<std::size_t>(
+          static_cast<const char*>(std::memchr(data + at, '\n', length - at)) - data);
+      Line(data + at, end - at, offset + at);
+      at = end + 1;
+    }
+  }
   void Closed() const {
     if (open_)
       Broken("pieces never ended");
@@ -374,6 +392,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   TextOptions blockOptions = options;
   CollectSink got;
   got.pieces = change & 0x10;
+  got.stretches = change & 0x40;
   RunScanner scanner(blockOptions, got);
   scanner.ResetScanner();
   scanner.Classifier().UseKernel(static_cast<ByteClassifier::Kernel>(kernel));

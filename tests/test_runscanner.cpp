@@ -54,6 +54,15 @@ CollectSink InPieces(const TextOptions& options, const std::string& input, std::
   return sink;
 }
 
+// The same with a sink that also takes stretches of lines.
+CollectSink InStretches(const TextOptions& options, const std::string& input, std::size_t blockSize,
+                        ByteClassifier::Kernel kernel = ByteClassifier::BestKernel()) {
+  const StretchSink sink = CollectBlocks<StretchSink>(options, input, blockSize, kernel);
+  if (!sink.StretchesWhole())
+    return CollectSink();
+  return sink;
+}
+
 bool LinesLieAtTheirOffsets(const CollectSink& sink, const std::string& input) {
   for (std::size_t i = 0; i < sink.lines.size(); ++i)
     if (sink.offsets[i] > input.size() ||
@@ -93,6 +102,7 @@ private slots:
   void limitsChangeBetweenBlocks();
   void mixedByteAndBlockFeeding();
   void offsetsOfRunsAndPieces();
+  void linesInOutputFormComeAsStretches();
   void blockPathEqualsBytePath();
   void kernelsAgree();
   void nulIsNoRunByteOnAnyPath();
@@ -308,12 +318,54 @@ void TestRunScanner::offsetsOfRunsAndPieces() {
   QCOMPARE(sink.offsets, (std::vector<uint64_t>{2, 2, 6}));
 }
 
+void TestRunScanner::linesInOutputFormComeAsStretches() {
+  struct Case {
+    std::string input;
+    uint32_t minChar, maxChar;
+    std::size_t block;
+    std::size_t stretches; // how many the lines come in
+  };
+  const std::vector<Case> cases{
+      // One stretch for a whole text of lines, the last one's '\n' included.
+      {"alpha\nbravo\ncharlie\n", 4, 0, 4096, 1},
+      // A run too short to keep, a '\r' or two '\n' between runs: the
+      // input no longer holds the lines as they are written.
+      {"alpha\nab\nbravo\n", 4, 0, 4096, 2},
+      {"alpha\r\nbravo\ncharlie\n", 4, 0, 4096, 1},
+      {"alpha\n\nbravo\n", 4, 0, 4096, 2},
+      // A block ends a stretch: its bytes are gone with the next block.
+      {"alpha\nbravo\ncharlie\ndelta\n", 4, 0, 12, 2},
+      // A MaxChar cut is no line end of the input.
+      {"alpha\nbravocharlie\ndelta\n", 4, 6, 4096, 2},
+      // The last run, ended by the end of the input and not by a '\n'.
+      {"alpha\nbravo", 4, 0, 4096, 1},
+      // A run that goes on into the next block comes whole, between two
+      // stretches.
+      {"alphabravo\ncharlie\ndelta\necho\n", 3, 0, 16, 2},
+  };
+  for (const Case& c : cases) {
+    const TextOptions o = LettersOnly(c.minChar, c.maxChar);
+    const StretchSink got = CollectBlocks<StretchSink>(o, c.input, c.block);
+    const CollectSink expected = CollectBytes(o, c.input);
+    QVERIFY2(got.StretchesWhole(), c.input.c_str());
+    QCOMPARE(got.lines, expected.lines);
+    QCOMPARE(got.offsets, expected.offsets);
+    QVERIFY2(got.stretches == c.stretches, c.input.c_str());
+  }
+  // Pieced lines and stretches keep their order.
+  const std::string input = "alpha\n" + std::string(100, 'x') + "\nbravo\ncharlie\n";
+  const StretchSink got = CollectBlocks<StretchSink>(LettersOnly(4, 0), input, 40);
+  QVERIFY(got.StretchesWhole());
+  QCOMPARE(got.lines, (Lines{"alpha", std::string(100, 'x'), "bravo", "charlie"}));
+  QVERIFY(got.pieces > 0);
+}
+
 void TestRunScanner::blockPathEqualsBytePath() {
   std::mt19937_64 rng(20240611);
   const uint32_t limits[] = {0, 1, 2, 3, 4, 5, 7, 8, 15, 31, 62, 63, 64, 65, 100, 300, 0xFFFFFFFFu};
   const auto kernels = Kernels();
   int compared = 0;
-  for (int round = 0; round < 1500; ++round) {
+  for (int round = 0; round < 2250; ++round) {
     TextOptions o;
     o.MinChar = rng() % 3 == 0 ? static_cast<uint32_t>(rng() % 80) : limits[rng() % 17];
     o.MaxChar = rng() % 2 == 0
@@ -359,9 +411,11 @@ void TestRunScanner::blockPathEqualsBytePath() {
       break;
     }
     const auto kernel = kernels[rng() % kernels.size()];
-    // Half the rounds with a sink that takes long runs in pieces.
-    const CollectSink got =
-        round % 2 == 0 ? CollectBlocks(o, input, block, kernel) : InPieces(o, input, block, kernel);
+    // A third of the rounds with a sink that takes long runs in pieces, a
+    // third with one that also takes stretches of lines.
+    const CollectSink got = round % 3 == 0   ? CollectBlocks(o, input, block, kernel)
+                            : round % 3 == 1 ? InPieces(o, input, block, kernel)
+                                             : InStretches(o, input, block, kernel);
     if (got.lines != expected.lines || got.offsets != expected.offsets ||
         !LinesLieAtTheirOffsets(got, input)) {
       const std::string what =
@@ -372,7 +426,7 @@ void TestRunScanner::blockPathEqualsBytePath() {
     }
     ++compared;
   }
-  QCOMPARE(compared, 1500);
+  QCOMPARE(compared, 2250);
 }
 
 void TestRunScanner::kernelsAgree() {

@@ -45,6 +45,11 @@ public:
     else
       text_.AppendLine(data, length);
   }
+  bool TakesStretches() const override { return true; }
+  void Lines(const char* data, std::size_t length, uint64_t offset) override {
+    Room(offset, false);
+    text_.Append(data, length);
+  }
   bool TakesPieces() const override { return true; }
   // `offset` is where the run starts; this piece starts after what came of
   // it before.

@@ -5,6 +5,7 @@
 #include "extract/LineSink.h"
 #include "settings/TextOptions.h"
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,31 @@ private:
   bool open_ = false, broken_ = false;
   uint64_t openOffset_ = 0;
   std::string partial_;
+};
+
+// Also takes stretches of lines and splits them again, each line with its
+// offset; notes a stretch that comes while a pieced line is open or that
+// does not end a line.
+class StretchSink : public PieceSink {
+public:
+  std::size_t stretches = 0, stretchedLines = 0;
+  bool TakesStretches() const override { return true; }
+  void Lines(const char* data, std::size_t length, uint64_t offset) override {
+    ++stretches;
+    if (!Consistent() || length == 0 || data[length - 1] != '\n')
+      wrongStretch_ = true;
+    for (std::size_t at = 0; at < length;) {
+      const char* end = static_cast<const char*>(std::memchr(data + at, '\n', length - at));
+      const std::size_t lineEnd = end ? static_cast<std::size_t>(end - data) : length;
+      CollectSink::Line(data + at, lineEnd - at, offset + at);
+      ++stretchedLines;
+      at = lineEnd + 1;
+    }
+  }
+  bool StretchesWhole() const { return Consistent() && !wrongStretch_; }
+
+private:
+  bool wrongStretch_ = false;
 };
 
 // `input` fed byte by byte, then the final flush: the lines and offsets.
