@@ -9,6 +9,11 @@ namespace {
 constexpr std::size_t kSegmentWords = 256;
 constexpr std::size_t kSegmentBytes = 64 * kSegmentWords;
 
+// Stretches are judged by a block's kept runs once it has this many; where
+// they do not pay, they pause for this many bytes of input.
+constexpr uint64_t kStretchSample = 64;
+constexpr uint64_t kStretchPause = 32 << 20;
+
 // A held run that grew this large gives its memory back once it is emitted.
 constexpr std::size_t kKeepCapacity = std::size_t(1) << 22;
 
@@ -25,7 +30,9 @@ void RunScanner::ResetScanner() {
   inRun_ = false;
   pieces_ = sink_.TakesPieces();
   streaming_ = false;
-  stretches_ = sink_.TakesStretches();
+  stretches_ = takesStretches_ = sink_.TakesStretches();
+  stretchPause_ = 0;
+  stretchRuns_ = stretchCalls_ = 0;
   stretchLength_ = 0;
   BuildAcceptTable(options_, table_);
   classifier_.Build(table_);
@@ -80,6 +87,39 @@ void RunScanner::EmitHeld(uint64_t minChar) {
     std::string().swap(run_);
 }
 
+inline void RunScanner::FlushStretch() {
+  if (stretchLength_ != 0)
+    HandStretch();
+}
+
+void RunScanner::Stretch(const char* data, std::size_t length, uint64_t offset, char after) {
+  ++stretchRuns_;
+  if (after != '\n') {
+    FlushStretch();
+    ++stretchCalls_;
+    sink_.Line(data, length, offset);
+    return;
+  }
+  if (stretchLength_ == 0 || stretch_ + stretchLength_ != data) {
+    FlushStretch();
+    ++stretchCalls_;
+    stretch_ = data;
+    stretchOffset_ = offset;
+    stretchLines_ = 0;
+  }
+  stretchLength_ = static_cast<std::size_t>(data + length + 1 - stretch_);
+  ++stretchLines_;
+}
+
+void RunScanner::HandStretch() {
+  // A line alone goes the way of any line, which sinks make cheapest.
+  if (stretchLines_ == 1)
+    sink_.Line(stretch_, stretchLength_ - 1, stretchOffset_);
+  else
+    sink_.Lines(stretch_, stretchLength_, stretchOffset_);
+  stretchLength_ = 0;
+}
+
 void RunScanner::ScanBlock(const uint8_t* data, std::size_t length) {
   if (length == 0)
     return;
@@ -88,39 +128,42 @@ void RunScanner::ScanBlock(const uint8_t* data, std::size_t length) {
   const uint64_t maxChar = options_.MaxChar;
   inRun_ = runLength_ > 0;
   runBegin_ = 0;
-  for (std::size_t begin = 0; begin < length; begin += kSegmentBytes)
-    ScanSegment(data, begin, std::min(begin + kSegmentBytes, length), length, minChar, maxChar);
+  for (std::size_t begin = 0; begin < length; begin += kSegmentBytes) {
+    const std::size_t end = std::min(begin + kSegmentBytes, length);
+    if (stretches_)
+      ScanSegment<true>(data, begin, end, length, minChar, maxChar);
+    else
+      ScanSegment<false>(data, begin, end, length, minChar, maxChar);
+  }
   // The padding past the end looks accepted, so a run may seem to start
   // there; only one with bytes in this block is held.
   if (inRun_ && runBegin_ < length)
-    ContinueRun(data, runBegin_, length, false, minChar, maxChar);
+    ContinueRun<true>(data, runBegin_, length, false, minChar, maxChar);
   FlushStretch();
+  JudgeStretches(length);
   inRun_ = false;
   position_ += length;
 }
 
-void RunScanner::KeepEnded(const char* data, std::size_t length, uint64_t offset, char after) {
-  if (!stretches_ || after != '\n') {
-    FlushStretch();
-    sink_.Line(data, length, offset);
+void RunScanner::JudgeStretches(std::size_t length) {
+  if (!takesStretches_)
+    return;
+  if (!stretches_) {
+    stretchPause_ -= std::min<uint64_t>(stretchPause_, length);
+    stretches_ = stretchPause_ == 0;
     return;
   }
-  if (stretchLength_ > 0 && stretch_ + stretchLength_ != data)
-    FlushStretch();
-  if (stretchLength_ == 0) {
-    stretch_ = data;
-    stretchOffset_ = offset;
+  // Fewer than two runs a call: the runs' ends are '\n' and other bytes
+  // in a mix the processor cannot foresee, and the test of each costs more
+  // than the calls it saves.
+  if (stretchRuns_ >= kStretchSample && 2 * stretchCalls_ > stretchRuns_) {
+    stretches_ = false;
+    stretchPause_ = kStretchPause;
   }
-  stretchLength_ = static_cast<std::size_t>(data + length + 1 - stretch_);
+  stretchRuns_ = stretchCalls_ = 0;
 }
 
-void RunScanner::FlushStretch() {
-  if (stretchLength_ == 0)
-    return;
-  sink_.Lines(stretch_, stretchLength_, stretchOffset_);
-  stretchLength_ = 0;
-}
-
+template <bool kStretches>
 void RunScanner::ScanSegment(const uint8_t* data, std::size_t begin, std::size_t end,
                              std::size_t length, uint64_t minChar, uint64_t maxChar) {
   uint64_t masks[kSegmentWords + 1];
@@ -169,7 +212,7 @@ void RunScanner::ScanSegment(const uint8_t* data, std::size_t begin, std::size_t
         if (ends == 0)
           break;
         const unsigned at = static_cast<unsigned>(__builtin_ctzll(ends));
-        ContinueRun(data, runBegin, base + at, true, minChar, maxChar);
+        ContinueRun<kStretches>(data, runBegin, base + at, true, minChar, maxChar);
         inRun = false;
         if (at == 63)
           break;
@@ -206,6 +249,7 @@ void RunScanner::AddToRun(const char* bytes, std::size_t length, uint64_t minCha
   }
 }
 
+template <bool kStretches>
 void RunScanner::ContinueRun(const uint8_t* data, std::size_t begin, std::size_t end, bool ended,
                              uint64_t minChar, uint64_t maxChar) {
   const char* bytes = reinterpret_cast<const char*>(data);
@@ -235,7 +279,8 @@ void RunScanner::ContinueRun(const uint8_t* data, std::size_t begin, std::size_t
   if (maxChar != 0) {
     const uint64_t pieces = (end - at) / maxChar;
     if (maxChar > minChar && pieces > 0) {
-      FlushStretch();
+      if (kStretches)
+        FlushStretch();
       for (uint64_t i = 0; i < pieces; ++i, at += maxChar)
         sink_.Line(bytes + at, maxChar, base + at);
     } else {
@@ -244,8 +289,12 @@ void RunScanner::ContinueRun(const uint8_t* data, std::size_t begin, std::size_t
   }
   const std::size_t rest = end - at;
   if (ended) {
-    if (rest > minChar)
-      KeepEnded(bytes + at, rest, base + at, bytes[end]);
+    if (rest > minChar) {
+      if (kStretches)
+        Stretch(bytes + at, rest, base + at, static_cast<char>(bytes[end]));
+      else
+        sink_.Line(bytes + at, rest, base + at);
+    }
   } else if (rest > 0) {
     run_.clear();
     runStart_ = base + at;

@@ -37,21 +37,30 @@ public:
 private:
   // The open run continues with data[begin, end); `ended` when a byte that is
   // not accepted follows it, otherwise it goes on in the next block.
+  // `kStretches`: the open stretch, if any, and this run (when it is kept
+  // and ends in this block) are the stretch's business; otherwise there is
+  // none, and each kept run goes on as a line.
+  template <bool kStretches>
   void ContinueRun(const uint8_t* data, std::size_t begin, std::size_t end, bool ended,
                    uint64_t minChar, uint64_t maxChar);
   void EmitHeld(uint64_t minChar);
   // Adds bytes to the open run: held, or handed on as a piece once the run
   // is longer than MinChar and the sink takes pieces.
   void AddToRun(const char* bytes, std::size_t length, uint64_t minChar);
+  template <bool kStretches>
   void ScanSegment(const uint8_t* data, std::size_t begin, std::size_t end, std::size_t length,
                    uint64_t minChar, uint64_t maxChar);
   // A kept run of the current block that a byte `after` ends: a line of its
   // own, or the next of the open stretch (see LineSink::TakesStretches).
-  void KeepEnded(const char* data, std::size_t length, uint64_t offset, char after);
+  void Stretch(const char* data, std::size_t length, uint64_t offset, char after);
   // Hands the open stretch over; before every other call of the sink, so
   // that lines keep their order, and at the end of each block, whose bytes
   // the stretch points into.
   void FlushStretch();
+  void HandStretch();
+  // At the end of a block of `length` bytes: whether stretches paid in it
+  // (see the .cpp), or whether a pause in them is over.
+  void JudgeStretches(std::size_t length);
 
   const TextOptions& options_;
   LineSink& sink_;
@@ -67,10 +76,19 @@ private:
   // The sink takes pieces; the open run's bytes went to it as pieces.
   bool pieces_ = false;
   bool streaming_ = false;
-  // The sink takes stretches; the open one, of `stretchLength_` bytes.
+  // The sink takes stretches; they are made unless paused for
+  // `stretchPause_` more bytes.
+  bool takesStretches_ = false;
   bool stretches_ = false;
+  uint64_t stretchPause_ = 0;
+  // In the current block: runs through the stretch test, and calls of the
+  // sink they made.
+  uint64_t stretchRuns_ = 0;
+  uint64_t stretchCalls_ = 0;
+  // The open stretch, of `stretchLength_` bytes and `stretchLines_` lines.
   const char* stretch_ = nullptr;
   std::size_t stretchLength_ = 0;
+  std::size_t stretchLines_ = 0;
   uint64_t stretchOffset_ = 0;
   // Within ScanBlock: whether a run is open and where its bytes in the
   // current block begin.

@@ -103,6 +103,7 @@ private slots:
   void mixedByteAndBlockFeeding();
   void offsetsOfRunsAndPieces();
   void linesInOutputFormComeAsStretches();
+  void stretchesPauseWhereTheyDoNotPay();
   void blockPathEqualsBytePath();
   void kernelsAgree();
   void nulIsNoRunByteOnAnyPath();
@@ -329,19 +330,20 @@ void TestRunScanner::linesInOutputFormComeAsStretches() {
       // One stretch for a whole text of lines, the last one's '\n' included.
       {"alpha\nbravo\ncharlie\n", 4, 0, 4096, 1},
       // A run too short to keep, a '\r' or two '\n' between runs: the
-      // input no longer holds the lines as they are written.
-      {"alpha\nab\nbravo\n", 4, 0, 4096, 2},
+      // input no longer holds the lines as they are written. A line alone
+      // comes as a line.
+      {"alpha\nbravo\nab\ncharlie\ndelta\n", 4, 0, 4096, 2},
       {"alpha\r\nbravo\ncharlie\n", 4, 0, 4096, 1},
-      {"alpha\n\nbravo\n", 4, 0, 4096, 2},
+      {"alpha\nbravo\n\ncharlie\ndelta\n", 4, 0, 4096, 2},
+      {"alpha\nab\nbravo\n", 4, 0, 4096, 0},
       // A block ends a stretch: its bytes are gone with the next block.
-      {"alpha\nbravo\ncharlie\ndelta\n", 4, 0, 12, 2},
+      {"aaaa\nbbbb\ncccc\ndddd\n", 3, 0, 10, 2},
       // A MaxChar cut is no line end of the input.
-      {"alpha\nbravocharlie\ndelta\n", 4, 6, 4096, 2},
+      {"alpha\nbravo\nbravocharlie\ndelta\nechoes\n", 4, 7, 4096, 2},
       // The last run, ended by the end of the input and not by a '\n'.
-      {"alpha\nbravo", 4, 0, 4096, 1},
-      // A run that goes on into the next block comes whole, between two
-      // stretches.
-      {"alphabravo\ncharlie\ndelta\necho\n", 3, 0, 16, 2},
+      {"alpha\nbravo\ncharlie", 4, 0, 4096, 1},
+      // Runs that go on into the next block come whole, then a stretch.
+      {"alphabravo\ncharlie\ndelta\necho\n", 3, 0, 16, 1},
   };
   for (const Case& c : cases) {
     const TextOptions o = LettersOnly(c.minChar, c.maxChar);
@@ -358,6 +360,46 @@ void TestRunScanner::linesInOutputFormComeAsStretches() {
   QVERIFY(got.StretchesWhole());
   QCOMPARE(got.lines, (Lines{"alpha", std::string(100, 'x'), "bravo", "charlie"}));
   QVERIFY(got.pieces > 0);
+}
+
+void TestRunScanner::stretchesPauseWhereTheyDoNotPay() {
+  // Runs that end at '\n' and at other bytes in turn make stretches of a
+  // few lines, and more calls than they save: after such a block the scanner hands lines alone for
+  // a while, then tries stretches again. The lines are the same throughout.
+  std::string mixed;
+  while (mixed.size() < (1u << 20))
+    mixed += "alpha\nbravo\ncharlie-";
+  std::string lines;
+  // Long lines: the pause lasts megabytes, and the check stays quick.
+  const std::string line = std::string(200, 'c') + "\n";
+  while (lines.size() < (1u << 20))
+    lines += line;
+  StretchSink sink;
+  const TextOptions o = LettersOnly(4, 0);
+  RunScanner scanner(o, sink);
+  scanner.ResetScanner();
+  const auto scan = [&](const std::string& input) {
+    scanner.ScanBlock(reinterpret_cast<const uint8_t*>(input.data()), input.size());
+  };
+  scan(mixed);
+  const std::size_t afterMixed = sink.stretches;
+  QVERIFY(afterMixed > 0);
+  scan(lines);
+  QCOMPARE(sink.stretches, afterMixed); // paused
+  std::size_t blocks = 1;
+  while (sink.stretches == afterMixed && blocks < 64) {
+    scan(lines);
+    ++blocks;
+  }
+  QVERIFY(sink.stretches > afterMixed); // back, after a pause of many blocks
+  QVERIFY(blocks > 8);
+  scanner.EmitRun();
+  QVERIFY(sink.StretchesWhole());
+  Lines expected = CollectBytes(o, mixed).lines;
+  const Lines ofLines = CollectBytes(o, lines).lines;
+  for (std::size_t i = 0; i < blocks; ++i)
+    expected.insert(expected.end(), ofLines.begin(), ofLines.end());
+  QVERIFY(sink.lines == expected);
 }
 
 void TestRunScanner::blockPathEqualsBytePath() {
