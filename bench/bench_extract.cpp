@@ -59,6 +59,10 @@ TextOptions StringsOptions() {
   return o;
 }
 
+// The lines of the corpus by the GNU strings options, each followed by '\n':
+// a text file of the kind a pass over a binary writes, scanned again.
+const std::vector<uint8_t>& TextCorpus();
+
 class CountSink : public LineSink {
 public:
   uint64_t lines = 0, bytes = 0;
@@ -121,6 +125,26 @@ void BM_BlockPathToDevNull(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * corpus.size()));
 }
 
+// A text of lines through the file sink: with the strings options a line is
+// a run, which the input already holds as the output writes it; with the
+// default options (letters only) runs end at '\n' and at other bytes in
+// turn.
+void BM_TextToDevNull(benchmark::State& state) {
+  const auto& corpus = TextCorpus();
+  const TextOptions options = state.range(0) ? StringsOptions() : TextOptions();
+  for (auto _ : state) {
+    FileLineSink sink;
+    sink.Open("/dev/null");
+    RunScanner scanner(options, sink);
+    scanner.ResetScanner();
+    for (std::size_t at = 0; at < corpus.size(); at += kBlockBytes)
+      scanner.ScanBlock(corpus.data() + at, std::min(kBlockBytes, corpus.size() - at));
+    scanner.EmitRun();
+    sink.Close();
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * corpus.size()));
+}
+
 void BM_Classify(benchmark::State& state) {
   const auto& corpus = Corpus();
   AcceptTable table;
@@ -145,11 +169,34 @@ void Kernels(benchmark::internal::Benchmark* b) {
       b->Arg(static_cast<int>(k));
 }
 
+class TextSink : public LineSink {
+public:
+  std::vector<uint8_t> text;
+  void Line(const char* data, std::size_t length, uint64_t) override {
+    text.insert(text.end(), data, data + length);
+    text.push_back('\n');
+  }
+};
+
+const std::vector<uint8_t>& TextCorpus() {
+  static const std::vector<uint8_t> text = [] {
+    const TextOptions options = StringsOptions();
+    TextSink sink;
+    RunScanner scanner(options, sink);
+    scanner.ResetScanner();
+    scanner.ScanBlock(Corpus().data(), Corpus().size());
+    scanner.EmitRun();
+    return sink.text;
+  }();
+  return text;
+}
+
 } // namespace
 
 BENCHMARK(BM_BytePath)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BlockPath)->Apply(Kernels)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BlockPathToDevNull)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TextToDevNull)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Classify)->Apply(Kernels)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

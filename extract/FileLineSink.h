@@ -50,6 +50,9 @@ public:
   void Line(const char* data, std::size_t length);
   // Buffers bytes as they are, for the writers that make lines of their own.
   void Write(const char* data, std::size_t length);
+  // A stretch is written as it is: it already holds each line and its "\n".
+  bool TakesStretches() const override { return true; }
+  void Lines(const char* data, std::size_t length, uint64_t) override { Write(data, length); }
   // Room for `length` bytes in the buffer, to be filled and taken with
   // Commit: a line built in place costs one call. Null when the output has
   // failed or `length` would not fit an empty buffer (then use Write).

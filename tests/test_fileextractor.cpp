@@ -240,6 +240,21 @@ void TestFileExtractor::fileSinkWritesLinesAndLineEnds() {
     QVERIFY(sink.Close());
   }
   QVERIFY(ReadFile(path) == Joined(lines));
+
+  // A text of lines, across several reads: lines that come as stretches
+  // are written as they stand, with runs too short to keep and runs split
+  // by the end of a read between them.
+  std::string text;
+  for (std::size_t i = 0; text.size() < 3 * kReadBlock; ++i)
+    text += std::string(1 + i % 23, static_cast<char>('a' + i % 26)) + (i % 7 ? "\n" : "\r\n");
+  WriteFile(Path("lines.txt"), text);
+  {
+    FileLineSink sink;
+    QVERIFY(sink.Open(path));
+    QVERIFY(ExtractFile(Path("lines.txt"), TextOptions(), sink).opened);
+    QVERIFY(sink.Close());
+  }
+  QVERIFY(ReadFile(path) == Joined(ByBytes(TextOptions(), text)));
   // Opening again empties the file.
   FileLineSink sink;
   QVERIFY(sink.Open(path));

@@ -496,6 +496,16 @@ void ExtractionPass::Line(const char* data, std::size_t length, uint64_t /*offse
   pending_.push_back('\n');
 }
 
+void ExtractionPass::Lines(const char* data, std::size_t length, uint64_t offset) {
+  if (output_) {
+    output_->Lines(data, length, offset);
+    return;
+  }
+  if (shortage_ != Shortage::None)
+    return;
+  pending_.append(data, length);
+}
+
 bool ExtractionPass::TakesPieces() const {
   return output_ == nullptr || output_->CanTakeBack();
 }

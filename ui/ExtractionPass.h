@@ -119,6 +119,9 @@ private:
   // An output file takes pieces when it can take them back (limits may
   // change during a pass).
   bool TakesPieces() const override;
+  // Stretches of lines go on as they are, to the file or the pending lines.
+  bool TakesStretches() const override { return true; }
+  void Lines(const char* data, std::size_t length, uint64_t offset) override;
   void Piece(const char* data, std::size_t length, uint64_t offset) override;
   void EndPieces() override;
   void DropPieces() override;
