@@ -21,10 +21,19 @@ void BackgroundWriter::Close() {
 
 void BackgroundWriter::Reclaim() {
   while (!inFlight_.empty() && inFlight_.front().ticket->done.load(std::memory_order_acquire)) {
-    spare_.push_back(std::move(inFlight_.front().buffer));
+    InFlight& done = inFlight_.front();
+    if (done.buffer)
+      spare_.push_back(std::move(done.buffer));
+    inFlightBytes_ -= done.length;
     inFlight_.pop_front();
     wroteAny_ = true;
   }
+}
+
+void BackgroundWriter::Push(std::unique_ptr<char[]> buffer, std::shared_ptr<const void> hold,
+                            const char* data, std::size_t length) {
+  inFlight_.push_back({std::move(buffer), queue_.Queue(std::move(hold), data, length), length});
+  inFlightBytes_ += length;
 }
 
 void BackgroundWriter::WaitForFewer(std::size_t most) {
@@ -33,7 +42,7 @@ void BackgroundWriter::WaitForFewer(std::size_t most) {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       Reclaim();
-      if (inFlight_.size() < most)
+      if (inFlightBytes_ < most * FileLineSink::kBufferSize)
         return;
       oldest = inFlight_.front().ticket;
     }
@@ -47,7 +56,7 @@ std::unique_ptr<char[]> BackgroundWriter::Take(std::unique_ptr<char[]> buffer, s
     return nullptr;
   std::unique_lock<std::mutex> lock(mutex_);
   const char* data = buffer.get();
-  inFlight_.push_back({std::move(buffer), queue_.Queue(nullptr, data, used)});
+  Push(std::move(buffer), nullptr, data, used);
   if (!spare_.empty()) {
     std::unique_ptr<char[]> empty = std::move(spare_.back());
     spare_.pop_back();
@@ -57,10 +66,21 @@ std::unique_ptr<char[]> BackgroundWriter::Take(std::unique_ptr<char[]> buffer, s
   return std::unique_ptr<char[]>(new char[FileLineSink::kBufferSize]);
 }
 
+bool BackgroundWriter::TakeHeld(std::shared_ptr<const void> hold, const char* data,
+                                std::size_t length) {
+  WaitForFewer(kMostQueued);
+  if (queue_.Error() != 0)
+    return false;
+  std::lock_guard<std::mutex> lock(mutex_);
+  Push(nullptr, std::move(hold), data, length);
+  return true;
+}
+
 bool BackgroundWriter::Behind() {
   std::lock_guard<std::mutex> lock(mutex_);
   Reclaim();
-  return inFlight_.size() >= kBehind || (!wroteAny_ && !inFlight_.empty());
+  return inFlightBytes_ >= kBehind * FileLineSink::kBufferSize ||
+         (!wroteAny_ && !inFlight_.empty());
 }
 
 int BackgroundWriter::Error() {

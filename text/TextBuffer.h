@@ -129,6 +129,12 @@ public:
   // Calls visit(const char* data, std::size_t length) for each stored piece
   // of [begin, end), in order; nothing is copied.
   template <class Visit> void VisitRange(std::size_t begin, std::size_t end, Visit visit) const;
+  // When every chunk is in memory: calls visit(std::shared_ptr<const void>
+  // hold, const char* data, std::size_t length) for each, in order, and
+  // true. The hold keeps the bytes as they are, for a writer on another
+  // thread: a change of this text copies a held chunk first. False, and no
+  // call, when some are on disk.
+  template <class Visit> bool ShareChunks(Visit visit) const;
   // Copies [begin, end) to out (end - begin bytes after clamping).
   void CopyOut(std::size_t begin, std::size_t end, char* out) const;
   std::string Text(std::size_t begin, std::size_t end) const;
@@ -299,6 +305,16 @@ inline void TextBuffer::Account(std::size_t i, int64_t bytes, int64_t breaks) {
   total_.breaks += static_cast<uint64_t>(breaks);
   if (!indexStale_)
     index_.Add(i, bytes, breaks);
+}
+
+template <class Visit> bool TextBuffer::ShareChunks(Visit visit) const {
+  for (const std::shared_ptr<Chunk>& chunk : chunks_)
+    if (!chunk->bytes)
+      return false;
+  for (const std::shared_ptr<Chunk>& chunk : chunks_)
+    if (chunk->size > 0)
+      visit(std::shared_ptr<const void>(chunk), chunk->bytes.get(), chunk->size);
+  return true;
 }
 
 template <class Visit>

@@ -45,13 +45,29 @@ void PartsOutput::Append(const char* data, std::size_t length) {
 }
 
 void PartsOutput::AppendText(TextBuffer&& text) {
-  FileLineSink& sink = Sink();
-  text.VisitRange(0, text.Size(),
-                  [&sink](const char* data, std::size_t length) { sink.Write(data, length); });
+  Write(text);
   if (state_ != Kept::Whole)
     return;
   if (kept_.SpillError() == 0 && holds_(text.Size()))
     kept_.AppendBuffer(std::move(text));
   else
     state_ = Kept::Part; // the first of what was written
+}
+
+void PartsOutput::Write(const TextBuffer& text) {
+  // The writer's thread writes the slice's chunks where they lie: one copy
+  // of the text fewer on the window's thread. What the sink holds goes
+  // first, to keep the order.
+  if (writer_ && !finished_ && ownSink_.Flush()) {
+    BackgroundWriter& writer = *writer_;
+    bool queued = true;
+    if (text.ShareChunks(
+            [&](std::shared_ptr<const void> hold, const char* data, std::size_t length) {
+              queued = queued && writer.TakeHeld(std::move(hold), data, length);
+            }))
+      return;
+  }
+  FileLineSink& sink = Sink();
+  text.VisitRange(0, text.Size(),
+                  [&sink](const char* data, std::size_t length) { sink.Write(data, length); });
 }

@@ -55,6 +55,8 @@ public:
   void DropPieces() override {}
 
 private:
+  // Writes a slice to the file.
+  void Write(const TextBuffer& text);
   // After Finish, anything more goes to the file's own sink, after the rest.
   FileLineSink& Sink() { return writer_ && !finished_ ? ownSink_ : file_; }
 
