@@ -12,13 +12,18 @@
 #include <QCoreApplication>
 #include <QDropEvent>
 #include <QElapsedTimer>
+#include <QFileDevice>
 #include <QIODevice>
 #include <QPointer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <future>
 #include <new>
 #include <stdexcept>
+#include <unistd.h>
 
 namespace {
 // While Replace All makes its new text or a save writes, events run this
@@ -328,7 +333,27 @@ bool TextEditor::SaveCrLf(QIODevice& out) {
       return false;
     sincePump.restart();
   }
-  return ok;
+  if (auto* file = qobject_cast<QFileDevice*>(&out); ok && file)
+    ok = SyncWhilePumping(*file);
+  return ok && alive;
+}
+
+bool TextEditor::SyncWhilePumping(QFileDevice& file) {
+  // The disk takes the written text (a second or more for gigabytes) on a
+  // thread of its own while events run, with edits still held off; a sync
+  // by the caller (a commit) then finds nothing left to write.
+  if (!file.flush())
+    return false;
+  const int fd = file.handle();
+  std::future<int> synced =
+      std::async(std::launch::async, [fd] { return ::fdatasync(fd) == 0 ? 0 : errno; });
+  // Waited for even when the editor goes meanwhile: the file is the
+  // caller's.
+  while (synced.wait_for(std::chrono::milliseconds(kPumpMs)) != std::future_status::ready)
+    QCoreApplication::processEvents();
+  const int error = synced.get();
+  // What cannot be synced (not a file on disk) is left as it is.
+  return error == 0 || error == EINVAL || error == EROFS;
 }
 
 int64_t TextEditor::WriteCrLf(QIODevice& out, int64_t from, int64_t limit, bool& ok) const {

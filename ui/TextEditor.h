@@ -13,6 +13,7 @@
 #include "ui/TextPrinter.h"
 
 #include <QByteArray>
+#include <QFileDevice>
 #include <QKeySequence>
 #include <QList>
 #include <QPointer>
@@ -161,6 +162,9 @@ protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+  // Makes the disk hold what was written to `file`, letting events run.
+  // False when it cannot.
+  bool SyncWhilePumping(QFileDevice& file);
   int64_t ReplaceEvery(const TextSearch& search, int64_t from, const QByteArray& replacement,
                        const QPointer<TextEditor>& alive);
   // Writes text[from, from + limit) with each line break as CR LF; where
