@@ -107,42 +107,32 @@ void BM_BlockPath(benchmark::State& state) {
   Report(state, sink);
 }
 
-// The same with every line written through the file sink, as the
-// command-line extractor does.
-void BM_BlockPathToDevNull(benchmark::State& state) {
-  const auto& corpus = Corpus();
-  const TextOptions options = StringsOptions();
+// Scans `input` in blocks, every line written through the file sink to
+// /dev/null, as the command-line extractor does.
+void ToDevNull(benchmark::State& state, const std::vector<uint8_t>& input,
+               const TextOptions& options) {
   for (auto _ : state) {
     FileLineSink sink;
     sink.Open("/dev/null");
     RunScanner scanner(options, sink);
     scanner.ResetScanner();
-    for (std::size_t at = 0; at < corpus.size(); at += kBlockBytes)
-      scanner.ScanBlock(corpus.data() + at, std::min(kBlockBytes, corpus.size() - at));
+    for (std::size_t at = 0; at < input.size(); at += kBlockBytes)
+      scanner.ScanBlock(input.data() + at, std::min(kBlockBytes, input.size() - at));
     scanner.EmitRun();
     sink.Close();
   }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * corpus.size()));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * input.size()));
 }
 
-// A text of lines through the file sink: with the strings options a line is
-// a run, which the input already holds as the output writes it; with the
-// default options (letters only) runs end at '\n' and at other bytes in
-// turn.
+void BM_BlockPathToDevNull(benchmark::State& state) {
+  ToDevNull(state, Corpus(), StringsOptions());
+}
+
+// A text of lines: with the strings options a line is a run, which the
+// input already holds as the output writes it; with the default options
+// (letters only) runs end at '\n' and at other bytes in turn.
 void BM_TextToDevNull(benchmark::State& state) {
-  const auto& corpus = TextCorpus();
-  const TextOptions options = state.range(0) ? StringsOptions() : TextOptions();
-  for (auto _ : state) {
-    FileLineSink sink;
-    sink.Open("/dev/null");
-    RunScanner scanner(options, sink);
-    scanner.ResetScanner();
-    for (std::size_t at = 0; at < corpus.size(); at += kBlockBytes)
-      scanner.ScanBlock(corpus.data() + at, std::min(kBlockBytes, corpus.size() - at));
-    scanner.EmitRun();
-    sink.Close();
-  }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * corpus.size()));
+  ToDevNull(state, TextCorpus(), state.range(0) ? StringsOptions() : TextOptions());
 }
 
 void BM_Classify(benchmark::State& state) {

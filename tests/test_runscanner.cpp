@@ -43,26 +43,18 @@ Lines ByBlocks(const TextOptions& options, const std::string& input, std::size_t
   return CollectBlocks(options, input, blockSize, kernel).lines;
 }
 
-// True when every line is the input's bytes at its offset.
-// The lines of a sink that takes long runs in pieces, which must have come
-// in order.
+// The lines of a sink that takes long runs in pieces (and, as StretchSink,
+// stretches of lines), which must have come in order.
+template <class Sink = PieceSink>
 CollectSink InPieces(const TextOptions& options, const std::string& input, std::size_t blockSize,
                      ByteClassifier::Kernel kernel = ByteClassifier::BestKernel()) {
-  const PieceSink sink = CollectBlocks<PieceSink>(options, input, blockSize, kernel);
+  const Sink sink = CollectBlocks<Sink>(options, input, blockSize, kernel);
   if (!sink.Consistent())
     return CollectSink();
   return sink;
 }
 
-// The same with a sink that also takes stretches of lines.
-CollectSink InStretches(const TextOptions& options, const std::string& input, std::size_t blockSize,
-                        ByteClassifier::Kernel kernel = ByteClassifier::BestKernel()) {
-  const StretchSink sink = CollectBlocks<StretchSink>(options, input, blockSize, kernel);
-  if (!sink.StretchesWhole())
-    return CollectSink();
-  return sink;
-}
-
+// True when every line is the input's bytes at its offset.
 bool LinesLieAtTheirOffsets(const CollectSink& sink, const std::string& input) {
   for (std::size_t i = 0; i < sink.lines.size(); ++i)
     if (sink.offsets[i] > input.size() ||
@@ -349,7 +341,7 @@ void TestRunScanner::linesInOutputFormComeAsStretches() {
     const TextOptions o = LettersOnly(c.minChar, c.maxChar);
     const StretchSink got = CollectBlocks<StretchSink>(o, c.input, c.block);
     const CollectSink expected = CollectBytes(o, c.input);
-    QVERIFY2(got.StretchesWhole(), c.input.c_str());
+    QVERIFY2(got.Consistent(), c.input.c_str());
     QCOMPARE(got.lines, expected.lines);
     QCOMPARE(got.offsets, expected.offsets);
     QVERIFY2(got.stretches == c.stretches, c.input.c_str());
@@ -357,7 +349,7 @@ void TestRunScanner::linesInOutputFormComeAsStretches() {
   // Pieced lines and stretches keep their order.
   const std::string input = "alpha\n" + std::string(100, 'x') + "\nbravo\ncharlie\n";
   const StretchSink got = CollectBlocks<StretchSink>(LettersOnly(4, 0), input, 40);
-  QVERIFY(got.StretchesWhole());
+  QVERIFY(got.Consistent());
   QCOMPARE(got.lines, (Lines{"alpha", std::string(100, 'x'), "bravo", "charlie"}));
   QVERIFY(got.pieces > 0);
 }
@@ -394,7 +386,7 @@ void TestRunScanner::stretchesPauseWhereTheyDoNotPay() {
   QVERIFY(sink.stretches > afterMixed); // back, after a pause of many blocks
   QVERIFY(blocks > 8);
   scanner.EmitRun();
-  QVERIFY(sink.StretchesWhole());
+  QVERIFY(sink.Consistent());
   Lines expected = CollectBytes(o, mixed).lines;
   const Lines ofLines = CollectBytes(o, lines).lines;
   for (std::size_t i = 0; i < blocks; ++i)
@@ -457,7 +449,7 @@ void TestRunScanner::blockPathEqualsBytePath() {
     // third with one that also takes stretches of lines.
     const CollectSink got = round % 3 == 0   ? CollectBlocks(o, input, block, kernel)
                             : round % 3 == 1 ? InPieces(o, input, block, kernel)
-                                             : InStretches(o, input, block, kernel);
+                                             : InPieces<StretchSink>(o, input, block, kernel);
     if (got.lines != expected.lines || got.offsets != expected.offsets ||
         !LinesLieAtTheirOffsets(got, input)) {
       const std::string what =

@@ -68,7 +68,7 @@ public:
   bool TakesStretches() const override { return true; }
   void Lines(const char* data, std::size_t length, uint64_t offset) override {
     ++stretches;
-    if (!Consistent() || length == 0 || data[length - 1] != '\n')
+    if (!PieceSink::Consistent() || length == 0 || data[length - 1] != '\n')
       wrongStretch_ = true;
     for (std::size_t at = 0; at < length;) {
       const char* end = static_cast<const char*>(std::memchr(data + at, '\n', length - at));
@@ -78,7 +78,8 @@ public:
       at = lineEnd + 1;
     }
   }
-  bool StretchesWhole() const { return Consistent() && !wrongStretch_; }
+  // Hides PieceSink's: stretches count too.
+  bool Consistent() const { return PieceSink::Consistent() && !wrongStretch_; }
 
 private:
   bool wrongStretch_ = false;
