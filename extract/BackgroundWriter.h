@@ -22,7 +22,7 @@ public:
   BackgroundWriter& operator=(const BackgroundWriter&) = delete;
 
   // Queues the buffer; gives back an empty one, waiting only while
-  // kMostQueued are behind. Null once a write has failed.
+  // kMostQueued buffers' worth are behind. Null once a write has failed.
   std::unique_ptr<char[]> Take(std::unique_ptr<char[]> buffer, std::size_t used) override;
   // Queues `length` bytes from `data` that `hold` keeps as they are until
   // written: bytes held elsewhere (a text's chunks) are written from where

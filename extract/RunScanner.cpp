@@ -138,7 +138,7 @@ void RunScanner::ScanBlock(const uint8_t* data, std::size_t length) {
   // The padding past the end looks accepted, so a run may seem to start
   // there; only one with bytes in this block is held.
   if (inRun_ && runBegin_ < length)
-    ContinueRun<true>(data, runBegin_, length, false, minChar, maxChar);
+    ContinueRun<false>(data, runBegin_, length, false, minChar, maxChar); // judges no run
   FlushStretch();
   JudgeStretches(length);
   inRun_ = false;
@@ -279,8 +279,7 @@ void RunScanner::ContinueRun(const uint8_t* data, std::size_t begin, std::size_t
   if (maxChar != 0) {
     const uint64_t pieces = (end - at) / maxChar;
     if (maxChar > minChar && pieces > 0) {
-      if (kStretches)
-        FlushStretch();
+      FlushStretch();
       for (uint64_t i = 0; i < pieces; ++i, at += maxChar)
         sink_.Line(bytes + at, maxChar, base + at);
     } else {

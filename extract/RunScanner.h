@@ -37,9 +37,8 @@ public:
 private:
   // The open run continues with data[begin, end); `ended` when a byte that is
   // not accepted follows it, otherwise it goes on in the next block.
-  // `kStretches`: the open stretch, if any, and this run (when it is kept
-  // and ends in this block) are the stretch's business; otherwise there is
-  // none, and each kept run goes on as a line.
+  // `kStretches`: this run, when it is kept and ends in this block, may go
+  // on the open stretch; otherwise it goes on as a line.
   template <bool kStretches>
   void ContinueRun(const uint8_t* data, std::size_t begin, std::size_t end, bool ended,
                    uint64_t minChar, uint64_t maxChar);

@@ -15,6 +15,7 @@
 #include "extract/MergedScanner.h"
 #include "extract/RunScanner.h"
 #include "support/CharReference.h"
+#include "support/StretchLines.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -85,12 +86,9 @@ public:
       Broken("a stretch inside a pieced line");
     if (length == 0 || data[length - 1] != '\n')
       Broken("a stretch that does not end a line");
-    for (std::size_t at = 0; at < length;) {
-      const std::size_t end = static_cast<std::size_t>(
-          static_cast<const char*>(std::memchr(data + at, '\n', length - at)) - data);
-      Line(data + at, end - at, offset + at);
-      at = end + 1;
-    }
+    ForEachStretchLine(
+        data, length, offset,
+        [this](const char* line, std::size_t size, uint64_t at) { Line(line, size, at); });
   }
   void Closed() const {
     if (open_)

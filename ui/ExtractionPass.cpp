@@ -8,6 +8,7 @@
 #include "text/TextBudget.h"
 #include "ui/DialogService.h"
 #include "ui/PartSlices.h"
+#include "ui/RunWhilePumping.h"
 #include "ui/TRTFchild.h"
 #include "ui/TScanDlg.h"
 #include "ui/TextEditor.h"
@@ -20,7 +21,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <future>
 #include <malloc.h>
 #include <new>
 #include <stdexcept>
@@ -427,15 +427,15 @@ ExtractionPass::Flow ExtractionPass::TakeKept() {
 }
 
 ExtractionPass::Flow ExtractionPass::WhilePumping(const std::function<void()>& call) {
-  std::future<void> done = std::async(std::launch::async, call);
-  // The call is waited for even when the window goes meanwhile: it holds
-  // what it works on.
+  // The call is waited for even when the window goes meanwhile.
   Flow flow = Flow::Go;
-  while (done.wait_for(std::chrono::milliseconds(kPumpMs)) != std::future_status::ready) {
-    if (Checkpoint(Pumping::Now) == Flow::Gone)
-      flow = Flow::Gone;
-  }
-  done.get();
+  RunWhilePumping(
+      call,
+      [&] {
+        if (Checkpoint(Pumping::Now) == Flow::Gone)
+          flow = Flow::Gone;
+      },
+      kPumpMs);
   return flow;
 }
 

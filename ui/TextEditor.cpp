@@ -6,6 +6,7 @@
 #include "text/SpillFile.h"
 #include "ui/DialogService.h"
 #include "ui/ReplacedText.h"
+#include "ui/RunWhilePumping.h"
 #include "ui/TextPrinter.h"
 #include "ui/TextSearch.h"
 
@@ -18,9 +19,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
-#include <future>
 #include <new>
 #include <stdexcept>
 #include <unistd.h>
@@ -345,13 +344,10 @@ bool TextEditor::SyncWhilePumping(QFileDevice& file) {
   if (!file.flush())
     return false;
   const int fd = file.handle();
-  std::future<int> synced =
-      std::async(std::launch::async, [fd] { return ::fdatasync(fd) == 0 ? 0 : errno; });
   // Waited for even when the editor goes meanwhile: the file is the
   // caller's.
-  while (synced.wait_for(std::chrono::milliseconds(kPumpMs)) != std::future_status::ready)
-    QCoreApplication::processEvents();
-  const int error = synced.get();
+  const int error = RunWhilePumping([fd] { return ::fdatasync(fd) == 0 ? 0 : errno; },
+                                    [] { QCoreApplication::processEvents(); }, kPumpMs);
   // What cannot be synced (not a file on disk) is left as it is.
   return error == 0 || error == EINVAL || error == EROFS;
 }

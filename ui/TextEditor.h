@@ -13,7 +13,6 @@
 #include "ui/TextPrinter.h"
 
 #include <QByteArray>
-#include <QFileDevice>
 #include <QKeySequence>
 #include <QList>
 #include <QPointer>
@@ -23,6 +22,7 @@
 #include <vector>
 
 class QDropEvent;
+class QFileDevice;
 class QIODevice;
 class QPrinter;
 class ReplacedText;

@@ -4,8 +4,8 @@
 
 #include "extract/LineSink.h"
 #include "settings/TextOptions.h"
+#include "support/StretchLines.h"
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -64,19 +64,16 @@ private:
 // does not end a line.
 class StretchSink : public PieceSink {
 public:
-  std::size_t stretches = 0, stretchedLines = 0;
+  std::size_t stretches = 0;
   bool TakesStretches() const override { return true; }
   void Lines(const char* data, std::size_t length, uint64_t offset) override {
     ++stretches;
     if (!PieceSink::Consistent() || length == 0 || data[length - 1] != '\n')
       wrongStretch_ = true;
-    for (std::size_t at = 0; at < length;) {
-      const char* end = static_cast<const char*>(std::memchr(data + at, '\n', length - at));
-      const std::size_t lineEnd = end ? static_cast<std::size_t>(end - data) : length;
-      CollectSink::Line(data + at, lineEnd - at, offset + at);
-      ++stretchedLines;
-      at = lineEnd + 1;
-    }
+    ForEachStretchLine(data, length, offset,
+                       [this](const char* line, std::size_t size, uint64_t at) {
+                         CollectSink::Line(line, size, at);
+                       });
   }
   // Hides PieceSink's: stretches count too.
   bool Consistent() const { return PieceSink::Consistent() && !wrongStretch_; }
