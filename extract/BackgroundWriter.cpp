@@ -25,6 +25,9 @@ void BackgroundWriter::Reclaim() {
     if (done.buffer)
       spare_.push_back(std::move(done.buffer));
     inFlightBytes_ -= done.length;
+    // A failed write never counts: nothing after it is written either.
+    if (done.ticket->error == 0)
+      written_ += done.length;
     inFlight_.pop_front();
     wroteAny_ = true;
   }
@@ -89,4 +92,10 @@ int BackgroundWriter::Error() {
     return error;
   std::lock_guard<std::mutex> lock(mutex_);
   return closeError_;
+}
+
+uint64_t BackgroundWriter::Written() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  Reclaim();
+  return written_;
 }

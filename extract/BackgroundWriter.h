@@ -7,6 +7,7 @@
 #include "io/WriteQueue.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -40,6 +41,9 @@ public:
   void Close();
   // The error number of the first failed write or of the close, or 0.
   int Error();
+  // Bytes written so far, from the first buffer on: all of them reached
+  // the file, in the order they were given.
+  uint64_t Written();
 
   static constexpr std::size_t kMostQueued = 16;
   static constexpr std::size_t kBehind = 4;
@@ -63,6 +67,7 @@ private:
   std::mutex mutex_;
   std::deque<InFlight> inFlight_;
   std::size_t inFlightBytes_ = 0;
+  uint64_t written_ = 0;
   std::vector<std::unique_ptr<char[]>> spare_;
   bool wroteAny_ = false; // a write was made, or failed
   int closeError_ = 0;

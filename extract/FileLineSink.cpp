@@ -1,8 +1,11 @@
 #include "extract/FileLineSink.h"
 
+#include "io/FilesInUse.h"
 #include "io/WriteAll.h"
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -23,10 +26,37 @@ bool FileLineSink::Open(const std::string& path) {
   return true;
 }
 
-int FileLineSink::OpenFile(const std::string& path, int& error) {
+namespace {
+int OpenEmptied(const std::string& path, int& error) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
   error = fd < 0 ? errno : 0;
   return fd;
+}
+
+// A new file in place of the one at `path` (after symbolic links), with its
+// permissions; the old one lives on for those who read it.
+int OpenInPlaceOf(const std::string& path, int& error) {
+  char resolved[PATH_MAX];
+  struct stat old {};
+  if (!::realpath(path.c_str(), resolved) || ::stat(resolved, &old) != 0 ||
+      ::unlink(resolved) != 0) {
+    // Emptying it instead would take the bytes of a text that reads it.
+    error = errno;
+    return -1;
+  }
+  const int fd = OpenEmptied(resolved, error);
+  if (fd >= 0)
+    ::fchmod(fd, old.st_mode & 07777);
+  return fd;
+}
+} // namespace
+
+int FileLineSink::OpenFile(const std::string& path, int& error) {
+  // A document may still read its text from this file (the output of an
+  // earlier pass): it is never emptied under it.
+  if (FilesInUse::Holds(path))
+    return OpenInPlaceOf(path, error);
+  return OpenEmptied(path, error);
 }
 
 void FileLineSink::Adopt(int fd) {

@@ -29,7 +29,9 @@ public:
   FileLineSink(const FileLineSink&) = delete;
   FileLineSink& operator=(const FileLineSink&) = delete;
 
-  // Creates the file or empties it. False when it cannot be opened.
+  // Creates the file or empties it; a file a text still reads from (see
+  // FilesInUse) gets a new one in its place instead. False when it cannot
+  // be opened.
   bool Open(const std::string& path);
   // Open in two steps, for a caller that must keep answering meanwhile:
   // emptying a large file takes the file system a while. OpenFile only

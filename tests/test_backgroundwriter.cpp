@@ -1,6 +1,7 @@
 // The writer of a pass's output file: buffers and held bytes in the order
 // they came, held bytes written as they were when queued, and "behind"
-// judged by bytes waiting, not by how many pieces they came in.
+// judged by bytes waiting, not by how many pieces they came in; the bytes
+// written counted once they went through.
 
 #include "extract/BackgroundWriter.h"
 #include "extract/FileLineSink.h"
@@ -105,6 +106,7 @@ void TestBackgroundWriter::behindCountsBytesNotPieces() {
   char first;
   QCOMPARE(::read(ends[0], &first, 1), ssize_t(1));
   QVERIFY(FirstWritten(writer));
+  QCOMPARE(writer.Written(), uint64_t(1));
   // Sixty pieces of 64 KiB are less than the buffers' worth that counts as
   // behind, although they are many more pieces than that many buffers.
   for (int i = 0; i < 60; ++i)
@@ -113,12 +115,15 @@ void TestBackgroundWriter::behindCountsBytesNotPieces() {
   for (int i = 0; i < 8; ++i)
     QVERIFY(writer.TakeHeld(hold, block->data(), block->size()));
   QVERIFY(writer.Behind());
+  // Only what went through counts as written: the pipe holds 64 KiB.
+  QVERIFY(writer.Written() <= 1 + (uint64_t(2) << 16));
 
   std::thread reader([&] { got = ReadAll(ends[0]); });
   writer.Close();
   reader.join();
   ::close(ends[0]);
   QCOMPARE(got.size(), std::size_t(68) * block->size());
+  QCOMPARE(writer.Written(), uint64_t(1 + got.size()));
   // Written, the pieces are let go.
   QCOMPARE(hold.use_count(), 2L);
 }

@@ -1,6 +1,8 @@
 // A text over its memory budget on disk: the spill file never has a name,
 // goes when the text does, and a disk that fails (full, a file size limit,
 // a file cut short under the program) leaves the text whole and readable.
+#include "extract/FileLineSink.h"
+#include "io/FilesInUse.h"
 #include "support/OpenFiles.h"
 #include "text/TextBudget.h"
 #include "text/TextBuffer.h"
@@ -14,6 +16,7 @@
 #include <map>
 #include <string>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -59,6 +62,8 @@ private slots:
   void spillFileCutShortLeavesTheTextReadable();
   void spillWritesRunBelowTheTextsThread();
   void appendedTextBringsItsSpillFile();
+  void textWrittenByOthersIsReadBackFromTheirFile();
+  void fileInUseIsReplacedNotEmptied();
 
 private:
   QTemporaryDir folder_;
@@ -208,6 +213,102 @@ void TestSpillFile::appendedTextBringsItsSpillFile() {
   QCOMPARE(files(), before);
   QVERIFY(TextBudget::Resident() <= kBudget + TextBuffer::kDefaultChunkBytes);
   QCOMPARE(document.Text(), model);
+}
+
+void TestSpillFile::textWrittenByOthersIsReadBackFromTheirFile() {
+  const std::string path = folder_.filePath(QStringLiteral("out.txt")).toStdString();
+  int error = 0;
+  const int out = FileLineSink::OpenFile(path, error);
+  QVERIFY(out >= 0);
+  const std::string head = "written before\n";
+  QCOMPARE(::write(out, head.data(), head.size()), ssize_t(head.size()));
+  const std::string model = Lines(2 * 1024 * 1024);
+  const uint64_t before = TextBudget::Resident();
+  TextBuffer text;
+  text.BackWith(SpillFile::Backing(out, error), head.size());
+  QCOMPARE(error, 0);
+  text.Append(model);
+  // Nothing is in the file yet, then half of it: only chunks wholly
+  // written leave memory.
+  text.LeaveInFile(head.size());
+  QCOMPARE(text.BytesOnDisk(), uint64_t(0));
+  const std::size_t half = model.size() / 2;
+  QCOMPARE(::write(out, model.data(), half), ssize_t(half));
+  text.LeaveInFile(head.size() + half);
+  QVERIFY(text.BytesOnDisk() > half - TextBuffer::kDefaultChunkBytes);
+  QVERIFY(text.BytesOnDisk() <= half);
+  QCOMPARE(text.Text(), model);
+  // All of it: the last chunk stays for the appends.
+  QCOMPARE(::write(out, model.data() + half, model.size() - half), ssize_t(model.size() - half));
+  text.LeaveInFile(head.size() + model.size());
+  QVERIFY(text.BytesOnDisk() >= model.size() - TextBuffer::kDefaultChunkBytes);
+  // The last chunk, and those read back above (a few are kept read).
+  QVERIFY(TextBudget::Resident() <= before + 9 * TextBuffer::kDefaultChunkBytes);
+  QCOMPARE(text.Text(), model);
+  QCOMPARE(text.LineStart(1000), model.find("\nline 1000\n") + 1);
+  QCOMPARE(text.FindBackward("line 7x"), model.rfind("line 7x"));
+  // No second copy on disk: the output file is the only file open here.
+  QCOMPARE(OpenFilesIn(folder_.path()).size(), 2); // ours, and the text's
+  QVERIFY(!text.ReadFailed());
+  ::close(out);
+
+  // Once changed other than at its end, the text is no longer the file:
+  // nothing more leaves memory, whatever the file holds.
+  std::string edited = model;
+  text.Insert(100, "typed");
+  edited.insert(100, "typed");
+  const uint64_t onDisk = text.BytesOnDisk();
+  text.Append(model);
+  edited += model;
+  text.LeaveInFile(uint64_t(1) << 40);
+  QVERIFY(text.BytesOnDisk() <= onDisk);
+  QCOMPARE(text.Text(), edited);
+  // The file counts as in use while a text reads from it.
+  QVERIFY(FilesInUse::Holds(path));
+  text.Clear();
+  QVERIFY(!FilesInUse::Holds(path));
+}
+
+void TestSpillFile::fileInUseIsReplacedNotEmptied() {
+  const std::string path = folder_.filePath(QStringLiteral("again.txt")).toStdString();
+  int error = 0;
+  const int out = FileLineSink::OpenFile(path, error);
+  QVERIFY(out >= 0);
+  const std::string model = Lines(512 * 1024);
+  QCOMPARE(::write(out, model.data(), model.size()), ssize_t(model.size()));
+  QCOMPARE(::fchmod(out, 0640), 0);
+  TextBuffer text;
+  text.BackWith(SpillFile::Backing(out, error), 0);
+  text.Append(model);
+  text.LeaveInFile(model.size());
+  ::close(out);
+  QVERIFY(text.BytesOnDisk() > model.size() / 2);
+  struct stat old {};
+  QCOMPARE(::stat(path.c_str(), &old), 0);
+
+  // Opened for a pass again (Load again): a new, empty file with the old
+  // one's permissions takes the name; the text still reads the old one.
+  const int again = FileLineSink::OpenFile(path, error);
+  QVERIFY(again >= 0);
+  struct stat now {};
+  QCOMPARE(::fstat(again, &now), 0);
+  QVERIFY(now.st_ino != old.st_ino);
+  QCOMPARE(now.st_size, off_t(0));
+  QCOMPARE(now.st_mode & 07777, mode_t(0640));
+  QCOMPARE(::write(again, "new\n", 4), ssize_t(4));
+  ::close(again);
+  QCOMPARE(text.Text(), model);
+  QVERIFY(!text.ReadFailed());
+  // A file no text reads is emptied in place, as always.
+  text.Clear();
+  const int third = FileLineSink::OpenFile(path, error);
+  QVERIFY(third >= 0);
+  QCOMPARE(::fstat(third, &now), 0);
+  ::close(third);
+  QCOMPARE(now.st_size, off_t(0));
+  struct stat named {};
+  QCOMPARE(::stat(path.c_str(), &named), 0);
+  QCOMPARE(named.st_ino, now.st_ino);
 }
 
 QTEST_APPLESS_MAIN(TestSpillFile)

@@ -1,7 +1,10 @@
 #include "text/SpillFile.h"
 
+#include "io/FilesInUse.h"
+
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <system_error>
 #include <thread>
 #include <unistd.h>
@@ -36,8 +39,30 @@ std::shared_ptr<SpillFile> SpillFile::Create(const std::string& directory, int& 
   return std::shared_ptr<SpillFile>(new SpillFile(fd));
 }
 
+std::shared_ptr<SpillFile> SpillFile::Backing(int writtenFd, int& error) {
+  // A descriptor of its own that cannot write: the user's file is never
+  // written through it, whatever is asked of it.
+  const std::string path = "/proc/self/fd/" + std::to_string(writtenFd);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat info {};
+  if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    error = fd < 0 ? errno : EINVAL;
+    if (fd >= 0)
+      ::close(fd);
+    return nullptr;
+  }
+  error = 0;
+  std::shared_ptr<SpillFile> file(new SpillFile(fd));
+  file->device_ = info.st_dev;
+  file->inode_ = info.st_ino;
+  FilesInUse::Remember(info.st_dev, info.st_ino);
+  return file;
+}
+
 SpillFile::~SpillFile() {
   queue_.Stop();
+  if (inode_ != 0)
+    FilesInUse::Forget(device_, inode_);
   // The last close gives the file's blocks back, which takes the file
   // system a while for a large file (250 ms for 2 GB): not on the thread of
   // the windows, which may be closing one.

@@ -16,6 +16,7 @@
 #include <exception>
 #include <memory>
 #include <string>
+#include <sys/types.h>
 
 // Thrown by a change that would need the disk to hold a text the memory
 // budget leaves no room for, when the disk cannot take it.
@@ -32,6 +33,12 @@ public:
   // A new spill file in `directory`, or nullptr with `error` set to the
   // error number.
   static std::shared_ptr<SpillFile> Create(const std::string& directory, int& error);
+  // The file open read-only as `writtenFd` (another descriptor of it) is
+  // written, by others, with text that is then read back from it: the
+  // output file of a pass, whose bytes need no second copy on disk. It
+  // counts as in use (FilesInUse) while this lives. nullptr, with `error`,
+  // when it cannot be opened or is not a regular file.
+  static std::shared_ptr<SpillFile> Backing(int writtenFd, int& error);
   // Writes not yet made are dropped; the file is closed on a thread of its
   // own, soon after.
   ~SpillFile();
@@ -54,6 +61,9 @@ private:
   explicit SpillFile(int fd) : fd_(fd), queue_(fd) {}
 
   const int fd_;
+  // A backing file's, for FilesInUse; 0 for a spill file.
+  dev_t device_ = 0;
+  ino_t inode_ = 0;
   mutable std::atomic<int> readError_{0};
   WriteQueue queue_; // last: gone first, before the descriptor is closed
 };

@@ -292,6 +292,7 @@ void TextBuffer::Insert(std::size_t pos, const char* data, std::size_t length) {
     Append(data, length);
     return;
   }
+  EndBacking();
   Place at = Locate(pos);
   // At a chunk's start, the end of the chunk before is just as good and may
   // have room.
@@ -384,6 +385,7 @@ void TextBuffer::InsertRange(std::size_t pos, const TextBuffer& other, std::size
     Insert(pos, bytes.data(), bytes.size());
     return;
   }
+  EndBacking();
   const Place first = other.Locate(begin);
   const Place last = other.Locate(end - 1);
   std::vector<std::shared_ptr<Chunk>> fresh;
@@ -413,6 +415,7 @@ void TextBuffer::Erase(std::size_t begin, std::size_t end) {
     TakeBack(end - begin);
     return;
   }
+  EndBacking();
   const Place first = Locate(begin);
   const Place last = Locate(end - 1);
   const std::size_t lastEnd = last.rest + 1;
@@ -475,6 +478,8 @@ void TextBuffer::Tidy(std::size_t first, std::size_t last) {
 
 void TextBuffer::TakeBack(std::size_t count) {
   count = std::min(count, Size());
+  if (count > 0)
+    EndBacking();
   while (count > 0) {
     const Chunk& last = *chunks_.back();
     if (last.size <= count) {
@@ -495,6 +500,7 @@ void TextBuffer::Clear() {
   chunks_.clear();
   loaded_.Clear();
   spill_ = SpillLink(); // keeps the permission
+  EndBacking();
   readFailed_ = false;
   index_.Clear();
   indexStale_ = true;
@@ -747,6 +753,32 @@ int TextBuffer::SpillError() const {
   if (spill_.error != 0)
     return spill_.error;
   return spill_.file ? spill_.file->ReadError() : 0;
+}
+
+void TextBuffer::BackWith(std::shared_ptr<SpillFile> file, uint64_t base) {
+  back_ = BackLink();
+  back_.file = std::move(file);
+  back_.base = base;
+}
+
+void TextBuffer::LeaveInFile(uint64_t written) {
+  if (!back_.file)
+    return;
+  for (; back_.chunk + 1 < chunks_.size(); ++back_.chunk) {
+    const Chunk& c = *chunks_[back_.chunk];
+    if (back_.base + back_.at + c.size > written)
+      break;
+    if (c.bytes) {
+      auto stored = std::make_shared<Chunk>();
+      stored->size = stored->capacity = c.size;
+      stored->breaks = c.breaks;
+      stored->file = back_.file;
+      stored->at = back_.base + back_.at;
+      // The counts are the same: neither the totals nor the index change.
+      chunks_[back_.chunk] = std::move(stored);
+    }
+    back_.at += chunks_[back_.chunk]->size;
+  }
 }
 
 uint64_t TextBuffer::BytesOnDisk() const {

@@ -123,6 +123,16 @@ public:
   bool ReadFailed() const { return readFailed_; }
   // Bytes of this text held on disk; counts every chunk.
   uint64_t BytesOnDisk() const;
+  // This text is being written, in order and by others, to `file` from
+  // its start at `base` (the output file of a pass): its bytes need no
+  // second copy on disk. LeaveInFile(written), once the file's first
+  // `written` bytes are there, lets the chunks wholly among them leave
+  // memory, to be read back from the file; the last chunk stays, as
+  // appends go there. Any change other than an append ends this (the text
+  // no longer is the file), and a copy or a text moved into does not have
+  // it.
+  void BackWith(std::shared_ptr<SpillFile> file, uint64_t base);
+  void LeaveInFile(uint64_t written);
 
   // Reading.
   char At(std::size_t pos) const;
@@ -219,7 +229,26 @@ private:
     }
   };
 
+  // Not copied: see BackWith.
+  struct BackLink {
+    std::shared_ptr<SpillFile> file;
+    uint64_t base = 0;
+    // Chunks before this one are in the file; it starts at `at` of the text.
+    std::size_t chunk = 0;
+    uint64_t at = 0;
+    BackLink() = default;
+    BackLink(const BackLink&) {}
+    BackLink& operator=(const BackLink&) {
+      file.reset();
+      chunk = 0;
+      at = 0;
+      return *this;
+    }
+  };
+
   std::size_t Breaks() const { return total_.breaks; }
+  // A change other than an append: see BackWith.
+  void EndBacking() { back_ = BackLink(); }
   // The bytes of chunk i, read back from disk when they are there; valid
   // until a few other chunks were read back or the text changed.
   const char* Bytes(std::size_t i) const;
@@ -276,6 +305,7 @@ private:
   mutable bool indexStale_ = true;
   SupplyLink supply_;
   SpillLink spill_;
+  BackLink back_;
   mutable LoadedChunks loaded_;
   mutable bool readFailed_ = false;
 };
