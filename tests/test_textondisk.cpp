@@ -45,6 +45,15 @@ QByteArray CrLf(QByteArray text) {
 }
 } // namespace
 
+// How many descriptors of this process are open on the file at `path`.
+int OpenFilesNamed(const QString& path) {
+  const QString canonical = QFileInfo(path).canonicalFilePath();
+  int count = 0;
+  for (const QString& link : OpenFilesIn(QFileInfo(path).path()))
+    count += QFileInfo(QFile::symLinkTarget(link)) == QFileInfo(canonical) ? 1 : 0;
+  return count;
+}
+
 class TestTextOnDisk : public QObject {
   Q_OBJECT
   QTemporaryDir dir;
@@ -89,10 +98,12 @@ private slots:
     QCOMPARE(EditorText(w), whole);
     if (toFile)
       QCOMPARE(ReadAll(Path("big.txt")), whole);
-    // Most of it is on disk, in a file that has no name.
+    // Most of it is on disk, in a file that has no name; a pass into a
+    // file reads it back from the file it wrote instead.
     QVERIFY2(TextBudget::Resident() < 2 * kBudget,
              QByteArray::number(qulonglong(TextBudget::Resident())));
-    QCOMPARE(OpenFilesIn(Spill()).size(), 1);
+    QCOMPARE(OpenFilesIn(Spill()).size(), toFile ? 0 : 1);
+    QCOMPARE(OpenFilesNamed(Path("big.txt")), toFile ? 1 : 0);
     QVERIFY(QDir(Spill()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
 
     if (toFile) {
@@ -145,21 +156,33 @@ private slots:
     w.close();
   }
 
+  void textCutShortOnDiskIsToldOnce_data() {
+    QTest::addColumn<bool>("toFile");
+    QTest::newRow("spill file") << false;
+    // Another program empties the output file the text is read from.
+    QTest::newRow("output file") << true;
+  }
+
   void textCutShortOnDiskIsToldOnce() {
+    QFETCH(bool, toFile);
     FakeDialogService dialogs;
-    const QByteArray input = Rows(16 << 20);
+    // A pass into a file reads it back when it went in parts.
+    const QByteArray input = Rows(toFile ? 36 << 20 : 16 << 20);
+    const QByteArray whole = Joined(input) + (toFile ? "\n" : "");
     QVERIFY(WriteFile(Path("cut.bin"), input));
     TRTFchild w;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     w.OpenInput(Path("cut.bin"));
-    w.ScanFile(false);
+    if (toFile)
+      dialogs.saveAnswers << Path("cut.txt");
+    w.ScanFile(toFile);
     QVERIFY(dialogs.messages.isEmpty());
     // The writes to disk are taken in as the window goes on.
     QTRY_VERIFY(TextBudget::Resident() < 2 * kBudget);
-    const QStringList open = OpenFilesIn(Spill());
+    const QStringList open = toFile ? QStringList{Path("cut.txt")} : OpenFilesIn(Spill());
     QCOMPARE(open.size(), 1);
-    // A failing disk: what was stored is gone.
+    // A failing disk, or another program: what was stored is gone.
     const int fd = ::open(open[0].toLocal8Bit().constData(), O_WRONLY);
     QVERIFY(fd >= 0);
     QVERIFY(::ftruncate(fd, 0) == 0);
@@ -178,9 +201,37 @@ private slots:
                             "is shown as blanks."));
     // The lines stay where they were, and the program goes on.
     const QByteArray text = EditorText(w);
-    QCOMPARE(text.size(), Joined(input).size());
-    QCOMPARE(text.count('\n'), Joined(input).count('\n'));
+    QCOMPARE(text.size(), whole.size());
+    QCOMPARE(text.count('\n'), whole.count('\n'));
     QCOMPARE(dialogs.messages.size(), 1);
+  }
+
+  void passIntoTheFileAnotherTextReadsLeavesThatTextWhole() {
+    FakeDialogService dialogs;
+    QByteArray first = Rows(36 << 20), second = Rows(34 << 20);
+    second.replace("row", "ROW");
+    QVERIFY(WriteFile(Path("first.bin"), first));
+    QVERIFY(WriteFile(Path("second.bin"), second));
+    const QString shared = Path("shared.txt");
+    TRTFchild a, b;
+    a.OpenInput(Path("first.bin"));
+    dialogs.saveAnswers << shared;
+    a.ScanFile(true);
+    QCOMPARE(OpenFilesNamed(shared), 1);
+    // Another window's pass into the same file, then the first window's
+    // own again: neither empties the file a text is read from.
+    b.OpenInput(Path("second.bin"));
+    dialogs.saveAnswers << shared;
+    b.ScanFile(true);
+    QCOMPARE(EditorText(a), Joined(first) + "\n");
+    QCOMPARE(EditorText(b), Joined(second) + "\n");
+    QCOMPARE(ReadAll(shared), Joined(second) + "\n");
+    dialogs.saveAnswers << shared;
+    a.ScanFile(true);
+    QCOMPARE(EditorText(a), Joined(first) + "\n");
+    QCOMPARE(EditorText(b), Joined(second) + "\n");
+    QCOMPARE(ReadAll(shared), Joined(first) + "\n");
+    QVERIFY(dialogs.messages.isEmpty());
   }
 
   void fullDiskStopsThePassAndRefusesReplaceAll() {

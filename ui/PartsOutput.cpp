@@ -4,14 +4,39 @@
 #include <unistd.h>
 
 PartsOutput::PartsOutput(FileLineSink& file, Holds holds) : file_(file), holds_(std::move(holds)) {
-  kept_.AllowSpill();
   // A second descriptor shares the file's offset: what the window's sink
   // writes after Finish goes on where these writes ended.
   const int fd = file.Descriptor() >= 0 ? ::fcntl(file.Descriptor(), F_DUPFD_CLOEXEC, 0) : -1;
-  if (fd < 0)
-    return;
-  writer_ = std::make_unique<BackgroundWriter>(fd);
-  ownSink_.OpenChunks(*writer_);
+  if (fd >= 0) {
+    ReadBackFromFile(fd);
+    writer_ = std::make_unique<BackgroundWriter>(fd);
+    ownSink_.OpenChunks(*writer_);
+  }
+  if (!backing_)
+    kept_.AllowSpill();
+}
+
+void PartsOutput::ReadBackFromFile(int fd) {
+  const off_t base = ::lseek(fd, 0, SEEK_CUR);
+  int error = 0;
+  if (base >= 0)
+    backing_ = SpillFile::Backing(fd, error);
+  base_ = backing_ ? static_cast<uint64_t>(base) : 0;
+}
+
+void PartsOutput::LeaveWritten() {
+  if (backing_ && writer_)
+    kept_.LeaveInFile(base_ + writer_->Written());
+}
+
+void PartsOutput::CollectSpilled() {
+  LeaveWritten();
+  kept_.CollectSpilled(false);
+}
+
+TextBuffer PartsOutput::TakeText() {
+  LeaveWritten();
+  return std::move(kept_);
 }
 
 bool PartsOutput::Failed() {
@@ -40,18 +65,26 @@ void PartsOutput::Forget() {
 
 void PartsOutput::Append(const char* data, std::size_t length) {
   Sink().Write(data, length);
+  sent_ += length;
   if (state_ == Kept::Whole && !kept_.Empty())
     kept_.Append(data, length);
 }
 
 void PartsOutput::AppendText(TextBuffer&& text) {
+  const uint64_t at = base_ + sent_;
   Write(text);
+  sent_ += text.Size();
   if (state_ != Kept::Whole)
     return;
-  if (kept_.SpillError() == 0 && holds_(text.Size()))
+  if (kept_.SpillError() == 0 && holds_(text.Size())) {
+    // The kept text starts with a slice, wherever that lies in the file.
+    if (kept_.Empty() && backing_)
+      kept_.BackWith(backing_, at);
     kept_.AppendBuffer(std::move(text));
-  else
+    LeaveWritten();
+  } else {
     state_ = Kept::Part; // the first of what was written
+  }
 }
 
 void PartsOutput::Write(const TextBuffer& text) {

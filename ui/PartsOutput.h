@@ -1,10 +1,13 @@
 #pragma once
 // The output file of a pass in parts: each slice is written and kept for
-// the editor as long as the memory (and, beyond the text's memory budget,
-// the disk) holds it, so that the file need not be read back; once it does
-// not, the file is still written to its end. The writes go through a
-// thread of their own (BackgroundWriter) on a second descriptor of the
-// file, so that the window never waits for the disk.
+// the editor as long as the memory holds it, so that the file need not be
+// read back; once it does not, the file is still written to its end. The
+// writes go through a thread of their own (BackgroundWriter) on a second
+// descriptor of the file, so that the window never waits for the disk.
+// What was written leaves memory and is read back from the file when read:
+// the text is the file, and needs neither a copy in memory nor a second
+// one on disk. A file that cannot be read back (no descriptor of its own)
+// has the text go to a spill file beyond the memory budget instead.
 
 #include "extract/BackgroundWriter.h"
 #include "extract/FileLineSink.h"
@@ -42,9 +45,10 @@ public:
   // As the editor's: the kept text's writes to disk are far behind; those
   // done are taken in.
   bool SpillBehind() const { return kept_.SpillBehind(); }
-  void CollectSpilled() { kept_.CollectSpilled(false); }
-  // What was kept, handed over (its chunks move, wherever they are).
-  TextBuffer TakeText() { return std::move(kept_); }
+  void CollectSpilled();
+  // What was kept, handed over (its chunks move, wherever they are); after
+  // Finish, all of it but the last chunk is read from the file.
+  TextBuffer TakeText();
 
   int64_t Length() const override { return 0; }
   void Append(const char* data, std::size_t length) override;
@@ -59,6 +63,10 @@ private:
   void Write(const TextBuffer& text);
   // After Finish, anything more goes to the file's own sink, after the rest.
   FileLineSink& Sink() { return writer_ && !finished_ ? ownSink_ : file_; }
+  // Sets the kept text to be read back from the file it is written to.
+  void ReadBackFromFile(int fd);
+  // The kept text that is in the file leaves memory.
+  void LeaveWritten();
 
   FileLineSink& file_;
   // The buffers of the writes, and the thread that writes them; none when
@@ -70,4 +78,9 @@ private:
   const Holds holds_;
   TextBuffer kept_;
   Kept state_ = Kept::Whole;
+  // The file the kept text is read back from, null when it spills instead;
+  // where the writer's first byte went, and the bytes given to the file.
+  std::shared_ptr<SpillFile> backing_;
+  uint64_t base_ = 0;
+  uint64_t sent_ = 0;
 };
