@@ -1,10 +1,13 @@
 // The document text model against a std::string holding the same text. The
 // input is a chunk bound and a list of operations (appends, inserts, erases,
 // take-backs, snapshots, searches, line lookups), each reading its operands
-// from the bytes that follow it.
+// from the bytes that follow it. A third of the texts keep chunks in a
+// spill file, a third are read back from a file that is written with what
+// is appended to them, as a pass's output file is.
 
 #include "support/TextModel.h"
 #include "text/ByteFold.h"
+#include "text/SpillFile.h"
 #include "text/TextBudget.h"
 #include "text/TextBuffer.h"
 
@@ -13,7 +16,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <memory>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -63,18 +69,56 @@ void CompareWhole(const TextBuffer& text, const std::string& model) {
     Fail("chunk count for the size", text.ChunkCount(), 2 * text.Size() / text.ChunkBytes() + 1);
 }
 
+// The file a text is read back from, written with what is appended to the
+// text as long as nothing else changed it.
+class WrittenFile {
+public:
+  explicit WrittenFile(TextBuffer& text) {
+    fd_ = ::open("/tmp", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    int error = 0;
+    if (fd_ >= 0)
+      text.BackWith(SpillFile::Backing(fd_, error), 0);
+  }
+  ~WrittenFile() {
+    if (fd_ >= 0)
+      ::close(fd_);
+  }
+  // The model after an operation that only appended, or after any other.
+  void Appended(const std::string& model) {
+    if (!live_ || fd_ < 0)
+      return;
+    const std::string more = model.substr(written_);
+    if (::write(fd_, more.data(), more.size()) != static_cast<ssize_t>(more.size()))
+      std::abort();
+    written_ = model.size();
+  }
+  void Changed() { live_ = false; }
+  // What the file holds leaves the text's memory; whatever was done to the
+  // text, its bytes must stay its own.
+  void Leave(TextBuffer& text) const { text.LeaveInFile(written_); }
+
+private:
+  int fd_ = -1;
+  std::size_t written_ = 0;
+  bool live_ = true;
+};
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   static const ByteFold latin1 = ByteFold::Latin1Case();
   Input in(data, size);
   TextBuffer text(2 + in.Byte() % 40);
-  // Half the inputs keep a text of more than a few hundred bytes on disk.
-  const bool onDisk = in.Byte() % 2 != 0;
-  TextBudget::SetLimitForTests(onDisk ? 256 : 0);
-  if (onDisk)
+  // A third of the inputs keep a text of more than a few hundred bytes in
+  // a spill file, a third in the file it is written to.
+  const int where = in.Byte() % 3;
+  TextBudget::SetLimitForTests(where == 1 ? 256 : 0);
+  if (where == 1)
     text.AllowSpill();
   std::string model;
+  std::unique_ptr<WrittenFile> file;
+  if (where == 2)
+    file = std::make_unique<WrittenFile>(text);
   std::vector<std::pair<TextBuffer, std::string>> snapshots;
   while (!in.Done()) {
     switch (in.Byte() % 10) {
@@ -101,19 +145,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
       const std::string bytes = in.Bytes();
       text.Insert(pos, bytes);
       model.insert(std::min(pos, model.size()), bytes);
+      if (file && pos < model.size() - bytes.size())
+        file->Changed();
       break;
     }
     case 3: {
       const std::size_t a = in.Number();
       const std::size_t b = a + in.Number();
       text.Erase(a, b);
-      if (a < model.size())
+      if (a < model.size()) {
         model.erase(a, b - a);
+        if (file)
+          file->Changed();
+      }
       break;
     }
     case 4: {
       const std::size_t n = in.Number();
       text.TakeBack(n);
+      if (file && n > 0 && !model.empty())
+        file->Changed();
       model.resize(model.size() - std::min(n, model.size()));
       break;
     }
@@ -132,10 +183,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         text.InsertRange(pos, copy, a, b);
         if (a < bytes.size())
           model.insert(std::min(pos, model.size()), bytes.substr(a, b - a));
+        if (file)
+          file->Changed();
       } else {
         const auto& [copy, bytes] = snapshots[how / 2 % snapshots.size()];
         text = copy;
         model = bytes;
+        if (file)
+          file->Changed();
       }
       break;
     }
@@ -195,6 +250,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         text.CollectSpilled(true);
       break;
     }
+    }
+    if (file) {
+      file->Appended(model);
+      file->Leave(text);
     }
     CompareWhole(text, model);
   }
