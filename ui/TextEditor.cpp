@@ -3,6 +3,7 @@
 #include "ui/TextEditor.h"
 
 #include "editor/TextView.h"
+#include "io/WriteBehind.h"
 #include "text/SpillFile.h"
 #include "ui/DialogService.h"
 #include "ui/ReplacedText.h"
@@ -21,6 +22,7 @@
 #include <cerrno>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -322,8 +324,17 @@ bool TextEditor::SaveCrLf(QIODevice& out) {
   QElapsedTimer sincePump;
   sincePump.start();
   bool ok = true;
+  auto* const file = qobject_cast<QFileDevice*>(&out);
+  std::optional<WriteBehind> behind;
+  if (file && file->handle() >= 0)
+    behind.emplace(file->handle(), static_cast<uint64_t>(file->pos()));
   for (int64_t at = 0; ok && at < length;) {
     at = WriteCrLf(out, at, kSaveChunk, ok);
+    // What the file's own buffer holds reaches the system first.
+    if (ok && behind) {
+      ok = file->flush();
+      behind->Wrote(static_cast<uint64_t>(file->pos()));
+    }
     if (!ok || at >= length || sincePump.elapsed() < kPumpMs)
       continue;
     emit SaveProgress(static_cast<int>(at * 100 / length));
@@ -332,7 +343,7 @@ bool TextEditor::SaveCrLf(QIODevice& out) {
       return false;
     sincePump.restart();
   }
-  if (auto* file = qobject_cast<QFileDevice*>(&out); ok && file)
+  if (ok && file)
     ok = SyncWhilePumping(*file);
   return ok && alive;
 }
