@@ -234,6 +234,18 @@ bool SameWithCrLf(const QString& saved, const QString& lines, bool lastEnded) {
   return a.atEnd();
 }
 
+// Writes `bytes` to a new file at `path` and syncs it.
+void WriteAndSync(const QString& path, qint64 bytes) {
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly))
+    return;
+  const QByteArray block(1 << 20, 'x');
+  for (qint64 left = bytes; left > 0; left -= block.size())
+    file.write(block.constData(), std::min<qint64>(left, block.size()));
+  file.flush();
+  ::fdatasync(file.handle());
+}
+
 // With the result in the window: what a user does first, each timed with
 // the repaint it causes; then Save As (into `saved`, beside `lines`, the
 // extractor's output) and the bytes a pasting program would take.
@@ -284,6 +296,14 @@ void TimeCommands(TRTFchild& window, BenchDialogs& dialogs, const QString& needl
               "Save As", saveMs,
               static_cast<double>(QFileInfo(saved).size()) / 1e6 / (saveMs / 1e3),
               SameWithCrLf(saved, lines, lastEnded) ? "yes" : "NO");
+  // The disk's own pace, the peer of Save As: as many bytes written and
+  // synced, with nothing to convert.
+  const qint64 savedBytes = QFileInfo(saved).size();
+  QFile::remove(saved);
+  ::sync();
+  const double diskMs = Msecs([&] { WriteAndSync(saved, savedBytes); });
+  std::printf("  %-42s %8.2f ms  (%.0f MB/s)\n", "  the disk: as many bytes written, synced",
+              diskMs, static_cast<double>(savedBytes) / 1e6 / (diskMs / 1e3));
   QFile::remove(saved);
   qsizetype pasted = 0;
   line("  the bytes a pasting program takes", Msecs([&] {
