@@ -735,11 +735,16 @@ void TextBuffer::TakeSpilled(const SpillLink::Pending& done) {
       return;
     i = static_cast<std::size_t>(at - chunks_.begin());
   }
+  LeaveMemory(i, spill_.file, done.ticket->at);
+}
+
+void TextBuffer::LeaveMemory(std::size_t i, const std::shared_ptr<SpillFile>& file, uint64_t at) {
+  const Chunk& held = *chunks_[i];
   auto stored = std::make_shared<Chunk>();
-  stored->size = stored->capacity = done.chunk->size;
-  stored->breaks = done.chunk->breaks;
-  stored->file = spill_.file;
-  stored->at = done.ticket->at;
+  stored->size = stored->capacity = held.size;
+  stored->breaks = held.breaks;
+  stored->file = file;
+  stored->at = at;
   // The counts are the same: neither the totals nor the index change.
   chunks_[i] = std::move(stored);
 }
@@ -768,15 +773,8 @@ void TextBuffer::LeaveInFile(uint64_t written) {
     const Chunk& c = *chunks_[back_.chunk];
     if (back_.base + back_.at + c.size > written)
       break;
-    if (c.bytes) {
-      auto stored = std::make_shared<Chunk>();
-      stored->size = stored->capacity = c.size;
-      stored->breaks = c.breaks;
-      stored->file = back_.file;
-      stored->at = back_.base + back_.at;
-      // The counts are the same: neither the totals nor the index change.
-      chunks_[back_.chunk] = std::move(stored);
-    }
+    if (c.bytes)
+      LeaveMemory(back_.chunk, back_.file, back_.base + back_.at);
     back_.at += chunks_[back_.chunk]->size;
   }
 }

@@ -264,6 +264,8 @@ private:
   void QueueSpill(std::size_t i);
   // The chunk of a finished write, in place of the one in memory.
   void TakeSpilled(const SpillLink::Pending& done);
+  // Chunk i is read from `file` at `at` from now on: the one in memory goes.
+  void LeaveMemory(std::size_t i, const std::shared_ptr<SpillFile>& file, uint64_t at);
   // The common case of AppendLine: a line without a break of its own fits
   // the last chunk, which is ours alone.
   bool AppendLineInPlace(const char* data, std::size_t length);
