@@ -30,6 +30,10 @@ constexpr int kClickSlop = 4;
 // Dragging past an edge scrolls this often, in milliseconds.
 constexpr int kDragScrollMsecs = 40;
 constexpr int kSpillCollectMsecs = 20;
+// While a pass appends (every few milliseconds), the scroll bars follow the
+// text at this pace: each repaint of them is dear, more so on a loaded
+// machine, where the raster engine's helper threads come late.
+constexpr int kGrowingBarsMsecs = 200;
 // An input method is told of this many bytes of the caret's line on either
 // side of it, and of the selection's first ones.
 constexpr std::size_t kImContext = 4096;
@@ -85,14 +89,17 @@ TextView::TextView(QWidget* parent)
       spillCollect_.stop();
   });
   connect(&dropScroll_, &QTimer::timeout, this, &TextView::DropScroll);
+  barsDue_.setSingleShot(true);
+  barsDue_.setInterval(kGrowingBarsMsecs);
+  connect(&barsDue_, &QTimer::timeout, this, &TextView::ShowScrollBars);
   connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
     if (!settingBars_)
-      firstLine_ = lineScroll_.FromBar(value);
+      firstLine_ = barLines_.FromBar(value);
     viewport()->update();
   });
   connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
     if (!settingBars_)
-      firstColumn_ = columnScroll_.FromBar(value);
+      firstColumn_ = barColumns_.FromBar(value);
     viewport()->update();
   });
   UpdateScrollBars();
@@ -168,15 +175,35 @@ void TextView::NoteWidth(int64_t columns) {
   if (columns <= widest_)
     return;
   widest_ = columns;
-  UpdateScrollBars();
+  FollowSize();
 }
 
 void TextView::UpdateScrollBars() {
+  MeasureScroll();
+  ShowScrollBars();
+}
+
+void TextView::MeasureScroll() {
   lineScroll_.SetRange(LineCount() - VisibleLineCount(), VisibleLineCount());
   // One column more than the widest line, for the caret after its end.
   columnScroll_.SetRange(widest_ + 1 - VisibleColumnCount(), VisibleColumnCount());
   firstLine_ = std::clamp<int64_t>(firstLine_, 0, lineScroll_.Maximum());
   firstColumn_ = std::clamp<int64_t>(firstColumn_, 0, columnScroll_.Maximum());
+}
+
+void TextView::FollowSize() {
+  if (!supply_) {
+    UpdateScrollBars();
+    return;
+  }
+  // A pass appends every few milliseconds: the bars follow at their pace.
+  MeasureScroll();
+  if (!barsDue_.isActive())
+    barsDue_.start();
+}
+
+void TextView::ShowScrollBars() {
+  barsDue_.stop();
   settingBars_ = true;
   auto apply = [](QScrollBar* bar, const ScrollMapping& map, int64_t first) {
     bar->setRange(0, map.BarMaximum());
@@ -186,6 +213,8 @@ void TextView::UpdateScrollBars() {
   };
   apply(verticalScrollBar(), lineScroll_, firstLine_);
   apply(horizontalScrollBar(), columnScroll_, firstColumn_);
+  barLines_ = lineScroll_;
+  barColumns_ = columnScroll_;
   settingBars_ = false;
 }
 
@@ -628,7 +657,7 @@ void TextView::Appended(int64_t lastBefore, int64_t sizeBefore) {
   const std::size_t start = text_.LineStart(last);
   if (text_.Size() - start > LineColumns::kStep)
     NoteWidth(columns_.ColumnOf(start, text_.Size(), text_.Size()));
-  UpdateScrollBars();
+  FollowSize();
   // Text added below the view changes nothing in it: a pass that fills the
   // text behind the first screen does not repaint it at every turn.
   if (lastBefore < firstLine_ + viewport()->height() / LineHeight() + 1)
@@ -646,6 +675,8 @@ void TextView::BeginGrowth() {
 void TextView::EndGrowth() {
   text_.SetSupply(nullptr);
   supply_.reset();
+  if (barsDue_.isActive())
+    ShowScrollBars();
   // The text took much memory at once: what edits may count on is read anew.
   room_.Refresh();
 }

@@ -272,7 +272,12 @@ private:
   LinePainter::Colors Colors() const;
   // Paints one row of the view; the width of its line in columns.
   int64_t PaintLine(QPainter& painter, int64_t row, const LinePainter::Colors& colors);
+  // The scroll ranges measured anew and shown in the bars.
   void UpdateScrollBars();
+  void MeasureScroll();
+  void ShowScrollBars();
+  // The ranges at once; the bars at once, or soon while the text grows.
+  void FollowSize();
   void NoteWidth(int64_t columns);
   void RestartBlink();
   // What every way of appending does after the bytes are in; `lastBefore`:
@@ -304,6 +309,10 @@ private:
   int64_t widest_ = 0; // the widest line seen, in columns
   ScrollMapping lineScroll_;
   ScrollMapping columnScroll_;
+  // What the bars show, which lags behind while the text grows: a move of
+  // a bar is read by it.
+  ScrollMapping barLines_;
+  ScrollMapping barColumns_;
   bool settingBars_ = false;
 
   QTimer blink_;
@@ -332,6 +341,7 @@ private:
   QPoint dropPoint_;
   QTimer dropScroll_;
   QTimer spillCollect_;
+  QTimer barsDue_; // the bars' next showing while the text grows
   bool unreadableTold_ = false;
   QElapsedTimer sinceDoubleClick_;
   QPoint doubleClickPoint_;

@@ -46,6 +46,19 @@ std::unique_ptr<TextView> MakeView(const std::string& text, QSize size = QSize(4
   return view;
 }
 
+// Counts the paints of a widget.
+class PaintCount : public QObject {
+public:
+  explicit PaintCount(QWidget* widget) { widget->installEventFilter(this); }
+  int paints = 0;
+
+protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    paints += event->type() == QEvent::Paint ? 1 : 0;
+    return false;
+  }
+};
+
 std::string All(const TextView& view) {
   return view.Text().Text();
 }
@@ -111,6 +124,7 @@ private slots:
   void longLineColumnsFollowEdits();
   void columnsFollowRandomEdits();
   void scrollMappingScalesBeyondInt();
+  void scrollBarsFollowAGrowingTextAtTheirPace();
   void controlByteFillsOneCell();
   void latinBytesPaintAsTheirCharacters();
   void farEndOfHugeLinePaintsItsTail();
@@ -306,6 +320,42 @@ void TestTextView::scrollMappingScalesBeyondInt() {
   QCOMPARE(huge.FromBar(huge.BarMaximum()), maximum);
   QVERIFY(std::llabs(huge.FromBar(huge.ToBar(maximum / 3)) - maximum / 3) <= maximum / (1 << 29));
   QVERIFY(huge.BarPage() >= 1);
+}
+
+void TestTextView::scrollBarsFollowAGrowingTextAtTheirPace() {
+  auto view = MakeView("");
+  QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+  QTest::qWait(20);
+  QScrollBar* bar = view->verticalScrollBar();
+  const PaintCount barPaints(bar);
+  const std::string lines(1000, '\n');
+  // A pass appends every few milliseconds: the bars are not repainted at
+  // each turn, but what the view computes with follows at once.
+  view->BeginGrowth();
+  QElapsedTimer clock;
+  clock.start();
+  for (int i = 0; i < 10; ++i) {
+    view->Append(lines.data(), lines.size());
+    QTest::qWait(5);
+  }
+  QCOMPARE(view->LineCount(), 10'001);
+  QCOMPARE(view->LineScroll().Maximum(), 10'001 - view->VisibleLineCount());
+  if (clock.elapsed() < 150) {
+    QCOMPARE(bar->maximum(), 0);
+    QCOMPARE(barPaints.paints, 0);
+  }
+  QTRY_COMPARE_WITH_TIMEOUT(bar->maximum(), view->LineScroll().BarMaximum(), 1000);
+  QVERIFY(barPaints.paints <= 2);
+  // The pass's end shows the whole text in the bars at once.
+  view->Append(lines.data(), lines.size());
+  QVERIFY(bar->maximum() < view->LineScroll().BarMaximum());
+  view->EndGrowth();
+  QCOMPARE(bar->maximum(), view->LineScroll().BarMaximum());
+  // Outside a pass, an edit is shown at once.
+  view->Append(lines.data(), lines.size());
+  QCOMPARE(bar->maximum(), view->LineScroll().BarMaximum());
+  bar->setValue(bar->maximum());
+  QCOMPARE(view->FirstVisibleLine(), view->LineScroll().Maximum());
 }
 
 void TestTextView::controlByteFillsOneCell() {
