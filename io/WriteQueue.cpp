@@ -3,7 +3,11 @@
 #include "io/ThreadPriority.h"
 #include "io/WriteAll.h"
 
-WriteQueue::WriteQueue(int fd) : fd_(fd) {}
+#include <cerrno>
+#include <cstring>
+
+WriteQueue::WriteQueue(int fd, int directFd)
+    : fd_(fd), aligned_(directFd >= 0), directFd_(directFd) {}
 
 WriteQueue::~WriteQueue() {
   Stop();
@@ -57,22 +61,75 @@ void WriteQueue::Run() {
     queued_.wait(lock, [this] { return stop_ || !jobs_.empty(); });
     if (stop_)
       return;
-    Job job = std::move(jobs_.front());
-    jobs_.pop_front();
+    std::vector<Job> batch = TakeBatch();
     writing_ = true;
     const int failed = error_;
     lock.unlock();
-    const int error = failed != 0 ? failed : WriteAll(fd_, job.data, job.length);
-    job.ticket->at = end_;
-    job.ticket->error = error;
+    const int error = failed != 0 ? failed : Write(batch);
+    uint64_t at = end_;
+    for (Job& job : batch) {
+      job.ticket->at = at;
+      job.ticket->error = error;
+      at += Stored(job.length);
+      job.keep.reset();
+    }
     if (error == 0)
-      end_ += job.length;
-    job.keep.reset();
+      end_ = at;
     lock.lock();
     writing_ = false;
     if (error_ == 0)
       error_ = error;
-    job.ticket->done.store(true, std::memory_order_release);
+    for (Job& job : batch)
+      job.ticket->done.store(true, std::memory_order_release);
     finished_.notify_all();
   }
+}
+
+std::vector<WriteQueue::Job> WriteQueue::TakeBatch() {
+  std::vector<Job> batch;
+  std::size_t bytes = 0;
+  do {
+    bytes += Stored(jobs_.front().length);
+    batch.push_back(std::move(jobs_.front()));
+    jobs_.pop_front();
+  } while (aligned_ && !jobs_.empty() && bytes + Stored(jobs_.front().length) <= kBatchBytes);
+  return batch;
+}
+
+std::size_t WriteQueue::Stored(std::size_t length) const {
+  return aligned_ ? (length + kDirectAlign - 1) / kDirectAlign * kDirectAlign : length;
+}
+
+int WriteQueue::Write(const std::vector<Job>& batch) {
+  if (!aligned_)
+    return WriteAll(fd_, batch.front().data, batch.front().length);
+  return WriteAligned(batch);
+}
+
+int WriteQueue::WriteAligned(const std::vector<Job>& batch) {
+  std::size_t bytes = 0;
+  for (const Job& job : batch)
+    bytes += Stored(job.length);
+  if (bytes > stagingBytes_) {
+    void* grown = nullptr;
+    if (::posix_memalign(&grown, kDirectAlign, bytes) != 0)
+      return ENOMEM;
+    staging_.reset(static_cast<char*>(grown));
+    stagingBytes_ = bytes;
+  }
+  char* out = staging_.get();
+  for (const Job& job : batch) {
+    std::memcpy(out, job.data, job.length);
+    std::memset(out + job.length, 0, Stored(job.length) - job.length);
+    out += Stored(job.length);
+  }
+  if (directFd_ >= 0) {
+    const int error = WriteAllAt(directFd_, staging_.get(), bytes, end_);
+    if (error != EINVAL)
+      return error;
+    // The file system takes no direct writes (of this size, or here): the
+    // page cache then, with the blocks where they would have been.
+    directFd_ = -1;
+  }
+  return WriteAllAt(fd_, staging_.get(), bytes, end_);
 }

@@ -4,15 +4,22 @@
 // once the system holds back dirty pages, and the thread that queues (the
 // windows') must not. Once a write fails, nothing queued after it is
 // written: a stream with a hole in it is worth nothing.
+//
+// A file that is only read back by this program (a spill file) may be
+// written past the page cache, straight to the disk: each block then starts
+// at a multiple of kDirectAlign, and the blocks queued meanwhile go in one
+// write. Filling new page cache cost more than the rest of a pass's writes.
 
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <deque>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 class WriteQueue {
 public:
@@ -25,8 +32,12 @@ public:
   };
 
   // Writes to `fd`, which stays the caller's; the thread starts with the
-  // first block.
-  explicit WriteQueue(int fd);
+  // first block. `directFd`, when not -1: another descriptor of the same
+  // file, open with O_DIRECT and also the caller's, to write through
+  // instead. Should the file system refuse a direct write, `fd` writes the
+  // same blocks in the same places.
+  explicit WriteQueue(int fd, int directFd = -1);
+  static constexpr std::size_t kDirectAlign = 4096;
   // Stops: blocks not yet written are dropped and their tickets never done.
   ~WriteQueue();
   WriteQueue(const WriteQueue&) = delete;
@@ -55,8 +66,22 @@ private:
     std::shared_ptr<Ticket> ticket;
   };
   void Run();
+  // The next write's jobs, under the lock: the first queued, and when
+  // aligned those after it while they fit in kBatchBytes.
+  std::vector<Job> TakeBatch();
+  // Writes them from `end_` on; 0 or the error number.
+  int Write(const std::vector<Job>& batch);
+  int WriteAligned(const std::vector<Job>& batch);
+  // The room a block of `length` bytes takes in the file.
+  std::size_t Stored(std::size_t length) const;
 
+  static constexpr std::size_t kBatchBytes = 4 << 20;
   const int fd_;
+  const bool aligned_;
+  int directFd_;
+  // Where aligned blocks are gathered; aligned itself, as direct writes ask.
+  std::unique_ptr<char, void (*)(void*)> staging_{nullptr, std::free};
+  std::size_t stagingBytes_ = 0;
   std::mutex mutex_;
   std::condition_variable queued_;
   std::condition_variable finished_;

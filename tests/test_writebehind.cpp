@@ -2,6 +2,7 @@
 // those written, and the pages the disk has taken leave memory.
 
 #include "io/WriteBehind.h"
+#include "support/PagesInMemory.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -9,27 +10,9 @@
 #include <fcntl.h>
 #include <linux/magic.h>
 #include <string>
-#include <sys/mman.h>
 #include <sys/vfs.h>
 #include <unistd.h>
 #include <vector>
-
-namespace {
-// How many of the pages of [0, bytes) of the file are in memory.
-std::size_t PagesInMemory(int fd, std::size_t bytes) {
-  void* map = ::mmap(nullptr, bytes, PROT_READ, MAP_SHARED, fd, 0);
-  if (map == MAP_FAILED)
-    return bytes;
-  const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-  std::vector<unsigned char> in((bytes + page - 1) / page);
-  std::size_t count = 0;
-  if (::mincore(map, bytes, in.data()) == 0)
-    for (unsigned char p : in)
-      count += p & 1;
-  ::munmap(map, bytes);
-  return count;
-}
-} // namespace
 
 class TestWriteBehind : public QObject {
   Q_OBJECT
