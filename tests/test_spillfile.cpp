@@ -4,6 +4,7 @@
 #include "extract/FileLineSink.h"
 #include "io/FilesInUse.h"
 #include "support/OpenFiles.h"
+#include "support/PagesInMemory.h"
 #include "text/TextBudget.h"
 #include "text/TextBuffer.h"
 
@@ -13,11 +14,13 @@
 #include <QtTest>
 #include <csignal>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <map>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace {
@@ -64,6 +67,7 @@ private slots:
   void appendedTextBringsItsSpillFile();
   void textWrittenByOthersIsReadBackFromTheirFile();
   void fileInUseIsReplacedNotEmptied();
+  void spillWritesSkipThePageCache();
 
 private:
   QTemporaryDir folder_;
@@ -248,7 +252,7 @@ void TestSpillFile::textWrittenByOthersIsReadBackFromTheirFile() {
   QCOMPARE(text.LineStart(1000), model.find("\nline 1000\n") + 1);
   QCOMPARE(text.FindBackward("line 7x"), model.rfind("line 7x"));
   // No second copy on disk: the output file is the only file open here.
-  QCOMPARE(OpenFilesIn(folder_.path()).size(), 2); // ours, and the text's
+  QCOMPARE(OpenFilesIn(folder_.path()).size(), 1); // through ours, and the text's descriptor
   QVERIFY(!text.ReadFailed());
   ::close(out);
 
@@ -309,6 +313,28 @@ void TestSpillFile::fileInUseIsReplacedNotEmptied() {
   struct stat named {};
   QCOMPARE(::stat(path.c_str(), &named), 0);
   QCOMPARE(named.st_ino, now.st_ino);
+}
+
+void TestSpillFile::spillWritesSkipThePageCache() {
+  struct statfs fs {};
+  QVERIFY(::statfs(folder_.path().toLocal8Bit().constData(), &fs) == 0);
+  if (fs.f_type == TMPFS_MAGIC)
+    QSKIP("a folder in memory has no disk to write to");
+  const std::string model = Lines(8 * 1024 * 1024);
+  TextBuffer text;
+  text.AllowSpill();
+  text.Append(model);
+  text.CollectSpilled(true);
+  QVERIFY(text.BytesOnDisk() > model.size() / 2);
+  const QStringList open = OpenFilesIn(folder_.path());
+  QCOMPARE(open.size(), 1);
+  const int fd = ::open(open.front().toLocal8Bit().constData(), O_RDONLY | O_CLOEXEC);
+  QVERIFY(fd >= 0);
+  const auto size = static_cast<std::size_t>(::lseek(fd, 0, SEEK_END));
+  QVERIFY(size >= text.BytesOnDisk());
+  QCOMPARE(PagesInMemory(fd, size), std::size_t(0));
+  ::close(fd);
+  QCOMPARE(text.Text(), model);
 }
 
 QTEST_APPLESS_MAIN(TestSpillFile)

@@ -29,6 +29,18 @@ int OpenUnnamed(const std::string& directory, int& error) {
   ::unlink(path.data());
   return named;
 }
+
+// A second descriptor of the spill file for its writes, which skip the
+// page cache: the text is read back seldom, and a pass's writes filled
+// gigabytes of new page cache; -1 where the system allows none.
+int OpenDirect(int fd) {
+#ifdef O_DIRECT
+  return ::open(("/proc/self/fd/" + std::to_string(fd)).c_str(), O_WRONLY | O_DIRECT | O_CLOEXEC);
+#else
+  (void)fd;
+  return -1;
+#endif
+}
 } // namespace
 
 std::shared_ptr<SpillFile> SpillFile::Create(const std::string& directory, int& error) {
@@ -36,7 +48,7 @@ std::shared_ptr<SpillFile> SpillFile::Create(const std::string& directory, int& 
   const int fd = OpenUnnamed(directory, error);
   if (fd < 0)
     return nullptr;
-  return std::shared_ptr<SpillFile>(new SpillFile(fd));
+  return std::shared_ptr<SpillFile>(new SpillFile(fd, OpenDirect(fd)));
 }
 
 std::shared_ptr<SpillFile> SpillFile::Backing(int writtenFd, int& error) {
@@ -52,7 +64,7 @@ std::shared_ptr<SpillFile> SpillFile::Backing(int writtenFd, int& error) {
     return nullptr;
   }
   error = 0;
-  std::shared_ptr<SpillFile> file(new SpillFile(fd));
+  std::shared_ptr<SpillFile> file(new SpillFile(fd, -1));
   file->device_ = info.st_dev;
   file->inode_ = info.st_ino;
   FilesInUse::Remember(info.st_dev, info.st_ino);
@@ -61,6 +73,8 @@ std::shared_ptr<SpillFile> SpillFile::Backing(int writtenFd, int& error) {
 
 SpillFile::~SpillFile() {
   queue_.Stop();
+  if (directFd_ >= 0)
+    ::close(directFd_);
   if (inode_ != 0)
     FilesInUse::Forget(device_, inode_);
   // The last close gives the file's blocks back, which takes the file

@@ -58,9 +58,10 @@ public:
   int ReadError() const { return readError_.load(std::memory_order_relaxed); }
 
 private:
-  explicit SpillFile(int fd) : fd_(fd), queue_(fd) {}
+  SpillFile(int fd, int directFd) : fd_(fd), directFd_(directFd), queue_(fd, directFd) {}
 
   const int fd_;
+  const int directFd_; // the same file for writes past the page cache, or -1
   // A backing file's, for FilesInUse; 0 for a spill file.
   dev_t device_ = 0;
   ino_t inode_ = 0;

@@ -5,5 +5,6 @@
 #include <QString>
 #include <QStringList>
 
-// The /proc/self/fd links of the descriptors open on files in `folder`.
+// A /proc/self/fd link to each file open in `folder` (one for a file open
+// through several descriptors).
 QStringList OpenFilesIn(const QString& folder);
