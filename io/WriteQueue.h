@@ -7,8 +7,10 @@
 //
 // A file that is only read back by this program (a spill file) may be
 // written past the page cache, straight to the disk: each block then starts
-// at a multiple of kDirectAlign, and the blocks queued meanwhile go in one
-// write. Filling new page cache cost more than the rest of a pass's writes.
+// at a multiple of kDirectAlign, the blocks queued meanwhile go in one
+// write, and the disk is asked to read what it took back into the page
+// cache. Copying a pass's spilled text into new page cache took this thread
+// more time than the rest of the pass's work on one core.
 
 #include <atomic>
 #include <condition_variable>
