@@ -94,6 +94,7 @@ std::shared_ptr<const SpillFile::Ticket> SpillFile::Queue(std::shared_ptr<const 
 }
 
 std::size_t SpillFile::Read(uint64_t at, std::size_t length, char* out) const {
+  ReadAhead(at + length);
   std::size_t done = 0;
   while (done < length) {
     const ssize_t n = ::pread(fd_, out + done, length - done, static_cast<off_t>(at + done));
@@ -106,4 +107,15 @@ std::size_t SpillFile::Read(uint64_t at, std::size_t length, char* out) const {
     done += static_cast<std::size_t>(n);
   }
   return done;
+}
+
+void SpillFile::ReadAhead(uint64_t end) const {
+  // The file was written past the page cache: read in chunks alone, a
+  // search over it waited for the disk at every chunk.
+  const uint64_t asked = readAheadTo_.load(std::memory_order_relaxed);
+  if (end + kReadAhead / 2 <= asked && asked <= end + kReadAhead)
+    return;
+  ::posix_fadvise(fd_, static_cast<off_t>(end), static_cast<off_t>(kReadAhead),
+                  POSIX_FADV_WILLNEED);
+  readAheadTo_.store(end + kReadAhead, std::memory_order_relaxed);
 }

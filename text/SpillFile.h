@@ -57,6 +57,10 @@ public:
   std::size_t Read(uint64_t at, std::size_t length, char* out) const;
   int ReadError() const { return readError_.load(std::memory_order_relaxed); }
 
+  // How far ahead of a read going on from the last the disk is asked for
+  // what comes next.
+  static constexpr uint64_t kReadAhead = 8 << 20;
+
 private:
   SpillFile(int fd, int directFd) : fd_(fd), directFd_(directFd), queue_(fd, directFd) {}
 
@@ -65,6 +69,11 @@ private:
   // A backing file's, for FilesInUse; 0 for a spill file.
   dev_t device_ = 0;
   ino_t inode_ = 0;
+  // Asks the disk for the stretch after a read that has gone past the
+  // middle of the last one asked for.
+  void ReadAhead(uint64_t end) const;
+
   mutable std::atomic<int> readError_{0};
+  mutable std::atomic<uint64_t> readAheadTo_{0};
   WriteQueue queue_; // last: gone first, before the descriptor is closed
 };
