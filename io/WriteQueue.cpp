@@ -66,7 +66,9 @@ void WriteQueue::Run() {
     writing_ = true;
     const int failed = error_;
     lock.unlock();
-    const int error = failed != 0 ? failed : Write(batch);
+    const int error = failed != 0 ? failed
+                      : aligned_  ? WriteAligned(batch)
+                                  : WriteAll(fd_, batch.front().data, batch.front().length);
     uint64_t at = end_;
     for (Job& job : batch) {
       job.ticket->at = at;
@@ -99,12 +101,6 @@ std::vector<WriteQueue::Job> WriteQueue::TakeBatch() {
 
 std::size_t WriteQueue::Stored(std::size_t length) const {
   return aligned_ ? (length + kDirectAlign - 1) / kDirectAlign * kDirectAlign : length;
-}
-
-int WriteQueue::Write(const std::vector<Job>& batch) {
-  if (!aligned_)
-    return WriteAll(fd_, batch.front().data, batch.front().length);
-  return WriteAligned(batch);
 }
 
 int WriteQueue::WriteAligned(const std::vector<Job>& batch) {

@@ -71,8 +71,7 @@ private:
   // The next write's jobs, under the lock: the first queued, and when
   // aligned those after it while they fit in kBatchBytes.
   std::vector<Job> TakeBatch();
-  // Writes them from `end_` on; 0 or the error number.
-  int Write(const std::vector<Job>& batch);
+  // Writes an aligned batch from `end_` on; 0 or the error number.
   int WriteAligned(const std::vector<Job>& batch);
   // The room a block of `length` bytes takes in the file.
   std::size_t Stored(std::size_t length) const;

@@ -326,15 +326,9 @@ void TestSpillFile::spillFileIsWrittenPastThePageCache() {
   text.CollectSpilled(true);
   QVERIFY(text.BytesOnDisk() > model.size() / 2);
   // One of the descriptors of the one file in the folder writes directly.
-  const QByteArray folder = QFileInfo(folder_.path()).canonicalFilePath().toLocal8Bit() + '/';
   int direct = 0;
-  const QDir fds(QStringLiteral("/proc/self/fd"));
-  for (const QString& fd : fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
-    char target[4096];
-    const ssize_t n = ::readlink(fds.filePath(fd).toLocal8Bit().constData(), target, sizeof target);
-    if (n <= 0 || !QByteArray(target, static_cast<int>(n)).startsWith(folder))
-      continue;
-    QFile info(QStringLiteral("/proc/self/fdinfo/") + fd);
+  for (const QString& link : DescriptorsIn(folder_.path())) {
+    QFile info(QString(link).replace(QStringLiteral("/fd/"), QStringLiteral("/fdinfo/")));
     QVERIFY(info.open(QIODevice::ReadOnly));
     const QByteArray flags = info.readAll().split('\n').value(1).split('\t').last();
     direct += (flags.trimmed().toUInt(nullptr, 8) & O_DIRECT) != 0 ? 1 : 0;
